@@ -1,0 +1,28 @@
+# r770_add_test(NAME name SOURCES ... [LIBS ...] [LABELS unit|ui|e2e])
+# One GoogleTest executable registered with CTest.
+function(r770_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE r770_test_support ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
+endfunction()
+
+# r770_add_subdirectories(dir): add every direct sub-folder of dir that has a CMakeLists.txt,
+# so each area owns its own CMakeLists and nobody edits a shared list.
+function(r770_add_subdirectories)
+  cmake_parse_arguments(D "" "" "EXCLUDE" ${ARGN})
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(child IN_LIST D_EXCLUDE)
+      continue()
+    endif()
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

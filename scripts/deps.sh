@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, only those that are missing,
+# so a second run costs a single dpkg query.
+set -euo pipefail
+PKGS=(cmake ninja-build g++ pkg-config ccache
+      qt6-base-dev libgl-dev
+      libgtest-dev googletest libgmock-dev libbenchmark-dev
+      libmodbus-dev
+      clang libclang-rt-14-dev
+      xvfb xauth x11-apps imagemagick fonts-dejavu-core)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Устанавливаются пакеты: ${missing[*]}" >&2
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

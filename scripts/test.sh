@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test:
+#   1. the normal build: unit, ui and end-to-end tests (ui on the offscreen platform);
+#   2. the core tests again under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   3. the libFuzzer targets, a fixed number of runs each, as a smoke test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/deps.sh
+export QT_QPA_PLATFORM=offscreen
+jobs=${R770_JOBS:-$(nproc)}
+
+echo "== build"
+./scripts/build.sh build
+echo "== tests"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== sanitizer build (core tests)"
+./scripts/build.sh build-asan -DR770_SANITIZE=ON -DR770_BUILD_UI=OFF -DR770_BUILD_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" -L unit
+
+echo "== fuzz smoke"
+CC=clang CXX=clang++ ./scripts/build.sh build-fuzz -DR770_FUZZ=ON -DR770_BUILD_UI=OFF \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+for f in build-fuzz/fuzz/fuzz_*; do
+  [ -x "$f" ] || continue
+  corpus="fuzz/corpus/$(basename "$f")"
+  args=()
+  [ -d "$corpus" ] && args+=("$corpus")
+  echo "-- $(basename "$f")"
+  "$f" -runs="${R770_FUZZ_RUNS:-20000}" -max_len=4096 "${args[@]}" 2>&1 | tail -n 2
+done
+echo "== all tests passed"

@@ -1,0 +1,41 @@
+// Message boxes and file choices, implemented by the Qt layer and faked in tests.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace r770 {
+
+struct FileFilter {
+  std::string label;    // "*.bmt", "All files(*.*)"
+  std::string pattern;  // "*.bmt", "*.*"
+};
+
+// Splits a filter text "label|pattern|label|pattern" into its pairs.
+std::vector<FileFilter> ParseFilterText(const std::string& text);
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // Information box with one OK button (also used for plain message boxes).
+  virtual void Information(const std::string& text) = 0;
+  // Confirmation box with Yes and No; true for Yes.
+  virtual bool Confirm(const std::string& text) = 0;
+  // File choices; nullopt when cancelled. preselected: index of the filter shown first.
+  virtual std::optional<std::string> OpenFile(const std::vector<FileFilter>& filters,
+                                              int preselected = 0) = 0;
+  virtual std::optional<std::string> SaveFile(const std::vector<FileFilter>& filters,
+                                              int preselected = 0) = 0;
+  virtual std::optional<std::string> ChooseFolder(const std::string& start) = 0;
+};
+
+// The wait cursor; the Qt layer shows it, tests count it.
+class BusyIndicator {
+ public:
+  virtual ~BusyIndicator() = default;
+  virtual void SetBusy(bool busy) = 0;
+  // Lets pending window input run (keeps the window painted, notices "Прервать").
+  virtual void PumpEvents() = 0;
+};
+
+}  // namespace r770

@@ -1,0 +1,81 @@
+// The INI layer shared by the settings file and the document file.
+//
+// Text on disk is code page 1251 with CR LF line ends (LF alone is read too); the API
+// speaks UTF-8. Section and key names compare without regard to letter case; the first
+// occurrence of a key in its section counts; values are trimmed. Lines the layer does not
+// touch are written back byte for byte. Save() replaces the file crash-safely: a temporary
+// file in the same folder, flushed, renamed over the old one.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace r770 {
+
+class IniFile {
+ public:
+  IniFile() { Parse({}); }
+  // Opens the file at path: reads it when it exists (an absent file is an empty one).
+  // error() tells when an existing file could not be read.
+  explicit IniFile(std::string path);
+
+  const std::string& path() const { return path_; }
+  // Empty when the last open or save went well; otherwise a message in Russian.
+  const std::string& error() const { return error_; }
+
+  // Replaces the content with raw bytes (code page 1251), as if read from a file.
+  void SetBytes(std::string_view bytes);
+  // The content as it would be written.
+  std::string Bytes() const;
+
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view defaultValue) const;
+  bool HasKey(std::string_view section, std::string_view key) const;
+  bool HasSection(std::string_view section) const;
+  // Key names of a section in file order (every key line, duplicates included).
+  std::vector<std::string> SectionKeys(std::string_view section) const;
+
+  // Replaces the value of an existing key in place, or appends the key at the end of its
+  // section; an absent section is appended at the end of the file.
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // Removes the section's header and all its lines; an absent section is no error.
+  void EraseSection(std::string_view section);
+
+  // Writes the content crash-safely to path(). False with error() set on failure; the file
+  // on disk is then the previous one.
+  bool Save();
+  bool dirty() const { return dirty_; }
+
+ private:
+  struct Line {
+    std::string text;  // raw bytes without line end
+    std::string eol;   // "\r\n", "\n", "\r" or "" (last line without end)
+  };
+  struct Section {
+    std::string folded;      // upper-case name, code page 1251
+    bool hasHeader = false;  // false for the lines before the first header
+    std::vector<Line> lines;  // lines[0] is the header when hasHeader
+  };
+
+  void Parse(std::string_view bytes);
+  int FindSection(std::string_view foldedName) const;
+  // Index of the first line of the key in the section, or -1.
+  int FindKey(const Section& s, std::string_view foldedKey) const;
+  static bool KeyOfLine(const std::string& text, std::string* foldedKey, std::string* rawKey);
+
+  std::string path_;
+  std::string error_;
+  std::vector<Section> sections_;
+  bool dirty_ = false;
+};
+
+// Writes bytes to path crash-safely (temporary file in the same folder, fsync, rename).
+// Returns an empty string on success, else a message in Russian.
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Reads a whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+
+}  // namespace r770

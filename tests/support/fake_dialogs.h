@@ -1,0 +1,63 @@
+// Dialogs and busy indicator fakes for form model tests: answers are queued in advance,
+// every box shown is recorded.
+#pragma once
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/dialogs.h"
+
+namespace r770::test {
+
+class FakeDialogs : public Dialogs {
+ public:
+  std::vector<std::string> shown;          // every text of an information or confirmation box
+  std::deque<bool> confirmAnswers;         // answers to Confirm, in order (default: No)
+  std::deque<std::optional<std::string>> fileAnswers;  // answers to Open/Save/ChooseFolder
+  std::vector<FileFilter> lastFilters;
+  int lastPreselected = -1;
+
+  void Information(const std::string& text) override { shown.push_back(text); }
+  bool Confirm(const std::string& text) override {
+    shown.push_back(text);
+    if (confirmAnswers.empty()) return false;
+    bool a = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return a;
+  }
+  std::optional<std::string> OpenFile(const std::vector<FileFilter>& f, int pre) override {
+    lastFilters = f;
+    lastPreselected = pre;
+    return NextFile();
+  }
+  std::optional<std::string> SaveFile(const std::vector<FileFilter>& f, int pre) override {
+    lastFilters = f;
+    lastPreselected = pre;
+    return NextFile();
+  }
+  std::optional<std::string> ChooseFolder(const std::string&) override { return NextFile(); }
+
+  std::string Last() const { return shown.empty() ? std::string() : shown.back(); }
+
+ private:
+  std::optional<std::string> NextFile() {
+    if (fileAnswers.empty()) return std::nullopt;
+    auto a = fileAnswers.front();
+    fileAnswers.pop_front();
+    return a;
+  }
+};
+
+class FakeBusy : public BusyIndicator {
+ public:
+  int busyOn = 0, busyOff = 0, pumps = 0;
+  bool busy = false;
+  void SetBusy(bool b) override {
+    busy = b;
+    (b ? busyOn : busyOff)++;
+  }
+  void PumpEvents() override { ++pumps; }
+};
+
+}  // namespace r770::test
