@@ -20,8 +20,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -L unit
 
 echo "== fuzz smoke"
-CC=clang CXX=clang++ ./scripts/build.sh build-fuzz -DR770_FUZZ=ON -DR770_BUILD_UI=OFF \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+./scripts/build.sh build-fuzz -DR770_FUZZ=ON -DR770_BUILD_UI=OFF -DCMAKE_CXX_COMPILER=clang++
 for f in build-fuzz/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
   corpus="fuzz/corpus/$(basename "$f")"
