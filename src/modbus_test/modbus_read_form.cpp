@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "common/codec.h"
 #include "common/day_log.h"
 #include "common/dialogs.h"
 #include "common/key_filter.h"
@@ -40,6 +41,29 @@ ModbusReadForm::ModbusReadForm(const ProgramSettings& settings, Dialogs& dialogs
 
 bool ModbusReadForm::RegistersKey(char32_t key) {
   return key == kBackspace || key == U',' || (key >= U'0' && key <= U'9');
+}
+
+bool ModbusReadForm::KeyTyped(char32_t key, int selStart, int selLength) {
+  std::u32string text = Utf8ToU32(registersText);
+  const int length = static_cast<int>(text.size());
+  if (selStart < 0 || selStart > length) selStart = length;
+  if (selLength < 0 || selStart + selLength > length) selLength = length - selStart;
+  caret_ = selStart;
+  if (!RegistersKey(key)) return false;
+  if (key == kBackspace) {
+    if (selLength > 0) {
+      text.erase(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength));
+    } else if (selStart > 0) {
+      text.erase(static_cast<std::size_t>(selStart - 1), 1);
+      caret_ = selStart - 1;
+    }
+  } else {
+    text.replace(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength), 1, key);
+    caret_ = selStart + 1;
+  }
+  const std::string before = registersText;
+  registersText = U32ToUtf8(text);
+  return registersText != before;
 }
 
 void ModbusReadForm::ResetTable() { rows_.assign(1, ModbusReadRow{"1", "", "", ""}); }

@@ -47,6 +47,10 @@ class ModbusReadForm {
 
   // A key typed into "Номера регистров": digits, "," and Backspace pass.
   static bool RegistersKey(char32_t key);
+  // The key applied to the field with the caret at selStart and selLength characters
+  // selected; true when the text changed. caret(): where the caret goes.
+  bool KeyTyped(char32_t key, int selStart, int selLength);
+  int caret() const { return caret_; }
 
   // The window is shown: the table is reset.
   void Show();
@@ -79,6 +83,7 @@ class ModbusReadForm {
   bool reading_ = false;
   bool linkOpen_ = false;
   bool closePending_ = false;
+  int caret_ = 0;
 };
 
 }  // namespace r770

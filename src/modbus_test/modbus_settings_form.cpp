@@ -1,5 +1,7 @@
 #include "modbus_test/modbus_settings_form.h"
 
+#include <algorithm>
+
 #include "common/codec.h"
 #include "common/dialogs.h"
 #include "common/key_filter.h"
@@ -8,10 +10,12 @@
 
 namespace r770 {
 
-ModbusSettingsForm::ModbusSettingsForm(ProgramSettings& settings, Dialogs& dialogs)
-    : settings_(settings), dialogs_(dialogs) {}
+ModbusSettingsForm::ModbusSettingsForm(ProgramSettings& settings, Dialogs& dialogs,
+                                       std::string settingsPath)
+    : settings_(settings), dialogs_(dialogs), settingsPath_(std::move(settingsPath)) {}
 
 std::string ModbusSettingsForm::Path() const {
+  if (!settingsPath_.empty()) return settingsPath_;
   return settings_.Path.empty() ? DefaultSettingsPath() : settings_.Path;
 }
 
@@ -42,28 +46,45 @@ void ModbusSettingsForm::SetPortHex(bool hex) {
   if (value) portText = PortDisplay(*value);
 }
 
-KeyDecision ModbusSettingsForm::SlaveKey(char32_t key, bool allSelected) const {
-  KeyDecision d;
-  std::size_t length = Utf8Length(slaveText);
-  if (allSelected && length == 2) {
-    d.clearFirst = true;
-    length = 0;
-  }
-  if (length >= 2 && key != kBackspace) return d;
-  if (auto k = FilterHexKey(key, HexKeyVariant::Dot)) {
-    d.accept = true;
-    d.key = *k;
-  }
-  return d;
-}
+bool ModbusSettingsForm::KeyTyped(Field field, char32_t key, int selStart, int selLength) {
+  std::string* target = field == Field::SlaveAddress ? &slaveText
+                        : field == Field::AnswerTime ? &timeText
+                                                     : nullptr;
+  if (!target) return false;
+  const std::string before = *target;
+  std::u32string text = Utf8ToU32(before);
+  const int length = static_cast<int>(text.size());
+  if (selStart < 0 || selStart > length) selStart = length;
+  if (selLength < 0 || selStart + selLength > length) selLength = length - selStart;
 
-KeyDecision ModbusSettingsForm::TimeKey(char32_t key) const {
-  KeyDecision d;
-  if (IsDigitKey(key)) {
-    d.accept = true;
-    d.key = key;
+  std::optional<char32_t> passed;
+  if (field == Field::SlaveAddress) {
+    if (length == 2 && selLength == 2) {  // both characters selected: emptied first
+      text.clear();
+      selStart = selLength = 0;
+    }
+    if (key == kBackspace || text.size() < 2) passed = FilterHexKey(key, HexKeyVariant::Dot);
+  } else if (IsDigitKey(key)) {
+    passed = key;
   }
-  return d;
+
+  if (passed && *passed == kBackspace) {
+    if (selLength > 0) {
+      text.erase(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength));
+    } else if (selStart > 0) {
+      text.erase(static_cast<std::size_t>(selStart - 1), 1);
+      --selStart;
+    }
+    caret_ = selStart;
+  } else if (passed) {
+    text.replace(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength), 1,
+                 *passed);
+    caret_ = selStart + 1;
+  } else {
+    caret_ = std::min(selStart, static_cast<int>(text.size()));
+  }
+  *target = U32ToUtf8(text);
+  return *target != before;
 }
 
 bool ModbusSettingsForm::Apply() {

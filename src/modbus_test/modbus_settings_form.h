@@ -12,21 +12,13 @@ namespace r770 {
 
 class Dialogs;
 
-// What a typed key does to an input: refused, or accepted as `key` (possibly changed),
-// with the field emptied first when `clearFirst` is set.
-struct KeyDecision {
-  bool accept = false;
-  char32_t key = 0;
-  bool clearFirst = false;
-};
-
 class ModbusSettingsForm {
  public:
   enum class Field { None, SlaveAddress, AnswerTime, Port, IpAddress };
 
-  // settings: the process-wide record; its Path names the settings file (when empty, the
-  // file beside the program is used).
-  ModbusSettingsForm(ProgramSettings& settings, Dialogs& dialogs);
+  // settings: the process-wide record; settingsPath: the settings file (empty: the record's
+  // Path, else the file beside the program).
+  ModbusSettingsForm(ProgramSettings& settings, Dialogs& dialogs, std::string settingsPath = {});
 
   // What the widgets show.
   std::string slaveText;  // 2 hexadecimal digits
@@ -47,10 +39,13 @@ class ModbusSettingsForm {
   void Show();
   // "в 16-тиричном виде" ticked or cleared: the port is shown again in the other base.
   void SetPortHex(bool hex);
-  // A key typed into the slave address field; allSelected: both characters are selected.
-  KeyDecision SlaveKey(char32_t key, bool allSelected) const;
-  // A key typed into the answer time field (digits and Backspace).
-  KeyDecision TimeKey(char32_t key) const;
+  // A key typed into the slave address or the answer time field with the caret at selStart
+  // and selLength characters selected. The slave address takes two characters through the
+  // hexadecimal key filter (both selected: the field is emptied first); the answer time
+  // takes digits. Backspace deletes. True when the text changed; caret() tells where the
+  // caret goes. The other fields take what is typed (TextEdited).
+  bool KeyTyped(Field field, char32_t key, int selStart, int selLength);
+  int caret() const { return caret_; }
   // "Применить": checks, stores, writes the section, closes. False when a check failed.
   bool Apply();
 
@@ -60,6 +55,8 @@ class ModbusSettingsForm {
 
   ProgramSettings& settings_;
   Dialogs& dialogs_;
+  std::string settingsPath_;
+  int caret_ = 0;
   Field focus_ = Field::None;
   bool closed_ = false;
 };

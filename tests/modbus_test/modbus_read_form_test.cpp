@@ -208,6 +208,22 @@ TEST_F(ReadFixture, ZeroAnswerTimeOpensWithOneSecond) {
 TEST_F(ReadFixture, RegistersKeys) {
   for (char32_t k : {U'0', U'9', U',', char32_t{8}}) EXPECT_TRUE(ModbusReadForm::RegistersKey(k));
   for (char32_t k : {U'.', U' ', U'a', U'-', U'٣'}) EXPECT_FALSE(ModbusReadForm::RegistersKey(k));
+  struct Case { const char* text; char32_t key; int selStart, selLength; const char* result; int caret; } cases[] = {
+      {"10", U',', 2, 0, "10,", 3},
+      {"10", U'5', 1, 0, "150", 2},
+      {"10,2", U'7', 0, 2, "7,2", 1},
+      {"10", U'x', 2, 0, "10", 2},
+      {"10", 8, 2, 0, "1", 1},
+      {"10,2", 8, 1, 3, "1", 1},
+      {"", 8, 0, 0, "", 0},
+      {"ж1", U'2', 1, 0, "ж21", 2},  // pasted text: positions count characters
+  };
+  for (const auto& c : cases) {
+    form.registersText = c.text;
+    form.KeyTyped(c.key, c.selStart, c.selLength);
+    EXPECT_EQ(form.registersText, c.result) << c.text;
+    EXPECT_EQ(form.caret(), c.caret) << c.text;
+  }
 }
 
 // Window input that runs inside a reading: a second "Чтение" is refused, a close request

@@ -61,32 +61,35 @@ TEST_F(SettingsFixture, DefaultsWithoutAFile) {
   EXPECT_FALSE(form.portHex);
 }
 
-TEST_F(SettingsFixture, SlaveAddressKeys) {
-  struct Case { const char* text; char32_t key; bool allSelected; bool accept; char32_t result; bool clear; } cases[] = {
-      {"", U'с', false, true, U'C', false},
-      {"1", U'f', false, true, U'F', false},
-      {"1", U'.', false, true, U'.', false},
-      {"1", U' ', false, true, U' ', false},
-      {"1", U'g', false, false, 0, false},
-      {"12", U'3', false, false, 0, false},          // full field
-      {"12", 8, false, true, 8, false},              // Backspace still works
-      {"12", U'3', true, true, U'3', true},          // both selected: emptied first
-      {"12", U'z', true, false, 0, true},            // emptied, then the key is refused
-      {"1", U'3', true, true, U'3', false},          // one character is never "both"
+TEST_F(SettingsFixture, SlaveAddressAndAnswerTimeKeys) {
+  struct Case {
+    Field field; const char* text; char32_t key; int selStart, selLength;
+    const char* result; int caret;
+  } cases[] = {
+      {Field::SlaveAddress, "", U'с', 0, 0, "C", 1},
+      {Field::SlaveAddress, "1", U'f', 1, 0, "1F", 2},
+      {Field::SlaveAddress, "1", U'.', 1, 0, "1.", 2},
+      {Field::SlaveAddress, "1", U' ', 0, 0, " 1", 1},
+      {Field::SlaveAddress, "1", U'g', 1, 0, "1", 1},
+      {Field::SlaveAddress, "12", U'3', 2, 0, "12", 2},    // full field
+      {Field::SlaveAddress, "12", U'3', 1, 1, "12", 1},    // one of two selected: still full
+      {Field::SlaveAddress, "12", 8, 2, 0, "1", 1},        // Backspace still works
+      {Field::SlaveAddress, "12", U'в', 0, 2, "D", 1},     // both selected: emptied first
+      {Field::SlaveAddress, "12", U'z', 0, 2, "", 0},      // emptied, then the key is refused
+      {Field::SlaveAddress, "1", U'3', 0, 1, "3", 1},
+      {Field::AnswerTime, "1", U'0', 1, 0, "10", 2},
+      {Field::AnswerTime, "10", 8, 1, 0, "0", 0},
+      {Field::AnswerTime, "1", U'a', 1, 0, "1", 1},
+      {Field::AnswerTime, "1", U'-', 0, 0, "1", 0},
   };
   for (const auto& c : cases) {
-    form.slaveText = c.text;
-    KeyDecision d = form.SlaveKey(c.key, c.allSelected);
-    EXPECT_EQ(d.accept, c.accept) << c.text << " " << static_cast<unsigned>(c.key);
-    if (c.accept) {
-      EXPECT_EQ(d.key, c.result);
-    }
-    EXPECT_EQ(d.clearFirst, c.clear) << c.text << " " << static_cast<unsigned>(c.key);
+    std::string& text = c.field == Field::SlaveAddress ? form.slaveText : form.timeText;
+    text = c.text;
+    bool changed = form.KeyTyped(c.field, c.key, c.selStart, c.selLength);
+    EXPECT_EQ(text, c.result) << c.text << " " << static_cast<unsigned>(c.key);
+    EXPECT_EQ(changed, std::string(c.text) != c.result);
+    EXPECT_EQ(form.caret(), c.caret) << c.text << " " << static_cast<unsigned>(c.key);
   }
-  EXPECT_TRUE(form.TimeKey(U'7').accept);
-  EXPECT_TRUE(form.TimeKey(8).accept);
-  EXPECT_FALSE(form.TimeKey(U'a').accept);
-  EXPECT_FALSE(form.TimeKey(U'-').accept);
 }
 
 TEST_F(SettingsFixture, ApplyWritesTheSectionInOrderAndKeepsTheRest) {
