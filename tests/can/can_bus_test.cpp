@@ -3,6 +3,7 @@
 // the exact codes and log lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -346,6 +347,7 @@ TEST_F(CanBusTest, CarrierCheckResetsTheAdapterWhenTheCarrierIsOff) {
   // Carrier on: RTS raised, the frame goes out.
   state->modem = {kModemCarrier | kModemCts};
   ASSERT_EQ(Read(0xF01A, data, 1), 0);
+  EXPECT_EQ(std::count(state->calls.begin(), state->calls.end(), "rts 1"), 1);
   EXPECT_EQ(state->calls[1], "rts 1");
   EXPECT_EQ(log.size(), 2u);
 
@@ -353,8 +355,10 @@ TEST_F(CanBusTest, CarrierCheckResetsTheAdapterWhenTheCarrierIsOff) {
   // carrier test.
   state->modem = {kModemCts | kModemDsr, kModemCarrier};
   state->writes.clear();
+  state->calls.clear();
   log.clear();
   ASSERT_EQ(Read(0xF01A, data, 1), 0);
+  EXPECT_EQ(std::count(state->calls.begin(), state->calls.end(), "rts 1"), 0);
   ASSERT_EQ(state->writes.size(), 2u);
   EXPECT_EQ(state->writes[0].size(), 36u);
   EXPECT_EQ(state->writes[1].size(), 13u);
@@ -448,7 +452,9 @@ TEST(CanAnswerCheck, CodesInTheirOrderAndNothingReadOutsideTheFrame) {
     int delivered = -1;
     EXPECT_EQ(CheckCanAnswer(a, r, c.d, 0x21, out, delivered), c.code);
     EXPECT_EQ(delivered, c.code == 0 ? c.d : 0);
-    if (c.code == 0) EXPECT_EQ(Bytes(out.begin(), out.begin() + 7), (Bytes{1, 2, 3, 4, 5, 6, 7}));
+    if (c.code == 0) {
+      EXPECT_EQ(Bytes(out.begin(), out.begin() + 7), (Bytes{1, 2, 3, 4, 5, 6, 7}));
+    }
   }
 }
 
