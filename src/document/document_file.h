@@ -1,4 +1,13 @@
 // The configuration document file (".bmt"): load, save, and the address text parsers.
+//
+// Sections, in the order a new file holds them: "Protokol" (header), "Common", "Config"
+// (controller list as pairs of task file path and network number) and the four map
+// sections "TU Modbus", "TC Modbus", "TIFloat Modbus", "InputReg Modbus".
+//
+// Saving writes the header and then each part whose change flag is set; every part is
+// saved crash-safely on its own (temporary file, flush, rename) and its flag is cleared
+// only once its write succeeded, so a failing save leaves either the old file or the old
+// file with the parts written so far, and the flags of the other parts set.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -14,8 +23,18 @@ struct ProgramSettings;
 
 // File dialog filter of documents.
 inline constexpr const char* kDocumentFilter = "*.bmt|*.bmt|*.* (All files)|*.*";
-// Length of the main window's progress strip.
+// Length of the main window's progress strip. Load and save step it once per section,
+// per controller (load) and per map entry (save); a save of the whole document takes more
+// steps than that, so the strip is expected to stop at its end.
 inline constexpr int kDocumentProgressMax = 116;
+
+// Texts under which "V_CAN" is stored: the document stores the text at the position equal
+// to the V_CAN index (0..4). Texts at positions 5..14 are never written; on load they are
+// taken as texts outside the table (V_CAN keeps its previous value), so V_CAN stays 0..4.
+inline constexpr std::array<const char*, 15> kCanSpeedTexts{
+    "300", "200", "150", "120", "100", "75", "60", "50", "40", "37.5", "30", "25", "20", "15", "10"};
+// Texts of "V_Ethernet" by V_Ethernet index.
+inline constexpr std::array<const char*, 2> kEthernetSpeedTexts{"Авто", "10МБит/с"};
 
 // What the load and save procedures need of the main window.
 class DocumentView {
@@ -30,7 +49,9 @@ class DocumentView {
 };
 
 // Fills cfg from the file at path (the caller made sure it exists). Failures are reported
-// through view; returns false when the load stopped early (wrong type, a bad number).
+// through view; returns false when the load stopped early (unreadable file, wrong type, a
+// bad number). A file of the wrong type leaves the configuration and its FileName as they
+// were, so that a foreign file never becomes the target of the next save.
 bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
                   DocumentView& view);
 
@@ -38,13 +59,19 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
 // after its part reached the disk. False (with a message through view) when a write failed.
 bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& view);
 
-// Rebuilds the controller list from the "Config" section of the document file.
-void LoadControllers(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
+// Rebuilds the controller list from the "Config" section of the document file (an absent
+// file or an empty path gives an empty list) and clears ControllersChanged. Does not open
+// the controller list editor. False when a network number did not convert (reported).
+bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
                      DocumentView& view);
 
 // MAC form: n hexadecimal groups left to right. Bytes stored before a fault stay stored.
 bool ParseHexBytes(const std::string& text, std::uint8_t* bytes, int n);
 // IP form: n decimal groups read from the right. Bytes stored before a fault stay stored.
 bool ParseDecBytes(const std::string& text, std::uint8_t* bytes, int n);
+
+// The text forms written to the document: "00.1A.2B.3C.4D.5E" and "192.168.0.10".
+std::string HexBytesText(const std::uint8_t* bytes, int n);
+std::string DecBytesText(const std::uint8_t* bytes, int n);
 
 }  // namespace r770

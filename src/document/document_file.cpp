@@ -1,0 +1,482 @@
+#include "document/document_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "common/codec.h"
+#include "common/ini_file.h"
+#include "common/number_forms.h"
+#include "database/task_cl.h"
+#include "document/program_settings.h"
+
+namespace r770 {
+namespace {
+
+constexpr const char* kProtokol = "Protokol";
+constexpr const char* kCommon = "Common";
+constexpr const char* kConfig = "Config";
+constexpr const char* kDocumentName = "Modbus/TCP";
+
+// Key names of one map section: entry, name, address (followed by DEC(n)).
+struct MapKeys {
+  const char* entry;
+  const char* name;
+  const char* address;
+};
+
+MapKeys KeysOf(MapKind kind) {
+  switch (kind) {
+    case MapKind::TU: return {"TU1-", "NameTU1-", "Coil-"};
+    case MapKind::TC: return {"TC", "NameTC", "DiscretInp"};
+    case MapKind::TIFloat: return {"TIFl", "NameTIFl", "HoldingReg"};
+    case MapKind::InputReg: break;
+  }
+  return {"ParInputReg", "NameInputReg", "InputReg"};
+}
+
+void Step(DocumentView& view) {
+  view.ProgressStep();
+  view.PumpEvents();
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st{};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A value as it appears in a message: very long junk is shortened.
+std::string Shown(const std::string& value) {
+  constexpr std::size_t kMax = 100;
+  if (Utf8Length(value) <= kMax) return value;
+  return Utf8Left(value, kMax) + "...";
+}
+
+// A decimal text as the program reads it (a sign is accepted), as 32 bits to be cut.
+std::optional<std::uint32_t> DecValue(std::string_view text) {
+  auto v = ParseDec(text);
+  if (!v) return std::nullopt;
+  return static_cast<std::uint32_t>(*v);
+}
+
+// Reads keys of one open document and converts them; the first value that does not
+// convert is reported and stops the caller.
+class Reader {
+ public:
+  Reader(const IniFile& ini, DocumentView& view) : ini_(ini), view_(view) {}
+
+  std::string Text(const char* section, const std::string& key, const char* def) const {
+    return ini_.ReadString(section, key, def);
+  }
+
+  // "$" + text read as hexadecimal.
+  std::optional<std::uint32_t> Hex(const char* section, const std::string& key,
+                                   const std::string& text) {
+    auto v = ParseHex(text);
+    if (!v) Fail(section, key, text);
+    return v;
+  }
+  std::optional<std::uint32_t> Dec(const char* section, const std::string& key,
+                                   const std::string& text) {
+    auto v = DecValue(text);  // cut to the field's width by the caller
+    if (!v) Fail(section, key, text);
+    return v;
+  }
+  std::optional<std::uint32_t> HexKey(const char* section, const std::string& key, const char* def) {
+    return Hex(section, key, Text(section, key, def));
+  }
+  std::optional<std::uint32_t> DecKey(const char* section, const std::string& key, const char* def) {
+    return Dec(section, key, Text(section, key, def));
+  }
+
+  void Fail(const char* section, const std::string& key, const std::string& value) {
+    view_.Information("Ошибка в файле: раздел \"" + std::string(section) + "\", ключ \"" + key +
+                      "\": значение \"" + Shown(value) + "\" не является числом");
+  }
+
+ private:
+  const IniFile& ini_;
+  DocumentView& view_;
+};
+
+bool ReadCommon(Configuration& cfg, Reader& r) {
+  CommonSettings& c = cfg.Common;
+  cfg.State.CommonChanged = false;
+  auto adrCan = r.HexKey(kCommon, "AdrCAN", "0");
+  if (!adrCan) return false;
+  c.AdrCAN = static_cast<std::uint8_t>(*adrCan);
+  auto adrExt = r.HexKey(kCommon, "AdrExt", "0");
+  if (!adrExt) return false;
+  c.AdrExt = static_cast<std::uint8_t>(*adrExt);
+  {
+    // Only the first five texts stand for a speed the module knows; any other text, like
+    // one outside the table, leaves V_CAN as it was.
+    std::string text = r.Text(kCommon, "V_CAN", "300");
+    for (std::size_t i = 0; i < kCanSpeeds.size(); ++i)
+      if (text == kCanSpeedTexts[i]) c.V_CAN = static_cast<std::uint8_t>(i);
+  }
+  auto trepeat = r.DecKey(kCommon, "trepeat", "5");
+  if (!trepeat) return false;
+  c.trepeat = static_cast<std::uint16_t>(*trepeat);
+  auto twait = r.DecKey(kCommon, "twaitCAN", "50");
+  if (!twait) return false;
+  c.twaitCAN = static_cast<std::uint16_t>(*twait);
+  {
+    std::string text = r.Text(kCommon, "V_Ethernet", kEthernetSpeedTexts[0]);
+    for (std::size_t i = 0; i < kEthernetSpeedTexts.size(); ++i)
+      if (text == kEthernetSpeedTexts[i]) c.V_Ethernet = static_cast<std::uint8_t>(i);
+  }
+  auto port = r.HexKey(kCommon, "AdrPort", "CAF8");
+  if (!port) return false;
+  c.AdrPort = static_cast<std::uint16_t>(*port);
+  // Malformed addresses are not reported: the groups parsed before the fault are taken.
+  ParseHexBytes(r.Text(kCommon, "AdrMAC", "FF.FF.FF.FF.FF.FF"), c.AdrMAC.data(), 6);
+  ParseDecBytes(r.Text(kCommon, "AdrIP", "255.255.255.255"), c.AdrIP.data(), 4);
+  ParseDecBytes(r.Text(kCommon, "AdrGate", "255.255.255.255"), c.AdrGate.data(), 4);
+  ParseDecBytes(r.Text(kCommon, "Mask", "255.255.255.255"), c.Mask.data(), 4);
+  c.Invers = r.Text(kCommon, "Invers", "NO") == "YES";
+  c.SWAP = r.Text(kCommon, "SWAP", "NO") == "YES";
+  return true;
+}
+
+// Rebuilds the controller list from "Config": the keys in file order, taken as pairs.
+bool ReadControllers(Configuration& cfg, const ProgramSettings& settings, const IniFile& ini,
+                     DocumentView& view, bool* needsAttention) {
+  Reader r(ini, view);
+  cfg.ClearControllers();
+  *needsAttention = false;
+  std::vector<std::string> keys = ini.SectionKeys(kConfig);
+  for (std::size_t i = 0; i + 1 < keys.size(); i += 2) {
+    std::string path = r.Text(kConfig, keys[i], "");
+    auto task = std::make_unique<Task_CL>(path, settings.WorkTask, settings.WorkMod, settings.WorkAlg);
+    if (!task->Errors().empty()) {
+      view.Information(path + "\n" + task->Errors().front());
+      Step(view);
+      continue;
+    }
+    auto nset = r.HexKey(kConfig, keys[i + 1], "0");
+    if (!nset) return false;
+    ControllerEntry entry;
+    entry.Task = std::move(task);
+    entry.Nset = static_cast<std::int32_t>(*nset);
+    entry.Found = IsRegularFile(path);
+    if (!entry.Found) *needsAttention = true;
+    cfg.Controllers.push_back(std::move(entry));
+    Step(view);
+  }
+  cfg.State.ControllersChanged = false;
+  return true;
+}
+
+// Splits text at its first "."; without a "." the part before it is empty and the rest is
+// the whole text.
+std::pair<std::string, std::string> SplitAtDot(const std::string& text) {
+  auto dot = text.find('.');
+  if (dot == std::string::npos) return {std::string(), text};
+  return {text.substr(0, dot), text.substr(dot + 1)};
+}
+
+bool ReadMap(Configuration& cfg, MapKind kind, Reader& r) {
+  const char* section = MapSection(kind);
+  const MapKeys keys = KeysOf(kind);
+  RegisterMap& map = cfg.Map(kind);
+  for (int n = 0; n < MapCount(kind); ++n) {
+    MapEntry& e = map[static_cast<std::size_t>(n)];
+    const std::string num = std::to_string(n);
+    const std::string entryKey = keys.entry + num;
+    if (kind == MapKind::TU) {
+      const std::string addrKey = keys.address + num;
+      std::string coil = r.Text(section, addrKey, "65535");
+      if (coil == "65535") {
+        e.ModbusAddr = 65535;
+        continue;
+      }
+      auto addr = r.Dec(section, addrKey, coil);
+      if (!addr) return false;
+      e.ModbusAddr = static_cast<std::uint16_t>(*addr);
+    }
+    std::string value = r.Text(section, entryKey, "$FF.");
+    auto [first, rest] = SplitAtDot(value);
+    if (first == "$FF") continue;  // the key is absent: the entry stays empty
+    auto [modulePart, taskPart] = SplitAtDot(rest);
+    auto param = ParseHex(first);
+    auto module = kind == MapKind::TU ? ParseHex(modulePart) : DecValue(modulePart);
+    auto task = DecValue(taskPart);
+    if (!param || !module || !task) {
+      r.Fail(section, entryKey, value);
+      return false;
+    }
+    e.ParamNo = static_cast<std::uint16_t>(*param);
+    e.ModuleNo = static_cast<std::uint8_t>(*module);
+    e.TaskNo = static_cast<std::uint16_t>(*task);
+    e.ParamName = CutParamName(r.Text(section, keys.name + num, ""));
+    if (kind != MapKind::TU) {
+      auto addr = r.DecKey(section, keys.address + num, "0");
+      if (!addr) return false;
+      e.ModbusAddr = static_cast<std::uint16_t>(*addr);
+    }
+  }
+  return true;
+}
+
+// A value never spans lines: a line break inside a name or path would break the file.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
+void WriteCommon(IniFile& ini, const CommonSettings& c) {
+  ini.EraseSection(kCommon);
+  ini.WriteString(kCommon, "AdrCAN", Hex2(c.AdrCAN));
+  ini.WriteString(kCommon, "AdrExt", Hex2(c.AdrExt));
+  ini.WriteString(kCommon, "V_CAN", kCanSpeedTexts[c.V_CAN < kCanSpeeds.size() ? c.V_CAN : 0]);
+  ini.WriteString(kCommon, "trepeat", std::to_string(c.trepeat));
+  ini.WriteString(kCommon, "twaitCAN", std::to_string(c.twaitCAN));
+  ini.WriteString(kCommon, "V_Ethernet", kEthernetSpeedTexts[c.V_Ethernet == 1 ? 1 : 0]);
+  ini.WriteString(kCommon, "AdrPort", Hex4(c.AdrPort));
+  ini.WriteString(kCommon, "AdrMAC", HexBytesText(c.AdrMAC.data(), 6));
+  ini.WriteString(kCommon, "AdrIP", DecBytesText(c.AdrIP.data(), 4));
+  ini.WriteString(kCommon, "AdrGate", DecBytesText(c.AdrGate.data(), 4));
+  ini.WriteString(kCommon, "Mask", DecBytesText(c.Mask.data(), 4));
+  ini.WriteString(kCommon, "Invers", c.Invers ? "YES" : "NO");
+  ini.WriteString(kCommon, "SWAP", c.SWAP ? "YES" : "NO");
+}
+
+void WriteControllers(IniFile& ini, const Configuration& cfg) {
+  ini.EraseSection(kConfig);
+  for (std::size_t n = 0; n < cfg.Controllers.size(); ++n) {
+    const ControllerEntry& c = cfg.Controllers[n];
+    std::string path;
+    if (c.Task && !(cfg.State.FromModule && !c.Found)) path = c.Task->TaskFilePath();
+    ini.WriteString(kConfig, "WayUser" + std::to_string(n), OneLine(path));
+    ini.WriteString(kConfig, "Nset" + std::to_string(n), Hex2(static_cast<std::uint32_t>(c.Nset)));
+  }
+}
+
+std::string EntryText(MapKind kind, const MapEntry& e) {
+  std::string module = kind == MapKind::TU ? Hex2(e.ModuleNo) : std::to_string(e.ModuleNo);
+  return Hex4(e.ParamNo) + "." + module + "." + std::to_string(e.TaskNo);
+}
+
+// Where a save goes: a symbolic link is followed so that the file it names is replaced,
+// not the link. A folder, a device or a file that may not be written is refused.
+std::string SaveTarget(const std::string& path, std::string* target) {
+  *target = path;
+  struct stat st{};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      *target = real;
+      std::free(real);
+    }
+  }
+  if (::stat(target->c_str(), &st) != 0) return {};
+  if (S_ISDIR(st.st_mode)) return "Путь " + path + " указывает на папку, а не на файл";
+  if (!S_ISREG(st.st_mode)) return "Путь " + path + " не указывает на обычный файл";
+  if (::access(target->c_str(), W_OK) != 0)
+    return "Файл " + path + " недоступен для записи: " + std::strerror(errno);
+  return {};
+}
+
+}  // namespace
+
+bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
+                  DocumentView& view) {
+  IniFile ini(path);
+  if (!ini.error().empty()) {
+    view.Information(ini.error());
+    return false;
+  }
+  // The type is checked before the document takes the file's name: a rejected file must
+  // not become the target of the next save.
+  if (ini.ReadString(kProtokol, "Name", "") != kDocumentName) {
+    view.Information("Файл " + path + " не соответствует нужному типу");
+    return false;
+  }
+  cfg.State.FileName = path;
+  cfg.CreateMaps();
+  (void)ini.ReadString(kProtokol, "TypeFile", "Input");  // the origin comes from the controllers
+  Step(view);
+
+  Reader r(ini, view);
+  if (!ReadCommon(cfg, r)) return false;
+  Step(view);
+
+  bool needsAttention = false;
+  if (!ReadControllers(cfg, settings, ini, view, &needsAttention)) return false;
+  Step(view);
+  if (needsAttention) view.OpenControllerEditor();
+
+  cfg.State.IsNew = false;
+  cfg.State.FromFile = cfg.HasControllers();
+  cfg.State.FromModule = !cfg.State.FromFile;
+
+  for (MapKind k : kAllMapKinds) cfg.ResetMapEntry(k, -1);
+  for (MapKind k : kAllMapKinds) {
+    if (!ReadMap(cfg, k, r)) return false;
+    Step(view);
+  }
+  view.SetStatus(cfg.State.FileName);
+  return true;
+}
+
+bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
+                     DocumentView& view) {
+  IniFile ini(path);
+  if (!ini.error().empty()) {
+    view.Information(ini.error());
+    cfg.ClearControllers();
+    return false;
+  }
+  bool needsAttention = false;
+  return ReadControllers(cfg, settings, ini, view, &needsAttention);
+}
+
+bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& view) {
+  DocumentState& st = cfg.State;
+  if (st.FromModule && !cfg.Controllers.empty()) {
+    bool allFound = true;
+    for (const auto& c : cfg.Controllers) allFound = allFound && c.Found;
+    if (allFound) st.FromModule = false;
+  }
+
+  std::string target;
+  std::string problem = SaveTarget(path, &target);
+  IniFile ini(target);
+  if (problem.empty()) problem = ini.error();
+  if (!problem.empty()) {
+    view.Information(problem);
+    return false;
+  }
+  // Each part is saved on its own; its flag is cleared once it is on disk.
+  auto savePart = [&](bool* flag) {
+    if (!ini.Save()) {
+      view.Information(ini.error());
+      return false;
+    }
+    if (flag) *flag = false;
+    return true;
+  };
+
+  ini.EraseSection(kProtokol);
+  ini.WriteString(kProtokol, "Name", kDocumentName);
+  ini.WriteString(kProtokol, "TypeFile", st.FromModule ? "Read" : "Input");
+  if (!savePart(nullptr)) return false;
+  Step(view);
+
+  if (st.CommonChanged) {
+    WriteCommon(ini, cfg.Common);
+    if (!savePart(&st.CommonChanged)) return false;
+    Step(view);
+  }
+  if (st.ControllersChanged) {
+    WriteControllers(ini, cfg);
+    if (!savePart(&st.ControllersChanged)) return false;
+    Step(view);
+  }
+  for (MapKind k : kAllMapKinds) {
+    bool& changed = cfg.MapChanged(k);
+    if (!changed) continue;
+    const std::string section = MapSection(k);
+    const MapKeys keys = KeysOf(k);
+    const RegisterMap& map = cfg.Map(k);
+    for (int n = 0; n < MapCount(k); ++n) {
+      const std::string num = std::to_string(n);
+      MapEntry e = static_cast<std::size_t>(n) < map.size() ? map[static_cast<std::size_t>(n)] : MapEntry{};
+      ini.EraseSection(section + num);
+      ini.WriteString(section, keys.entry + num, EntryText(k, e));
+      ini.WriteString(section, keys.name + num, OneLine(e.ParamName));
+      ini.WriteString(section, keys.address + num, std::to_string(e.ModbusAddr));
+      Step(view);
+    }
+    if (!savePart(&changed)) return false;
+  }
+
+  st.IsNew = false;
+  st.FromFile = true;
+  st.FileName = path;
+  view.SetStatus(path);
+  return true;
+}
+
+bool ParseHexBytes(const std::string& text, std::uint8_t* bytes, int n) {
+  if (text.empty()) return false;
+  int stored = 0;
+  unsigned value = 0;
+  auto endGroup = [&]() {
+    if (value > 255 || stored >= n) return false;
+    bytes[stored++] = static_cast<std::uint8_t>(value);
+    value = 0;
+    return true;
+  };
+  for (char c : text) {
+    if (c == '.' || c == ' ') {
+      if (!endGroup()) return false;
+    } else if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) {
+      unsigned d = c <= '9' ? static_cast<unsigned>(c - '0') : static_cast<unsigned>(c - 'A' + 10);
+      value = value > 255 ? 256 : value * 16 + d;  // past 255 it only has to stay too big
+    } else {
+      return false;
+    }
+  }
+  // A separator directly before the end closed the last group already.
+  if (text.back() != '.' && text.back() != ' ' && !endGroup()) return false;
+  return stored == n;
+}
+
+bool ParseDecBytes(const std::string& text, std::uint8_t* bytes, int n) {
+  if (text.empty()) return false;
+  int stored = 0;
+  unsigned value = 0;
+  int place = 0;  // 0 units, 1 tens, 2 hundreds, ...
+  auto endGroup = [&]() {
+    if (value > 255 || stored >= n) return false;
+    bytes[n - 1 - stored++] = static_cast<std::uint8_t>(value);
+    value = 0;
+    place = 0;
+    return true;
+  };
+  static constexpr unsigned kPlaces[3] = {1, 10, 100};
+  for (std::size_t i = text.size(); i-- > 0;) {
+    char c = text[i];
+    if (c == '.' || c == ' ') {
+      if (!endGroup()) return false;
+    } else if (c >= '0' && c <= '9') {
+      unsigned d = static_cast<unsigned>(c - '0');
+      if (place < 3) value += d * kPlaces[place];
+      else if (d != 0) value = 256;  // a thousand or more
+      ++place;
+    } else {
+      return false;
+    }
+  }
+  // A separator directly at the start closed the first group already.
+  if (text.front() != '.' && text.front() != ' ' && !endGroup()) return false;
+  return stored == n;
+}
+
+std::string HexBytesText(const std::uint8_t* bytes, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    if (i) out += '.';
+    out += Hex2(bytes[i]);
+  }
+  return out;
+}
+
+std::string DecBytesText(const std::uint8_t* bytes, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    if (i) out += '.';
+    out += std::to_string(bytes[i]);
+  }
+  return out;
+}
+
+}  // namespace r770
