@@ -11,14 +11,7 @@ namespace {
 
 using Input = CommonSettingsForm::Input;
 
-std::string DecBytes(const std::array<std::uint8_t, 4>& bytes) {
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i) out += '.';
-    out += std::to_string(bytes[i]);
-  }
-  return out;
-}
+std::string DecBytes(const std::array<std::uint8_t, 4>& bytes) { return DecBytesText(bytes.data(), 4); }
 
 std::string NotHex(const std::string& text) {
   return "\"" + text + "\" не является шестнадцатеричным числом.";
