@@ -1,0 +1,96 @@
+// Finding and reading the controller database's files.
+//
+// A database usually comes from a machine whose file names ignore letter case, so every
+// database file is found regardless of the case of its name. Files are read as fixed-size
+// records; only regular files are opened (a FIFO or a device never blocks the reader).
+#pragma once
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace r770::db {
+
+// dir + "/" + name ("/" not doubled; name alone when dir is empty).
+std::string JoinPath(const std::string& dir, const std::string& name);
+// The folder part of a path (text before its last "/"); "." when it has none, "/" for "/x".
+std::string FolderOf(const std::string& path);
+// The file name part of a path (text after its last "/").
+std::string FileNameOf(const std::string& path);
+// The file name up to its first "." (the whole name when it has none).
+std::string StemBeforeFirstDot(const std::string& path);
+
+// ASCII upper case; other bytes stay as they are.
+std::string AsciiUpper(std::string text);
+
+// True when path names a regular file (a symbolic link to one counts).
+bool IsRegularFile(const std::string& path);
+
+// Path of the regular file named `name` in folder `dir` regardless of letter case: the
+// exact name first, else the first match in sorted order. Empty when there is none.
+std::string FindFileNoCase(const std::string& dir, const std::string& name);
+
+// A database file read record by record.
+class RecordFile {
+ public:
+  RecordFile() = default;
+  ~RecordFile();
+  RecordFile(const RecordFile&) = delete;
+  RecordFile& operator=(const RecordFile&) = delete;
+
+  // Opens a regular file for reading; a failed open is tried once more.
+  bool Open(const std::string& path);
+  bool IsOpen() const { return file_ != nullptr; }
+  // Reads exactly n bytes; false at the end of the file (a short record is not returned).
+  bool Read(std::uint8_t* buffer, std::size_t n);
+  void Close();
+
+ private:
+  std::FILE* file_ = nullptr;
+};
+
+// Where a breadth-first search below a folder finds each file name.
+//
+// The search looks at the files of a folder before the folders queued earlier have their
+// turn; entries of one folder are taken in the order of their upper-case names; folders
+// whose name begins with "." are skipped; a folder is visited once even when symbolic links
+// or mounts lead to it again, so the walk ends on any tree.
+class FolderIndex {
+ public:
+  explicit FolderIndex(const std::string& root);
+  const std::string& Root() const { return root_; }
+  // Path of the file the search would find for a name compared in upper case; empty when none.
+  std::string Find(const std::string& name) const;
+  std::size_t FolderCount() const { return folderCount_; }
+  std::size_t FileCount() const { return files_.size(); }
+
+ private:
+  std::string root_;
+  std::size_t folderCount_ = 0;
+  std::unordered_map<std::string, std::string> files_;  // upper-case name -> first path
+};
+
+// While an AlgorithmIndexBatch lives, every task object built on the same thread shares one
+// index per algorithm folder, so loading many controllers walks each folder tree once.
+// Without a batch each task object walks the tree once for all its algorithm files.
+class AlgorithmIndexBatch {
+ public:
+  AlgorithmIndexBatch();
+  ~AlgorithmIndexBatch();
+  AlgorithmIndexBatch(const AlgorithmIndexBatch&) = delete;
+  AlgorithmIndexBatch& operator=(const AlgorithmIndexBatch&) = delete;
+
+  // The index of a folder: the batch's own when one is active, else a new one.
+  static std::shared_ptr<const FolderIndex> IndexFor(const std::string& root);
+
+ private:
+  AlgorithmIndexBatch* outer_;
+  std::unordered_map<std::string, std::shared_ptr<const FolderIndex>> indexes_;
+};
+
+}  // namespace r770::db
