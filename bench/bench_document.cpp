@@ -10,6 +10,7 @@
 #include "document/configuration.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
+#include "database_builder.h"
 #include "temp_dir.h"
 
 namespace {
@@ -22,6 +23,48 @@ struct NullView : DocumentView {
   void Information(const std::string&) override {}
   void SetStatus(const std::string&) override {}
   void OpenControllerEditor() override {}
+};
+
+// A controller database of 32 controllers of one module type, each with four tasks of
+// eight parameters, like a small plant.
+struct Database {
+  test::TempDir dir;
+  test::DatabaseBuilder db{dir.path()};
+  ProgramSettings settings;
+  std::vector<std::string> taskFiles;
+
+  Database() {
+    test::DbAlgorithm alg{0x0010, 10, "Входы", "ВХ", {}, "a/b", "", {}};
+    for (int d = 1; d <= 8; ++d)
+      alg.Descriptors.push_back(d % 2 ? test::BitDescriptor(static_cast<std::int16_t>(d), "Бит " + std::to_string(d))
+                                      : test::FloatDescriptor(static_cast<std::int16_t>(d), "Регистр " + std::to_string(d)));
+    db.Add(alg);
+    db.Add(test::DbModule::Of(0x0001, {0x0010}));
+    test::DbTaskFile sys;
+    sys.ModuleType = 0x0001;
+    sys.Tasks = {test::DbTask{"Системная", "Сист", 1, 10, 0, true, {}, {}}};
+    db.AddSystemTasks(sys);
+    for (int c = 0; c < 32; ++c) {
+      test::DbTaskFile f;
+      f.Nset = static_cast<std::uint16_t>(c + 1);
+      f.ModuleType = 0x0001;
+      for (int t = 1; t <= 4; ++t) {
+        test::DbTask task{"Задача " + std::to_string(t), "", static_cast<std::int16_t>(t), 10, 0x1111, true, {}, {}};
+        for (int d = 1; d <= 8; ++d) {
+          test::DbParam p;
+          p.FullName = "Параметр " + std::to_string(d);
+          p.Number = static_cast<std::uint16_t>(0x0100 * t + d);
+          p.Descriptor = static_cast<std::int16_t>(d);
+          task.Params.push_back(p);
+        }
+        f.Tasks.push_back(task);
+      }
+      taskFiles.push_back(db.AddTaskFile("controller" + std::to_string(c) + ".tsk", f));
+    }
+    settings.WorkTask = db.TaskDir();
+    settings.WorkMod = db.ModDir();
+    settings.WorkAlg = db.AlgDir();
+  }
 };
 
 // A full document; controllers carry task objects for the paths given.
@@ -100,5 +143,28 @@ void BM_LoadFullDocumentWithoutControllers(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LoadFullDocumentWithoutControllers)->Unit(benchmark::kMillisecond);
+
+// Load of the full document with its 32 controllers: every task file is read.
+void BM_LoadFullDocumentWithControllers(benchmark::State& state) {
+  Database database;
+  const std::string path = database.dir.File("full.bmt");
+  {
+    Configuration cfg;
+    FillFull(cfg, 32);
+    for (int c = 0; c < 32; ++c)
+      cfg.Controllers[static_cast<std::size_t>(c)].Task = std::make_unique<Task_CL>(
+          database.taskFiles[static_cast<std::size_t>(c)], "", "", "");
+    cfg.SetAllChanged();
+    NullView view;
+    SaveDocument(cfg, path, view);
+  }
+  NullView view;
+  for (auto _ : state) {
+    Configuration cfg;
+    if (!LoadDocument(cfg, database.settings, path, view) || cfg.Controllers.size() != 32)
+      state.SkipWithError("load failed");
+  }
+}
+BENCHMARK(BM_LoadFullDocumentWithControllers)->Unit(benchmark::kMillisecond);
 
 }  // namespace
