@@ -185,36 +185,32 @@ TEST(ModbusSimValues, DeterministicSlowMeasurements) {
 }
 
 TEST(ModbusSimOptions, CommandLine) {
-  const char* argv[] = {"r770-sim", "--modbus-port", "1502", "--modbus-fixed",
-                        "--modbus-exception", "100:2", "--modbus-silent", "0x20",
-                        "--other"};
-  int argc = 9;
+  std::vector<std::string> args = {"--port", "0", "--modbus-port", "1502", "--modbus-fixed",
+                                   "--modbus-exception", "100:2", "--modbus-silent", "0x20",
+                                   "--modbus-net", "1A", "--modbus-listen", "0.0.0.0", "--silent"};
   ModbusServerOptions o;
   bool enabled = false;
-  std::string error;
-  int i = 1;
-  for (; i < argc; ++i)
-    if (!sim::ParseModbusOption(i, argc, const_cast<char**>(argv), o, enabled, error)) break;
-  EXPECT_EQ(i, 8);  // stops at the option that is not its own
-  EXPECT_TRUE(error.empty()) << error;
+  EXPECT_EQ(sim::ExtractModbusOptions(args, o, enabled), "");
+  EXPECT_EQ(args, (std::vector<std::string>{"--port", "0", "--silent"}));  // the others stay
   EXPECT_TRUE(enabled);
   EXPECT_EQ(o.port, 1502);
   EXPECT_TRUE(o.fixed);
   EXPECT_EQ(o.exceptions, (std::map<std::uint16_t, std::uint8_t>{{100, 2}}));
   EXPECT_EQ(o.silent, (std::set<std::uint16_t>{0x20}));
+  EXPECT_EQ(o.net, std::optional<std::uint8_t>(0x1A));
+  EXPECT_EQ(o.bindAddress, "0.0.0.0");
 
-  for (std::vector<const char*> bad : {std::vector<const char*>{"x", "--modbus-port", "70000"},
-                                       {"x", "--modbus-port"},
-                                       {"x", "--modbus-exception", "100"},
-                                       {"x", "--modbus-exception", "100:256"},
-                                       {"x", "--modbus-silent", "-1"}}) {
-    int j = 1;
-    std::string e;
+  for (std::vector<std::string> bad : {std::vector<std::string>{"--modbus-port", "70000"},
+                                       {"--modbus-port"},
+                                       {"--modbus-exception", "100"},
+                                       {"--modbus-exception", "100:256"},
+                                       {"--modbus-silent", "-1"},
+                                       {"--modbus-net", "100"},
+                                       {"--modbus-what", "1"}}) {
     bool en = false;
-    EXPECT_TRUE(sim::ParseModbusOption(j, static_cast<int>(bad.size()),
-                                       const_cast<char**>(bad.data()), o, en, e));
-    EXPECT_FALSE(e.empty()) << bad[1];
-    EXPECT_FALSE(en);
+    ModbusServerOptions x;
+    EXPECT_NE(sim::ExtractModbusOptions(bad, x, en), "") << bad[0];
+    EXPECT_FALSE(en) << bad[0];
   }
 }
 

@@ -1,5 +1,7 @@
 #include "modbus_server.h"
 
+#include "common/number_forms.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <modbus.h>
@@ -21,15 +23,6 @@ namespace r770::sim {
 namespace {
 
 constexpr int kHeaderLength = 7;  // MBAP header of Modbus/TCP
-
-std::optional<long> ParseNumber(const char* text, long max) {
-  if (!text || !*text) return std::nullopt;
-  char* end = nullptr;
-  errno = 0;
-  long v = std::strtol(text, &end, 0);
-  if (errno || *end || v < 0 || v > max) return std::nullopt;
-  return v;
-}
 
 struct MappingDeleter {
   void operator()(modbus_mapping_t* m) const { modbus_mapping_free(m); }
@@ -63,64 +56,70 @@ bool SimulatedBit(std::uint16_t address, double seconds) {
   return ((address + static_cast<long long>(seconds / 5)) & 1) != 0;
 }
 
-bool ParseModbusOption(int& i, int argc, char** argv, ModbusServerOptions& o, bool& enabled,
-                       std::string& error) {
-  std::string arg = argv[i];
-  auto value = [&]() -> const char* {
-    if (i + 1 >= argc) {
-      error = arg + ": нет значения";
-      return nullptr;
+std::string ExtractModbusOptions(std::vector<std::string>& args, ModbusServerOptions& o,
+                                 bool& enabled) {
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.rfind("--modbus-", 0) != 0) {
+      rest.push_back(a);
+      continue;
     }
-    return argv[++i];
-  };
-  if (arg == "--modbus-fixed") {
-    o.fixed = true;
-    return true;
-  }
-  if (arg == "--modbus-port") {
-    const char* v = value();
-    if (!v) return true;
-    auto n = ParseNumber(v, 65535);
-    if (!n) error = arg + ": неверный номер порта " + v;
-    else { o.port = static_cast<int>(*n); enabled = true; }
-    return true;
-  }
-  if (arg == "--modbus-bind") {
-    const char* v = value();
-    if (v) o.bindAddress = v;
-    return true;
-  }
-  if (arg == "--modbus-silent") {
-    const char* v = value();
-    if (!v) return true;
-    auto n = ParseNumber(v, 65535);
-    if (!n) error = arg + ": неверный адрес " + v;
-    else o.silent.insert(static_cast<std::uint16_t>(*n));
-    return true;
-  }
-  if (arg == "--modbus-exception") {
-    const char* v = value();
-    if (!v) return true;
-    std::string text = v;
-    auto colon = text.find(':');
-    std::optional<long> a, c;
-    if (colon != std::string::npos) {
-      a = ParseNumber(text.substr(0, colon).c_str(), 65535);
-      c = ParseNumber(text.substr(colon + 1).c_str(), 255);
+    if (a == "--modbus-fixed") {
+      o.fixed = true;
+      continue;
     }
-    if (!a || !c) error = arg + ": ожидается АДРЕС:КОД, получено " + text;
-    else o.exceptions[static_cast<std::uint16_t>(*a)] = static_cast<std::uint8_t>(*c);
-    return true;
+    if (i + 1 >= args.size()) return "параметру " + a + " нужно значение";
+    const std::string& v = args[++i];
+    auto number = [&](const std::string& text, long max) -> std::optional<long> {
+      auto n = ParseIntKey(Trim(text));
+      if (!n || *n < 0 || *n > max) return std::nullopt;
+      return static_cast<long>(*n);
+    };
+    if (a == "--modbus-port") {
+      auto n = number(v, 65535);
+      if (!n) return "неверный порт для " + a + ": \"" + v + "\"";
+      o.port = static_cast<int>(*n);
+      enabled = true;
+    } else if (a == "--modbus-listen") {
+      o.bindAddress = v;
+    } else if (a == "--modbus-net") {
+      auto n = ParseHex(Trim(v));
+      if (!n || *n > 0xFF) return "неверный сетевой номер для " + a + ": \"" + v + "\"";
+      o.net = static_cast<std::uint8_t>(*n);
+    } else if (a == "--modbus-silent") {
+      auto n = number(v, 65535);
+      if (!n) return "неверный адрес для " + a + ": \"" + v + "\"";
+      o.silent.insert(static_cast<std::uint16_t>(*n));
+    } else if (a == "--modbus-exception") {
+      auto colon = v.find(':');
+      std::optional<long> address, code;
+      if (colon != std::string::npos) {
+        address = number(v.substr(0, colon), 65535);
+        code = number(v.substr(colon + 1), 255);
+      }
+      if (!address || !code) return "для " + a + " нужно АДРЕС:КОД, получено \"" + v + "\"";
+      o.exceptions[static_cast<std::uint16_t>(*address)] = static_cast<std::uint8_t>(*code);
+    } else {
+      return "неизвестный параметр " + a + " (см. --help)";
+    }
   }
-  return false;
+  args = std::move(rest);
+  return "";
 }
 
-const char* ModbusOptionsUsage() {
-  return "  --modbus-port N           Modbus/TCP server on port N (0: any free port)\n"
-         "  --modbus-bind ADDR        address to listen on (127.0.0.1; 0.0.0.0 for all)\n"
-         "  --modbus-fixed            values do not change with time\n"
-         "  --modbus-exception A:C    requests touching address A answer exception C\n"
-         "  --modbus-silent A         requests touching address A get no answer\n";
+const char* ModbusHelpText() {
+  return "\n"
+         "Сервер Modbus/TCP (публикует карты регистров, записанные в модуль):\n"
+         "  --modbus-port N          включить сервер Modbus/TCP на порту N (0 - любой свободный)\n"
+         "  --modbus-listen ADDR     адрес сервера Modbus/TCP (по умолчанию как у --listen)\n"
+         "  --modbus-net NN          модуль, чьи карты публикуются (по умолчанию первый из --net)\n"
+         "  --modbus-fixed           значения не меняются со временем (адрес + 0,25 для Holding)\n"
+         "  --modbus-exception A:K   на запросы, задевающие адрес A, отвечать исключением K\n"
+         "  --modbus-silent A        на запросы, задевающие адрес A, не отвечать\n"
+         "Holding Registers: число с плавающей запятой в двух регистрах начиная с адреса записи,\n"
+         "младшее слово первым, в каждом регистре старший байт первым; Input Registers - 16 бит;\n"
+         "Coils и Discrete Inputs - биты. Адрес без записи в карте - исключение 2.\n";
 }
 
 ModbusServer::ModbusServer(ModbusServerOptions options, SnapshotFn snapshot)
@@ -130,6 +129,7 @@ ModbusServer::~ModbusServer() { Stop(); }
 
 bool ModbusServer::Start(std::string& error) {
   if (thread_.joinable()) return true;
+  if (options_.bindAddress.empty()) options_.bindAddress = "127.0.0.1";
   modbus_t* ctx = modbus_new_tcp(options_.bindAddress.c_str(), options_.port);
   if (!ctx) {
     error = std::string("modbus_new_tcp: ") + modbus_strerror(errno);

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -38,21 +39,22 @@ inline constexpr int kMapInputRegisters = 2;
 inline constexpr int kMapHoldingRegisters = 3;
 
 struct ModbusServerOptions {
-  std::string bindAddress = "127.0.0.1";
+  std::string bindAddress;                  // empty: the FT1.2 front-end's address
   int port = 502;                           // 0: any free port (see ModbusServer::Port)
+  std::optional<std::uint8_t> net;          // module to publish; none: the first on the bus
   bool fixed = false;                       // values frozen at their time-0 form
   std::map<std::uint16_t, std::uint8_t> exceptions;  // address -> exception code to answer
   std::set<std::uint16_t> silent;           // addresses whose requests get no answer
 };
 
-// Consumes one Modbus option at argv[i] ("--modbus-port N", "--modbus-fixed",
-// "--modbus-exception ADDR:CODE", "--modbus-silent ADDR", "--modbus-bind ADDR"), advancing i
-// past its value. Returns false when argv[i] is not a Modbus option; sets error when it is one
-// but its value is wrong. enabled becomes true with --modbus-port.
-bool ParseModbusOption(int& i, int argc, char** argv, ModbusServerOptions& options,
-                       bool& enabled, std::string& error);
-// Usage lines of the Modbus options.
-const char* ModbusOptionsUsage();
+// Takes the Modbus options out of the command line arguments ("--modbus-port N",
+// "--modbus-listen ADDR", "--modbus-net NN", "--modbus-fixed", "--modbus-exception ADDR:CODE",
+// "--modbus-silent ADDR"; numbers decimal or 0x-hexadecimal, the network number hexadecimal),
+// leaving the others. enabled becomes true with --modbus-port. Empty on success, else a message.
+std::string ExtractModbusOptions(std::vector<std::string>& args, ModbusServerOptions& options,
+                                 bool& enabled);
+// Help lines of the Modbus options.
+const char* ModbusHelpText();
 
 // The simulated measurement of a Holding Registers entry at `address`, `seconds` after the
 // server started: address + 0.25 at time 0, then a slow swing of at most ±5.
