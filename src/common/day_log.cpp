@@ -1,0 +1,76 @@
+#include "common/day_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "common/codec.h"
+#include "common/program_path.h"
+
+namespace r770 {
+namespace {
+
+std::string Two(int v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02d", ((v % 100) + 100) % 100);
+  return buf;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string DayLogFileName(const LocalTime& t) {
+  return Two(t.day) + "_" + Two(t.month) + "_" + Two(t.year) + ".Txt";
+}
+
+std::string DayLogLine(const LocalTime& t, std::string_view text) {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d:%03d : ", t.hour % 100, t.minute % 100,
+                t.second % 100, ((t.millisecond % 1000) + 1000) % 1000);
+  std::string line = stamp;
+  line.append(text);
+  return line;
+}
+
+DayLog::DayLog(Clock& clock, std::string folder) : clock_(clock), folder_(std::move(folder)) {}
+
+std::string DayLog::Folder() const { return folder_.empty() ? ProgramFolder() : folder_; }
+
+std::string DayLog::CurrentPath() const {
+  return Folder() + "/" + DayLogFileName(clock_.LocalNow());
+}
+
+bool DayLog::Write(std::string_view text) noexcept {
+  try {
+    // One reading of the clock names the file and stamps the line.
+    LocalTime now = clock_.LocalNow();
+    std::string path = Folder() + "/" + DayLogFileName(now);
+    std::string bytes = Utf8ToCp1251(DayLogLine(now, text)) + "\r\n";
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, bytes);
+    if (::close(fd) != 0 && errno != EINTR) ok = false;
+    return ok;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace r770

@@ -1,0 +1,64 @@
+// TFObmenModbus_r770 ("Настройка обмена по Modbus"): form model of the Modbus/TCP test
+// settings window — slave address, IP address, port, answer time and the byte order of
+// floating-point values (section "ModbusTest" of the settings file).
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "document/program_settings.h"
+
+namespace r770 {
+
+class Dialogs;
+
+class ModbusSettingsForm {
+ public:
+  enum class Field { None, SlaveAddress, AnswerTime, Port, IpAddress };
+
+  // settings: the process-wide record; settingsPath: the settings file (empty: the record's
+  // Path, else the file beside the program).
+  ModbusSettingsForm(ProgramSettings& settings, Dialogs& dialogs, std::string settingsPath = {});
+
+  // What the widgets show.
+  std::string slaveText;  // 2 hexadecimal digits
+  std::string timeText;   // decimal seconds
+  std::string portText;   // 4 hexadecimal digits or decimal
+  std::string ipText;
+  bool invert = false;    // "InversModTest"
+  bool swap = true;       // "SwapModTest"
+  bool portHex = false;   // "в 16-тиричном виде"
+
+  // Where the focus goes after a refusal (None: stays where it was).
+  Field focus() const { return focus_; }
+  // True once "Применить" succeeded: the window closes.
+  bool closed() const { return closed_; }
+
+  // The window is shown: reads the settings file again and fills the fields. A message
+  // that stopped the reading is shown; the fields show what the record then holds.
+  void Show();
+  // "в 16-тиричном виде" ticked or cleared: the port is shown again in the other base.
+  void SetPortHex(bool hex);
+  // A key typed into the slave address or the answer time field with the caret at selStart
+  // and selLength characters selected. The slave address takes two characters through the
+  // hexadecimal key filter (both selected: the field is emptied first); the answer time
+  // takes digits. Backspace deletes. True when the text changed; caret() tells where the
+  // caret goes. The other fields take what is typed (TextEdited).
+  bool KeyTyped(Field field, char32_t key, int selStart, int selLength);
+  int caret() const { return caret_; }
+  // "Применить": checks, stores, writes the section, closes. False when a check failed.
+  bool Apply();
+
+ private:
+  std::string Path() const;
+  std::string PortDisplay(std::uint32_t value) const;
+
+  ProgramSettings& settings_;
+  Dialogs& dialogs_;
+  std::string settingsPath_;
+  int caret_ = 0;
+  Field focus_ = Field::None;
+  bool closed_ = false;
+};
+
+}  // namespace r770

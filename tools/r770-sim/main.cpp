@@ -1,0 +1,70 @@
+// r770-sim: a simulated R-770 TCP/Modbus module answering FT1.2 requests over TCP.
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+
+#include "common/number_forms.h"
+#include "ft12_server.h"
+#include "sim_options.h"
+#include "sim_state.h"
+
+int main(int argc, char** argv) {
+  using namespace r770;
+  using namespace r770::sim;
+  SimOptions options;
+  const std::string error = ParseSimOptions({argv + 1, argv + argc}, options);
+  if (!error.empty()) {
+    std::cerr << "r770-sim: " << error << "\n";
+    return 2;
+  }
+  if (options.help) {
+    std::cout << SimHelpText();
+    return 0;
+  }
+
+  SimBus bus;
+  BuildBus(options, bus);
+  if (!options.stateFile.empty()) {
+    const std::string loadError = LoadStateFile(options.stateFile, bus);
+    if (!loadError.empty()) {
+      std::cerr << "r770-sim: " << loadError << "\n";
+      return 1;
+    }
+  }
+
+  // SIGINT and SIGTERM are taken by sigwait below, on this thread only.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  std::mutex saveMutex;
+  auto save = [&] {
+    if (options.stateFile.empty()) return;
+    std::lock_guard lock(saveMutex);
+    const std::string saveError = SaveStateFile(options.stateFile, bus);
+    if (!saveError.empty()) std::cerr << "r770-sim: " << saveError << "\n";
+  };
+
+  Ft12Server server(bus, options.server);
+  server.onConnectionClosed = save;
+  std::string startError;
+  if (!server.Start(&startError)) {
+    std::cerr << "r770-sim: " << startError << "\n";
+    return 1;
+  }
+  std::string modules;
+  for (const auto& m : bus.Modules())
+    modules += (modules.empty() ? "" : ", ") + Hex2(m->Net()) + " (тип " + Hex4(m->DeviceType()) + ")";
+  std::cout << "r770-sim: модули " << modules << "; FT1.2 на " << server.Address() << ":" << server.Port()
+            << std::endl;
+
+  int signal = 0;
+  sigwait(&stopSignals, &signal);
+  server.Stop();
+  save();
+  std::cout << "r770-sim: остановлен" << std::endl;
+  return 0;
+}

@@ -1,0 +1,34 @@
+// Command line of r770-sim.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ft12_server.h"
+#include "sim_module.h"
+
+namespace r770::sim {
+
+// The program's behaviour defaults: a stop takes 300 ms, as on a real device.
+inline SimBehaviour CliBehaviour() {
+  SimBehaviour b;
+  b.stopDelayMs = 300;
+  return b;
+}
+
+struct SimOptions {
+  Ft12ServerOptions server;
+  std::vector<std::uint8_t> nets{0x01};
+  std::vector<std::uint16_t> types{0x1101};  // one for all modules, or one per module
+  SimBehaviour behaviour = CliBehaviour();
+  std::string stateFile;
+  bool help = false;
+};
+
+// Reads the arguments (without the program name). Empty on success, else a message.
+std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options);
+std::string SimHelpText();
+// Puts the modules of the options on the bus.
+void BuildBus(const SimOptions& options, SimBus& bus);
+
+}  // namespace r770::sim
