@@ -22,7 +22,8 @@ TFReadModbus_r770::TFReadModbus_r770(Dialogs& dialogs, const ProgramSettings& se
                                      QWidget* parent, std::unique_ptr<ModbusTestLink> link)
     : QDialog(parent),
       link_(link ? std::move(link) : std::make_unique<CommandTestLink>()),
-      form_(std::make_unique<ModbusReadForm>(settings, dialogs, *this, *link_, log_)) {
+      form_(std::make_unique<ModbusReadForm>(settings, dialogs, static_cast<BusyIndicator&>(*this),
+                                             *link_, log_)) {
   setWindowTitle(Q(Form::kCaption));
   setModal(true);
   form_->decimalSeparator = S(QLocale().decimalPoint());
