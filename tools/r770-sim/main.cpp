@@ -1,9 +1,12 @@
-// r770-sim: a simulated R-770 TCP/Modbus module answering FT1.2 requests over TCP.
+// r770-sim: a simulated R-770 TCP/Modbus module answering FT1.2 requests over TCP and, with
+// --can, CanFrames as a CAN-BUS adapter on a pseudo-terminal.
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <mutex>
 
+#include "can_frontend.h"
 #include "common/number_forms.h"
 #include "ft12_server.h"
 #include "sim_options.h"
@@ -13,13 +16,16 @@ int main(int argc, char** argv) {
   using namespace r770;
   using namespace r770::sim;
   SimOptions options;
-  const std::string error = ParseSimOptions({argv + 1, argv + argc}, options);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  CanFrontendOptions canOptions;
+  const bool can = TakeCanOptions(args, canOptions);
+  const std::string error = ParseSimOptions(args, options);
   if (!error.empty()) {
     std::cerr << "r770-sim: " << error << "\n";
     return 2;
   }
   if (options.help) {
-    std::cout << SimHelpText();
+    std::cout << SimHelpText() << CanHelpText();
     return 0;
   }
 
@@ -61,8 +67,22 @@ int main(int argc, char** argv) {
   std::cout << "r770-sim: модули " << modules << "; FT1.2 на " << server.Address() << ":" << server.Port()
             << std::endl;
 
+  std::unique_ptr<CanFrontend> canFrontend;
+  if (can) {
+    canOptions.faults.silent = options.server.faults.silent;
+    canOptions.faults.wrongPacket = options.server.faults.wrongPacket;
+    canFrontend = std::make_unique<CanFrontend>(bus, canOptions);
+    if (!canFrontend->Start(&startError)) {
+      std::cerr << "r770-sim: " << startError << "\n";
+      server.Stop();
+      return 1;
+    }
+    std::cout << "r770-sim: адаптер CAN-BUS на " << canFrontend->DevicePath() << std::endl;
+  }
+
   int signal = 0;
   sigwait(&stopSignals, &signal);
+  if (canFrontend) canFrontend->Stop();
   server.Stop();
   save();
   std::cout << "r770-sim: остановлен" << std::endl;
