@@ -9,6 +9,8 @@
 #include "can_frontend.h"
 #include "common/number_forms.h"
 #include "ft12_server.h"
+#include "modbus_module_maps.h"
+#include "modbus_server.h"
 #include "sim_options.h"
 #include "sim_state.h"
 
@@ -19,13 +21,16 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   CanFrontendOptions canOptions;
   const bool can = TakeCanOptions(args, canOptions);
-  const std::string error = ParseSimOptions(args, options);
+  ModbusServerOptions modbusOptions;
+  bool modbusOn = false;
+  std::string error = ExtractModbusOptions(args, modbusOptions, modbusOn);
+  if (error.empty()) error = ParseSimOptions(args, options);
   if (!error.empty()) {
     std::cerr << "r770-sim: " << error << "\n";
     return 2;
   }
   if (options.help) {
-    std::cout << SimHelpText() << CanHelpText();
+    std::cout << SimHelpText() << ModbusHelpText() << CanHelpText();
     return 0;
   }
 
@@ -67,6 +72,23 @@ int main(int argc, char** argv) {
   std::cout << "r770-sim: модули " << modules << "; FT1.2 на " << server.Address() << ":" << server.Port()
             << std::endl;
 
+  std::unique_ptr<ModbusServer> modbus;
+  if (modbusOn) {
+    SimModule* published = modbusOptions.net ? bus.Find(*modbusOptions.net) : bus.Modules().front().get();
+    if (!published) {
+      std::cerr << "r770-sim: --modbus-net: модуля " << Hex2(*modbusOptions.net) << " нет на шине\n";
+      return 2;
+    }
+    if (modbusOptions.bindAddress.empty()) modbusOptions.bindAddress = server.Address();
+    modbus = std::make_unique<ModbusServer>(modbusOptions, SnapshotOf(*published));
+    if (!modbus->Start(startError)) {
+      std::cerr << "r770-sim: " << startError << "\n";
+      return 1;
+    }
+    std::cout << "r770-sim: Modbus/TCP модуля " << Hex2(published->Net()) << " на " << modbusOptions.bindAddress
+              << ":" << modbus->Port() << std::endl;
+  }
+
   std::unique_ptr<CanFrontend> canFrontend;
   if (can) {
     canOptions.faults.silent = options.server.faults.silent;
@@ -83,6 +105,7 @@ int main(int argc, char** argv) {
   int signal = 0;
   sigwait(&stopSignals, &signal);
   if (canFrontend) canFrontend->Stop();
+  if (modbus) modbus->Stop();
   server.Stop();
   save();
   std::cout << "r770-sim: остановлен" << std::endl;
