@@ -2,18 +2,23 @@
 //  BM_FullWrite: WriteConfiguration of a configuration with every map entry filled (access,
 //      stop, 10 common parameters, 816 element writes, the checksum step);
 //  BM_FullRead: ReadConfiguration of it (access, 10 parameters + 6 MAC elements, 816 element
-//      reads).
+//      reads);
+//  BM_FullWriteCan, BM_FullReadCan: the same over the CAN-BUS adapter link, a pseudo-terminal
+//      to the simulator's adapter (13-byte frames; each array's first element costs one more).
 // Through the real form model, with the day log file on (every frame and stage line opened,
 // appended and closed) and a view whose PumpEvents counts. The engine's pauses (the 100 ms
-// poll of the run state after the stop command) run on a FakeClock: the figures are the cost
-// of the exchange itself. Compare with the bare ping-pong floor of bench_link.
+// poll of the run state after the stop command, the adapter's fixed pauses) are skipped: the
+// figures are the cost of the exchange itself. Compare with the bare ping-pong floor of
+// bench_link.
 #include <benchmark/benchmark.h>
 
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "can_frontend.h"
 #include "common/clock.h"
 #include "document/configuration.h"
 #include "document/program_settings.h"
@@ -59,20 +64,41 @@ void Fill(Configuration& c) {
   }
 }
 
+// Real time for the answer deadlines; the link's fixed pauses pass at once.
+class NoPauseClock final : public Clock {
+ public:
+  std::int64_t NowMs() override { return SystemClock().NowMs() + skipped_; }
+  LocalTime LocalNow() override { return SystemClock().LocalNow(); }
+  void SleepMs(int ms) override { skipped_ += ms > 0 ? ms : 0; }
+
+ private:
+  std::int64_t skipped_ = 0;
+};
+
 // A simulator, the window's model shown on a link to it, the log in a temp folder.
 struct Bench {
-  Bench() {
+  explicit Bench(bool can = false) {
     bus.Add(0x01, 0x1101);
-    sim::Ft12ServerOptions options;
-    options.port = 0;
-    server = std::make_unique<sim::Ft12Server>(bus, options);
     std::string error;
-    if (!server->Start(&error)) throw std::runtime_error(error);
     SetLinkClock(&engineClock);
     settings.Path = dir.File("r770cfg.ini");
-    settings.LinkKind = LinkKindSetting::Ethernet;
-    settings.ModuleIP = "127.0.0.1";
-    settings.ModulePort = server->Port();
+    if (can) {
+      adapter = std::make_unique<sim::CanFrontend>(bus, sim::CanFrontendOptions{});
+      if (!adapter->Start(&error)) throw std::runtime_error(error);
+      std::ofstream(settings.Path, std::ios::binary) << "[ComPorts]\r\nCOM1=" << adapter->DevicePath() << "\r\n";
+      settings.LinkKind = LinkKindSetting::CanBus;
+      settings.ComPortIndex = 0;
+      settings.AdapterSpeedIndex = 0;
+      settings.PcNetNumber = 0x7E;
+    } else {
+      sim::Ft12ServerOptions options;
+      options.port = 0;
+      server = std::make_unique<sim::Ft12Server>(bus, options);
+      if (!server->Start(&error)) throw std::runtime_error(error);
+      settings.LinkKind = LinkKindSetting::Ethernet;
+      settings.ModuleIP = "127.0.0.1";
+      settings.ModulePort = server->Port();
+    }
     settings.AnswerTimeSec = 1;
     settings.Retries = 1;
     settings.ModuleNetNumber = 0x01;
@@ -93,10 +119,11 @@ struct Bench {
     if (form->statusText() != done) state.SkipWithError(("procedure failed: " + form->ResultText).c_str());
   }
 
-  FakeClock engineClock;
+  NoPauseClock engineClock;
   test::TempDir dir;
   sim::SimBus bus;
   std::unique_ptr<sim::Ft12Server> server;
+  std::unique_ptr<sim::CanFrontend> adapter;
   ProgramSettings settings;
   Configuration config;
   CountingView view;
@@ -104,28 +131,39 @@ struct Bench {
   std::unique_ptr<ExchangeForm> form;
 };
 
-void BM_FullWrite(benchmark::State& state) {
-  Bench b;
+void Counters(benchmark::State& state, const Bench& b) {
+  const auto n = static_cast<double>(state.iterations());
+  state.counters["pumps"] = benchmark::Counter(static_cast<double>(b.view.pumps) / n);
+  state.counters["log_lines"] = benchmark::Counter(static_cast<double>(b.view.lines) / n);
+}
+
+void FullWrite(benchmark::State& state, bool can) {
+  Bench b(can);
   for (auto _ : state) {
     state.PauseTiming();
     b.bus.Find(0x01)->SetParamBytes(0xF01A, std::vector<std::uint8_t>{0});  // running again
     state.ResumeTiming();
     b.Run(ExchangeMode::Write, "Запись завершена", state);
   }
-  state.counters["pumps"] = benchmark::Counter(static_cast<double>(b.view.pumps) / static_cast<double>(state.iterations()));
-  state.counters["log_lines"] = benchmark::Counter(static_cast<double>(b.view.lines) / static_cast<double>(state.iterations()));
+  Counters(state, b);
 }
-BENCHMARK(BM_FullWrite)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-void BM_FullRead(benchmark::State& state) {
-  Bench b;
+void FullRead(benchmark::State& state, bool can) {
+  Bench b(can);
   b.Run(ExchangeMode::Write, "Запись завершена", state);
   b.view.pumps = b.view.lines = 0;
   for (auto _ : state) b.Run(ExchangeMode::Read, "Чтение завершено", state);
-  state.counters["pumps"] = benchmark::Counter(static_cast<double>(b.view.pumps) / static_cast<double>(state.iterations()));
-  state.counters["log_lines"] = benchmark::Counter(static_cast<double>(b.view.lines) / static_cast<double>(state.iterations()));
+  Counters(state, b);
 }
+
+void BM_FullWrite(benchmark::State& state) { FullWrite(state, false); }
+void BM_FullRead(benchmark::State& state) { FullRead(state, false); }
+void BM_FullWriteCan(benchmark::State& state) { FullWrite(state, true); }
+void BM_FullReadCan(benchmark::State& state) { FullRead(state, true); }
+BENCHMARK(BM_FullWrite)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FullRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FullWriteCan)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FullReadCan)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 }  // namespace r770
