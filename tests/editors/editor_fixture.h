@@ -76,16 +76,16 @@ struct EditorDatabase {
     DbTaskFile f;
     f.Nset = 0x05;
     f.ModuleType = 0x0001;
-    DbTask signals{"Сигналы котла", "СигК", 1, 0x10, 0x1111, true,
+    DbTask alarms{"Сигналы котла", "СигК", 1, 0x10, 0x1111, true,
                    {EditorParam(0x0101, 1, "Авария котла", "Авар"), EditorParam(0x0102, 2, "Работа котла", "Раб"),
                     EditorParam(0x0103, 3, "Дверь котла", "Дверь")},
                    {}};
-    if (withStart) signals.Params.push_back(EditorParam(0x0104, 4, "Пуск котла", "Пуск"));
+    if (withStart) alarms.Params.push_back(EditorParam(0x0104, 4, "Пуск котла", "Пуск"));
     DbTask measures{"Измерения котла", "ИзмК", 2, 0x20, 0x1111, true,
                     {EditorParam(0x0201, 1, "Давление пара", "Давл"), EditorParam(0x0202, 2, "Температура воды", "Темп"),
                      EditorParam(0x0203, 3, "Расход газа", "Расх")},
                     {}};
-    f.Tasks = {signals, measures};
+    f.Tasks = {alarms, measures};
     return f;
   }
 
