@@ -131,14 +131,15 @@ bool IniFile::KeyOfLine(const std::string& text, std::string* foldedKey, std::st
 }
 
 int IniFile::FindKey(const Section& s, std::string_view foldedKey) const {
-  std::string k;
-  for (std::size_t i = s.hasHeader ? 1 : 0; i < s.lines.size(); ++i) {
-    const std::string& t = s.lines[i].text;
-    // Quick reject before folding: the line must be at least as long as the key.
-    if (t.size() < foldedKey.size()) continue;
-    if (KeyOfLine(t, &k, nullptr) && k == foldedKey) return static_cast<int>(i);
+  if (!s.indexed) {
+    s.keyIndex.clear();
+    std::string k;
+    for (std::size_t i = s.hasHeader ? 1 : 0; i < s.lines.size(); ++i)
+      if (KeyOfLine(s.lines[i].text, &k, nullptr)) s.keyIndex.emplace(k, static_cast<int>(i));  // first one counts
+    s.indexed = true;
   }
-  return -1;
+  auto it = s.keyIndex.find(std::string(foldedKey));
+  return it == s.keyIndex.end() ? -1 : it->second;
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -203,6 +204,9 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   while (at > 1 && TrimView(s.lines[at - 1].text).empty()) --at;
   if (at > 0 && s.lines[at - 1].eol.empty()) s.lines[at - 1].eol = "\r\n";
   s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), Line{rawKey + "=" + rawValue, "\r\n"});
+  // Only blank lines followed the insertion point, so no indexed key line moved.
+  std::string newKey;
+  if (s.indexed && KeyOfLine(s.lines[at].text, &newKey, nullptr)) s.keyIndex.emplace(newKey, static_cast<int>(at));
 }
 
 void IniFile::EraseSection(std::string_view section) {

@@ -57,6 +57,10 @@ class IniFile {
     std::string folded;      // upper-case name, code page 1251
     bool hasHeader = false;  // false for the lines before the first header
     std::vector<Line> lines;  // lines[0] is the header when hasHeader
+    // Upper-case key -> index of its first line, built on the first look-up. Key lines
+    // never move: a new key is inserted only in front of trailing blank lines.
+    mutable std::unordered_map<std::string, int> keyIndex;
+    mutable bool indexed = false;
   };
 
   void Parse(std::string_view bytes);

@@ -1,12 +1,13 @@
 #include "link/can_bus_factory.h"
 
+#include "link/can_bus.h"
+
 namespace r770 {
 
-// The CAN-BUS adapter engine plugs in here.
 std::unique_ptr<TBase_Obmen> MakeCanBusEngine(const TCustomLink& link, Clock& clock) {
-  (void)link;
-  (void)clock;
-  return nullptr;
+  const auto* can = dynamic_cast<const TCANbusLink*>(&link);
+  if (!can) return nullptr;
+  return std::make_unique<T_CanBus>(*can, clock);
 }
 
 }  // namespace r770

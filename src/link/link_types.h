@@ -23,6 +23,9 @@ struct TCustomLink {
 struct TRSLink : TCustomLink {
   std::int32_t PortNumber = 0;
   std::int32_t Speed = 0;
+  // Serial device behind "COM" + PortNumber (the settings' "ComPorts" section resolves it);
+  // empty: /dev/ttyS(PortNumber - 1).
+  std::string DevicePath;
 };
 
 // CAN-BUS adapter on a serial port; after construction Speed holds the CAN bus speed in kbaud

@@ -63,6 +63,25 @@ TEST(IniFile, EraseAndAppendToLastLineWithoutEnd) {
   EXPECT_EQ(f.Bytes(), "[B]\r\nb=2\r\nc=3\r\n[D]\r\nd=4\r\n");
 }
 
+TEST(IniFile, KeyLookupFollowsEveryWrite) {
+  // Reads between writes: what a key look-up finds must always be the first line of the
+  // key as the file then stands.
+  IniFile f = FromBytes("[A]\r\nk1=1\r\nK1=dup\r\n\r\n\r\n[B]\r\nb=2\r\n");
+  EXPECT_EQ(f.ReadString("A", "k1", ""), "1");
+  f.WriteString("A", "new", "x");   // inserted in front of the blank lines
+  f.WriteString("a", "NEW", "y");   // now found: replaced, not appended twice
+  f.WriteString("A", "k1", "one");  // the first of the two lines
+  EXPECT_EQ(f.ReadString("A", "New", ""), "y");
+  EXPECT_EQ(f.ReadString("A", "K1", ""), "one");
+  f.EraseSection("B");
+  f.WriteString("B", "b", "3");
+  EXPECT_EQ(f.ReadString("B", "B", ""), "3");
+  EXPECT_EQ(f.Bytes(), "[A]\r\nk1=one\r\nK1=dup\r\nnew=y\r\n\r\n\r\n[B]\r\nb=3\r\n");
+  f.SetBytes("[A]\r\nnew=z\r\n");
+  EXPECT_EQ(f.ReadString("A", "new", ""), "z");
+  EXPECT_EQ(f.ReadString("A", "k1", "gone"), "gone");
+}
+
 TEST(IniFile, BadBytesNeverCrash) {
   std::string junk;
   for (int i = 0; i < 4096; ++i) junk.push_back(static_cast<char>((i * 131) & 0xFF));

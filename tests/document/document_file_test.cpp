@@ -12,6 +12,7 @@
 #include "common/codec.h"
 #include "common/ini_file.h"
 #include "database/task_cl.h"
+#include "database_builder.h"
 #include "document/program_settings.h"
 #include "temp_dir.h"
 
@@ -619,6 +620,162 @@ TEST_F(DocumentFileTest, LineBreaksInNamesDoNotBreakTheFile) {
   EXPECT_EQ(back.Map(MapKind::TC)[0], (MapEntry{1, 2, 3, "a  [Common] b", 4}));
   EXPECT_EQ(back.Common.AdrCAN, 0);
   EXPECT_EQ(back.Common.trepeat, 3);
+}
+
+// A controller database with one module type; each controller is one task file.
+struct ControllerDatabase {
+  TempDir dir;
+  test::DatabaseBuilder db{dir.path()};
+  ProgramSettings settings;
+
+  ControllerDatabase() {
+    test::DbAlgorithm alg{0x0010, 10, "Входы", "ВХ", {test::BitDescriptor(1, "Авария", "Ав")}, "", "", {}};
+    db.Add(alg);
+    db.Add(test::DbModule::Of(0x0001, {0x0010}));
+    test::DbTaskFile sys;
+    sys.ModuleType = 0x0001;
+    sys.Tasks = {test::DbTask{"Системная", "Сист", 1, 10, 0, true, {}, {}}};
+    db.AddSystemTasks(sys);
+    settings.WorkTask = db.TaskDir();
+    settings.WorkMod = db.ModDir();
+    settings.WorkAlg = db.AlgDir();
+  }
+  std::string Controller(const std::string& name, std::uint16_t nset) const {
+    test::DbParam p;
+    p.FullName = "Авария насоса";
+    p.Number = 0x0101;
+    p.Descriptor = 1;
+    test::DbTaskFile f;
+    f.Nset = nset;
+    f.ModuleType = 0x0001;
+    f.Tasks = {test::DbTask{"Насосная", "Нас", 1, 10, 0x1111, true, {p}, {}}};
+    return db.AddTaskFile(name, f);
+  }
+};
+
+TEST_F(DocumentFileTest, ControllersRoundTripThroughTheirTaskFiles) {
+  ControllerDatabase cdb;
+  Configuration original;
+  FillFull(original);
+  const std::string paths[] = {cdb.Controller("Насосная.tsk", 5), cdb.Controller("Котельная.tsk", 0x2A),
+                               cdb.Controller("Вентиляция.tsk", 7)};
+  for (std::size_t i = 0; i < 3; ++i) {
+    ControllerEntry c;
+    c.Task = std::make_unique<Task_CL>(paths[i], cdb.settings.WorkTask, cdb.settings.WorkMod, cdb.settings.WorkAlg);
+    ASSERT_TRUE(c.Task->Ok()) << testing::PrintToString(c.Task->Errors());
+    c.Nset = i == 1 ? 0x2A : static_cast<std::int32_t>(5 + 2 * i);
+    c.Found = true;
+    original.Controllers.push_back(std::move(c));
+  }
+  original.State.FromFile = true;
+  original.SetAllChanged();
+  std::string a = dir.File("a.bmt"), b = dir.File("b.bmt");
+  ASSERT_TRUE(SaveDocument(original, a, view));
+  const std::string bytes = ReadFileBytes(a);
+  EXPECT_NE(bytes.find(Cp("[Config]\r\nWayUser0=" + paths[0] + "\r\nNset0=05\r\nWayUser1=" + paths[1] +
+                          "\r\nNset1=2A\r\nWayUser2=" + paths[2] + "\r\nNset2=09\r\n[")),
+            std::string::npos);
+  EXPECT_NE(bytes.find("TypeFile=Input\r\n"), std::string::npos);
+
+  Configuration loaded;
+  loaded.Controllers.emplace_back();  // a previous document's list goes
+  loaded.State.FromModule = true;
+  FakeView v;
+  ASSERT_TRUE(LoadDocument(loaded, cdb.settings, a, v));
+  EXPECT_TRUE(v.messages.empty()) << testing::PrintToString(v.messages);
+  EXPECT_EQ(v.editorOpened, 0);
+  EXPECT_EQ(v.steps, 7 + 3);
+  ExpectSameContent(original, loaded);
+  ASSERT_EQ(loaded.Controllers.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    ASSERT_TRUE(loaded.Controllers[i].Task);
+    EXPECT_EQ(loaded.Controllers[i].Task->TaskFilePath(), paths[i]);
+    EXPECT_EQ(loaded.Controllers[i].Nset, original.Controllers[i].Nset);
+    EXPECT_TRUE(loaded.Controllers[i].Found);
+  }
+  EXPECT_TRUE(loaded.State.FromFile);
+  EXPECT_FALSE(loaded.State.FromModule);
+  EXPECT_FALSE(loaded.AnyChanged());
+
+  loaded.SetAllChanged();
+  ASSERT_TRUE(SaveDocument(loaded, b, view));
+  EXPECT_EQ(ReadFileBytes(b), bytes);
+}
+
+TEST_F(DocumentFileTest, ControllerPairsByPositionAndFaultyTaskFiles) {
+  ControllerDatabase cdb;
+  const std::string good = cdb.Controller("good.tsk", 0x11);
+  const std::string other = cdb.Controller("other.tsk", 0x22);
+  const std::string missing = dir.File("missing.tsk");
+  const std::string damaged = cdb.db.TaskDir() + "/damaged.tsk";
+  WriteFileBytes(damaged, "not a task file");
+  Configuration cfg;
+  FakeView v;
+  std::string path = dir.File("doc.bmt");
+  WriteFileBytes(path, Cp("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\n"
+                          "Nset0=" + good + "\r\nWayUser0=1A\r\n"       // names swapped: still path, number
+                          "WayUser1=" + missing + "\r\nNset1=01\r\n"    // missing: reported, left out
+                          "WayUser2=" + damaged + "\r\nNset2=02\r\n"    // damaged: reported, left out
+                          "x=" + other + "\r\ny=\r\n"                  // empty number: does not convert
+                          "WayUser4=" + good + "\r\n"));                 // odd key: ignored
+  EXPECT_FALSE(LoadDocument(cfg, cdb.settings, path, v));
+  ASSERT_EQ(v.messages.size(), 3u) << testing::PrintToString(v.messages);
+  EXPECT_EQ(v.messages[0], missing + "\n" + kNoTaskFileMessage + missing);
+  EXPECT_EQ(v.messages[1].substr(0, damaged.size() + 1), damaged + "\n");
+  EXPECT_EQ(v.messages[2], "Ошибка в файле: раздел \"Config\", ключ \"y\": значение \"\" не является числом");
+  ASSERT_EQ(cfg.Controllers.size(), 1u);
+  EXPECT_EQ(cfg.Controllers[0].Nset, 0x1A);
+  EXPECT_TRUE(cfg.Controllers[0].Found);
+
+  // Without the fourth pair the load goes through; the odd key adds nothing.
+  WriteFileBytes(path, Cp("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nNset0=" + good +
+                          "\r\nWayUser0=1A\r\nWayUser1=" + missing + "\r\nNset1=01\r\nWayUser2=" + other + "\r\n"));
+  FakeView w;
+  ASSERT_TRUE(LoadDocument(cfg, cdb.settings, path, w));
+  ASSERT_EQ(cfg.Controllers.size(), 1u);
+  EXPECT_TRUE(cfg.State.FromFile);
+  EXPECT_FALSE(cfg.State.FromModule);
+  EXPECT_EQ(w.steps, 7 + 2);
+
+  // The list editor's reload after it dropped its changes.
+  cfg.Controllers.clear();
+  cfg.State.ControllersChanged = true;
+  FakeView r;
+  EXPECT_TRUE(LoadControllers(cfg, cdb.settings, path, r));
+  ASSERT_EQ(cfg.Controllers.size(), 1u);
+  EXPECT_EQ(cfg.Controllers[0].Task->TaskFilePath(), good);
+  EXPECT_FALSE(cfg.State.ControllersChanged);
+  EXPECT_EQ(r.messages.size(), 1u);
+}
+
+TEST_F(DocumentFileTest, ReadDocumentWithAMissingTaskFileLoadsWithoutThatController) {
+  ControllerDatabase cdb;
+  Configuration cfg;
+  cfg.ResetForNew();
+  ControllerEntry found;
+  found.Task = std::make_unique<Task_CL>(cdb.Controller("a.tsk", 5), cdb.settings.WorkTask, cdb.settings.WorkMod,
+                                         cdb.settings.WorkAlg);
+  found.Nset = 5;
+  found.Found = true;
+  cfg.Controllers.push_back(std::move(found));
+  ControllerEntry notFound;  // read from the module, no task file attached
+  notFound.Nset = 6;
+  cfg.Controllers.push_back(std::move(notFound));
+  cfg.State.FromModule = true;
+  cfg.SetAllChanged();
+  std::string path = dir.File("read.bmt");
+  ASSERT_TRUE(SaveDocument(cfg, path, view));
+  EXPECT_EQ(IniFile(path).ReadString("Protokol", "TypeFile", ""), "Read");
+  EXPECT_EQ(IniFile(path).ReadString("Config", "WayUser1", "?"), "");
+
+  Configuration back;
+  FakeView v;
+  ASSERT_TRUE(LoadDocument(back, cdb.settings, path, v));
+  EXPECT_EQ(v.messages, std::vector<std::string>{"\n" + std::string(kNoTaskFileMessage)});
+  ASSERT_EQ(back.Controllers.size(), 1u);
+  EXPECT_EQ(back.Controllers[0].Nset, 5);
+  EXPECT_TRUE(back.State.FromFile);
+  EXPECT_FALSE(back.State.FromModule);
 }
 
 }  // namespace
