@@ -10,12 +10,11 @@
 #include <QVBoxLayout>
 
 #include "ui/editor_table.h"
+#include "ui/qt_support.h"
 
 namespace r770 {
 namespace {
 
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const QColor kLime(0x00, 0xFF, 0x00);
 

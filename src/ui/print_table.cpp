@@ -7,10 +7,11 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include "ui/qt_support.h"
+
 namespace r770 {
 namespace {
 
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 int WidthOf(PrintTable::Width w, const PrintColumnWidths& widths) {
   switch (w) {

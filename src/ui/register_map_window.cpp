@@ -14,14 +14,9 @@
 #include <QVBoxLayout>
 
 #include "ui/editor_table.h"
+#include "ui/qt_support.h"
 
 namespace r770 {
-namespace {
-
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
-
-}  // namespace
 
 ParamTreeWidget::ParamTreeWidget(QWidget* parent) : QTreeWidget(parent) {
   setHeaderHidden(true);

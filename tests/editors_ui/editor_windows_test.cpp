@@ -6,24 +6,26 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
+#include <functional>
 
 #include "editor_fixture.h"
 #include "large_database.h"
 #include "ui/controller_list_window.h"
 #include "ui/editor_table.h"
+#include "ui/main_window.h"
 #include "ui/register_map_window.h"
 
 using namespace r770;
 using namespace r770::test;
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // A document with controllers 05 and 1A and two Holding Registers entries.
 struct HoldingFixture : EditorFixture {
@@ -38,6 +40,20 @@ struct HoldingFixture : EditorFixture {
     map[4] = Placed(0x0F01, 6, 0xFFFF, 5, "Тмод (№ 0F01)/Сист(Котел)");
   }
 };
+
+// Runs action on the next modal window to appear other than notThis.
+void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int triesLeft = 200) {
+  QTimer::singleShot(10, [=] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && w != notThis && w->isVisible()) {
+      action(w);
+    } else if (triesLeft > 0) {
+      WhenModal(action, notThis, triesLeft - 1);
+    } else {
+      QFAIL("no modal window appeared");
+    }
+  });
+}
 
 }  // namespace
 
@@ -258,6 +274,50 @@ class EditorWindowsTest : public QObject {
     QCOMPARE(w.Table()->item(1, 0)->background().color(), QColor(0, 255, 0));
     QCOMPARE(w.Table()->item(0, 0)->background().style(), Qt::NoBrush);
     QCOMPARE(w.Table()->currentRow(), 1);
+  }
+
+  void mainMenuOpensTheEditors() {
+    EditorDatabase db;
+    const std::string ini = db.dir.File("r770cfg.ini");
+    WriteFileBytes(ini, "[BaseL8]\r\nWay=" + db.db.Root() + "\r\nWayAlg=" + db.db.AlgDir() + "\r\nWayMod=" +
+                            db.db.ModDir() + "\r\nWayTask=" + db.db.TaskDir() + "\r\n");
+    TFNastr main(ini);
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QTRY_VERIFY(main.Action(MainCommand::New)->isEnabled());
+    main.Action(MainCommand::New)->trigger();
+
+    bool opened = false;
+    WhenModal([&](QWidget* w) {
+      QCOMPARE(w->windowTitle(), QString("Определение списка контроллеров"));
+      opened = true;
+      w->close();
+    });
+    main.Action(MainCommand::ControllerList)->trigger();
+    QVERIFY(opened);
+
+    const std::pair<MainCommand, QString> editors[] = {{MainCommand::Coils, "Coils"},
+                                                       {MainCommand::DiscreteInputs, "Discret Inputs"},
+                                                       {MainCommand::HoldingRegisters, "Holding Registers"},
+                                                       {MainCommand::InputRegisters, "Input registers"}};
+    for (const auto& [command, caption] : editors) {
+      // Without controllers the editor says so first, then opens.
+      QString seen;
+      WhenModal([&](QWidget* box) {
+        auto* mb = qobject_cast<QMessageBox*>(box);
+        QVERIFY(mb);
+        QCOMPARE(mb->text(), QString("Нет списка контроллеров!"));
+        WhenModal(
+            [&](QWidget* w) {
+              seen = w->windowTitle();
+              w->close();
+            },
+            box);
+        mb->button(QMessageBox::Ok)->click();
+      });
+      main.Action(command)->trigger();
+      QCOMPARE(seen, caption);
+    }
   }
 
   void openingDiscreteInputsWithManyControllers() {
