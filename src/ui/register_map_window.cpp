@@ -10,6 +10,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -57,8 +58,10 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   table_->setColumnWidth(RegisterMapForm::kColNumber, table_->fontMetrics().horizontalAdvance("0000") + 12);
   table_->setColumnWidth(RegisterMapForm::kColAddress,
                          table_->fontMetrics().horizontalAdvance(Q(t.AddressTitle)) + 24);
-  table_->setColumnWidth(RegisterMapForm::kColParam, 340);
-  table_->setMinimumWidth(560);
+  // The parameter column takes the rest of the table's width.
+  table_->setMinimumWidth(table_->columnWidth(RegisterMapForm::kColNumber) +
+                          table_->columnWidth(RegisterMapForm::kColAddress) + 300 +
+                          table_->verticalScrollBar()->sizeHint().width() + 4);
 
   treeTitle_ = new QLabel(Q(kTreeTitle), this);
   tree_ = new ParamTreeWidget(this);
@@ -83,7 +86,7 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(table_, 3);
   layout->addLayout(right, 2);
-  resize(1040, 620);
+  resize(1100, 620);
 
   menu_ = new QMenu(this);
   deleteAction_ = menu_->addAction(Q(kDeleteCommand));
