@@ -12,6 +12,8 @@
 #include "ui/controller_list_window.h"
 #include "ui/exchange_settings_window.h"
 #include "ui/register_map_window.h"
+#include "ui/modbus_read_window.h"
+#include "ui/modbus_settings_window.h"
 #include "ui/way_window.h"
 
 namespace r770 {
@@ -58,6 +60,11 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
   SetOpener(MainCommand::DiscreteInputs, [inputs] { inputs->Open(); });
   SetOpener(MainCommand::HoldingRegisters, [holding] { holding->Open(); });
   SetOpener(MainCommand::InputRegisters, [inputRegs] { inputRegs->Open(); });
+  // The Modbus/TCP test windows (found by type with findChild).
+  auto* modbusSettings = new TFObmenModbus_r770(f.GetDialogs(), f.Settings(), f.SettingsPath(), this);
+  auto* modbusRead = new TFReadModbus_r770(f.GetDialogs(), f.Settings(), this);
+  SetOpener(MainCommand::ModbusTestSettings, [modbusSettings] { modbusSettings->Open(); });
+  SetOpener(MainCommand::ModbusTestRead, [modbusRead] { modbusRead->Open(); });
 
   form_->SetView(this);
   resize(900, 360);
