@@ -11,9 +11,9 @@
 #include "ui/common_window.h"
 #include "ui/controller_list_window.h"
 #include "ui/exchange_settings_window.h"
-#include "ui/register_map_window.h"
 #include "ui/modbus_read_window.h"
 #include "ui/modbus_settings_window.h"
+#include "ui/register_map_window.h"
 #include "ui/way_window.h"
 
 namespace r770 {
