@@ -10,6 +10,8 @@
 
 #include "ui/common_window.h"
 #include "ui/exchange_settings_window.h"
+#include "ui/modbus_read_window.h"
+#include "ui/modbus_settings_window.h"
 #include "ui/way_window.h"
 
 namespace r770 {
@@ -45,6 +47,11 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
   SetOpener(MainCommand::AdditionalSettings, [this] { dopNastr_->Open(); });
   SetOpener(MainCommand::ExchangeSettings, [this] { nastrObm_->Open(); });
   SetOpener(MainCommand::DatabasePath, [this] { way_->Open(); });
+  // The Modbus/TCP test windows (found by type with findChild).
+  auto* modbusSettings = new TFObmenModbus_r770(f.GetDialogs(), f.Settings(), f.SettingsPath(), this);
+  auto* modbusRead = new TFReadModbus_r770(f.GetDialogs(), f.Settings(), this);
+  SetOpener(MainCommand::ModbusTestSettings, [modbusSettings] { modbusSettings->Open(); });
+  SetOpener(MainCommand::ModbusTestRead, [modbusRead] { modbusRead->Open(); });
 
   form_->SetView(this);
   resize(900, 360);
