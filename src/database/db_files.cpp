@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 #include <deque>
+#include <mutex>
 #include <set>
 #include <utility>
 
@@ -117,9 +119,41 @@ void RecordFile::Close() {
   file_ = nullptr;
 }
 
-FolderIndex::FolderIndex(const std::string& root) : root_(root) {
+namespace {
+
+std::int64_t Ns(const struct timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+std::int64_t NowNs() {
+  struct timespec t {};
+  ::clock_gettime(CLOCK_REALTIME, &t);
+  return Ns(t);
+}
+
+}  // namespace
+
+void FolderIndex::Record(const std::string& path, const struct stat& st) {
+  stamps_.push_back(Stamp{path, st.st_dev, st.st_ino, Ns(st.st_mtim), Ns(st.st_ctim)});
+  newestStampNs_ = std::max({newestStampNs_, stamps_.back().mtimeNs, stamps_.back().ctimeNs});
+}
+
+bool FolderIndex::StillValid() const {
   struct stat st {};
-  if (root.empty() || ::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  if (rootMissing_) return root_.empty() || ::stat(root_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
+  for (const Stamp& s : stamps_) {
+    if (::stat(s.path.c_str(), &st) != 0 || st.st_dev != s.dev || st.st_ino != s.ino ||
+        Ns(st.st_mtim) != s.mtimeNs || Ns(st.st_ctim) != s.ctimeNs)
+      return false;
+  }
+  return true;
+}
+
+FolderIndex::FolderIndex(const std::string& root) : root_(root), walkStartNs_(NowNs()) {
+  struct stat st {};
+  if (root.empty() || ::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    rootMissing_ = true;
+    return;
+  }
+  Record(root, st);
   std::set<std::pair<dev_t, ino_t>> visited{{st.st_dev, st.st_ino}};
   std::deque<std::string> queue{root};
   std::vector<DirEntry> entries;
@@ -147,7 +181,10 @@ FolderIndex::FolderIndex(const std::string& root) : root_(root) {
       if (isFile) {
         files_.emplace(e.upper, JoinPath(dir, e.name));
       } else if (isDir && haveStat && e.name[0] != '.') {
-        if (visited.insert({est.st_dev, est.st_ino}).second) queue.push_back(JoinPath(dir, e.name));
+        if (visited.insert({est.st_dev, est.st_ino}).second) {
+          queue.push_back(JoinPath(dir, e.name));
+          Record(queue.back(), est);
+        }
       }
     }
     ::closedir(d);
@@ -160,7 +197,57 @@ std::string FolderIndex::Find(const std::string& name) const {
 }
 
 namespace {
+
 thread_local AlgorithmIndexBatch* currentBatch = nullptr;
+
+// Indexes kept between task objects, a few folders at most.
+struct IndexCache {
+  std::mutex mutex;
+  std::int64_t marginNs = 3'000'000'000;
+  std::vector<std::shared_ptr<const FolderIndex>> kept;  // most recent last
+};
+
+IndexCache& Cache() {
+  static IndexCache cache;
+  return cache;
+}
+
+constexpr std::size_t kKeptIndexes = 4;
+
+std::shared_ptr<const FolderIndex> CachedIndex(const std::string& root) {
+  IndexCache& c = Cache();
+  std::shared_ptr<const FolderIndex> found;
+  std::int64_t margin;
+  {
+    std::lock_guard lock(c.mutex);
+    margin = c.marginNs;
+    for (auto it = c.kept.begin(); it != c.kept.end(); ++it) {
+      if ((*it)->Root() == root) {
+        found = *it;
+        c.kept.erase(it);
+        break;
+      }
+    }
+  }
+  if (!found || !found->StillValid()) found = std::make_shared<const FolderIndex>(root);
+  if (found->SettledFor(margin)) {
+    std::lock_guard lock(c.mutex);
+    c.kept.push_back(found);
+    if (c.kept.size() > kKeptIndexes) c.kept.erase(c.kept.begin());
+  }
+  return found;
+}
+
+}  // namespace
+
+void SetFolderIndexCacheMargin(std::int64_t marginNs) {
+  std::lock_guard lock(Cache().mutex);
+  Cache().marginNs = marginNs;
+}
+
+void ClearFolderIndexCache() {
+  std::lock_guard lock(Cache().mutex);
+  Cache().kept.clear();
 }
 
 AlgorithmIndexBatch::AlgorithmIndexBatch() : outer_(currentBatch) { currentBatch = this; }
@@ -168,9 +255,9 @@ AlgorithmIndexBatch::AlgorithmIndexBatch() : outer_(currentBatch) { currentBatch
 AlgorithmIndexBatch::~AlgorithmIndexBatch() { currentBatch = outer_; }
 
 std::shared_ptr<const FolderIndex> AlgorithmIndexBatch::IndexFor(const std::string& root) {
-  if (!currentBatch) return std::make_shared<const FolderIndex>(root);
+  if (!currentBatch) return CachedIndex(root);
   auto& slot = currentBatch->indexes_[root];
-  if (!slot) slot = std::make_shared<const FolderIndex>(root);
+  if (!slot) slot = CachedIndex(root);
   return slot;
 }
 

@@ -4,6 +4,7 @@
 // database file is found regardless of the case of its name. Files are read as fixed-size
 // records; only regular files are opened (a FIFO or a device never blocks the reader).
 #pragma once
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -69,15 +70,44 @@ class FolderIndex {
   std::size_t FolderCount() const { return folderCount_; }
   std::size_t FileCount() const { return files_.size(); }
 
+  // True while no folder of the walk was created, removed, renamed or changed (by its
+  // identity and its modification and change times).
+  bool StillValid() const;
+  // True when every folder of the walk had been left unchanged for `margin` before the
+  // walk began, so that a later change cannot share a time stamp with what was seen.
+  bool SettledFor(std::int64_t marginNs) const { return !rootMissing_ && newestStampNs_ < walkStartNs_ - marginNs; }
+
  private:
+  struct Stamp {
+    std::string path;
+    dev_t dev;
+    ino_t ino;
+    std::int64_t mtimeNs;
+    std::int64_t ctimeNs;
+  };
+  void Record(const std::string& path, const struct stat& st);
+
   std::string root_;
   std::size_t folderCount_ = 0;
   std::unordered_map<std::string, std::string> files_;  // upper-case name -> first path
+  std::vector<Stamp> stamps_;
+  bool rootMissing_ = false;
+  std::int64_t walkStartNs_ = 0;
+  std::int64_t newestStampNs_ = 0;
 };
 
+// How long the folders of an index must have been left alone before the index is kept for
+// later task objects (default 3 s, above the coarsest file system time stamps).
+void SetFolderIndexCacheMargin(std::int64_t marginNs);
+void ClearFolderIndexCache();
+
+// The index of an algorithm folder is kept for later task objects while none of its folders
+// changes (checked by their time stamps on each use); a folder tree that was changed just
+// before it was walked is walked again next time.
+//
 // While an AlgorithmIndexBatch lives, every task object built on the same thread shares one
-// index per algorithm folder, so loading many controllers walks each folder tree once.
-// Without a batch each task object walks the tree once for all its algorithm files.
+// index per algorithm folder without checking it again, so loading many controllers walks
+// each folder tree once at most.
 class AlgorithmIndexBatch {
  public:
   AlgorithmIndexBatch();
@@ -85,7 +115,7 @@ class AlgorithmIndexBatch {
   AlgorithmIndexBatch(const AlgorithmIndexBatch&) = delete;
   AlgorithmIndexBatch& operator=(const AlgorithmIndexBatch&) = delete;
 
-  // The index of a folder: the batch's own when one is active, else a new one.
+  // The index of a folder: the batch's, else the kept one when still valid, else a new one.
   static std::shared_ptr<const FolderIndex> IndexFor(const std::string& root);
 
  private:

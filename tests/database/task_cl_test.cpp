@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -350,6 +351,38 @@ TEST(TaskClTest, AccessFileBesideTheTaskFileWithoutTaskFolder) {
   ASSERT_THAT(t.Errors(), IsEmpty());
   ASSERT_EQ(t.AccessEntries().size(), 1u);
   EXPECT_EQ(t.AccessEntries()[0].Number, 0xAu);
+}
+
+TEST(TaskClTest, KeptFolderIndexIsWalkedAgainAfterAChange) {
+  SampleDatabase s;
+  const std::string root = s.db.AlgDir();
+  // A folder tree changed just now is not kept: a file added right after a load is found.
+  auto first = db::AlgorithmIndexBatch::IndexFor(root);
+  EXPECT_NE(db::AlgorithmIndexBatch::IndexFor(root), first);
+
+  // Take every folder as settled long ago.
+  db::SetFolderIndexCacheMargin(-3'600'000'000'000);
+  auto kept = db::AlgorithmIndexBatch::IndexFor(root);
+  EXPECT_EQ(db::AlgorithmIndexBatch::IndexFor(root), kept);
+  EXPECT_EQ(s.Load()->FindParam(0x0301), -1);
+  // Algorithm 99 appears in an existing folder; its time stamp moves (set explicitly, so
+  // that a coarse file system clock cannot hide the change from this test).
+  DbAlgorithm a{0x0099, 99, "Найденный", "Н", {BitDescriptor(1, "Бит")}, "vent", "", {}};
+  s.db.Add(a);
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/vent").c_str(), times, 0), 0);
+  EXPECT_GE(s.Load()->FindParam(0x0301), 0);
+  EXPECT_NE(db::AlgorithmIndexBatch::IndexFor(root), kept);
+  // Inside a batch the index is shared without checking it again.
+  {
+    db::AlgorithmIndexBatch batch;
+    auto shared = db::AlgorithmIndexBatch::IndexFor(root);
+    const struct timespec later[2] = {{0, UTIME_OMIT}, {2000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/vent").c_str(), later, 0), 0);
+    EXPECT_EQ(db::AlgorithmIndexBatch::IndexFor(root), shared);
+  }
+  db::SetFolderIndexCacheMargin(3'000'000'000);
+  db::ClearFolderIndexCache();
 }
 
 // ---- damaged and hostile files ----

@@ -1,11 +1,16 @@
-// r770-sim: a simulated R-770 TCP/Modbus module answering FT1.2 requests over TCP.
+// r770-sim: a simulated R-770 TCP/Modbus module answering FT1.2 requests over TCP and, with
+// --can, CanFrames as a CAN-BUS adapter on a pseudo-terminal.
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <mutex>
 
+#include "can_frontend.h"
 #include "common/number_forms.h"
 #include "ft12_server.h"
+#include "modbus_module_maps.h"
+#include "modbus_server.h"
 #include "sim_options.h"
 #include "sim_state.h"
 
@@ -13,13 +18,19 @@ int main(int argc, char** argv) {
   using namespace r770;
   using namespace r770::sim;
   SimOptions options;
-  const std::string error = ParseSimOptions({argv + 1, argv + argc}, options);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  CanFrontendOptions canOptions;
+  const bool can = TakeCanOptions(args, canOptions);
+  ModbusServerOptions modbusOptions;
+  bool modbusOn = false;
+  std::string error = ExtractModbusOptions(args, modbusOptions, modbusOn);
+  if (error.empty()) error = ParseSimOptions(args, options);
   if (!error.empty()) {
     std::cerr << "r770-sim: " << error << "\n";
     return 2;
   }
   if (options.help) {
-    std::cout << SimHelpText();
+    std::cout << SimHelpText() << ModbusHelpText() << CanHelpText();
     return 0;
   }
 
@@ -61,8 +72,40 @@ int main(int argc, char** argv) {
   std::cout << "r770-sim: модули " << modules << "; FT1.2 на " << server.Address() << ":" << server.Port()
             << std::endl;
 
+  std::unique_ptr<ModbusServer> modbus;
+  if (modbusOn) {
+    SimModule* published = modbusOptions.net ? bus.Find(*modbusOptions.net) : bus.Modules().front().get();
+    if (!published) {
+      std::cerr << "r770-sim: --modbus-net: модуля " << Hex2(*modbusOptions.net) << " нет на шине\n";
+      return 2;
+    }
+    if (modbusOptions.bindAddress.empty()) modbusOptions.bindAddress = server.Address();
+    modbus = std::make_unique<ModbusServer>(modbusOptions, SnapshotOf(*published));
+    if (!modbus->Start(startError)) {
+      std::cerr << "r770-sim: " << startError << "\n";
+      return 1;
+    }
+    std::cout << "r770-sim: Modbus/TCP модуля " << Hex2(published->Net()) << " на " << modbusOptions.bindAddress
+              << ":" << modbus->Port() << std::endl;
+  }
+
+  std::unique_ptr<CanFrontend> canFrontend;
+  if (can) {
+    canOptions.faults.silent = options.server.faults.silent;
+    canOptions.faults.wrongPacket = options.server.faults.wrongPacket;
+    canFrontend = std::make_unique<CanFrontend>(bus, canOptions);
+    if (!canFrontend->Start(&startError)) {
+      std::cerr << "r770-sim: " << startError << "\n";
+      server.Stop();
+      return 1;
+    }
+    std::cout << "r770-sim: адаптер CAN-BUS на " << canFrontend->DevicePath() << std::endl;
+  }
+
   int signal = 0;
   sigwait(&stopSignals, &signal);
+  if (canFrontend) canFrontend->Stop();
+  if (modbus) modbus->Stop();
   server.Stop();
   save();
   std::cout << "r770-sim: остановлен" << std::endl;

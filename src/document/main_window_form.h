@@ -1,0 +1,185 @@
+// MainWindowForm: the logic of TFNastr, the main window. It owns the one Configuration and
+// the one ProgramSettings of the process, keeps the menu states, the status line and the
+// progress strip, and carries out the document commands ("Новый", "Загрузить", "Сохранить",
+// "Сохранить как ...", "Выход") with the unsaved-changes prompt.
+//
+// The window itself (src/ui) draws this state and forwards the user's commands; every other
+// window is opened through MainWindowView::OpenWindow, so an editor plugs itself into the
+// menu by giving the window an opener for its command.
+#pragma once
+#include <array>
+#include <string>
+#include <vector>
+
+#include "document/configuration.h"
+#include "document/document_file.h"
+#include "document/program_settings.h"
+
+namespace r770 {
+
+class Dialogs;
+class BusyIndicator;
+
+// Every command of the main menu, in menu order.
+enum class MainCommand {
+  None,  // a separator
+  New,
+  Load,
+  Save,
+  SaveAs,
+  Exit,
+  DatabasePath,        // "Путь к БД": TFWay
+  AdditionalSettings,  // "Дополнительные настройки": TFDopNastr
+  CommonSettings,      // "Общие настройки" of the module: TFCommon
+  ControllerList,      // "Список контроллеров": TFTask
+  Coils,               // TFModbusTU
+  DiscreteInputs,      // TFModbusTC
+  HoldingRegisters,    // TFTIFloat
+  InputRegisters,      // TFInputReg
+  ExchangeSettings,    // "Настройка обмена": TFNastrObm
+  Exchange,            // "Обмен с  R-770 TCP/Modbus": TFObmen
+  ModbusTestSettings,  // TFObmenModbus_r770
+  ModbusTestRead,      // TFReadModbus_r770
+  Count_
+};
+
+// The menus of the main window's menu bar.
+enum class MainMenu { File, Options, ModbusTcp, ExchangeSettings, Exchange, ModbusTest, Count_ };
+
+struct MainMenuItem {
+  MainCommand command;  // None: separator
+  const char* text;
+};
+
+struct MainMenuDef {
+  MainMenu menu;
+  const char* title;
+  // A menu without items is itself a command (it acts when clicked).
+  MainCommand command;
+  std::vector<MainMenuItem> items;
+};
+
+// The menu bar, in order.
+const std::vector<MainMenuDef>& MainMenuLayout();
+
+// Texts of the main window and of the standard boxes the window system shows for the program.
+inline constexpr const char* kMainCaption = "Настройка R-770 Modbus/TCP(версия 10)";
+inline constexpr const char* kNewFileStatus = "Новый файл";
+inline constexpr const char* kLoadingCaption = "Идет загрузка файла";
+inline constexpr const char* kSavingCaption = "Идет сохранение файла";
+inline constexpr const char* kButtonYes = "Да";
+inline constexpr const char* kButtonNo = "Нет";
+inline constexpr const char* kButtonOk = "OK";
+inline constexpr const char* kOpenDialogTitle = "Открыть";
+inline constexpr const char* kSaveDialogTitle = "Сохранить как";
+inline constexpr const char* kFolderDialogTitle = "Выбор каталога";
+
+// What the model needs of the window that shows it.
+class MainWindowView {
+ public:
+  virtual ~MainWindowView() = default;
+  // Redraw everything from the model (caption, menus, status line, progress strip).
+  virtual void Render() = 0;
+  // Redraw only the progress strip (called on every step of a load or save).
+  virtual void RenderProgress() = 0;
+  // Open the window of a menu command modally; returns when it has closed.
+  virtual void OpenWindow(MainCommand command) = 0;
+  // Close the main window (ends the program).
+  virtual void CloseMainWindow() = 0;
+};
+
+class MainWindowForm final : public DocumentView {
+ public:
+  MainWindowForm(Dialogs& dialogs, BusyIndicator& busy, std::string settingsPath);
+  MainWindowForm(const MainWindowForm&) = delete;
+  MainWindowForm& operator=(const MainWindowForm&) = delete;
+
+  void SetView(MainWindowView* view) { view_ = view; }
+
+  Configuration& Config() { return cfg_; }
+  const Configuration& Config() const { return cfg_; }
+  ProgramSettings& Settings() { return settings_; }
+  const ProgramSettings& Settings() const { return settings_; }
+  const std::string& SettingsPath() const { return settingsPath_; }
+  Dialogs& GetDialogs() { return dialogs_; }
+  BusyIndicator& Busy() { return busy_; }
+
+  // --- what the window shows
+  const std::string& Caption() const { return caption_; }
+  const std::string& Status() const { return status_; }
+  bool MenuVisible(MainMenu menu) const { return menuVisible_[Index(menu)]; }
+  bool ItemVisible(MainCommand c) const { return itemVisible_[Index(c)]; }
+  bool ItemEnabled(MainCommand c) const { return itemEnabled_[Index(c)]; }
+  // False while a load or save runs: the whole menu bar is then out of reach.
+  bool MenuBarEnabled() const { return !running_; }
+  bool ProgressVisible() const { return progressVisible_; }
+  const std::string& ProgressCaption() const { return progressCaption_; }
+  int Progress() const { return progress_; }
+  static constexpr int ProgressMax() { return kDocumentProgressMax; }
+  bool Running() const { return running_; }
+
+  // --- events
+  // The window is shown for the first time: settings, folder check, path window.
+  void FirstShown();
+  // A menu command chosen by the user. Commands of hidden or disabled items and commands
+  // arriving while a load or save runs are ignored.
+  void Command(MainCommand command);
+  // A request to close the main window by any means; true when it may close.
+  bool CloseRequested();
+
+  // --- operations other windows use
+  // Shows or hides the document-dependent menu items.
+  void UpdateDocumentMenus(bool newDocument);
+  // True when the three working database folders exist; enables "Новый" and "Загрузить".
+  bool CheckDatabaseFolders();
+  // The unsaved-changes prompt. False when the user asked to save and the document was not
+  // saved (save dialog cancelled or writing failed): the asking command must not go on.
+  bool AskSaveChanges();
+
+  // The document commands (also reachable through Command).
+  void NewDocument();
+  void LoadDocumentCommand();
+  bool Save();
+  bool SaveAs();
+  void Exit();
+
+  // --- DocumentView, used by the load and save procedures
+  void ProgressStep() override;
+  void PumpEvents() override;
+  void Information(const std::string& text) override;
+  void SetStatus(const std::string& text) override;
+  void OpenControllerEditor() override;
+
+ private:
+  static constexpr std::size_t Index(MainMenu m) { return static_cast<std::size_t>(m); }
+  static constexpr std::size_t Index(MainCommand c) { return static_cast<std::size_t>(c); }
+  void Render();
+  void BeginProgress(const char* caption);
+  void EndProgress();
+  bool SaveTo(const std::string& path);
+  // The first missing working folder, or empty when all three exist.
+  std::string MissingDatabaseFolder() const;
+  // Before "Новый" and "Загрузить": false (with a message) when a folder has gone.
+  bool DatabaseFoldersStillThere();
+
+  Dialogs& dialogs_;
+  BusyIndicator& busy_;
+  std::string settingsPath_;
+  MainWindowView* view_ = nullptr;
+
+  Configuration cfg_;
+  ProgramSettings settings_;
+
+  std::string caption_;
+  std::string status_;
+  std::array<bool, static_cast<std::size_t>(MainMenu::Count_)> menuVisible_{};
+  std::array<bool, static_cast<std::size_t>(MainCommand::Count_)> itemVisible_{};
+  std::array<bool, static_cast<std::size_t>(MainCommand::Count_)> itemEnabled_{};
+  bool progressVisible_ = false;
+  std::string progressCaption_;
+  int progress_ = 0;
+  bool running_ = false;      // a load or save is running
+  bool closePending_ = false;  // the window was asked to close while one ran
+};
+
+}  // namespace r770

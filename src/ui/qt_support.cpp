@@ -1,0 +1,130 @@
+#include "ui/qt_support.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "document/main_window_form.h"
+
+namespace r770 {
+namespace {
+
+QWidget* BoxParent() {
+  if (QWidget* w = QApplication::activeModalWidget()) return w;
+  return QApplication::activeWindow();
+}
+
+// "label|pattern" pairs as a Qt filter list; "*.*" means every file.
+QString FilterList(const std::vector<FileFilter>& filters, int preselected, QString* selected) {
+  QStringList list;
+  for (const FileFilter& f : filters) {
+    QString pattern = Q(f.pattern);
+    if (pattern == "*.*") pattern = "*";
+    list << Q(f.label) + " (" + pattern + ")";
+  }
+  if (preselected >= 0 && preselected < list.size()) *selected = list[preselected];
+  return list.join(";;");
+}
+
+std::optional<std::string> Chosen(const QString& path) {
+  if (path.isEmpty()) return std::nullopt;
+  return S(path);
+}
+
+}  // namespace
+
+QString BoxCaption() { return Q(kMainCaption); }
+
+void QtDialogs::Information(const std::string& text) {
+  QMessageBox box(QMessageBox::Information, BoxCaption(), Q(text), QMessageBox::Ok, BoxParent());
+  box.button(QMessageBox::Ok)->setText(Q(kButtonOk));
+  box.exec();
+}
+
+bool QtDialogs::Confirm(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, BoxCaption(), Q(text), QMessageBox::Yes | QMessageBox::No,
+                  BoxParent());
+  box.button(QMessageBox::Yes)->setText(Q(kButtonYes));
+  box.button(QMessageBox::No)->setText(Q(kButtonNo));
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::OpenFile(const std::vector<FileFilter>& filters, int preselected) {
+  QString selected;
+  QString list = FilterList(filters, preselected, &selected);
+  return Chosen(QFileDialog::getOpenFileName(BoxParent(), Q(kOpenDialogTitle), QString(), list, &selected));
+}
+
+std::optional<std::string> QtDialogs::SaveFile(const std::vector<FileFilter>& filters, int preselected) {
+  QString selected;
+  QString list = FilterList(filters, preselected, &selected);
+  // The program asks about replacing a file itself, after it has completed the name.
+  return Chosen(QFileDialog::getSaveFileName(BoxParent(), Q(kSaveDialogTitle), QString(), list, &selected,
+                                             QFileDialog::DontConfirmOverwrite));
+}
+
+std::optional<std::string> QtDialogs::ChooseFolder(const std::string& start) {
+  return Chosen(QFileDialog::getExistingDirectory(BoxParent(), Q(kFolderDialogTitle), Q(start)));
+}
+
+QtBusy::~QtBusy() {
+  while (depth_ > 0) {
+    QApplication::restoreOverrideCursor();
+    --depth_;
+  }
+}
+
+void QtBusy::SetBusy(bool busy) {
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++depth_;
+  } else if (depth_ > 0) {
+    QApplication::restoreOverrideCursor();
+    --depth_;
+  }
+}
+
+void QtBusy::PumpEvents() { QCoreApplication::processEvents(); }
+
+void KeyLineEdit::Show(const std::string& text, int caret) {
+  QString t = Q(text);
+  if (this->text() != t) setText(t);
+  if (caret >= 0) setCursorPosition(caret);
+}
+
+void KeyLineEdit::keyPressEvent(QKeyEvent* event) {
+  const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const QString text = event->text();
+  bool backspace = event->key() == Qt::Key_Backspace;
+  bool printable = !mods && text.size() == 1 && text[0].isPrint();
+  if (!onKey_ || isReadOnly() || (!backspace && !printable)) {
+    QLineEdit::keyPressEvent(event);
+    return;
+  }
+  int selStart = hasSelectedText() ? selectionStart() : cursorPosition();
+  int selLength = hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
+  onKey_(backspace ? U'\b' : static_cast<char32_t>(text[0].unicode()), selStart, selLength);
+  event->accept();
+}
+
+void KeyLineEdit::focusOutEvent(QFocusEvent* event) {
+  QLineEdit::focusOutEvent(event);
+  emit left();
+}
+
+ModelSpinBox::ModelSpinBox(QWidget* parent) : QAbstractSpinBox(parent), edit_(new KeyLineEdit(this)) {
+  setLineEdit(edit_);
+  setKeyboardTracking(true);
+}
+
+void ModelSpinBox::stepBy(int steps) { emit stepped(steps); }
+
+void ModelSpinBox::focusOutEvent(QFocusEvent* event) {
+  QAbstractSpinBox::focusOutEvent(event);
+  emit left();
+}
+
+}  // namespace r770

@@ -1,0 +1,87 @@
+// Qt implementations of the core's message boxes, file choices and busy cursor, and the
+// small widgets that hand every typed key to a form model.
+#pragma once
+#include <QAbstractSpinBox>
+#include <QLineEdit>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "common/dialogs.h"
+
+class QWidget;
+
+namespace r770 {
+
+inline QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+inline QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+inline std::string S(const QString& text) { return text.toStdString(); }
+
+// Message boxes and file dialogs; each is modal over the window that is active.
+class QtDialogs final : public Dialogs {
+ public:
+  void Information(const std::string& text) override;
+  bool Confirm(const std::string& text) override;
+  std::optional<std::string> OpenFile(const std::vector<FileFilter>& filters, int preselected) override;
+  std::optional<std::string> SaveFile(const std::vector<FileFilter>& filters, int preselected) override;
+  std::optional<std::string> ChooseFolder(const std::string& start) override;
+};
+
+// The wait cursor, and the event pump that keeps windows painted during long steps.
+class QtBusy final : public BusyIndicator {
+ public:
+  ~QtBusy() override;
+  void SetBusy(bool busy) override;
+  void PumpEvents() override;
+
+ private:
+  int depth_ = 0;
+};
+
+// A line edit that gives each typed character (and Backspace) to a handler instead of
+// inserting it; other editing (Delete, paste, cut) goes the usual way.
+class KeyLineEdit : public QLineEdit {
+  Q_OBJECT
+ public:
+  using KeyHandler = std::function<void(char32_t key, int selStart, int selLength)>;
+  explicit KeyLineEdit(QWidget* parent = nullptr) : QLineEdit(parent) {}
+  void SetKeyHandler(KeyHandler handler) { onKey_ = std::move(handler); }
+  // Sets the text and the caret without announcing an edit.
+  void Show(const std::string& text, int caret = -1);
+
+ signals:
+  void left();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  KeyHandler onKey_;
+};
+
+// A spin field whose text, steps and range belong to a form model.
+class ModelSpinBox : public QAbstractSpinBox {
+  Q_OBJECT
+ public:
+  explicit ModelSpinBox(QWidget* parent = nullptr);
+  KeyLineEdit* Edit() const { return edit_; }
+  void stepBy(int steps) override;
+  QValidator::State validate(QString&, int&) const override { return QValidator::Acceptable; }
+
+ signals:
+  void stepped(int steps);
+  void left();
+
+ protected:
+  void focusOutEvent(QFocusEvent* event) override;
+  StepEnabled stepEnabled() const override { return StepUpEnabled | StepDownEnabled; }
+
+ private:
+  KeyLineEdit* edit_;
+};
+
+// Window caption text for the message boxes.
+QString BoxCaption();
+
+}  // namespace r770

@@ -1,0 +1,242 @@
+// The Qt windows are wired to their form models: captions, the menu tree, commands reaching
+// the model, and each kind of dialog opening and closing.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <functional>
+
+#include "common/codec.h"
+#include "temp_dir.h"
+#include "ui/common_window.h"
+#include "ui/exchange_settings_window.h"
+#include "ui/main_window.h"
+#include "ui/qt_support.h"
+#include "ui/way_window.h"
+
+using namespace r770;
+
+namespace {
+
+// Runs action on the next modal window to appear (a dialog opened with exec() blocks the
+// test until the window is closed, so the test acts from inside its event loop).
+void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int triesLeft = 200) {
+  QTimer::singleShot(10, [=] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && w != notThis && w->isVisible()) {
+      action(w);
+    } else if (triesLeft > 0) {
+      WhenModal(action, notThis, triesLeft - 1);
+    } else {
+      QFAIL("no modal window appeared");
+    }
+  });
+}
+
+// Presses the button of a message box with the given text.
+void Press(QWidget* box, const char* text) {
+  auto* mb = qobject_cast<QMessageBox*>(box);
+  QVERIFY(mb);
+  for (QAbstractButton* b : mb->buttons())
+    if (b->text() == Q(text)) {
+      b->click();
+      return;
+    }
+  QFAIL("button not found");
+}
+
+std::string WriteSettings(const test::TempDir& dir, bool withDatabase) {
+  std::string root = dir.File("L8");
+  std::string ini = dir.File("r770cfg.ini");
+  std::string text;
+  if (withDatabase) {
+    for (const char* sub : {"/ALG", "/MOD", "/TASK"}) std::filesystem::create_directories(root + sub);
+    text = "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root + "/MOD\r\nWayTask=" + root +
+           "/TASK\r\n";
+  }
+  test::WriteFileBytes(ini, text);
+  return ini;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void captionAndMenuTree() {
+    test::TempDir dir;
+    TFNastr w(WriteSettings(dir, true));
+    w.show();
+    QTRY_COMPARE(w.windowTitle(), QString::fromUtf8("Настройка R-770 Modbus/TCP(версия 10)"));
+
+    QStringList tree;
+    for (QAction* top : w.menuBar()->actions()) {
+      QString line = top->text();
+      if (QMenu* m = top->menu())
+        for (QAction* a : m->actions()) line += "|" + (a->isSeparator() ? QString("-") : a->text());
+      tree << line;
+    }
+    QCOMPARE(tree, QStringList({
+                       QString::fromUtf8("Файл|Новый|Загрузить|Сохранить|Сохранить как ...|-|Выход"),
+                       QString::fromUtf8("Общие настройки|Путь к БД|Дополнительные настройки"),
+                       QString::fromUtf8("Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete "
+                                         "Inputs|Holding Registers|Input Registers"),
+                       QString::fromUtf8("Настройка обмена"),
+                       QString::fromUtf8("Обмен с  R-770 TCP/Modbus"),
+                       QString::fromUtf8("Тест связи по Modbus|Настройка обмена|Чтение по Modbus"),
+                   }));
+    QVERIFY(!w.MenuAction(MainMenu::ModbusTcp)->isVisible());
+    QVERIFY(!w.Action(MainCommand::Save)->isVisible());
+    QVERIFY(!w.Action(MainCommand::SaveAs)->isVisible());
+    QVERIFY(w.Action(MainCommand::New)->isEnabled());
+    QVERIFY(w.ProgressStrip()->isHidden());
+    QCOMPARE(w.ProgressStrip()->maximum(), 116);
+    QCOMPARE(w.pos(), QPoint(0, 0));
+  }
+
+  void newReachesTheModelAndShowsTheStatusLine() {
+    test::TempDir dir;
+    TFNastr w(WriteSettings(dir, true));
+    w.show();
+    QTRY_VERIFY(!w.windowTitle().isEmpty());
+    w.Action(MainCommand::New)->trigger();
+    QVERIFY(w.Form().Config().State.IsNew);
+    QCOMPARE(w.StatusField()->text(), QString::fromUtf8("Новый файл"));
+    QVERIFY(w.MenuAction(MainMenu::ModbusTcp)->isVisible());
+    QVERIFY(w.Action(MainCommand::SaveAs)->isVisible());
+  }
+
+  void pathWindowOpensByItselfWhenTheDatabaseIsMissing() {
+    test::TempDir dir;
+    TFNastr w(WriteSettings(dir, false));
+    bool seen = false;
+    WhenModal([&](QWidget* modal) {
+      seen = true;
+      QCOMPARE(modal, static_cast<QWidget*>(w.Way()));
+      QCOMPARE(modal->windowTitle(), QString::fromUtf8("Путь к базе данных ЛОРИС-8"));
+      QVERIFY(!w.Way()->FieldEdit(DatabasePathForm::Field::Mod)->isEnabled());
+      // "Сохранить" with an empty root: the message line, the window stays.
+      w.Way()->SaveButton()->click();
+      QCOMPARE(w.Way()->MessageLine()->text(), QString::fromUtf8("Необходимо указать путь к базе данных ЛОРИС-8"));
+      QVERIFY(w.Way()->isVisible());
+      w.Way()->reject();  // nothing typed: closes without a question
+    });
+    w.show();
+    QTRY_VERIFY(seen);
+    QTRY_VERIFY(!w.Way()->isVisible());
+    QVERIFY(!w.Action(MainCommand::New)->isEnabled());
+    QVERIFY(!w.Action(MainCommand::Load)->isEnabled());
+  }
+
+  void commonSettingsEditorTakesKeysThroughItsModel() {
+    test::TempDir dir;
+    TFNastr w(WriteSettings(dir, true));
+    w.show();
+    QTRY_VERIFY(!w.windowTitle().isEmpty());
+    w.Action(MainCommand::New)->trigger();
+    bool seen = false;
+    WhenModal([&](QWidget* modal) {
+      seen = true;
+      QCOMPARE(modal->windowTitle(), QString::fromUtf8("Общие настройки"));
+      QLineEdit* can = w.Common()->Edit(TFCommon::Input::AdrCAN);
+      can->setFocus();
+      can->selectAll();
+      // "ф" (the key of A in the Russian layout) is A, "g" is refused.
+      QTest::sendKeyEvent(QTest::Click, can, Qt::Key_unknown, QString::fromUtf8("ф"), Qt::NoModifier);
+      QTest::keyClicks(can, "g");
+      QCOMPARE(can->text(), QString("A"));
+      QLineEdit* ip = w.Common()->Edit(TFCommon::Input::AdrIP);
+      ip->selectAll();
+      QTest::keyClick(ip, Qt::Key_Backspace);
+      QTest::keyClicks(ip, "10.0.0.300");
+      // The bad address: a message box, the focus on the field, the editor stays open.
+      WhenModal([&](QWidget* box) {
+        QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8("Неправильно введен адрес IP."));
+        Press(box, "OK");
+      }, modal);
+      w.Common()->ApplyButton()->click();
+      QVERIFY(w.Common()->isVisible());
+      QTest::keyClick(ip, Qt::Key_Backspace);
+      QTest::keyClick(ip, Qt::Key_Backspace);
+      w.Common()->ApplyButton()->click();
+    });
+    w.Action(MainCommand::CommonSettings)->trigger();
+    QVERIFY(seen);
+    QVERIFY(!w.Common()->isVisible());
+    QCOMPARE(w.Form().Config().Common.AdrCAN, 0x0A);
+    QCOMPARE(w.Form().Config().Common.AdrIP[3], 3);
+    QVERIFY(w.Form().Config().State.CommonChanged);
+  }
+
+  void exchangeSettingsAskOnClosingAfterAChange() {
+    test::TempDir dir;
+    TFNastr w(WriteSettings(dir, true));
+    w.show();
+    QTRY_VERIFY(!w.windowTitle().isEmpty());
+    bool asked = false;
+    WhenModal([&](QWidget* modal) {
+      QCOMPARE(modal->windowTitle(), QString::fromUtf8("Настройка обмена"));
+      QVERIFY(w.NastrObm()->ComPortGroup()->isVisible());
+      w.NastrObm()->LinkKindChoice(LinkKindSetting::Ethernet)->click();
+      QCOMPARE(w.NastrObm()->ModuleNumber()->text(), QString("01"));
+      QVERIFY(!w.NastrObm()->ComPortGroup()->isVisible());
+      QVERIFY(w.NastrObm()->EthernetGroup()->isVisible());
+      WhenModal([&](QWidget* box) {
+        asked = true;
+        QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8("Сохранить изменения?"));
+        Press(box, "Нет");
+      }, modal);
+      w.NastrObm()->reject();
+    });
+    w.Action(MainCommand::ExchangeSettings)->trigger();
+    QVERIFY(asked);
+    QVERIFY(!w.NastrObm()->isVisible());
+    QCOMPARE(w.Form().Settings().LinkKind, LinkKindSetting::CanBus);
+
+    // "Дополнительные настройки": the choice reaches the settings on "Применить".
+    WhenModal([&](QWidget* modal) {
+      QCOMPARE(modal->windowTitle(), QString::fromUtf8("Дополнительные настройки"));
+      w.DopNastr()->Choice(0)->click();
+      w.DopNastr()->ApplyButton()->click();
+    });
+    w.Action(MainCommand::AdditionalSettings)->trigger();
+    QVERIFY(!w.Form().Settings().ShortTaskNames);
+  }
+
+  void boxesAndFileDialogsOfTheQtLayer() {
+    QtDialogs dialogs;
+    WhenModal([](QWidget* box) {
+      QCOMPARE(box->windowTitle(), QString::fromUtf8("Настройка R-770 Modbus/TCP(версия 10)"));
+      Press(box, "Да");
+    });
+    QVERIFY(dialogs.Confirm("Сохранить изменения?"));
+    WhenModal([](QWidget* box) { Press(box, "Нет"); });
+    QVERIFY(!dialogs.Confirm("Сохранить изменения?"));
+    WhenModal([](QWidget* box) { Press(box, "OK"); });
+    dialogs.Information("Файл x не найден");
+
+    WhenModal([](QWidget* modal) {
+      auto* fd = qobject_cast<QFileDialog*>(modal);
+      QVERIFY(fd);
+      QCOMPARE(fd->nameFilters(), QStringList({"*.bmt (*.bmt)", "*.* (All files) (*)"}));
+      fd->reject();
+    });
+    QVERIFY(!dialogs.OpenFile(ParseFilterText("*.bmt|*.bmt|*.* (All files)|*.*"), 0).has_value());
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
