@@ -282,13 +282,9 @@ void TFObmen::SetBusy(bool busy) {
 }
 
 void TFObmen::PumpEvents() {
-  // Pending input runs at most every 10 ms: "Прервать" is still noticed at once for a person,
-  // and the window is not repainted for every one of hundreds of short requests.
-  if (pumpTimer_.isValid() && pumpTimer_.elapsed() < 10) return;
   progress_->setValue(form_.progressPosition());
   FlushLog();
   QCoreApplication::processEvents();
-  pumpTimer_.start();
 }
 
 void TFObmen::Information(const std::string& text) {

@@ -3,7 +3,6 @@
 // link when shown and closes it when closed.
 #pragma once
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <functional>
 #include <memory>
@@ -104,7 +103,6 @@ class TFObmen : public QDialog, private ExchangeView {
   ExchangeForm form_;
   bool busy_ = false;
   bool syncingTable_ = false;
-  QElapsedTimer pumpTimer_;
   std::size_t logShown_ = 0;  // lines of the log already in the log view
 
   QAction* searchItem_ = nullptr;
