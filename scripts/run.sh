@@ -4,4 +4,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 ./scripts/build.sh build
-exec ./build/src/r770cfg "$@"
+exec ./build/bin/r770cfg "$@"

@@ -24,11 +24,10 @@ echo "== fuzz smoke"
 for f in build-fuzz/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
   corpus="fuzz/corpus/$(basename "$f")"
-  # New inputs go to a scratch folder (libFuzzer writes into the first corpus folder given),
-  # so the seed corpus in the repository stays as it is.
+  args=()
+  # New inputs go to a scratch folder (the first one given); the seeds stay as they are.
   scratch=$(mktemp -d)
-  args=("$scratch")
-  [ -d "$corpus" ] && args+=("$corpus")
+  [ -d "$corpus" ] && args+=("$scratch" "$corpus")
   echo "-- $(basename "$f")"
   "$f" -runs="${R770_FUZZ_RUNS:-20000}" -max_len=4096 "${args[@]}" 2>&1 | tail -n 2
   rm -rf "$scratch"

@@ -301,6 +301,9 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
   }
   cfg.State.FileName = path;
   cfg.CreateMaps();
+  // The load replaces every part: no flag of the previous content may survive it, even when
+  // the load stops early, or the next save would write emptied parts over the file's own.
+  cfg.ClearAllChanged();
   (void)ini.ReadString(kProtokol, "TypeFile", "Input");  // the origin comes from the controllers
   Step(view);
 

@@ -367,6 +367,11 @@ TEST_F(DocumentFileTest, BadNumberStopsTheLoadNamingSectionKeyAndValue) {
 
   // The parts read before the fault stay: common settings and the entries before TC5.
   Configuration cfg;
+  FillFull(cfg);
+  cfg.SetAllChanged();  // a previous document whose save failed
+  ASSERT_FALSE(LoadText(cfg, head + "[Common]\r\nAdrCAN=zz\r\n"));
+  EXPECT_FALSE(cfg.AnyChanged());  // its emptied maps are not written over the new file
+  EXPECT_EQ(cfg.Map(MapKind::TU)[0], MapEntry{});
   ASSERT_FALSE(LoadText(cfg, head + "[Common]\r\ntrepeat=9\r\n[TC Modbus]\r\nTC0=0001.1.1\r\nTC5=xyz\r\n"));
   EXPECT_EQ(cfg.Common.trepeat, 9);
   EXPECT_EQ(cfg.Map(MapKind::TC)[0].ModuleNo, 1);

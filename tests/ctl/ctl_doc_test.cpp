@@ -1,0 +1,203 @@
+// r770ctl's document commands on a document made with the real save procedure.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+#include "common/ini_file.h"
+#include "ctl.h"
+#include "database/task_cl.h"
+#include "database_builder.h"
+#include "document/document_file.h"
+#include "document/program_settings.h"
+#include "temp_dir.h"
+
+namespace r770 {
+namespace {
+
+using test::DatabaseBuilder;
+
+class NullView : public DocumentView {
+ public:
+  void ProgressStep() override {}
+  void PumpEvents() override {}
+  void Information(const std::string& t) override { messages.push_back(t); }
+  void SetStatus(const std::string&) override {}
+  void OpenControllerEditor() override {}
+  std::vector<std::string> messages;
+};
+
+struct Result {
+  int code;
+  std::string out, err;
+};
+
+class CtlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DatabaseBuilder db(dir.File("db"));
+    test::DbAlgorithm alg;
+    alg.FileNo = 0x0030;
+    alg.Number = 30;
+    alg.FullName = "Насос";
+    alg.ShortName = "НАС";
+    alg.Descriptors = {test::BitDescriptor(1, "Авария", "Авар"), test::BitDescriptor(2, "Работа", "Раб"),
+                       test::FloatDescriptor(3, "Давление", "Давл"), test::FloatDescriptor(4, "Расход", "Расх")};
+    db.Add(alg);
+    db.Add(test::DbModule::Of(0x0002, {0x0030}));
+    test::DbTaskFile sys;
+    sys.ModuleType = 0x0002;
+    sys.Tasks = {test::DbTask{"Системная", "Сист", 0, 30, 0, true, {}, {}}};
+    db.AddSystemTasks(sys);
+    test::DbTaskFile tf;
+    tf.Nset = 0x05;
+    tf.ModuleType = 0x0002;
+    test::DbTask t{"Насосная", "НАСОС", 1, 30, 0, true, {}, {}};
+    auto param = [](std::uint16_t no, std::int16_t d, const char* name) {
+      test::DbParam p;
+      p.Number = no;
+      p.Descriptor = d;
+      p.FullName = name;
+      return p;
+    };
+    t.Params = {param(0x0101, 1, "Авария насоса"), param(0x0102, 2, "Работа насоса"),
+                param(0x0103, 3, "Давление, кПа"), param(0x0104, 4, "Расход")};
+    tf.Tasks = {t};
+    taskFile = db.AddTaskFile("pump.tsk", tf);
+
+    settingsPath = dir.File("r770cfg.ini");
+    IniFile s(settingsPath);
+    s.WriteString("BaseL8", "Way", db.Root());
+    s.WriteString("BaseL8", "WayAlg", db.AlgDir());
+    s.WriteString("BaseL8", "WayMod", db.ModDir());
+    s.WriteString("BaseL8", "WayTask", db.TaskDir());
+    ASSERT_TRUE(s.Save());
+    ProgramSettings ps;
+    ASSERT_EQ(ReadProgramSettings(settingsPath, ps), "");
+
+    cfg.ResetForNew();
+    ControllerEntry ce;
+    ce.Task = std::make_unique<Task_CL>(taskFile, ps.WorkTask, ps.WorkMod, ps.WorkAlg);
+    ASSERT_TRUE(ce.Task->Errors().empty()) << ce.Task->Errors().front();
+    ce.Nset = 5;
+    ce.Found = true;
+    cfg.Controllers.push_back(std::move(ce));
+  }
+
+  void Place(MapKind k, int row, std::uint16_t param, std::uint16_t addr, const std::string& name) {
+    MapEntry& e = cfg.Map(k)[static_cast<std::size_t>(row)];
+    e.ModuleNo = 5;
+    e.ParamNo = param;
+    e.TaskNo = 1;
+    e.ParamName = name;
+    e.ModbusAddr = addr;
+  }
+
+  std::string Save(const std::string& name) {
+    std::string path = dir.File(name);
+    cfg.SetAllChanged();
+    NullView view;
+    EXPECT_TRUE(SaveDocument(cfg, path, view));
+    return path;
+  }
+
+  Result Run(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    ctl::Io io{out, err, settingsPath};
+    int code = ctl::Main(args, io);
+    return {code, out.str(), err.str()};
+  }
+
+  test::TempDir dir;
+  std::string taskFile, settingsPath;
+  Configuration cfg;
+};
+
+TEST_F(CtlTest, CheckPassesACleanDocument) {
+  Place(MapKind::TU, 0, 0x0101, 1, "Авария насоса/Насосная(pump)");
+  Place(MapKind::TIFloat, 0, 0x0103, 100, "Давление");
+  Place(MapKind::TIFloat, 1, 0x0104, 102, "Расход");
+  Result r = Run({"check", Save("good.bmt")});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "Замечаний нет.\n");
+}
+
+TEST_F(CtlTest, CheckReportsEveryKindOfProblem) {
+  Place(MapKind::TC, 0, 0x0101, 7, "a");
+  Place(MapKind::TC, 1, 0x0102, 7, "b");                 // duplicate address
+  Place(MapKind::TC, 2, 0x0103, 9, "c");                 // a float offered in no bit tree
+  Place(MapKind::TIFloat, 0, 0x0103, 100, "d");
+  Place(MapKind::TIFloat, 1, 0x0104, 101, "e");          // breaks the parity
+  Place(MapKind::InputReg, 3, 0x0104, 0xFFFF, "f");      // parameter without address
+  Place(MapKind::TU, 0, 0x0101, 1, "g");
+  cfg.Map(MapKind::TU)[0].ModuleNo = 9;                  // controller not in the list
+  std::string path = Save("bad.bmt");
+  Result r = Run({"check", path});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out,
+            "TU Modbus, строка 1: модуль 09 отсутствует в списке контроллеров\n"
+            "TC Modbus, строка 2: адрес 7 уже занят строкой 1\n"
+            "TC Modbus, строка 3: параметр 0103 задачи 1 модуля 05 в базе не предлагается\n"
+            "TIFloat Modbus, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
+            "InputReg Modbus, строка 4: параметр без адреса Modbus\n");
+
+  // A missing task file: the load leaves the controller out and says why; its entries then
+  // name a controller that is not in the list.
+  ASSERT_EQ(std::remove(taskFile.c_str()), 0);
+  r = Run({"check", path});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out.rfind(taskFile + "\nОтсутствут файл описания очереди задач " + taskFile + "\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("TIFloat Modbus, строка 1: модуль 05 отсутствует в списке контроллеров"), std::string::npos);
+}
+
+TEST_F(CtlTest, ShowJsonAndCsvCarryEveryMappedEntry) {
+  Place(MapKind::TU, 2, 0x0101, 1, "Авария, \"насос\"");
+  Place(MapKind::TIFloat, 63, 0x0103, 200, "Давление");
+  std::string path = Save("doc.bmt");
+
+  Result j = Run({"show", path, "--json"});
+  ASSERT_EQ(j.code, 0) << j.err;
+  EXPECT_NE(j.out.find("\"schema\": \"r770ctl-document/1\""), std::string::npos);
+  EXPECT_NE(j.out.find("{\"row\": 3, \"address\": 1, \"module\": 5, \"param\": 257, \"task\": 1, "
+                       "\"name\": \"Авария, \\\"насос\\\"\"}"),
+            std::string::npos)
+      << j.out;
+  EXPECT_NE(j.out.find("{\"row\": 64, \"address\": 200, \"module\": 5, \"param\": 259"), std::string::npos);
+  EXPECT_NE(j.out.find("\"taskFile\": \"" + taskFile + "\""), std::string::npos);
+
+  std::string csvPath = dir.File("maps.csv");
+  Result c = Run({"export-csv", path, "-o", csvPath});
+  ASSERT_EQ(c.code, 0) << c.err;
+  EXPECT_EQ(test::ReadFileBytes(csvPath),
+            "map,row,address,module,param,task,name\r\n"
+            "coils,3,1,05,0101,1,\"Авария, \"\"насос\"\"\"\r\n"
+            "hr,64,200,05,0103,1,Давление\r\n");
+  Result hr = Run({"export-csv", path, "--map", "hr"});
+  EXPECT_EQ(hr.out, "map,row,address,module,param,task,name\r\nhr,64,200,05,0103,1,Давление\r\n");
+}
+
+TEST_F(CtlTest, BadArgumentsAndFilesGiveClearMessages) {
+  struct Case { std::vector<std::string> args; int code; const char* err; } cases[] = {
+      {{}, 2, ""},
+      {{"frobnicate"}, 2, "неизвестная команда frobnicate"},
+      {{"show"}, 2, "укажите один файл документа"},
+      {{"show", "/nonexistent.bmt"}, 1, "Файл /nonexistent.bmt не найден"},
+      {{"export-csv", "x.bmt", "--map", "zz"}, 2, "--map: coils, di, hr, ir или all"},
+      {{"check", "--bogus", "x"}, 2, "неизвестный ключ --bogus"},
+  };
+  for (const auto& c : cases) {
+    Result r = Run(c.args);
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  }
+  // Not a document: the load's own message, non-zero exit.
+  std::string other = dir.File("other.ini");
+  test::WriteFileBytes(other, "[Protokol]\r\nName=Other\r\n");
+  Result r = Run({"show", other});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("не соответствует нужному типу"), std::string::npos);
+  for (const char* cmd : {"show", "export-csv", "check"}) EXPECT_EQ(Run({cmd, "--help"}).code, 0);
+}
+
+}  // namespace
+}  // namespace r770

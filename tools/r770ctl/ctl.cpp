@@ -1,0 +1,49 @@
+#include "ctl.h"
+
+#include <ostream>
+
+#include "ctl_util.h"
+
+namespace r770::ctl {
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const std::vector<std::string>&, Io&);
+  const char* summary;
+};
+
+const Command kCommands[] = {
+    {"show", Show, "показать документ (текст или --json)"},
+    {"export-csv", ExportCsv, "карты регистров в CSV"},
+    {"check", Check, "проверить документ по базе данных перед записью"},
+};
+
+void Usage(std::ostream& out) {
+  out << "r770ctl — спутник программы настройки R-770 TCP/Modbus для командной строки\n\n"
+         "Использование: r770ctl [--settings FILE] КОМАНДА [параметры]\n\nКоманды:\n";
+  for (const auto& c : kCommands) out << "  " << c.name << std::string(14 - std::string(c.name).size(), ' ') << c.summary << "\n";
+  out << "\nr770ctl КОМАНДА --help — подробности о команде.\n"
+         "--settings FILE — файл настроек (по умолчанию r770cfg.ini рядом с программой).\n";
+}
+
+}  // namespace
+
+int Main(const std::vector<std::string>& argsIn, Io& io) {
+  std::vector<std::string> args = argsIn;
+  if (args.size() >= 2 && args[0] == "--settings") {
+    io.settingsPath = args[1];
+    args.erase(args.begin(), args.begin() + 2);
+  }
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    Usage(io.out);
+    return args.empty() ? kExitUsage : kExitOk;
+  }
+  for (const auto& c : kCommands)
+    if (args[0] == c.name) return c.run(std::vector<std::string>(args.begin() + 1, args.end()), io);
+  io.err << "r770ctl: неизвестная команда " << args[0] << "\n";
+  Usage(io.err);
+  return kExitUsage;
+}
+
+}  // namespace r770::ctl

@@ -1,0 +1,28 @@
+// r770ctl: the configurator's command-line companion. Every command takes its arguments
+// and writes to the given streams; the exit code is the result.
+#pragma once
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace r770::ctl {
+
+struct Io {
+  std::ostream& out;
+  std::ostream& err;
+  // Settings file (database folders, exchange log folder); empty: the default beside the program.
+  std::string settingsPath;
+};
+
+int Main(const std::vector<std::string>& args, Io& io);
+
+int Show(const std::vector<std::string>& args, Io& io);
+int ExportCsv(const std::vector<std::string>& args, Io& io);
+int Check(const std::vector<std::string>& args, Io& io);
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitProblems = 1;  // check found something to fix; exchange failed
+inline constexpr int kExitUsage = 2;
+
+}  // namespace r770::ctl

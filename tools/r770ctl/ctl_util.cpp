@@ -1,0 +1,75 @@
+#include "ctl_util.h"
+
+#include <sys/stat.h>
+
+#include <ostream>
+
+#include "common/program_path.h"
+#include "document/document_file.h"
+
+namespace r770::ctl {
+namespace {
+
+class CtlDocumentView : public DocumentView {
+ public:
+  CtlDocumentView(Io& io, std::vector<std::string>& messages) : io_(io), messages_(messages) {}
+  void ProgressStep() override {}
+  void PumpEvents() override {}
+  void Information(const std::string& text) override {
+    messages_.push_back(text);
+    io_.err << text << "\n";
+  }
+  void SetStatus(const std::string&) override {}
+  // Without a window there is no editor to open; the controller stays marked as not found.
+  void OpenControllerEditor() override {}
+
+ private:
+  Io& io_;
+  std::vector<std::string>& messages_;
+};
+
+}  // namespace
+
+bool HasHelp(const std::vector<std::string>& args) {
+  for (const auto& a : args)
+    if (a == "--help" || a == "-h") return true;
+  return false;
+}
+
+int UsageError(Io& io, const std::string& message) {
+  io.err << "r770ctl: " << message << " (подробнее: --help)\n";
+  return kExitUsage;
+}
+
+std::string SettingsPath(const Io& io) {
+  if (!io.settingsPath.empty()) return io.settingsPath;
+  // The configurator's own settings file, which lies in the same folder as r770ctl.
+  return ProgramFolder() + "/r770cfg.ini";
+}
+
+bool ReadSettings(Io& io, ProgramSettings& s) {
+  std::string err = ReadProgramSettings(SettingsPath(io), s);
+  if (!err.empty()) {
+    io.err << "r770ctl: " << err << "\n";
+    return false;
+  }
+  return true;
+}
+
+bool LoadForCtl(const std::string& path, Io& io, Loaded& doc) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    io.err << "r770ctl: Файл " << path << " не найден\n";
+    return false;
+  }
+  if (!ReadSettings(io, doc.settings)) return false;
+  if (!doc.dbRoot.empty()) {
+    doc.settings.WorkAlg = doc.dbRoot + "/ALG";
+    doc.settings.WorkMod = doc.dbRoot + "/MOD";
+    doc.settings.WorkTask = doc.dbRoot + "/TASK";
+  }
+  CtlDocumentView view(io, doc.messages);
+  return LoadDocument(doc.cfg, doc.settings, path, view);
+}
+
+}  // namespace r770::ctl

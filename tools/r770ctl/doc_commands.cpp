@@ -1,0 +1,308 @@
+// Commands on documents: show, export-csv, check.
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "common/codec.h"
+#include "common/number_forms.h"
+#include "ctl.h"
+#include "ctl_util.h"
+#include "database/param_tree.h"
+#include "database/task_cl.h"
+#include "document/configuration.h"
+#include "document/document_file.h"
+#include "document/program_settings.h"
+
+namespace r770::ctl {
+namespace {
+
+const char* MapKey(MapKind k) {
+  switch (k) {
+    case MapKind::TU: return "coils";
+    case MapKind::TC: return "di";
+    case MapKind::TIFloat: return "hr";
+    case MapKind::InputReg: return "ir";
+  }
+  return "";
+}
+
+// Map order of the listings: the order of the module's Modbus objects.
+constexpr MapKind kListOrder[] = {MapKind::TU, MapKind::TC, MapKind::TIFloat, MapKind::InputReg};
+
+std::string Json(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string Csv(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"') out += "\"\"";
+    else out.push_back(c);
+  }
+  return out + "\"";
+}
+
+std::string DecBytes(const std::uint8_t* b, int n) { return DecBytesText(b, n); }
+
+void ShowText(const Configuration& cfg, std::ostream& out) {
+  const CommonSettings& c = cfg.Common;
+  out << "Документ: " << cfg.State.FileName << "\n";
+  out << "Общие настройки\n";
+  out << "  Адрес по шине CAN-BUS: " << Hex2(c.AdrCAN) << "\n";
+  out << "  Адрес Modbus: " << Hex2(c.AdrExt) << "\n";
+  out << "  Частота обмена по шине CAN-BUS: " << kCanSpeeds[c.V_CAN % 5] << " кбод\n";
+  out << "  Период опроса: " << c.trepeat << " с\n";
+  out << "  Время ожидания ответа по CAN-BUS: " << c.twaitCAN << " мс\n";
+  out << "  Скорость Ethernet: " << (c.V_Ethernet ? "10 МБит/с" : "Авто") << "\n";
+  out << "  Адрес порта: " << c.AdrPort << "\n";
+  out << "  MAC: " << HexBytesText(c.AdrMAC.data(), 6) << "\n";
+  out << "  IP адрес: " << DecBytes(c.AdrIP.data(), 4) << "\n";
+  out << "  Адрес шлюза: " << DecBytes(c.AdrGate.data(), 4) << "\n";
+  out << "  Маска подсети: " << DecBytes(c.Mask.data(), 4) << "\n";
+  out << "Контроллеры\n";
+  for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
+    const auto& ce = cfg.Controllers[i];
+    out << "  " << (i + 1) << ". " << Hex2(static_cast<std::uint32_t>(ce.Nset) & 0xFF) << "  "
+        << (ce.Task ? ce.Task->TaskFilePath() : std::string("Очередь задач не введена"))
+        << (ce.Found ? "" : "  (не найден)") << "\n";
+  }
+  for (MapKind k : kListOrder) {
+    out << MapSection(k) << "\n";
+    const RegisterMap& m = cfg.Map(k);
+    for (std::size_t i = 0; i < m.size(); ++i) {
+      const MapEntry& e = m[i];
+      if (e.IsEmpty()) continue;
+      out << "  " << (i + 1) << ": адрес " << e.ModbusAddr << ", модуль " << Hex2(e.ModuleNo)
+          << ", параметр " << Hex4(e.ParamNo) << ", задача " << static_cast<std::int16_t>(e.TaskNo)
+          << ", " << cfg.DisplayName(e) << "\n";
+    }
+  }
+}
+
+void ShowJson(const Configuration& cfg, std::ostream& out) {
+  const CommonSettings& c = cfg.Common;
+  out << "{\n  \"schema\": \"r770ctl-document/1\",\n";
+  out << "  \"file\": " << Json(cfg.State.FileName) << ",\n";
+  out << "  \"fromModule\": " << (cfg.State.FromModule ? "true" : "false") << ",\n";
+  out << "  \"common\": {\n";
+  out << "    \"AdrCAN\": " << int(c.AdrCAN) << ",\n    \"AdrExt\": " << int(c.AdrExt) << ",\n";
+  out << "    \"V_CAN\": " << int(c.V_CAN) << ",\n    \"canSpeedKbd\": " << kCanSpeeds[c.V_CAN % 5] << ",\n";
+  out << "    \"V_Ethernet\": " << int(c.V_Ethernet) << ",\n";
+  out << "    \"trepeat\": " << c.trepeat << ",\n    \"twaitCAN\": " << c.twaitCAN << ",\n";
+  out << "    \"AdrPort\": " << c.AdrPort << ",\n";
+  out << "    \"AdrMAC\": " << Json(HexBytesText(c.AdrMAC.data(), 6)) << ",\n";
+  out << "    \"AdrIP\": " << Json(DecBytes(c.AdrIP.data(), 4)) << ",\n";
+  out << "    \"AdrGate\": " << Json(DecBytes(c.AdrGate.data(), 4)) << ",\n";
+  out << "    \"Mask\": " << Json(DecBytes(c.Mask.data(), 4)) << ",\n";
+  out << "    \"Invers\": " << (c.Invers ? "true" : "false") << ",\n";
+  out << "    \"SWAP\": " << (c.SWAP ? "true" : "false") << "\n  },\n";
+  out << "  \"controllers\": [";
+  for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
+    const auto& ce = cfg.Controllers[i];
+    out << (i ? "," : "") << "\n    {\"nset\": " << ce.Nset << ", \"taskFile\": "
+        << (ce.Task ? Json(ce.Task->TaskFilePath()) : std::string("null"))
+        << ", \"found\": " << (ce.Found ? "true" : "false") << "}";
+  }
+  out << (cfg.Controllers.empty() ? "" : "\n  ") << "],\n  \"maps\": {";
+  bool firstMap = true;
+  for (MapKind k : kListOrder) {
+    out << (firstMap ? "" : ",") << "\n    " << Json(MapKey(k)) << ": [";
+    firstMap = false;
+    bool first = true;
+    const RegisterMap& m = cfg.Map(k);
+    for (std::size_t i = 0; i < m.size(); ++i) {
+      const MapEntry& e = m[i];
+      if (e.IsEmpty()) continue;
+      out << (first ? "" : ",") << "\n      {\"row\": " << (i + 1) << ", \"address\": " << e.ModbusAddr
+          << ", \"module\": " << int(e.ModuleNo) << ", \"param\": " << e.ParamNo
+          << ", \"task\": " << static_cast<std::int16_t>(e.TaskNo) << ", \"name\": " << Json(cfg.DisplayName(e))
+          << "}";
+      first = false;
+    }
+    out << (first ? "" : "\n    ") << "]";
+  }
+  out << "\n  }\n}\n";
+}
+
+}  // namespace
+
+int Show(const std::vector<std::string>& args, Io& io) {
+  if (HasHelp(args)) {
+    io.out << "r770ctl show FILE.bmt [--json]\n"
+              "  Показывает документ: общие настройки, контроллеры и все непустые записи карт.\n"
+              "  --json  вывод в формате JSON (схема r770ctl-document/1, см. docs/r770ctl.md)\n";
+    return kExitOk;
+  }
+  bool json = false;
+  std::vector<std::string> files;
+  for (const auto& a : args) {
+    if (a == "--json") json = true;
+    else if (!a.empty() && a[0] == '-') return UsageError(io, "неизвестный ключ " + a);
+    else files.push_back(a);
+  }
+  if (files.size() != 1) return UsageError(io, "укажите один файл документа");
+  Loaded doc;
+  if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
+  if (json) ShowJson(doc.cfg, io.out);
+  else ShowText(doc.cfg, io.out);
+  return kExitOk;
+}
+
+int ExportCsv(const std::vector<std::string>& args, Io& io) {
+  if (HasHelp(args)) {
+    io.out << "r770ctl export-csv FILE.bmt [--map coils|di|hr|ir|all] [-o OUT]\n"
+              "  Выводит карты регистров в CSV (UTF-8): map,row,address,module,param,task,name.\n";
+    return kExitOk;
+  }
+  std::string which = "all", outPath;
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--map" && i + 1 < args.size()) which = args[++i];
+    else if (args[i] == "-o" && i + 1 < args.size()) outPath = args[++i];
+    else if (!args[i].empty() && args[i][0] == '-') return UsageError(io, "неизвестный ключ " + args[i]);
+    else files.push_back(args[i]);
+  }
+  if (files.size() != 1) return UsageError(io, "укажите один файл документа");
+  if (which != "all" && which != "coils" && which != "di" && which != "hr" && which != "ir")
+    return UsageError(io, "--map: coils, di, hr, ir или all");
+  Loaded doc;
+  if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
+  std::ostringstream csv;
+  csv << "map,row,address,module,param,task,name\r\n";
+  for (MapKind k : kListOrder) {
+    if (which != "all" && which != MapKey(k)) continue;
+    const RegisterMap& m = doc.cfg.Map(k);
+    for (std::size_t i = 0; i < m.size(); ++i) {
+      const MapEntry& e = m[i];
+      if (e.IsEmpty()) continue;
+      csv << MapKey(k) << ',' << (i + 1) << ',' << e.ModbusAddr << ',' << Hex2(e.ModuleNo) << ','
+          << Hex4(e.ParamNo) << ',' << static_cast<std::int16_t>(e.TaskNo) << ',' << Csv(doc.cfg.DisplayName(e))
+          << "\r\n";
+    }
+  }
+  if (outPath.empty()) {
+    io.out << csv.str();
+  } else {
+    std::ofstream f(outPath, std::ios::binary | std::ios::trunc);
+    f << csv.str();
+    if (!f.good()) {
+      io.err << "r770ctl: не удалось записать файл " << outPath << "\n";
+      return kExitProblems;
+    }
+  }
+  return kExitOk;
+}
+
+int Check(const std::vector<std::string>& args, Io& io) {
+  if (HasHelp(args)) {
+    io.out << "r770ctl check FILE.bmt [--db DIR]\n"
+              "  Проверяет документ по базе данных ЛОРИС-8 и сообщает, что нужно исправить перед записью:\n"
+              "  отсутствующие файлы очередей задач, параметры, которых нет в базе, повторяющиеся адреса\n"
+              "  Modbus, нарушение чётности адресов Holding/Input Registers, записи с параметром без адреса.\n"
+              "  --db DIR  корневая папка базы (подпапки ALG, MOD, TASK) вместо путей из файла настроек.\n"
+              "  Код возврата 0 — замечаний нет, 1 — есть замечания.\n";
+    return kExitOk;
+  }
+  std::string db;
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--db" && i + 1 < args.size()) db = args[++i];
+    else if (!args[i].empty() && args[i][0] == '-') return UsageError(io, "неизвестный ключ " + args[i]);
+    else files.push_back(args[i]);
+  }
+  if (files.size() != 1) return UsageError(io, "укажите один файл документа");
+  Loaded doc;
+  doc.dbRoot = db;
+  if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
+  std::vector<std::string> problems = doc.messages;  // what the load itself reported
+  const Configuration& cfg = doc.cfg;
+
+  for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
+    const auto& ce = cfg.Controllers[i];
+    if (!ce.Found)
+      problems.push_back("контроллер " + Hex2(static_cast<std::uint32_t>(ce.Nset) & 0xFF) +
+                         ": файл очереди задач не найден" +
+                         (ce.Task ? " (" + ce.Task->TaskFilePath() + ")" : std::string()));
+  }
+
+  std::vector<TreeController> tc;
+  for (const auto& ce : cfg.Controllers) tc.push_back({ce.Task.get(), ce.Nset, ce.Found});
+  TreeOptions opt{cfg.State.FromModule, true};
+  ParamTree bitTree = ParamTree::Build(TreeKind::Bit, tc, opt);
+  ParamTree regTree = ParamTree::Build(TreeKind::Register, tc, opt);
+
+  for (MapKind k : kListOrder) {
+    const RegisterMap& m = cfg.Map(k);
+    const ParamTree& tree = (k == MapKind::TU || k == MapKind::TC) ? bitTree : regTree;
+    std::map<int, int> seen;  // address -> first row
+    int parity = -1;
+    for (std::size_t i = 0; i < m.size(); ++i) {
+      const MapEntry& e = m[i];
+      std::string where = std::string(MapSection(k)) + ", строка " + std::to_string(i + 1);
+      if (e.IsEmpty()) continue;
+      if (e.ModbusAddr == 0xFFFF) {
+        problems.push_back(where + ": параметр без адреса Modbus");
+        continue;
+      }
+      auto [it, fresh] = seen.emplace(e.ModbusAddr, static_cast<int>(i + 1));
+      if (!fresh)
+        problems.push_back(where + ": адрес " + std::to_string(e.ModbusAddr) + " уже занят строкой " +
+                           std::to_string(it->second));
+      if (k == MapKind::TIFloat || k == MapKind::InputReg) {
+        int p = e.ModbusAddr % 2;
+        if (parity < 0) parity = p;
+        else if (p != parity)
+          problems.push_back(where + ": адрес " + std::to_string(e.ModbusAddr) +
+                             " нарушает нумерацию через 1 (чётность)");
+      }
+      auto pos = cfg.FindController(e.ModuleNo);
+      if (!pos) {
+        problems.push_back(where + ": модуль " + Hex2(e.ModuleNo) + " отсутствует в списке контроллеров");
+        continue;
+      }
+      if (!cfg.Controllers[*pos].Task || !cfg.Controllers[*pos].Found) continue;  // reported above
+      bool offered = false;
+      for (const TreeNode& n : tree.Nodes())
+        if (n.Level == 2 && n.ControllerPos == static_cast<int>(*pos) && n.ParamNo == e.ParamNo &&
+            static_cast<std::uint16_t>(n.TaskNo) == e.TaskNo) {
+          offered = true;
+          break;
+        }
+      if (!offered)
+        problems.push_back(where + ": параметр " + Hex4(e.ParamNo) + " задачи " +
+                           std::to_string(static_cast<std::int16_t>(e.TaskNo)) + " модуля " + Hex2(e.ModuleNo) +
+                           " в базе не предлагается");
+    }
+  }
+  for (const auto& p : problems) io.out << p << "\n";
+  if (problems.empty()) {
+    io.out << "Замечаний нет.\n";
+    return kExitOk;
+  }
+  io.err << "r770ctl: замечаний: " << problems.size() << "\n";
+  return kExitProblems;
+}
+
+}  // namespace r770::ctl
