@@ -522,6 +522,12 @@ TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
                 cfg.State.TCChanged && cfg.State.TIFloatChanged && cfg.State.InputRegChanged);
     EXPECT_EQ(cfg.State.FileName, "/old/name.bmt");
   }
+  // A read document stays one when its save failed, so the next save asks for a name.
+  cfg.State.FromModule = true;
+  cfg.Controllers.push_back(Controller("/db/a.tsk", 5, true));
+  EXPECT_FALSE(SaveDocument(cfg, dir.File("missing/x.bmt"), view));
+  EXPECT_TRUE(cfg.State.FromModule);
+  cfg.State.FromModule = false;
   struct stat st{};
   ASSERT_EQ(stat("/dev/null", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
