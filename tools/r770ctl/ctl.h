@@ -21,6 +21,9 @@ int ExportCsv(const std::vector<std::string>& args, Io& io);
 int Check(const std::vector<std::string>& args, Io& io);
 int ModbusRead(const std::vector<std::string>& args, Io& io);
 int DemoDocument(const std::vector<std::string>& args, Io& io);
+int Search(const std::vector<std::string>& args, Io& io);
+int Write(const std::vector<std::string>& args, Io& io);
+int Read(const std::vector<std::string>& args, Io& io);
 int Compare(const std::vector<std::string>& args, Io& io);
 
 // Exit codes.

@@ -238,8 +238,8 @@ int DemoDocument(const std::vector<std::string>& args, Io& io) {
 int Compare(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
     io.out << "r770ctl compare A.bmt B.bmt\n"
-              "  Сравнивает то, что модуль хранит: общие настройки и номера модулей, параметров и\n"
-              "  адреса Modbus всех записей карт. Код возврата 0 — совпадают.\n";
+              "  Сравнивает то, что записывается в модуль: общие настройки (кроме MAC-адреса) и\n"
+              "  номера модулей, параметров и адреса Modbus всех записей карт. Код возврата 0 — совпадают.\n";
     return kExitOk;
   }
   if (args.size() != 2) return UsageError(io, "укажите два файла документа");
@@ -249,6 +249,7 @@ int Compare(const std::vector<std::string>& args, Io& io) {
   CommonSettings ca = a.cfg.Common, cb = b.cfg.Common;
   ca.Invers = cb.Invers;  // kept in the document only, never sent to the module
   ca.SWAP = cb.SWAP;
+  ca.AdrMAC = cb.AdrMAC;  // the module's own, read but never written
   if (!(ca == cb)) diffs.push_back("общие настройки различаются");
   for (MapKind k : kAllMapKinds) {
     const RegisterMap& ma = a.cfg.Map(k);
