@@ -18,6 +18,7 @@ FT12_PORT=${R770_DEMO_PORT:-51960}
 MODBUS_PORT=${R770_DEMO_MODBUS_PORT:-1502}
 
 write_settings() {
+  local settings=$1
   mkdir -p "$demo"
   "$bin/r770-demo-db" "$demo/db" >/dev/null
   local db
@@ -41,23 +42,24 @@ start_sim() {
 case "$mode" in
   prepare)
     [ -f "$settings" ] && exit 0
-    write_settings
+    write_settings "$settings"
     pid=$(start_sim)
     echo "Демонстрация: база $demo/db, имитатор R-770 на 127.0.0.1:$FT12_PORT (Modbus/TCP :$MODBUS_PORT), настройки $settings" >&2
     echo "$pid"
     ;;
   headless)
-    [ -f "$settings" ] || write_settings
+    # The headless demo keeps its own settings file, so it never changes the configurator's.
+    write_settings "$demo/demo.ini"
     pid=$(start_sim)
     trap 'kill "$pid" 2>/dev/null || true' EXIT
-    ctl="$bin/r770ctl"
+    ctl=("$bin/r770ctl" --settings "$demo/demo.ini")
     echo "Демонстрация без экрана: имитатор R-770 на 127.0.0.1:$FT12_PORT (Modbus/TCP :$MODBUS_PORT)"
-    "$ctl" demo-document "$demo/sample.bmt" --db "$demo/db"
-    "$ctl" write "$demo/sample.bmt" --tcp "127.0.0.1:$FT12_PORT" --net 01 --restart yes
-    "$ctl" read "$demo/readback.bmt" --tcp "127.0.0.1:$FT12_PORT" --net 01
-    "$ctl" show "$demo/readback.bmt"
-    "$ctl" compare "$demo/sample.bmt" "$demo/readback.bmt"
-    "$ctl" modbus-read --host 127.0.0.1 --port "$MODBUS_PORT" --swap 100,102,104
+    "${ctl[@]}" demo-document "$demo/sample.bmt" --db "$demo/db"
+    "${ctl[@]}" write "$demo/sample.bmt" --tcp "127.0.0.1:$FT12_PORT" --net 01 --restart yes
+    "${ctl[@]}" read "$demo/readback.bmt" --tcp "127.0.0.1:$FT12_PORT" --net 01
+    "${ctl[@]}" show "$demo/readback.bmt"
+    "${ctl[@]}" compare "$demo/sample.bmt" "$demo/readback.bmt"
+    "${ctl[@]}" modbus-read --host 127.0.0.1 --port "$MODBUS_PORT" --swap 100,102,104
     ;;
   *)
     echo "usage: $0 prepare|headless BUILD_DIR" >&2
