@@ -154,29 +154,27 @@ class PosixSerial final : public SerialDevice {
   }
 
   std::size_t Read(std::uint8_t* data, std::size_t n) override {
+    // In raw mode without VMIN/VTIME a read with nothing waiting returns 0 at once, so the
+    // waiting is done by poll; a hang-up or error wakes poll for good, and then the rest of
+    // the time-out is waited out as on a silent line.
     const std::int64_t deadline = SteadyMs() + (readTotalMs_ > 0 ? readTotalMs_ : 0);
     std::size_t got = 0;
     while (got < n) {
-      ssize_t r = RetryEintr([&] { return ::read(fd_, data + got, n - got); });
-      if (r > 0) {
-        got += static_cast<std::size_t>(r);
-        continue;
-      }
-      if (r == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-        WaitUntil(deadline);  // the device is gone
-        break;
-      }
       std::int64_t left = deadline - SteadyMs();
-      if (left <= 0) break;
       pollfd p{fd_, POLLIN, 0};
-      int pr = RetryEintr([&] { return ::poll(&p, 1, static_cast<int>(left)); });
-      if (pr < 0) {
-        WaitUntil(deadline);
-        break;
+      int pr = RetryEintr([&] { return ::poll(&p, 1, static_cast<int>(left > 0 ? left : 0)); });
+      if (pr == 0) break;  // the time-out ran out
+      bool gone = pr < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL));
+      if (!gone && (p.revents & POLLIN)) {
+        ssize_t r = RetryEintr([&] { return ::read(fd_, data + got, n - got); });
+        if (r > 0) {
+          got += static_cast<std::size_t>(r);
+          continue;
+        }
+        gone = r == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
       }
-      if (pr == 0) break;
-      if (!(p.revents & POLLIN)) {
-        WaitUntil(deadline);  // hang-up or error with nothing left to read
+      if (gone) {
+        WaitUntil(deadline);
         break;
       }
     }

@@ -27,6 +27,13 @@ struct ModbusReadRow {
 
 class ModbusReadForm {
  public:
+  // Captions of the window.
+  static constexpr const char* kCaption = "Чтение по Modbus";
+  static constexpr const char* kNotice = "Чтение только Holding Register!";
+  static constexpr const char* kRegistersLabel = "Номера регистров";
+  static constexpr const char* kTableCaption = "Данные Holding register";
+  static constexpr const char* kReadButton = "Чтение";
+
   // settings: the process-wide record (read at every "Чтение"); busy: wait cursor and the
   // processing of pending window input; log: the day's log file of TestLog.
   ModbusReadForm(const ProgramSettings& settings, Dialogs& dialogs, BusyIndicator& busy,

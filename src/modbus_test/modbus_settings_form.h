@@ -14,6 +14,18 @@ class Dialogs;
 
 class ModbusSettingsForm {
  public:
+  // Captions of the window.
+  static constexpr const char* kCaption = "Настройка обмена по Modbus";
+  static constexpr const char* kSlaveLabel = "Slave-адрес БМТ\nпротокола Modbus";
+  static constexpr const char* kIpLabel = "IP адрес";
+  static constexpr const char* kPortLabel = "Адрес порта";
+  static constexpr const char* kPortHexBox = "в 16-тиричном виде";
+  static constexpr const char* kTimeLabel = "Время ожидания ответа, с";
+  static constexpr const char* kByteOrderGroup = "Порядок байт в числах с плавающей запятой";
+  static constexpr const char* kInvertBox = "Инвертировать порядок байт в числе";
+  static constexpr const char* kSwapBox = "Поменять местами старшие и младшие части в числе";
+  static constexpr const char* kApplyButton = "Применить";
+
   enum class Field { None, SlaveAddress, AnswerTime, Port, IpAddress };
 
   // settings: the process-wide record; settingsPath: the settings file (empty: the record's

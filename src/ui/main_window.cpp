@@ -9,7 +9,11 @@
 #include <QVBoxLayout>
 
 #include "ui/common_window.h"
+#include "ui/controller_list_window.h"
 #include "ui/exchange_settings_window.h"
+#include "ui/modbus_read_window.h"
+#include "ui/modbus_settings_window.h"
+#include "ui/register_map_window.h"
 #include "ui/way_window.h"
 
 namespace r770 {
@@ -45,6 +49,22 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
   SetOpener(MainCommand::AdditionalSettings, [this] { dopNastr_->Open(); });
   SetOpener(MainCommand::ExchangeSettings, [this] { nastrObm_->Open(); });
   SetOpener(MainCommand::DatabasePath, [this] { way_->Open(); });
+  // The controller list editor (also opened by a load that needs it) and the map editors.
+  auto* tasks = new TFTask(f.Config(), f.Settings(), f.GetDialogs(), f.Busy(), this);
+  auto* coils = new TFModbusTU(f.Config(), f.Settings(), f.GetDialogs(), this);
+  auto* inputs = new TFModbusTC(f.Config(), f.Settings(), f.GetDialogs(), this);
+  auto* holding = new TFTIFloat(f.Config(), f.Settings(), f.GetDialogs(), this);
+  auto* inputRegs = new TFInputReg(f.Config(), f.Settings(), f.GetDialogs(), this);
+  SetOpener(MainCommand::ControllerList, [tasks] { tasks->Open(); });
+  SetOpener(MainCommand::Coils, [coils] { coils->Open(); });
+  SetOpener(MainCommand::DiscreteInputs, [inputs] { inputs->Open(); });
+  SetOpener(MainCommand::HoldingRegisters, [holding] { holding->Open(); });
+  SetOpener(MainCommand::InputRegisters, [inputRegs] { inputRegs->Open(); });
+  // The Modbus/TCP test windows (found by type with findChild).
+  auto* modbusSettings = new TFObmenModbus_r770(f.GetDialogs(), f.Settings(), f.SettingsPath(), this);
+  auto* modbusRead = new TFReadModbus_r770(f.GetDialogs(), f.Settings(), this);
+  SetOpener(MainCommand::ModbusTestSettings, [modbusSettings] { modbusSettings->Open(); });
+  SetOpener(MainCommand::ModbusTestRead, [modbusRead] { modbusRead->Open(); });
 
   form_->SetView(this);
   resize(900, 360);

@@ -158,6 +158,13 @@ class MainWindowTest : public QObject {
       QTest::sendKeyEvent(QTest::Click, can, Qt::Key_unknown, QString::fromUtf8("ф"), Qt::NoModifier);
       QTest::keyClicks(can, "g");
       QCOMPARE(can->text(), QString("A"));
+      // The spin field of the period: its keys and arrows go through the model too.
+      QLineEdit* period = w.Common()->Edit(TFCommon::Input::trepeat);
+      period->selectAll();
+      QTest::keyClicks(period->parentWidget(), "12x");
+      QCOMPARE(period->text(), QString("12"));
+      QTest::keyClick(period->parentWidget(), Qt::Key_Up);
+      QCOMPARE(period->text(), QString("13"));
       QLineEdit* ip = w.Common()->Edit(TFCommon::Input::AdrIP);
       ip->selectAll();
       QTest::keyClick(ip, Qt::Key_Backspace);
@@ -178,6 +185,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!w.Common()->isVisible());
     QCOMPARE(w.Form().Config().Common.AdrCAN, 0x0A);
     QCOMPARE(w.Form().Config().Common.AdrIP[3], 3);
+    QCOMPARE(w.Form().Config().Common.trepeat, 13);
     QVERIFY(w.Form().Config().State.CommonChanged);
   }
 

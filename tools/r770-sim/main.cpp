@@ -1,10 +1,12 @@
-// r770-sim: a simulated R-770 TCP/Modbus module answering FT1.2 requests over TCP.
+// r770-sim: a simulated R-770 TCP/Modbus module answering FT1.2 requests over TCP and, with
+// --can, CanFrames as a CAN-BUS adapter on a pseudo-terminal.
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <mutex>
 
+#include "can_frontend.h"
 #include "common/number_forms.h"
 #include "ft12_server.h"
 #include "modbus_module_maps.h"
@@ -17,6 +19,8 @@ int main(int argc, char** argv) {
   using namespace r770::sim;
   SimOptions options;
   std::vector<std::string> args(argv + 1, argv + argc);
+  CanFrontendOptions canOptions;
+  const bool can = TakeCanOptions(args, canOptions);
   ModbusServerOptions modbusOptions;
   bool modbusOn = false;
   std::string error = ExtractModbusOptions(args, modbusOptions, modbusOn);
@@ -26,7 +30,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (options.help) {
-    std::cout << SimHelpText() << ModbusHelpText();
+    std::cout << SimHelpText() << ModbusHelpText() << CanHelpText();
     return 0;
   }
 
@@ -85,8 +89,22 @@ int main(int argc, char** argv) {
               << ":" << modbus->Port() << std::endl;
   }
 
+  std::unique_ptr<CanFrontend> canFrontend;
+  if (can) {
+    canOptions.faults.silent = options.server.faults.silent;
+    canOptions.faults.wrongPacket = options.server.faults.wrongPacket;
+    canFrontend = std::make_unique<CanFrontend>(bus, canOptions);
+    if (!canFrontend->Start(&startError)) {
+      std::cerr << "r770-sim: " << startError << "\n";
+      server.Stop();
+      return 1;
+    }
+    std::cout << "r770-sim: адаптер CAN-BUS на " << canFrontend->DevicePath() << std::endl;
+  }
+
   int signal = 0;
   sigwait(&stopSignals, &signal);
+  if (canFrontend) canFrontend->Stop();
   if (modbus) modbus->Stop();
   server.Stop();
   save();

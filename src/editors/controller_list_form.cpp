@@ -1,0 +1,370 @@
+#include "editors/controller_list_form.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "common/dialogs.h"
+#include "common/key_filter.h"
+#include "common/number_forms.h"
+#include "database/task_cl.h"
+#include "document/document_file.h"
+#include "document/program_settings.h"
+
+namespace r770 {
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st{};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Maps are checked against an attached task file in this order.
+constexpr MapKind kCheckOrder[] = {MapKind::TC, MapKind::TU, MapKind::TIFloat, MapKind::InputReg};
+
+// A map entry belongs to a controller when its module number is the low byte of the
+// controller's network number (that is what "<< Поместить" stores).
+bool BelongsTo(const MapEntry& e, std::int32_t nset) {
+  return !e.IsEmpty() && e.ModuleNo == static_cast<std::uint8_t>(nset & 0xFF);
+}
+
+// What the reload of the controller list needs of a window: its messages. The reload runs
+// while the editor closes, so it lets no other window input run meanwhile.
+class ReloadView final : public DocumentView {
+ public:
+  explicit ReloadView(Dialogs& dialogs) : dialogs_(dialogs) {}
+  void ProgressStep() override {}
+  void PumpEvents() override {}
+  void Information(const std::string& text) override { dialogs_.Information(text); }
+  void SetStatus(const std::string&) override {}
+  void OpenControllerEditor() override {}
+
+ private:
+  Dialogs& dialogs_;
+};
+
+void DropLastChar(std::string& text) {
+  if (text.empty()) return;
+  std::size_t i = text.size() - 1;
+  while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) --i;
+  text.erase(i);
+}
+
+}  // namespace
+
+ControllerListForm::ControllerListForm(Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
+                                       BusyIndicator& busy)
+    : cfg_(cfg), settings_(settings), dialogs_(dialogs), busy_(busy) {}
+
+ControllerListForm::~ControllerListForm() = default;
+
+std::string ControllerListForm::NumberCell(int row) const {
+  if (row < 0 || row >= ControllerCount()) return {};
+  return std::to_string(row + 1);
+}
+
+std::string ControllerListForm::PathCell(int row) const {
+  if (row < 0 || row >= ControllerCount()) return {};
+  const ControllerEntry& c = cfg_.Controllers[static_cast<std::size_t>(row)];
+  return c.Task ? c.Task->TaskFilePath() : std::string(kNoQueue);
+}
+
+std::string ControllerListForm::NsetCell(int row) const {
+  if (row == editRow_) return editText_;
+  if (row < 0 || row >= ControllerCount()) return {};
+  return Hex(static_cast<std::uint32_t>(cfg_.Controllers[static_cast<std::size_t>(row)].Nset), 2);
+}
+
+std::string ControllerListForm::Cell(int row, int column) const {
+  switch (column) {
+    case kColNumber: return NumberCell(row);
+    case kColPath: return PathCell(row);
+    case kColNset: return NsetCell(row);
+    default: return {};
+  }
+}
+
+bool ControllerListForm::Marked(int row) const {
+  return row >= 0 && row < static_cast<int>(marks_.size()) && marks_[static_cast<std::size_t>(row)];
+}
+
+bool ControllerListForm::DatabaseFoldersSet() const {
+  return !settings_.WorkAlg.empty() && !settings_.WorkMod.empty() && !settings_.WorkTask.empty();
+}
+
+void ControllerListForm::Open() {
+  changed_ = applied_ = removed_ = queueEntered_ = false;
+  entered_.clear();
+  message_.clear();
+  labelVisible_ = false;
+  addEnabled_ = true;
+  editRow_ = -1;
+  editText_.clear();
+
+  snapshot_.clear();
+  for (const ControllerEntry& c : cfg_.Controllers)
+    snapshot_.push_back({c.Task ? c.Task->TaskFilePath() : std::string(), c.Nset, c.Found});
+  deletedAtOpen_ = cfg_.DeletedNsets;
+  controllersChangedAtOpen_ = cfg_.State.ControllersChanged;
+
+  const bool fromModule = cfg_.State.FromModule;
+  marks_.assign(cfg_.Controllers.size(), false);
+  for (std::size_t i = 0; i < cfg_.Controllers.size(); ++i) {
+    const bool found = cfg_.Controllers[i].Found;
+    if (fromModule) {
+      if (!found) addEnabled_ = false;
+    } else {
+      marks_[i] = !found;
+    }
+  }
+  currentRow_ = 0;
+  auto marked = std::find(marks_.begin(), marks_.end(), true);
+  if (marked != marks_.end()) currentRow_ = static_cast<int>(marked - marks_.begin());
+  RefreshLabel();
+}
+
+bool ControllerListForm::SetCurrentRow(int row) {
+  if (row < 0 || row >= RowCount()) return false;
+  if (row == currentRow_) return true;
+  if (!FinishEdit()) return false;
+  currentRow_ = row;
+  return true;
+}
+
+bool ControllerListForm::Key(char32_t key) {
+  const int row = currentRow_;
+  if (!NsetEditable(row)) return false;
+  std::string text = row == editRow_ ? editText_ : NsetCell(row);
+  if (key == kDeleteKey) {
+    text.clear();
+  } else if (key == kBackspace) {
+    DropLastChar(text);
+  } else {
+    const auto passed = FilterHexKey(key, HexKeyVariant::Dot);
+    if (!passed || *passed == kBackspace || text.size() >= kMaxNsetChars) return false;
+    text.push_back(static_cast<char>(*passed));
+  }
+  editRow_ = row;
+  editText_ = std::move(text);
+  return true;
+}
+
+bool ControllerListForm::FinishEdit() {
+  if (editRow_ < 0) return true;
+  if (editRow_ >= ControllerCount()) {
+    editRow_ = -1;
+    return true;
+  }
+  if (editText_.empty()) {
+    dialogs_.Information(kEnterValueMessage);
+    currentRow_ = editRow_;
+    return false;
+  }
+  const auto value = ParseHex(editText_);
+  if (!value) {
+    dialogs_.Information(kNotHexMessage);
+    currentRow_ = editRow_;
+    return false;
+  }
+  cfg_.Controllers[static_cast<std::size_t>(editRow_)].Nset = static_cast<std::int32_t>(*value);
+  changed_ = true;
+  editRow_ = -1;
+  editText_.clear();
+  return true;
+}
+
+std::unique_ptr<Task_CL> ControllerListForm::LoadChosenTaskFile() {
+  const auto chosen = dialogs_.OpenFile(ParseFilterText(kTaskFilter), kTaskFilterPreselected);
+  std::string path = chosen.value_or(std::string());
+  if (path.empty()) {
+    message_ = kNoPathMessage;
+    return nullptr;
+  }
+  std::erase(path, '"');
+  if (!IsRegularFile(path)) {
+    message_ = "Файл " + path + " не существует";
+    return nullptr;
+  }
+  auto task = std::make_unique<Task_CL>(path, settings_.WorkTask, settings_.WorkMod, settings_.WorkAlg);
+  if (!task->Errors().empty()) {
+    dialogs_.Information(path + "\n" + task->Errors().front());
+    return nullptr;
+  }
+  return task;
+}
+
+void ControllerListForm::AddController() {
+  if (!addEnabled_ || !FinishEdit()) return;
+  if (!DatabaseFoldersSet()) {
+    message_ = kNoDatabaseMessage;
+    return;
+  }
+  auto task = LoadChosenTaskFile();
+  if (!task) return;
+  ControllerEntry entry;
+  entry.Nset = task->NetworkNumber();
+  entry.Found = true;
+  entry.Task = std::move(task);
+  cfg_.Controllers.push_back(std::move(entry));
+  marks_.push_back(false);
+  changed_ = true;
+  message_.clear();
+}
+
+void ControllerListForm::EnterQueue() {
+  if (!FinishEdit()) return;
+  if (!DatabaseFoldersSet()) {
+    message_ = kNoDatabaseMessage;
+    return;
+  }
+  const int row = currentRow_;
+  if (row < 0 || row >= ControllerCount()) {
+    dialogs_.Information(kNoControllerMessage);
+    return;
+  }
+  auto task = LoadChosenTaskFile();
+  if (!task) return;
+
+  ControllerEntry& c = cfg_.Controllers[static_cast<std::size_t>(row)];
+  const bool hadTask = c.Task != nullptr;
+  c.Task = std::move(task);  // an old task object is released here
+  c.Found = true;
+  marks_[static_cast<std::size_t>(row)] = false;
+  if (!hadTask) entered_.push_back(row);
+  changed_ = true;
+
+  if (CheckMaps(*c.Task, c.Nset)) {
+    queueEntered_ = true;
+  } else {
+    dialogs_.Information(kWrongQueueMessage);
+    c.Task.reset();
+    c.Found = false;
+  }
+  RefreshLabel();
+  RefreshAddEnabled();
+}
+
+bool ControllerListForm::CheckMaps(const Task_CL& task, std::int32_t nset) {
+  for (MapKind kind : kCheckOrder) {
+    RegisterMap& map = cfg_.Map(kind);
+    for (const MapEntry& e : map)
+      if (BelongsTo(e, nset) && e.ParamNo != 0xFFFF && task.FindParam(e.ParamNo) < 0) return false;
+    for (MapEntry& e : map) {
+      if (!BelongsTo(e, nset) || e.ParamNo == 0xFFFF) continue;
+      const int taskPos = task.TaskIndexOfParam(e.ParamNo);
+      e.TaskNo = static_cast<std::uint16_t>(task.TaskNoAt(taskPos));
+      std::string taskName;
+      if (taskPos >= 0 && taskPos < static_cast<int>(task.Tasks().size()))
+        taskName = task.Tasks()[static_cast<std::size_t>(taskPos)].FullName;
+      e.ParamName = CutParamName(task.TaskFileName() + "/" + taskName + "/" + task.ParamText(e.ParamNo));
+    }
+  }
+  return true;
+}
+
+void ControllerListForm::RemoveController() {
+  const int row = currentRow_;
+  const std::string path = PathCell(row);
+  if (path.empty()) return;
+  if (!dialogs_.Confirm(std::string("Удалить \"") + path + "\"" + kRemoveWarning)) return;
+  // Text being typed into the removed row goes with it.
+  if (editRow_ == row) {
+    editRow_ = -1;
+    editText_.clear();
+  }
+  const std::int32_t nset = cfg_.Controllers[static_cast<std::size_t>(row)].Nset;
+  cfg_.Controllers.erase(cfg_.Controllers.begin() + row);  // releases its task object
+  marks_.erase(marks_.begin() + row);
+  // Later controllers move up; so do their places in the entered list.
+  std::erase(entered_, row);
+  for (int& p : entered_)
+    if (p > row) --p;
+  if (editRow_ > row) --editRow_;
+  RefreshAddEnabled();
+  changed_ = removed_ = true;
+  cfg_.DeletedNsets.push_back(nset);
+  RefreshLabel();
+  message_.clear();
+}
+
+bool ControllerListForm::Apply() {
+  if (!FinishEdit()) return false;
+  applied_ = true;
+  if (changed_) cfg_.State.ControllersChanged = true;
+  return true;
+}
+
+void ControllerListForm::Closed() {
+  editRow_ = -1;
+  editText_.clear();
+  if (changed_) {
+    DocumentState& st = cfg_.State;
+    if (applied_) {
+      if (removed_) {
+        for (MapKind kind : kAllMapKinds) {
+          RegisterMap& map = cfg_.Map(kind);
+          for (std::size_t i = 0; i < map.size(); ++i)
+            for (std::int32_t nset : cfg_.DeletedNsets)
+              if (BelongsTo(map[i], nset)) cfg_.ResetMapEntry(kind, static_cast<int>(i));
+        }
+        cfg_.DeletedNsets.clear();
+      }
+      if (removed_ || queueEntered_) st.TCChanged = st.TUChanged = st.TIFloatChanged = st.InputRegChanged = true;
+    } else if (!st.FromModule) {
+      busy_.SetBusy(true);
+      // The document file holds the list as it was on opening unless changes applied
+      // earlier have not been saved yet (or there is no file): then the list is rebuilt
+      // from what it was on opening, so those changes are not lost.
+      if (!st.FileName.empty() && !controllersChangedAtOpen_) {
+        ReloadView view(dialogs_);
+        LoadControllers(cfg_, settings_, st.FileName, view);
+      } else {
+        RestoreSnapshot();
+      }
+      busy_.SetBusy(false);
+      changed_ = false;
+    } else if (queueEntered_) {
+      for (int pos : entered_) {
+        if (pos < 0 || pos >= ControllerCount()) continue;
+        ControllerEntry& c = cfg_.Controllers[static_cast<std::size_t>(pos)];
+        if (!c.Task) continue;
+        c.Task.reset();
+        c.Found = false;
+      }
+    }
+  }
+  entered_.clear();
+}
+
+void ControllerListForm::RestoreSnapshot() {
+  cfg_.Controllers.clear();
+  for (const Snapshot& s : snapshot_) {
+    ControllerEntry e;
+    e.Nset = s.nset;
+    e.Found = s.found;
+    if (!s.path.empty()) {
+      auto task = std::make_unique<Task_CL>(s.path, settings_.WorkTask, settings_.WorkMod, settings_.WorkAlg);
+      if (task->Errors().empty()) {
+        e.Task = std::move(task);
+      } else {
+        dialogs_.Information(s.path + "\n" + task->Errors().front());
+        e.Found = false;
+      }
+    }
+    cfg_.Controllers.push_back(std::move(e));
+  }
+  cfg_.DeletedNsets = deletedAtOpen_;
+  cfg_.State.ControllersChanged = controllersChangedAtOpen_;
+}
+
+void ControllerListForm::RefreshLabel() {
+  labelVisible_ = std::find(marks_.begin(), marks_.end(), true) != marks_.end();
+}
+
+void ControllerListForm::RefreshAddEnabled() {
+  const bool all = std::all_of(cfg_.Controllers.begin(), cfg_.Controllers.end(),
+                               [](const ControllerEntry& c) { return c.Task != nullptr; });
+  if (all) addEnabled_ = true;
+}
+
+}  // namespace r770

@@ -1,0 +1,240 @@
+// RegisterMapForm: the logic of the four register map editors (TFModbusTU Coils, TFModbusTC
+// Discrete Inputs, TFTIFloat Holding Registers, TFInputReg Input Registers). They are one
+// family: a table of the map's entries, the parameter tree of the controllers, and the
+// command "<< Поместить" that puts the parameter chosen in the tree into the current row
+// together with the Modbus address typed there. What differs between the four is data:
+// RegisterMapTraits, one record per map kind.
+//
+// All editing acts on a working copy of the map made on opening; "Применить" copies it back
+// and sets the map's change flag. Closing in any other way leaves the map untouched.
+//
+// Cells are edited key by key: the window hands every typed key of the current cell to
+// Key() and redraws the cell; the address typed is checked when the cell is left
+// (SetCurrentCell to another cell, or a command that needs the row: "<< Поместить",
+// "Удалить", "Вставить", "Применить", "Печать").
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "database/param_tree.h"
+#include "document/configuration.h"
+
+namespace r770 {
+
+class Dialogs;
+struct ProgramSettings;
+
+// How one editor of the family differs from the others.
+struct RegisterMapTraits {
+  MapKind Kind;
+  const char* ClassName;    // window class: "TFModbusTU", ...
+  const char* Caption;      // window caption
+  const char* AddressTitle;  // title of the address column
+  const char* ParamTitle;    // title of the parameter column
+  TreeKind Tree;
+  // true: any click on the table shows the row's entry in the tree; false: only a click in
+  // the parameter cell of a non-empty entry.
+  bool SelectOnAnyClick;
+  // Message of "<< Поместить" when the address cell holds no number; nullptr: the command
+  // does not take the address (Coils: the address is stored when its cell is left).
+  const char* PlaceNeedsAddress;
+  // An address of 65536 or more: the message, whether the old text returns, whether the
+  // cell cannot be left.
+  const char* TooLargeMessage;
+  bool TooLargeRestores;
+  bool TooLargeStays;
+  // Addresses go in steps of 2 (all even or all odd); nullptr: no such rule.
+  const char* ParityMessage;
+  // An address cell left empty: the message; whether it is given only when the row has a
+  // parameter (and then sets "value missing"); whether the cell cannot be left; whether the
+  // old text returns.
+  const char* EmptyMessage;
+  bool EmptyNeedsParam;
+  bool EmptyStays;
+  bool EmptyRestores;
+  // The parameter cell takes typed text as the row's parameter name.
+  bool ParamEditable;
+  // "Применить" checks the working entries (true) or the cells (false).
+  bool CheckEntries;
+  // Checks of "Применить": a row with a parameter but no address, and a row with an address
+  // but no parameter. Entries: prefix + row + ")"; cells: prefix + row + "строка)!".
+  const char* NoAddressMessage;
+  const char* NoParamMessage;
+  // Shown first by "Применить" while "value missing" is set; nullptr: nothing.
+  const char* ValueMissingMessage;
+  // Tooltip of a row emptied by "Удалить".
+  const char* DeletedTooltip;
+  bool HasInsert;  // "Вставить"
+  bool HasPrint;   // "Печать"
+  // The "changed" state is cleared each time the editor opens (else kept from earlier
+  // openings).
+  bool ClearChangedOnOpen;
+  // Every accepted key sets "changed" (else only an address accepted when its cell is left).
+  bool KeysSetChanged;
+  // Without controllers "<< Поместить" is hidden too (the table and the tree always are).
+  bool HidePlaceWithoutTree;
+  // Without controllers the message comes before the table is filled.
+  bool MessageBeforeFill;
+};
+
+const RegisterMapTraits& MapTraits(MapKind kind);
+
+// Texts shared by the four editors.
+inline constexpr const char* kTreeTitle = "Список очередей задач (контроллеров)";
+inline constexpr const char* kPlaceButton = "<< Поместить";
+inline constexpr const char* kApplyButton = "Применить";
+inline constexpr const char* kPrintButton = "Печать";
+inline constexpr const char* kPreviewButton = "Просмотр печати";
+inline constexpr const char* kDeleteCommand = "Удалить";
+inline constexpr const char* kInsertCommand = "Вставить";
+inline constexpr const char* kNumberTitle = "№";
+inline constexpr const char* kNoAddressText = "нет";
+inline constexpr const char* kNoParamSelectedMessage = "Параметр не выбран!";
+inline constexpr const char* kEnterValueMessage = "Введите значение!";
+
+// What an address cell's text reads as. Everything from the first "н" on is cut when "н"
+// is not the first character ("12нет" reads as 12); "нет" and "" are Empty.
+struct AddressReading {
+  enum Kind { Empty, Number, TooLarge, NotNumber } kind = Empty;
+  std::uint32_t value = 0;
+};
+AddressReading ReadAddressText(const std::string& text);
+
+// The table as printed: title row and rows, each with seven cells. Widths say which column
+// of the table each printed column takes its width from.
+struct PrintTable {
+  enum class Width { Number, Address, Param, Default };
+  std::vector<std::string> Titles;
+  std::vector<Width> Widths;
+  std::vector<std::vector<std::string>> Rows;
+  // Page margins in inches (left, top, right, bottom).
+  static constexpr double kMarginLeft = 0.05;
+  static constexpr double kMarginTop = 0.01;
+  static constexpr double kMarginRight = 0.0;
+  static constexpr double kMarginBottom = 0.02;
+};
+
+class RegisterMapForm {
+ public:
+  static constexpr int kColNumber = 0;
+  static constexpr int kColAddress = 1;
+  static constexpr int kColParam = 2;
+  static constexpr int kColumns = 3;
+
+  enum class Parity { Unset, Even, Odd };
+  enum class Focus { None, Table, Cell, Tree };
+
+  RegisterMapForm(MapKind kind, Dialogs& dialogs, Configuration& cfg, const ProgramSettings& settings);
+  RegisterMapForm(const RegisterMapForm&) = delete;
+  RegisterMapForm& operator=(const RegisterMapForm&) = delete;
+
+  const RegisterMapTraits& Traits() const { return traits_; }
+
+  // --- what the window shows
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  std::string NumberCell(int row) const { return std::to_string(row + 1); }
+  const std::string& AddressCell(int row) const { return rows_.at(static_cast<std::size_t>(row)).address; }
+  const std::string& ParamCell(int row) const { return rows_.at(static_cast<std::size_t>(row)).param; }
+  const std::string& Tooltip(int row) const { return rows_.at(static_cast<std::size_t>(row)).tooltip; }
+  std::string Cell(int row, int column) const;
+  bool TableVisible() const { return tableVisible_; }
+  bool TreeVisible() const { return treeVisible_; }
+  bool PlaceVisible() const { return placeVisible_; }
+  const ParamTree& Tree() const { return tree_; }
+  int SelectedNode() const { return selectedNode_; }
+  const std::vector<int>& ExpandedNodes() const { return expanded_; }
+  // Bumped whenever the tree selection is set by the model (not by SelectNode).
+  int SelectionSerial() const { return selectionSerial_; }
+  int CurrentRow() const { return currentRow_; }
+  int CurrentColumn() const { return currentColumn_; }
+  // True while the current cell has typed text that was not yet checked.
+  bool Editing() const { return editRow_ >= 0; }
+  bool CellEditable(int row, int column) const;
+  bool Changed() const { return changed_; }
+  Parity CurrentParity() const { return parity_; }
+  bool ValueMissing() const { return valueMissing_; }
+  const RegisterMap& Working() const { return working_; }
+  // Where the focus goes after the last event (taken once).
+  Focus TakeFocus() {
+    Focus f = focus_;
+    focus_ = Focus::None;
+    return f;
+  }
+
+  // --- events
+  // The editor opens: table from the map, working copy, tree.
+  void Open();
+  // The cursor moves to a cell. False when the cell being edited cannot be left: the
+  // cursor stays where it was.
+  bool SetCurrentCell(int row, int column);
+  // A click on a cell (after the cursor moved there): shows the row's entry in the tree.
+  void CellClicked(int row, int column);
+  // A key typed into the current cell: a character, or kBackspace. True when accepted.
+  bool Key(char32_t key);
+  // Checks the cell being edited as when it is left. False when it refuses.
+  bool FinishEdit();
+  // The user selected a tree node (-1: none).
+  void SelectNode(int node);
+  // "<< Поместить".
+  void Place();
+  // A double click on a tree node.
+  void NodeDoubleClicked(int node);
+  // A tree node dropped on a row of the table.
+  void DropOnRow(int row, int node);
+  // "Удалить" of the context menu (current row).
+  void Delete();
+  // "Вставить" of the context menu (current row).
+  void Insert();
+  // "Применить": true when the editor closes.
+  bool Apply();
+  // "Печать": the table to print, or nothing when the cell being edited refuses.
+  std::optional<PrintTable> Print();
+
+ private:
+  struct Row {
+    std::string address;
+    std::string param;
+    std::string tooltip;
+  };
+  enum class LeaveResult { Accepted, Refused };
+
+  void FillTable();
+  void ComputeParity();
+  void SelectEntry(int row);
+  void SetRowFromEntry(int row);
+  LeaveResult LeaveCell();
+  LeaveResult LeaveAddress(int row);
+  bool RowHasParam(int row) const { return !ParamCell(row).empty(); }
+  MapEntry& Entry(int row) { return working_.at(static_cast<std::size_t>(row)); }
+  void EndEdit() { editRow_ = editColumn_ = -1; }
+  bool ValidRow(int row) const { return row >= 0 && row < RowCount(); }
+
+  const RegisterMapTraits& traits_;
+  Dialogs& dialogs_;
+  Configuration& cfg_;
+  const ProgramSettings& settings_;
+
+  std::vector<Row> rows_;
+  RegisterMap working_;
+  ParamTree tree_;
+  int selectedNode_ = -1;
+  std::vector<int> expanded_;
+  int selectionSerial_ = 0;
+  bool tableVisible_ = false;
+  bool treeVisible_ = false;
+  bool placeVisible_ = false;
+  bool opening_ = false;
+  int currentRow_ = 0;
+  int currentColumn_ = kColAddress;
+  int editRow_ = -1;
+  int editColumn_ = -1;
+  std::string oldText_;  // text of the edited cell before its first key
+  bool changed_ = false;
+  Parity parity_ = Parity::Unset;
+  bool valueMissing_ = false;
+  Focus focus_ = Focus::None;
+};
+
+}  // namespace r770

@@ -1,0 +1,116 @@
+// RegisterMapWindow: the one window class of the four register map editors. It draws a
+// RegisterMapForm (table, parameter tree, commands) and forwards every event to it; what
+// differs between the editors comes from the form's traits. TFModbusTU, TFModbusTC,
+// TFTIFloat and TFInputReg name the four editors.
+#pragma once
+#include <QDialog>
+#include <QTreeWidget>
+#include <memory>
+#include <vector>
+
+#include "editors/register_map_form.h"
+#include "ui/print_table.h"
+
+class QLabel;
+class QPushButton;
+class QMenu;
+class QAction;
+class QPrinter;
+
+namespace r770 {
+
+class Dialogs;
+class EditorTable;
+
+// The parameter tree; a dragged node carries its index (kTreeNodeMime).
+class ParamTreeWidget : public QTreeWidget {
+  Q_OBJECT
+ public:
+  explicit ParamTreeWidget(QWidget* parent = nullptr);
+  static int NodeOf(const QTreeWidgetItem* item);
+
+ protected:
+  QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
+  QStringList mimeTypes() const override;
+};
+
+class RegisterMapWindow : public QDialog {
+  Q_OBJECT
+ public:
+  RegisterMapWindow(MapKind kind, Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
+                    QWidget* parent = nullptr);
+  ~RegisterMapWindow() override;
+
+  RegisterMapForm& Form() { return *form_; }
+  EditorTable* Table() const { return table_; }
+  ParamTreeWidget* Tree() const { return tree_; }
+  QLabel* TreeTitle() const { return treeTitle_; }
+  QPushButton* PlaceButton() const { return place_; }
+  QPushButton* ApplyButton() const { return apply_; }
+  QPushButton* PrintButton() const { return print_; }
+  QPushButton* PreviewButton() const { return preview_; }
+  QAction* DeleteAction() const { return deleteAction_; }
+  QAction* InsertAction() const { return insertAction_; }
+  // The tree item of a node index (nullptr when none).
+  QTreeWidgetItem* ItemOfNode(int node) const;
+
+  // Opens the editor (model, tree, table) without entering a modal loop.
+  void Prepare();
+  // Opens the editor modally; returns when it has closed.
+  void Open();
+
+  // Paints the table to print on a printer (the same that "Печать" prints after its
+  // dialog). False when nothing was printed.
+  bool PrintTo(QPrinter& printer);
+
+ private:
+  void BuildTree();
+  void Render();
+  void RenderRow(int row);
+  void SyncTreeSelection();
+  void ApplyFocus();
+  void OnCurrentCellChanged(int row, int column);
+  void OnContextMenu(const QPoint& pos);
+  void OnPrint();
+  void OnPreview();
+  PrintColumnWidths ColumnWidths() const;
+
+  std::unique_ptr<RegisterMapForm> form_;
+  EditorTable* table_ = nullptr;
+  ParamTreeWidget* tree_ = nullptr;
+  QLabel* treeTitle_ = nullptr;
+  QPushButton* place_ = nullptr;
+  QPushButton* apply_ = nullptr;
+  QPushButton* print_ = nullptr;
+  QPushButton* preview_ = nullptr;
+  QMenu* menu_ = nullptr;
+  QAction* deleteAction_ = nullptr;
+  QAction* insertAction_ = nullptr;
+  std::vector<QTreeWidgetItem*> items_;  // by node index
+  int shownSelectionSerial_ = -1;
+  bool syncing_ = false;
+};
+
+// The four editors.
+class TFModbusTU : public RegisterMapWindow {  // Coils
+ public:
+  TFModbusTU(Configuration& cfg, const ProgramSettings& s, Dialogs& d, QWidget* parent = nullptr)
+      : RegisterMapWindow(MapKind::TU, cfg, s, d, parent) {}
+};
+class TFModbusTC : public RegisterMapWindow {  // Discrete Inputs
+ public:
+  TFModbusTC(Configuration& cfg, const ProgramSettings& s, Dialogs& d, QWidget* parent = nullptr)
+      : RegisterMapWindow(MapKind::TC, cfg, s, d, parent) {}
+};
+class TFTIFloat : public RegisterMapWindow {  // Holding Registers
+ public:
+  TFTIFloat(Configuration& cfg, const ProgramSettings& s, Dialogs& d, QWidget* parent = nullptr)
+      : RegisterMapWindow(MapKind::TIFloat, cfg, s, d, parent) {}
+};
+class TFInputReg : public RegisterMapWindow {  // Input Registers
+ public:
+  TFInputReg(Configuration& cfg, const ProgramSettings& s, Dialogs& d, QWidget* parent = nullptr)
+      : RegisterMapWindow(MapKind::InputReg, cfg, s, d, parent) {}
+};
+
+}  // namespace r770

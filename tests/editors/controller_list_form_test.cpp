@@ -1,0 +1,387 @@
+#include "editors/controller_list_form.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "common/key_filter.h"
+#include "document/document_file.h"
+#include "editor_fixture.h"
+
+namespace r770::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using F = ControllerListForm;
+
+class QuietDocumentView : public DocumentView {
+ public:
+  std::vector<std::string> shown;
+  void ProgressStep() override {}
+  void PumpEvents() override {}
+  void Information(const std::string& text) override { shown.push_back(text); }
+  void SetStatus(const std::string&) override {}
+  void OpenControllerEditor() override {}
+};
+
+struct ListEditor : EditorFixture {
+  ControllerListForm form{cfg, settings, dialogs, busy};
+
+  void Open() {
+    form.Open();
+    dialogs.shown.clear();
+  }
+  void Choose(const std::string& path) { dialogs.fileAnswers.push_back(path); }
+  void Type(const std::u32string& keys) {
+    for (char32_t k : keys) form.Key(k);
+  }
+  // Closes the window after "Применить" (true when it closed).
+  bool ApplyAndClose() {
+    if (!form.Apply()) return false;
+    form.Closed();
+    return true;
+  }
+};
+
+TEST(ControllerListFormTest, AddControllerTakesNetworkNumberFromHeader) {
+  ListEditor e;
+  e.Open();
+  ASSERT_EQ(e.form.RowCount(), 1);  // the blank row
+  e.Choose(e.data.nasos);
+  e.form.AddController();
+
+  ASSERT_EQ(e.dialogs.lastFilters.size(), 2u);
+  EXPECT_EQ(e.dialogs.lastFilters[0].label, "All files(*.*)");
+  EXPECT_EQ(e.dialogs.lastFilters[0].pattern, "*.*");
+  EXPECT_EQ(e.dialogs.lastFilters[1].label, "Tsk(*.tsk)");
+  EXPECT_EQ(e.dialogs.lastFilters[1].pattern, "*.tsk");
+  EXPECT_EQ(e.dialogs.lastPreselected, 1);
+
+  ASSERT_EQ(e.cfg.Controllers.size(), 1u);
+  EXPECT_EQ(e.cfg.Controllers[0].Nset, 26);
+  EXPECT_TRUE(e.cfg.Controllers[0].Found);
+  ASSERT_EQ(e.form.RowCount(), 2);
+  EXPECT_EQ(e.form.NumberCell(0), "1");
+  EXPECT_EQ(e.form.PathCell(0), e.data.nasos);
+  EXPECT_EQ(e.form.NsetCell(0), "1A");
+  EXPECT_TRUE(e.form.NsetEditable(0));
+  EXPECT_TRUE(e.form.IsBlankRow(1));
+  EXPECT_FALSE(e.form.NsetEditable(1));
+  EXPECT_EQ(e.form.PathCell(1), "");
+  EXPECT_TRUE(e.form.Changed());
+
+  ASSERT_TRUE(e.ApplyAndClose());
+  EXPECT_TRUE(e.cfg.State.ControllersChanged);
+  EXPECT_FALSE(e.cfg.State.TCChanged);  // nothing removed, no queue entered
+}
+
+TEST(ControllerListFormTest, LoadingFailures) {
+  struct Case {
+    std::optional<std::string> chosen;
+    std::string messageLine;
+    std::vector<std::string> boxes;
+  };
+  ListEditor e;
+  WriteFileBytes(e.data.dir.File("short.tsk"), "too short");
+  const std::string missing = e.data.dir.File("нет.tsk");
+  const Case cases[] = {
+      {std::nullopt, "Не указана очередь задач", {}},
+      {std::string(), "Не указана очередь задач", {}},
+      {missing, "Файл " + missing + " не существует", {}},
+      {"\"" + missing + "\"", "Файл " + missing + " не существует", {}},
+      {e.data.dir.path(), "Файл " + e.data.dir.path() + " не существует", {}},
+      {e.data.dir.File("short.tsk"), "",
+       {e.data.dir.File("short.tsk") + "\nОбнаружены ошибки в файлах описания очереди задач"}},
+  };
+  for (const Case& c : cases) {
+    e.Open();
+    e.dialogs.fileAnswers.push_back(c.chosen);
+    e.form.AddController();
+    EXPECT_EQ(e.form.Message(), c.messageLine);
+    EXPECT_EQ(e.dialogs.shown, c.boxes);
+    EXPECT_THAT(e.cfg.Controllers, IsEmpty());
+    EXPECT_FALSE(e.form.Changed());
+  }
+}
+
+TEST(ControllerListFormTest, QuotedPathLoads) {
+  ListEditor e;
+  e.Open();
+  e.Choose("\"" + e.data.kotel + "\"");
+  e.form.AddController();
+  ASSERT_EQ(e.cfg.Controllers.size(), 1u);
+  EXPECT_EQ(e.form.PathCell(0), e.data.kotel);
+  EXPECT_EQ(e.form.NsetCell(0), "05");
+  EXPECT_EQ(e.form.Message(), "");
+}
+
+TEST(ControllerListFormTest, DatabaseFoldersMustBeSet) {
+  ListEditor e;
+  e.data.AddController(e.cfg, e.data.kotel, 5);
+  e.settings.WorkMod.clear();
+  e.Open();
+  e.Choose(e.data.nasos);
+  e.form.AddController();
+  EXPECT_EQ(e.form.Message(), "Не указан путь к базе данных!");
+  e.form.EnterQueue();
+  EXPECT_EQ(e.form.Message(), "Не указан путь к базе данных!");
+  EXPECT_EQ(e.dialogs.fileAnswers.size(), 1u);  // no file was asked for
+  EXPECT_EQ(e.cfg.Controllers.size(), 1u);
+}
+
+TEST(ControllerListFormTest, RemovingTheOnlyControllerEmptiesItsMapEntriesOnApply) {
+  ListEditor e;
+  e.data.AddController(e.cfg, e.data.kotel, 5);
+  e.cfg.Map(MapKind::TC)[3] = Placed(0x0101, 3);
+  e.cfg.Map(MapKind::TIFloat)[0] = Placed(0x0201, 2, 2);
+  e.cfg.Map(MapKind::TIFloat)[1] = Placed(0x0301, 4, 1, 0x1A);  // another controller's
+  e.Open();
+  e.form.RemoveController();  // answered No
+  EXPECT_EQ(e.cfg.Controllers.size(), 1u);
+  e.dialogs.confirmAnswers = {true};
+  e.form.RemoveController();
+  EXPECT_THAT(e.dialogs.shown,
+              ElementsAre("Удалить \"" + e.data.kotel + "\"? ВНИМАНИЕ! ВСЕ ПАРАМЕТРЫ, ОТНОСЯЩИЕСЯ К ЭТОМУ МОДУЛЮ, БУДУТ УДАЛЕНЫ!",
+                          "Удалить \"" + e.data.kotel + "\"? ВНИМАНИЕ! ВСЕ ПАРАМЕТРЫ, ОТНОСЯЩИЕСЯ К ЭТОМУ МОДУЛЮ, БУДУТ УДАЛЕНЫ!"));
+  EXPECT_THAT(e.cfg.Controllers, IsEmpty());
+  EXPECT_EQ(e.form.RowCount(), 1);
+  EXPECT_THAT(e.cfg.DeletedNsets, ElementsAre(5));
+  EXPECT_FALSE(e.cfg.Map(MapKind::TC)[3].IsEmpty());  // not before "Применить"
+
+  // The blank row cannot be removed.
+  e.dialogs.shown.clear();
+  e.form.RemoveController();
+  EXPECT_THAT(e.dialogs.shown, IsEmpty());
+
+  ASSERT_TRUE(e.ApplyAndClose());
+  EXPECT_TRUE(e.cfg.Map(MapKind::TC)[3].IsEmpty());
+  EXPECT_TRUE(e.cfg.Map(MapKind::TIFloat)[0].IsEmpty());
+  EXPECT_FALSE(e.cfg.Map(MapKind::TIFloat)[1].IsEmpty());
+  EXPECT_THAT(e.cfg.DeletedNsets, IsEmpty());
+  const DocumentState& st = e.cfg.State;
+  EXPECT_TRUE(st.ControllersChanged && st.TCChanged && st.TUChanged && st.TIFloatChanged && st.InputRegChanged);
+}
+
+TEST(ControllerListFormTest, ClosingWithoutApplyReloadsFromTheDocumentFile) {
+  ListEditor e;
+  e.data.AddController(e.cfg, e.data.kotel, 5);
+  e.data.AddController(e.cfg, e.data.nasos, 0x1A);
+  const std::string doc = e.data.dir.File("doc.bmt");
+  QuietDocumentView view;
+  e.cfg.SetAllChanged();
+  ASSERT_TRUE(SaveDocument(e.cfg, doc, view));
+  e.cfg.State.FileName = doc;
+  e.cfg.State.IsNew = false;
+  e.cfg.State.FromFile = true;
+
+  e.Open();
+  e.dialogs.confirmAnswers = {true};
+  e.form.RemoveController();
+  e.form.SetCurrentRow(0);
+  e.Type(U"\x7F" U"7");
+  ASSERT_TRUE(e.form.FinishEdit());
+  ASSERT_EQ(e.cfg.Controllers.size(), 1u);
+  EXPECT_EQ(e.cfg.Controllers[0].Nset, 7);
+  e.form.Closed();
+
+  ASSERT_EQ(e.cfg.Controllers.size(), 2u);
+  EXPECT_EQ(e.cfg.Controllers[0].Task->TaskFilePath(), e.data.kotel);
+  EXPECT_EQ(e.cfg.Controllers[0].Nset, 5);
+  EXPECT_EQ(e.cfg.Controllers[1].Nset, 0x1A);
+  EXPECT_THAT(e.cfg.DeletedNsets, IsEmpty());
+  EXPECT_FALSE(e.cfg.State.ControllersChanged);
+  EXPECT_EQ(e.busy.busyOn, 1);
+  EXPECT_EQ(e.busy.busyOff, 1);
+  EXPECT_FALSE(e.busy.busy);
+}
+
+TEST(ControllerListFormTest, ClosingWithoutApplyKeepsChangesAppliedEarlier) {
+  // A new document has no file to reload from; the list goes back to what it was when the
+  // editor opened, including the controllers applied in an earlier session.
+  ListEditor e;
+  e.Open();
+  e.Choose(e.data.kotel);
+  e.form.AddController();
+  ASSERT_TRUE(e.ApplyAndClose());
+
+  e.Open();
+  e.Choose(e.data.nasos);
+  e.form.AddController();
+  e.dialogs.confirmAnswers = {true};
+  e.form.SetCurrentRow(0);
+  e.form.RemoveController();
+  ASSERT_EQ(e.cfg.Controllers.size(), 1u);
+  e.form.Closed();
+
+  ASSERT_EQ(e.cfg.Controllers.size(), 1u);
+  EXPECT_EQ(e.cfg.Controllers[0].Task->TaskFilePath(), e.data.kotel);
+  EXPECT_EQ(e.cfg.Controllers[0].Nset, 5);
+  EXPECT_TRUE(e.cfg.Controllers[0].Found);
+  EXPECT_THAT(e.cfg.DeletedNsets, IsEmpty());
+  EXPECT_TRUE(e.cfg.State.ControllersChanged);
+}
+
+// A document read from the module: controller 05 without task file, its map entries with
+// generated names.
+struct ReadDocument : ListEditor {
+  ReadDocument() {
+    cfg.State.IsNew = false;
+    cfg.State.FromModule = true;
+    data.AddController(cfg, "", 5, false);
+    cfg.Map(MapKind::TC)[0] = Placed(0x0101, 1, 0xFFFF, 5, "x");
+    cfg.Map(MapKind::TC)[1] = Placed(0x0103, 2, 0xFFFF, 5, "y");
+    cfg.Map(MapKind::TU)[0] = Placed(0x0104, 1, 0xFFFF, 5, "z");
+    cfg.Map(MapKind::TIFloat)[0] = Placed(0x0F01, 2, 0xFFFF, 5, "w");
+  }
+};
+
+TEST(ControllerListFormTest, AttachingTaskFileRenamesMapEntries) {
+  ReadDocument e;
+  e.Open();
+  EXPECT_EQ(e.form.PathCell(0), "Очередь задач не введена");
+  EXPECT_FALSE(e.form.AddEnabled());
+  EXPECT_FALSE(e.form.Marked(0));
+  e.form.AddController();  // disabled: no file is asked for
+  EXPECT_EQ(e.dialogs.lastPreselected, -1);
+
+  e.Choose(e.data.kotel);
+  e.form.EnterQueue();
+  EXPECT_THAT(e.dialogs.shown, IsEmpty());
+  const ControllerEntry& c = e.cfg.Controllers[0];
+  ASSERT_TRUE(c.Task);
+  EXPECT_TRUE(c.Found);
+  EXPECT_EQ(c.Nset, 5);
+  EXPECT_EQ(e.form.PathCell(0), e.data.kotel);
+  EXPECT_TRUE(e.form.AddEnabled());
+  EXPECT_TRUE(e.form.QueueEntered());
+  EXPECT_THAT(e.form.EnteredList(), ElementsAre(0));
+  EXPECT_EQ(e.cfg.Map(MapKind::TC)[0].ParamName, "Котел/Сигналы котла/Авар");
+  EXPECT_EQ(e.cfg.Map(MapKind::TC)[0].TaskNo, 1);
+  EXPECT_EQ(e.cfg.Map(MapKind::TC)[1].ParamName, "Котел/Сигналы котла/Дверь");
+  EXPECT_EQ(e.cfg.Map(MapKind::TU)[0].ParamName, "Котел/Сигналы котла/Пуск");
+  EXPECT_EQ(e.cfg.Map(MapKind::TIFloat)[0].ParamName, "Котел/Система/Тмод");
+  EXPECT_EQ(e.cfg.Map(MapKind::TIFloat)[0].TaskNo, 0xFFFF);
+
+  ASSERT_TRUE(e.ApplyAndClose());
+  EXPECT_TRUE(e.cfg.Controllers[0].Task);
+  const DocumentState& st = e.cfg.State;
+  EXPECT_TRUE(st.ControllersChanged && st.TCChanged && st.TUChanged && st.TIFloatChanged && st.InputRegChanged);
+}
+
+TEST(ControllerListFormTest, TaskFileLackingACoilParameterIsRejectedAfterRenamingDiscreteInputs) {
+  ReadDocument e;
+  e.Open();
+  e.Choose(e.data.kotelPartial);
+  e.form.EnterQueue();
+  EXPECT_THAT(e.dialogs.shown, ElementsAre("Неверно введена очередь задач! Заданные параметры не найдены"));
+  EXPECT_FALSE(e.cfg.Controllers[0].Task);
+  EXPECT_FALSE(e.cfg.Controllers[0].Found);
+  EXPECT_EQ(e.form.PathCell(0), "Очередь задач не введена");
+  EXPECT_FALSE(e.form.QueueEntered());
+  // Discrete Inputs were checked first and passed: renamed. Coils failed; the maps after
+  // them were not reached.
+  EXPECT_EQ(e.cfg.Map(MapKind::TC)[0].ParamName, "КотелНеполный/Сигналы котла/Авар");
+  EXPECT_EQ(e.cfg.Map(MapKind::TU)[0].ParamName, "z");
+  EXPECT_EQ(e.cfg.Map(MapKind::TIFloat)[0].ParamName, "w");
+  EXPECT_FALSE(e.form.AddEnabled());
+}
+
+TEST(ControllerListFormTest, ClosingWithoutApplyTakesAttachedTaskFilesBack) {
+  ReadDocument e;
+  e.Open();
+  e.Choose(e.data.kotel);
+  e.form.EnterQueue();
+  ASSERT_TRUE(e.cfg.Controllers[0].Task);
+  e.form.Closed();
+  EXPECT_FALSE(e.cfg.Controllers[0].Task);
+  EXPECT_FALSE(e.cfg.Controllers[0].Found);
+  EXPECT_THAT(e.form.EnteredList(), IsEmpty());
+  EXPECT_FALSE(e.cfg.State.ControllersChanged);
+  EXPECT_EQ(e.busy.busyOn, 0);  // no reload for a document read from the module
+}
+
+TEST(ControllerListFormTest, EnteredListFollowsRemovals) {
+  ReadDocument e;
+  e.data.AddController(e.cfg, "", 0x1A, false);
+  e.Open();
+  e.form.SetCurrentRow(1);
+  e.Choose(e.data.nasos);
+  e.form.EnterQueue();
+  ASSERT_THAT(e.form.EnteredList(), ElementsAre(1));
+  e.form.SetCurrentRow(0);
+  e.dialogs.confirmAnswers = {true};
+  e.form.RemoveController();
+  EXPECT_THAT(e.form.EnteredList(), ElementsAre(0));
+  e.form.Closed();
+  ASSERT_EQ(e.cfg.Controllers.size(), 1u);
+  EXPECT_EQ(e.cfg.Controllers[0].Nset, 0x1A);
+  EXPECT_FALSE(e.cfg.Controllers[0].Task);
+}
+
+TEST(ControllerListFormTest, EnterQueueOnTheBlankRow) {
+  ListEditor e;
+  e.Open();
+  e.form.EnterQueue();
+  EXPECT_THAT(e.dialogs.shown, ElementsAre("Контроллер не задан!"));
+  EXPECT_EQ(e.dialogs.lastPreselected, -1);
+}
+
+TEST(ControllerListFormTest, MissingTaskFileIsMarked) {
+  ListEditor e;
+  e.cfg.State.IsNew = false;
+  e.cfg.State.FromFile = true;
+  e.data.AddController(e.cfg, e.data.kotel, 5);
+  e.data.AddController(e.cfg, e.data.nasos, 0x1A, false);
+  e.Open();
+  EXPECT_FALSE(e.form.Marked(0));
+  EXPECT_TRUE(e.form.Marked(1));
+  EXPECT_TRUE(e.form.LabelVisible());
+  EXPECT_EQ(e.form.CurrentRow(), 1);
+  EXPECT_TRUE(e.form.AddEnabled());
+  e.Choose(e.data.nasos);
+  e.form.EnterQueue();
+  EXPECT_FALSE(e.form.Marked(1));
+  EXPECT_FALSE(e.form.LabelVisible());
+  EXPECT_TRUE(e.cfg.Controllers[1].Found);
+  EXPECT_THAT(e.form.EnteredList(), IsEmpty());  // it had a task object
+}
+
+TEST(ControllerListFormTest, NetworkNumberEditing) {
+  ListEditor e;
+  e.data.AddController(e.cfg, e.data.kotel, 5);
+  e.Open();
+  ASSERT_EQ(e.form.CurrentRow(), 0);
+  EXPECT_FALSE(e.form.Key(U'1'));  // "05" holds two characters already
+  EXPECT_TRUE(e.form.Key(kBackspace));
+  EXPECT_EQ(e.form.NsetCell(0), "0");
+  EXPECT_TRUE(e.form.Key(F::kDeleteKey));
+  EXPECT_EQ(e.form.NsetCell(0), "");
+  EXPECT_FALSE(e.form.Key(U'g'));
+  EXPECT_TRUE(e.form.Key(U'ф'));  // the key of A in the Russian layout
+  EXPECT_EQ(e.form.NsetCell(0), "A");
+
+  // Empty: the cell cannot be left.
+  e.form.Key(F::kDeleteKey);
+  EXPECT_FALSE(e.form.SetCurrentRow(1));
+  EXPECT_THAT(e.dialogs.shown, ElementsAre("Введите значение!"));
+  EXPECT_EQ(e.form.CurrentRow(), 0);
+  // The filter lets "." and blanks through; such a text is no number.
+  e.Type(U"1.");
+  EXPECT_FALSE(e.form.SetCurrentRow(1));
+  EXPECT_EQ(e.dialogs.Last(), F::kNotHexMessage);
+  EXPECT_EQ(e.cfg.Controllers[0].Nset, 5);
+  EXPECT_FALSE(e.form.Changed());
+
+  e.Type(U"\x7F" U"1a");
+  EXPECT_TRUE(e.form.SetCurrentRow(1));
+  EXPECT_EQ(e.cfg.Controllers[0].Nset, 0x1A);
+  EXPECT_EQ(e.form.NsetCell(0), "1A");
+  EXPECT_TRUE(e.form.Changed());
+  // The blank row's cell takes no keys.
+  EXPECT_FALSE(e.form.Key(U'1'));
+  // Network numbers do not touch map entries.
+  EXPECT_TRUE(e.cfg.Map(MapKind::TC)[0].IsEmpty());
+}
+
+}  // namespace
+}  // namespace r770::test

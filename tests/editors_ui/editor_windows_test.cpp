@@ -1,0 +1,349 @@
+// The editor windows are wired to their form models: captions and titles, a parameter put
+// into the map by a double click and by a drop, printing to PDF, the controller list window.
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "editor_fixture.h"
+#include "large_database.h"
+#include "ui/controller_list_window.h"
+#include "ui/editor_table.h"
+#include "ui/main_window.h"
+#include "ui/register_map_window.h"
+
+using namespace r770;
+using namespace r770::test;
+
+namespace {
+
+// A document with controllers 05 and 1A and two Holding Registers entries.
+struct HoldingFixture : EditorFixture {
+  HoldingFixture() {
+    data.AddController(cfg, data.kotel, 0x05);
+    data.AddController(cfg, data.nasos, 0x1A);
+    cfg.Common.AdrCAN = 0x21;
+    cfg.Common.AdrExt = 0x0B;
+    auto& map = cfg.Map(MapKind::TIFloat);
+    map[0] = Placed(0x0201, 2, 2, 5, "Давл (№ 0201)/ИзмК(Котел)");
+    map[1] = Placed(0x0202, 4, 2, 5, "Темп (№ 0202)/ИзмК(Котел)");
+    map[4] = Placed(0x0F01, 6, 0xFFFF, 5, "Тмод (№ 0F01)/Сист(Котел)");
+  }
+};
+
+// Runs action on the next modal window to appear other than notThis.
+void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int triesLeft = 200) {
+  QTimer::singleShot(10, [=] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && w != notThis && w->isVisible()) {
+      action(w);
+    } else if (triesLeft > 0) {
+      WhenModal(action, notThis, triesLeft - 1);
+    } else {
+      QFAIL("no modal window appeared");
+    }
+  });
+}
+
+}  // namespace
+
+class EditorWindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void holdingRegistersWindowShowsTheMap() {
+    HoldingFixture f;
+    TFTIFloat w(f.cfg, f.settings, f.dialogs);
+    w.Prepare();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.windowTitle(), QString("Holding Registers"));
+    QCOMPARE(w.Table()->horizontalHeaderItem(1)->text(), QString("Адрес Modbus Holding Registers"));
+    QCOMPARE(w.Table()->horizontalHeaderItem(2)->text(), QString("Параметры"));
+    QCOMPARE(w.Table()->rowCount(), 64);
+    QCOMPARE(w.Table()->item(0, 1)->text(), QString("2"));
+    QCOMPARE(w.Table()->item(2, 1)->text(), QString("нет"));
+    QCOMPARE(w.Table()->item(4, 2)->text(), QString("Тмод (№ 0F01)/Сист(Котел)"));
+    QCOMPARE(w.Table()->item(4, 2)->toolTip(), QString("05 0F01"));
+    QCOMPARE(w.TreeTitle()->text(), QString("Список очередей задач (контроллеров)"));
+    QVERIFY(w.PrintButton()->isVisible());
+    QVERIFY(w.InsertAction() != nullptr);
+    QCOMPARE(w.Tree()->topLevelItemCount(), 2);
+    // Entry 1 is selected in the tree.
+    QVERIFY(w.Tree()->currentItem() != nullptr);
+    QCOMPARE(w.Tree()->currentItem()->text(0), QString("Давл (№ 0201)"));
+
+    // A click on row 5 shows its entry.
+    const QRect cell = w.Table()->visualRect(w.Table()->model()->index(4, 1));
+    QTest::mouseClick(w.Table()->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(w.Form().CurrentRow(), 4);
+    QCOMPARE(w.Tree()->currentItem()->text(0), QString("Тмод (№ 0F01)"));
+
+    // "Удалить" asks and empties the row.
+    f.dialogs.confirmAnswers = {true};
+    w.DeleteAction()->trigger();
+    QCOMPARE(f.dialogs.Last(), std::string("Удалить 5 строку?"));
+    QCOMPARE(w.Table()->item(4, 1)->text(), QString("нет"));
+    QCOMPARE(w.Table()->item(4, 2)->toolTip(), QString());
+    // Closing without "Применить" leaves the map.
+    w.close();
+    QCOMPARE(f.cfg.Map(MapKind::TIFloat)[4].ParamNo, 0x0F01);
+  }
+
+  void otherEditorsTakeTheirTraits() {
+    HoldingFixture f;
+    TFModbusTU tu(f.cfg, f.settings, f.dialogs);
+    TFModbusTC tc(f.cfg, f.settings, f.dialogs);
+    TFInputReg ir(f.cfg, f.settings, f.dialogs);
+    QCOMPARE(tu.windowTitle(), QString("Coils"));
+    QCOMPARE(tc.windowTitle(), QString("Discret Inputs"));
+    QCOMPARE(ir.windowTitle(), QString("Input registers"));
+    QCOMPARE(tu.Table()->rowCount(), 16);
+    QCOMPARE(tc.Table()->rowCount(), 128);
+    QCOMPARE(tu.Table()->horizontalHeaderItem(1)->text(), QString("Номера регистров Modbus (Coil)"));
+    QVERIFY(tu.InsertAction() == nullptr);
+    tc.Prepare();
+    tc.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tc));
+    QVERIFY(!tc.PrintButton()->isVisible());
+    // Only bit parameters are offered: the task of measurements is missing.
+    QCOMPARE(tc.Tree()->topLevelItem(0)->childCount(), 1);
+    QCOMPARE(tc.Tree()->topLevelItem(0)->child(0)->text(0), QString("СигК"));
+  }
+
+  void doubleClickOnTreeNodePlacesParameter() {
+    HoldingFixture f;
+    TFTIFloat w(f.cfg, f.settings, f.dialogs);
+    w.Prepare();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.Table()->setCurrentCell(2, 1);
+    QCOMPARE(w.Form().CurrentRow(), 2);
+    QTest::keyClicks(w.Table(), "10x");  // the letter is refused
+    QCOMPARE(w.Table()->item(2, 1)->text(), QString("10"));
+
+    QTreeWidgetItem* item = w.ItemOfNode(NodeByLabel(w.Form().Tree(), "Расх (№ 0203)"));
+    QVERIFY(item != nullptr);
+    w.Tree()->scrollToItem(item);
+    const QRect rect = w.Tree()->visualItemRect(item);
+    QVERIFY(rect.isValid());
+    // A double click: press, release, double click, release.
+    QTest::mouseClick(w.Tree()->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(w.Tree()->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(f.dialogs.shown, std::vector<std::string>{});
+    QCOMPARE(w.Table()->item(2, 2)->text(), QString("Расх (№ 0203)/ИзмК(Котел)"));
+    QCOMPARE(w.Table()->item(2, 2)->toolTip(), QString("05 0203"));
+
+    QTest::mouseClick(w.ApplyButton(), Qt::LeftButton);
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    const MapEntry& e = f.cfg.Map(MapKind::TIFloat)[2];
+    QCOMPARE(e.ParamNo, 0x0203);
+    QCOMPARE(e.ModbusAddr, 10);
+    QCOMPARE(e.ModuleNo, 5);
+    QVERIFY(f.cfg.State.TIFloatChanged);
+  }
+
+  void dropOfTreeNodePlacesParameter() {
+    HoldingFixture f;
+    TFInputReg w(f.cfg, f.settings, f.dialogs);
+    w.Prepare();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.Table()->setCurrentCell(3, 1);
+    QTest::keyClicks(w.Table(), "12");
+
+    // What the tree gives a drag of a parameter node.
+    QTreeWidgetItem* item = w.ItemOfNode(NodeByLabel(w.Form().Tree(), "РбН (№ 0302)"));
+    QVERIFY(item == nullptr);  // a bit parameter is not in the register tree
+    item = w.ItemOfNode(NodeByLabel(w.Form().Tree(), "Тмод (№ 0F01)"));
+    QVERIFY(item != nullptr);
+    w.Tree()->setCurrentItem(item);
+    std::unique_ptr<QMimeData> mime(w.Tree()->model()->mimeData({w.Tree()->currentIndex()}));
+    QVERIFY(mime && mime->hasFormat(kTreeNodeMime));
+
+    const QPoint target = w.Table()->visualRect(w.Table()->model()->index(3, 0)).center();
+    // The drag enters the table (which takes it) and is dropped on row 4.
+    QDragEnterEvent enter(target, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.Table()->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(target), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.Table()->viewport(), &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(w.Form().CurrentColumn(), 2);
+    QCOMPARE(w.Table()->item(3, 2)->text(), QString("Тмод (№ 0F01)/Сист(Котел)"));
+
+    QTest::mouseClick(w.ApplyButton(), Qt::LeftButton);
+    const MapEntry& e = f.cfg.Map(MapKind::InputReg)[3];
+    QCOMPARE(e.ParamNo, 0x0F01);
+    QCOMPARE(e.ModbusAddr, 12);
+    QCOMPARE(e.TaskNo, 0xFFFF);
+    QVERIFY(f.cfg.State.InputRegChanged);
+  }
+
+  void printToPdf() {
+    HoldingFixture f;
+    TFTIFloat w(f.cfg, f.settings, f.dialogs);
+    w.Prepare();
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    // R770_PRINT_PDF keeps the file where a person can look at it.
+    const QString path = qEnvironmentVariable("R770_PRINT_PDF", tmp.filePath("holding.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    QVERIFY(w.PrintTo(printer));
+    const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Inch);
+    QCOMPARE(margins.left(), 0.05);
+    QCOMPARE(margins.top(), 0.01);
+    QCOMPARE(margins.right(), 0.0);
+    QCOMPARE(margins.bottom(), 0.02);
+    QFile pdf(path);
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    QVERIFY(bytes.startsWith("%PDF"));
+    QVERIFY2(bytes.size() > 2000, qPrintable(QString::number(bytes.size())));
+  }
+
+  void controllerListWindow() {
+    EditorFixture f;
+    TFTask w(f.cfg, f.settings, f.dialogs, f.busy);
+    w.Prepare();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.windowTitle(), QString("Определение списка контроллеров"));
+    QCOMPARE(w.Title()->text(), QString("Список  контроллеров"));
+    QCOMPARE(w.Table()->horizontalHeaderItem(0)->text(), QString("№"));
+    QCOMPARE(w.Table()->horizontalHeaderItem(1)->text(), QString("Очередь задач"));
+    QCOMPARE(w.Table()->horizontalHeaderItem(2)->text(), QString("Сетевой номер"));
+    QCOMPARE(w.Table()->rowCount(), 1);
+    QVERIFY(!w.NotFoundLabel()->isVisible());
+    QVERIFY(!w.MessageLine()->isVisible());
+    QCOMPARE(w.AddAction()->text(), QString("Добавить контроллер"));
+    QCOMPARE(w.RemoveAction()->text(), QString("Удалить контроллер"));
+    QCOMPARE(w.EnterAction()->text(), QString("Ввести очередь задач"));
+
+    f.dialogs.fileAnswers = {std::string("/нет/такого.tsk")};
+    w.AddAction()->trigger();
+    QVERIFY(w.MessageLine()->isVisible());
+    QCOMPARE(w.MessageLine()->text(), QString("Файл /нет/такого.tsk не существует"));
+
+    f.dialogs.fileAnswers = {f.data.kotel};
+    w.AddAction()->trigger();
+    QVERIFY(!w.MessageLine()->isVisible());
+    QCOMPARE(w.Table()->rowCount(), 2);
+    QCOMPARE(w.Table()->item(0, 1)->text(), Q(f.data.kotel));
+    QCOMPARE(w.Table()->item(0, 2)->text(), QString("05"));
+    QCOMPARE(w.Table()->currentColumn(), 2);
+
+    // The network number: Delete empties the cell, the Russian key of A gives A.
+    w.Table()->setFocus();
+    QTest::keyClick(w.Table(), Qt::Key_Delete);
+    QTest::keyClick(w.Table(), Qt::Key_1);
+    QKeyEvent ef(QEvent::KeyPress, 0, Qt::NoModifier, QString("ф"));
+    QApplication::sendEvent(w.Table(), &ef);
+    QCOMPARE(w.Table()->item(0, 2)->text(), QString("1A"));
+    QTest::mouseClick(w.ApplyButton(), Qt::LeftButton);
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    QCOMPARE(f.cfg.Controllers.size(), std::size_t{1});
+    QCOMPARE(f.cfg.Controllers[0].Nset, 0x1A);
+    QVERIFY(f.cfg.State.ControllersChanged);
+  }
+
+  void controllerListMarksMissingTaskFiles() {
+    EditorFixture f;
+    f.cfg.State.IsNew = false;
+    f.cfg.State.FromFile = true;
+    f.data.AddController(f.cfg, f.data.kotel, 5);
+    f.data.AddController(f.cfg, f.data.nasos, 0x1A, false);
+    TFTask w(f.cfg, f.settings, f.dialogs, f.busy);
+    w.Prepare();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.NotFoundLabel()->isVisible());
+    QCOMPARE(w.NotFoundLabel()->text(), QString("Путь к очереди задач не найден"));
+    QCOMPARE(w.Table()->item(1, 0)->background().color(), QColor(0, 255, 0));
+    QCOMPARE(w.Table()->item(0, 0)->background().style(), Qt::NoBrush);
+    QCOMPARE(w.Table()->currentRow(), 1);
+  }
+
+  void mainMenuOpensTheEditors() {
+    EditorDatabase db;
+    const std::string ini = db.dir.File("r770cfg.ini");
+    WriteFileBytes(ini, "[BaseL8]\r\nWay=" + db.db.Root() + "\r\nWayAlg=" + db.db.AlgDir() + "\r\nWayMod=" +
+                            db.db.ModDir() + "\r\nWayTask=" + db.db.TaskDir() + "\r\n");
+    TFNastr main(ini);
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QTRY_VERIFY(main.Action(MainCommand::New)->isEnabled());
+    main.Action(MainCommand::New)->trigger();
+
+    bool opened = false;
+    WhenModal([&](QWidget* w) {
+      QCOMPARE(w->windowTitle(), QString("Определение списка контроллеров"));
+      opened = true;
+      w->close();
+    });
+    main.Action(MainCommand::ControllerList)->trigger();
+    QVERIFY(opened);
+
+    const std::pair<MainCommand, QString> editors[] = {{MainCommand::Coils, "Coils"},
+                                                       {MainCommand::DiscreteInputs, "Discret Inputs"},
+                                                       {MainCommand::HoldingRegisters, "Holding Registers"},
+                                                       {MainCommand::InputRegisters, "Input registers"}};
+    for (const auto& [command, caption] : editors) {
+      // Without controllers the editor says so first, then opens.
+      QString seen;
+      WhenModal([&](QWidget* box) {
+        auto* mb = qobject_cast<QMessageBox*>(box);
+        QVERIFY(mb);
+        QCOMPARE(mb->text(), QString("Нет списка контроллеров!"));
+        WhenModal(
+            [&](QWidget* w) {
+              seen = w->windowTitle();
+              w->close();
+            },
+            box);
+        mb->button(QMessageBox::Ok)->click();
+      });
+      main.Action(command)->trigger();
+      QCOMPARE(seen, caption);
+    }
+  }
+
+  void openingDiscreteInputsWithManyControllers() {
+    LargeConfiguration large;
+    FakeDialogs dialogs;
+    QElapsedTimer timer;
+    timer.start();
+    TFModbusTC w(large.cfg, large.settings, dialogs);
+    w.Prepare();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const qint64 first = timer.elapsed();
+    timer.restart();
+    w.Prepare();  // opened again: the tree is rebuilt
+    QApplication::processEvents();
+    const qint64 again = timer.elapsed();
+    qDebug().noquote() << QString("Discrete Inputs, 64 controllers x 200 parameters: first opening %1 ms, "
+                                  "opening again %2 ms")
+                              .arg(first)
+                              .arg(again);
+    QCOMPARE(w.Tree()->topLevelItemCount(), LargeConfiguration::kControllers);
+    QCOMPARE(w.Tree()->topLevelItem(63)->childCount(), LargeConfiguration::kTasks);
+    QCOMPARE(w.Table()->rowCount(), 128);
+    QCOMPARE(w.Tree()->currentItem()->text(0), QString("С1.1 (№ 0101)"));
+  }
+};
+
+QTEST_MAIN(EditorWindowsTest)
+#include "editor_windows_test.moc"

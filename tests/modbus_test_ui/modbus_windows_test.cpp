@@ -1,0 +1,218 @@
+// The Modbus/TCP test windows are wired to their form models: opened from the main window's
+// menu, captions, keys through the models, a refusal in a message box, the results table.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <functional>
+
+#include "common/ini_file.h"
+#include "fake_dialogs.h"
+#include "temp_dir.h"
+#include "ui/main_window.h"
+#include "ui/modbus_read_window.h"
+#include "ui/modbus_settings_window.h"
+#include "ui/qt_support.h"
+
+using namespace r770;
+
+namespace {
+
+// Runs action on the next modal window to appear other than notThis.
+void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int triesLeft = 200) {
+  QTimer::singleShot(10, [=] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && w != notThis && w->isVisible()) {
+      action(w);
+    } else if (triesLeft > 0) {
+      WhenModal(action, notThis, triesLeft - 1);
+    } else {
+      QFAIL("no modal window appeared");
+    }
+  });
+}
+
+QStringList LabelTexts(QWidget* w) {
+  QStringList out;
+  for (QLabel* l : w->findChildren<QLabel*>()) out << l->text();
+  return out;
+}
+
+// A module that answers every request with the value 1.0 (swap order) and counts closings.
+class OneLink : public ModbusTestLink {
+ public:
+  int* closes;
+  std::vector<std::vector<std::uint8_t>>* sent;
+  OneLink(int* c, std::vector<std::vector<std::uint8_t>>* s) : closes(c), sent(s) {}
+  bool Open(const TestLinkParams&, std::string& text, TestLogFn log, void* ctx) override {
+    log_ = log;
+    ctx_ = ctx;
+    text = "  OK";
+    return true;
+  }
+  int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> answer, int& length,
+                  std::string& text) override {
+    sent->emplace_back(request.begin(), request.end());
+    log_(ctx_, ">> request", 0);
+    const std::uint8_t a[13] = {0, 0, 0, 0, 0, 7, 1, 3, 4, 0x00, 0x00, 0x3F, 0x80};
+    std::copy(std::begin(a), std::end(a), answer.begin());
+    length = 13;
+    text = "  OK";
+    return 0;
+  }
+  void Close() override { ++*closes; }
+
+ private:
+  TestLogFn log_ = nullptr;
+  void* ctx_ = nullptr;
+};
+
+}  // namespace
+
+class ModbusWindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void settingsWindowFromTheMenu() {
+    test::TempDir dir;
+    const std::string ini = dir.File("r770cfg.ini");
+    std::string root = dir.File("L8");
+    for (const char* sub : {"/ALG", "/MOD", "/TASK"}) std::filesystem::create_directories(root + sub);
+    test::WriteFileBytes(ini, "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root +
+                                  "/MOD\r\nWayTask=" + root + "/TASK\r\n[ModbusTest]\r\nSetModTest=31\r\n"
+                                  "PortTcpTest=502\r\nIP_AdrTest=10.0.0.7\r\nConstCRCTest=4660\r\n");
+    TFNastr w(ini);
+    w.show();
+    QTRY_VERIFY(!w.windowTitle().isEmpty());
+    auto* win = w.findChild<TFObmenModbus_r770*>();
+    QVERIFY(win);
+    bool seen = false;
+    WhenModal([&](QWidget* modal) {
+      seen = true;
+      QCOMPARE(modal, static_cast<QWidget*>(win));
+      QCOMPARE(modal->windowTitle(), QString::fromUtf8("Настройка обмена по Modbus"));
+      QStringList labels = LabelTexts(win);
+      for (const char* t : {"Slave-адрес БМТ\nпротокола Modbus", "IP адрес", "Адрес порта", "Время ожидания ответа, с"})
+        QVERIFY2(labels.contains(QString::fromUtf8(t)), t);
+      QCOMPARE(win->ByteOrderGroup()->title(), QString::fromUtf8("Порядок байт в числах с плавающей запятой"));
+      QCOMPARE(win->Swap()->text(), QString::fromUtf8("Поменять местами старшие и младшие части в числе"));
+      QCOMPARE(win->PortHex()->text(), QString::fromUtf8("в 16-тиричном виде"));
+      // Filled from the file.
+      QCOMPARE(win->SlaveAddress()->text(), QString("1F"));
+      QCOMPARE(win->Port()->text(), QString("502"));
+      QCOMPARE(win->IpAddress()->text(), QString("10.0.0.7"));
+      QCOMPARE(win->AnswerTime()->text(), QString("1"));
+      QVERIFY(win->Swap()->isChecked());
+      QVERIFY(!win->Invert()->isChecked());
+
+      // Both characters selected: the key empties the field first; "ф" is A; "g" is refused.
+      win->SlaveAddress()->setFocus();
+      win->SlaveAddress()->selectAll();
+      QTest::sendKeyEvent(QTest::Click, win->SlaveAddress(), Qt::Key_unknown, QString::fromUtf8("ф"), Qt::NoModifier);
+      QTest::keyClicks(win->SlaveAddress(), "g2");
+      QCOMPARE(win->SlaveAddress()->text(), QString("A2"));
+      QTest::keyClicks(win->AnswerTime(), "x5");
+      QCOMPARE(win->AnswerTime()->text(), QString("15"));
+
+      // The port shown again in hexadecimal; 10000 hexadecimal is refused in a message box.
+      win->PortHex()->click();
+      QCOMPARE(win->Port()->text(), QString("01F6"));
+      win->Port()->selectAll();
+      QTest::keyClicks(win->Port(), "10000");
+      WhenModal([&](QWidget* box) {
+        QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8("Неправильно введен адрес порта."));
+        qobject_cast<QMessageBox*>(box)->accept();
+      }, modal);
+      win->ApplyButton()->click();
+      QVERIFY(win->isVisible());
+      QTest::keyClick(win->Port(), Qt::Key_Backspace);
+      win->Invert()->click();
+      win->ApplyButton()->click();
+    });
+    w.Action(MainCommand::ModbusTestSettings)->trigger();
+    QVERIFY(seen);
+    QVERIFY(!win->isVisible());
+    IniFile f(ini);
+    QCOMPARE(f.ReadString("ModbusTest", "PortTcpTest", ""), std::string("4096"));
+    QCOMPARE(f.ReadString("ModbusTest", "SetModTest", ""), std::string("162"));
+    QCOMPARE(f.ReadString("ModbusTest", "TimeAnswerTest", ""), std::string("15"));
+    QCOMPARE(f.ReadString("ModbusTest", "InversModTest", ""), std::string("1"));
+    QCOMPARE(f.ReadString("ModbusTest", "Test16", ""), std::string("1"));
+    QCOMPARE(f.ReadString("ModbusTest", "ConstCRCTest", ""), std::string("4660"));
+  }
+
+  void readWindowFillsTheTable() {
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    test::TempDir dir;
+    test::FakeDialogs dialogs;
+    ProgramSettings settings;
+    int closes = 0;
+    std::vector<std::vector<std::uint8_t>> sent;
+    {
+      TFReadModbus_r770 win(dialogs, settings, nullptr, std::make_unique<OneLink>(&closes, &sent));
+      win.Log().SetFolder(dir.path());
+      QCOMPARE(win.windowTitle(), QString::fromUtf8("Чтение по Modbus"));
+      QStringList labels = LabelTexts(&win);
+      for (const char* t : {"Чтение только Holding Register!", "Номера регистров", "Данные Holding register"})
+        QVERIFY2(labels.contains(QString::fromUtf8(t)), t);
+      QCOMPARE(win.ReadButton()->text(), QString::fromUtf8("Чтение"));
+      QStringList titles;
+      for (int c = 0; c < win.Table()->columnCount(); ++c) titles << win.Table()->horizontalHeaderItem(c)->text();
+      QCOMPARE(titles, QStringList({QString::fromUtf8("№"),
+                                    QString::fromUtf8("Адрес Modbus параметров ТИ (Holding Registers)"),
+                                    QString::fromUtf8("Значение параметров ТИ с плавающей точкой"),
+                                    QString::fromUtf8("Примечание")}));
+      win.Prepare();
+      win.show();
+      QCOMPARE(win.Table()->rowCount(), 1);
+      QCOMPARE(win.Table()->item(0, 0)->text(), QString("1"));
+
+      win.Registers()->setFocus();
+      QTest::keyClicks(win.Registers(), "1a00, 1.02");  // only digits and "," pass
+      QCOMPARE(win.Registers()->text(), QString("100,102"));
+      win.ReadButton()->click();
+      QCOMPARE(sent.size(), std::size_t{2});
+      QCOMPARE(win.Table()->rowCount(), 3);
+      QCOMPARE(win.Table()->item(1, 0)->text(), QString("2"));
+      QCOMPARE(win.Table()->item(1, 1)->text(), QString("102"));
+      QCOMPARE(win.Table()->item(1, 2)->text(), QString("1,0000"));  // the locale's separator
+      QCOMPARE(win.Table()->item(2, 1)->text(), QString());
+      QCOMPARE(win.Table()->item(1, 2)->textAlignment(), int(Qt::AlignCenter));
+      QCOMPARE(win.Table()->editTriggers(), QAbstractItemView::NoEditTriggers);
+      QVERIFY(win.Progress()->isHidden());
+      QVERIFY(dialogs.shown.empty());
+      QCOMPARE(closes, 0);
+      win.close();
+      QCOMPARE(closes, 1);
+    }
+    QLocale::setDefault(QLocale::c());
+  }
+
+  void readWindowRefusesABadList() {
+    test::FakeDialogs dialogs;
+    ProgramSettings settings;
+    int closes = 0;
+    std::vector<std::vector<std::uint8_t>> sent;
+    TFReadModbus_r770 win(dialogs, settings, nullptr, std::make_unique<OneLink>(&closes, &sent));
+    win.Prepare();
+    QTest::keyClicks(win.Registers(), "5,,7");
+    win.ReadButton()->click();
+    QCOMPARE(dialogs.shown, std::vector<std::string>{"Неверно введены номера регистров"});
+    QVERIFY(sent.empty());
+    QCOMPARE(win.Table()->rowCount(), 1);
+  }
+};
+
+QTEST_MAIN(ModbusWindowsTest)
+#include "modbus_windows_test.moc"
