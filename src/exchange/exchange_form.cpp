@@ -40,6 +40,10 @@ ExchangeForm::~ExchangeForm() {
   if (log_.view() == &view_) log_.SetView(nullptr);
 }
 
+std::string ExchangeForm::SettingsPath() const {
+  return settings_.Path.empty() ? DefaultSettingsPath() : settings_.Path;
+}
+
 bool ExchangeForm::DocumentPresent() const {
   const DocumentState& s = config_.State;
   return s.IsNew || s.FromFile || s.FromModule;
@@ -113,6 +117,7 @@ bool ExchangeForm::OpenExchangeLink() {
     if (speed < 0 || speed >= static_cast<int>(kCanSpeeds.size())) speed = 0;
     can->Speed = kCanSpeeds[static_cast<std::size_t>(speed)];
     can->OwnNode = static_cast<std::int32_t>(settings_.PcNetNumber);
+    can->DevicePath = ComPortDevice(SettingsPath(), can->PortNumber);
     link_ = std::move(can);
   } else {
     auto tcp = std::make_unique<TTCPLink>();
@@ -241,8 +246,7 @@ void ExchangeForm::Close() {
   }
   link_.reset();
   linkOpen_ = false;
-  const std::string path = settings_.Path.empty() ? DefaultSettingsPath() : settings_.Path;
-  const std::string error = WriteExchangeWindowClose(path, 0x00, settings_.ModuleNetNumber);
+  const std::string error = WriteExchangeWindowClose(SettingsPath(), 0x00, settings_.ModuleNetNumber);
   if (!error.empty()) view_.Information(error);
 }
 

@@ -155,6 +155,7 @@ class ExchangeForm {
   void Pump();
   void EndProcedure(bool ok, const char* doneText, const char* abortedText);
   bool DocumentPresent() const;
+  std::string SettingsPath() const;
   void Close();
   static void FoundThunk(void* context, std::uint16_t deviceType, std::uint8_t net);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/can_bus.h"
+
 namespace r770 {
 namespace {
 
@@ -20,6 +22,17 @@ void CopyBytes(std::array<std::uint8_t, N>& to, std::span<const std::uint8_t> fr
 
 }  // namespace
 
+std::uint8_t VCanSpeedCode(std::uint8_t vCan) {
+  // An index beyond the speed list goes as 300 kBd.
+  return CanSpeedCode(vCan < kCanSpeeds.size() ? kCanSpeeds[vCan] : kCanSpeeds[0]);
+}
+
+std::optional<std::uint8_t> VCanOfSpeedCode(std::uint8_t code) {
+  for (std::uint8_t v = 0; v < kCanSpeeds.size(); ++v)
+    if (CanSpeedCode(kCanSpeeds[v]) == code) return v;
+  return std::nullopt;
+}
+
 std::vector<std::uint8_t> CommonStepBytes(const CommonSettings& c, int step) {
   switch (step) {
     case 0: return Word(c.trepeat);
@@ -31,10 +44,7 @@ std::vector<std::uint8_t> CommonStepBytes(const CommonSettings& c, int step) {
     case 7: return {c.AdrCAN};
     case 8: return {c.AdrExt};
     case 9: return {c.V_Ethernet};
-    case 10: {
-      const std::uint8_t code = c.V_CAN < CanSpeedCode.size() ? CanSpeedCode[c.V_CAN] : CanSpeedCode[0];
-      return {kCanSpeedPrefix, code};
-    }
+    case 10: return {kCanSpeedPrefix, VCanSpeedCode(c.V_CAN)};
     default: return {};
   }
 }
@@ -53,11 +63,9 @@ void StoreCommonStep(CommonSettings& c, int step, std::span<const std::uint8_t> 
     case 7: c.AdrCAN = b[0]; break;
     case 8: c.AdrExt = b[0]; break;
     case 9: c.V_Ethernet = b[0]; break;
-    case 10: {
-      auto it = std::find(CanSpeedCode.begin(), CanSpeedCode.end(), b[1]);
-      if (it != CanSpeedCode.end()) c.V_CAN = static_cast<std::uint8_t>(it - CanSpeedCode.begin());
+    case 10:
+      if (auto v = VCanOfSpeedCode(b[1])) c.V_CAN = *v;
       break;
-    }
     default: break;
   }
 }

@@ -37,8 +37,12 @@ inline constexpr std::array<CommonParamStep, 11> CommonParamTable{{
 inline constexpr int kMacStep = 3;
 inline constexpr std::uint8_t kCanSpeedPrefix = 0xE0;
 
-// Speed code of each V_CAN index (300, 150, 100, 50, 20 kBd).
-inline constexpr std::array<std::uint8_t, 5> CanSpeedCode{0x41, 0x43, 0x45, 0x4B, 0x5D};
+// The speed of V_CAN travels as 0xE0 followed by the code the CAN-BUS adapter uses for the
+// same speed (CanSpeedCode of link/can_bus.h): 300 kBd 0x41, 150 0x43, 100 0x45, 50 0x4B,
+// 20 0x5D.
+std::uint8_t VCanSpeedCode(std::uint8_t vCan);
+// The V_CAN index of a speed code; nothing for a code the program does not know.
+std::optional<std::uint8_t> VCanOfSpeedCode(std::uint8_t code);
 
 // The bytes sent for a common step (empty for the MAC step). A V_CAN beyond the code list is
 // sent as 300 kBd.

@@ -57,6 +57,8 @@ class TFObmen : public QDialog, private ExchangeView {
   std::function<void(bool)> onUpdateDocumentMenus;
 
   ExchangeForm& form() { return form_; }
+  // Shows the window modally; returns when it has closed.
+  void Open() { exec(); }
 
   // Widgets, named for tests.
   QAction* searchItem() const { return searchItem_; }

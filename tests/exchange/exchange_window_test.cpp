@@ -251,7 +251,12 @@ TEST_F(ExchangeTest, CanBusLinkRecordFromTheSettings) {
     std::optional<int> speed;
     int portNumber;
     int kbaud;
-  } cases[] = {{0, 0, 1, 300}, {7, 3, 8, 50}, {std::nullopt, 4, 2, 20}, {2, 9, 3, 300}};
+    const char* device;
+  } cases[] = {{0, 0, 1, 300, "/dev/ttyS0"},
+               {7, 3, 8, 50, "/dev/ttyS7"},
+               {std::nullopt, 4, 2, 20, "/dev/ttyS1"},
+               {2, 9, 3, 300, "/dev/pts/7"}};  // the settings' "ComPorts" section names COM3
+  WriteFileBytes(settings.Path, "[ComPorts]\r\nCOM3=/dev/pts/7\r\n");
   settings.LinkKind = LinkKindSetting::CanBus;
   settings.PcNetNumber = 0x1E;
   settings.AnswerTimeSec = 4;
@@ -269,6 +274,7 @@ TEST_F(ExchangeTest, CanBusLinkRecordFromTheSettings) {
     EXPECT_EQ(seen->Kind, kLinkCanBus);
     EXPECT_EQ(seen->PortNumber, t.portNumber);
     EXPECT_EQ(seen->Speed, t.kbaud);
+    EXPECT_EQ(seen->DevicePath, t.device);
     EXPECT_EQ(seen->OwnNode, 0x1E);
     EXPECT_EQ(seen->TimeoutSec, 4);
     EXPECT_EQ(seen->Retries, 5);
