@@ -31,8 +31,11 @@ for f in build-fuzz/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
   corpus="fuzz/corpus/$(basename "$f")"
   args=()
-  [ -d "$corpus" ] && args+=("$corpus")
+  # New inputs go to a scratch folder (the first one given); the seeds stay as they are.
+  scratch=$(mktemp -d)
+  [ -d "$corpus" ] && args+=("$scratch" "$corpus")
   echo "-- $(basename "$f")"
   "$f" -runs="${R770_FUZZ_RUNS:-20000}" -max_len=4096 "${args[@]}" 2>&1 | tail -n 2
+  rm -rf "$scratch"
 done
 echo "== all tests passed"
