@@ -44,7 +44,7 @@ int UsageError(Io& io, const std::string& message) {
 std::string SettingsPath(const Io& io) {
   if (!io.settingsPath.empty()) return io.settingsPath;
   // The configurator's own settings file, which lies in the same folder as r770ctl.
-  return ProgramFolder() + "/r770cfg.ini";
+  return DataFolder() + "/r770cfg.ini";
 }
 
 bool ReadSettings(Io& io, ProgramSettings& s) {
