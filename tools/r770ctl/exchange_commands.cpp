@@ -266,16 +266,7 @@ int Read(const std::vector<std::string>& args, Io& io) {
     if (!session.Run(ExchangeMode::Read)) return Finish(session, io);
   }
   doc.cfg.SetAllChanged();
-  class View : public DocumentView {
-   public:
-    explicit View(std::ostream& e) : err(e) {}
-    void ProgressStep() override {}
-    void PumpEvents() override {}
-    void Information(const std::string& t) override { err << t << "\n"; }
-    void SetStatus(const std::string&) override {}
-    void OpenControllerEditor() override {}
-    std::ostream& err;
-  } view(io.err);
+  CtlDocumentView view(io.err);
   if (!SaveDocument(doc.cfg, rest[0], view)) return kExitProblems;
   io.out << "Чтение завершено: " << rest[0] << "\n";
   return kExitOk;

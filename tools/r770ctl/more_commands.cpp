@@ -48,18 +48,6 @@ class QuietBusy : public BusyIndicator {
   void PumpEvents() override {}
 };
 
-class NullDocView : public DocumentView {
- public:
-  explicit NullDocView(std::ostream& err) : err_(err) {}
-  void ProgressStep() override {}
-  void PumpEvents() override {}
-  void Information(const std::string& t) override { err_ << t << "\n"; }
-  void SetStatus(const std::string&) override {}
-  void OpenControllerEditor() override {}
-
- private:
-  std::ostream& err_;
-};
 
 bool SplitHostPort(const std::string& text, std::string& host, int& port) {
   auto colon = text.rfind(':');
@@ -229,7 +217,7 @@ int DemoDocument(const std::vector<std::string>& args, Io& io) {
   c.Mask = {255, 255, 255, 0};
   c.AdrMAC = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
   cfg.SetAllChanged();
-  NullDocView view(io.err);
+  CtlDocumentView view(io.err);
   if (!SaveDocument(cfg, out, view)) return kExitProblems;
   io.out << "Документ " << out << ": контроллеров " << cfg.Controllers.size() << "\n";
   return kExitOk;
