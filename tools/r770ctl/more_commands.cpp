@@ -6,7 +6,6 @@
 #include <iomanip>
 #include <memory>
 #include <ostream>
-#include <regex>
 
 #include "common/codec.h"
 #include "common/day_log.h"
@@ -153,11 +152,13 @@ int DemoDocument(const std::vector<std::string>& args, Io& io) {
   const std::string taskDir = db + "/TASK";
   std::vector<std::string> files;
   if (DIR* d = opendir(taskDir.c_str())) {
-    static const std::regex systemFile("[0-9A-Fa-f]{4}\\.tsk");
-    static const std::regex taskFile(".*\\.[tT][sS][kK]");
     while (dirent* e = readdir(d)) {
-      std::string name = e->d_name;
-      if (std::regex_match(name, taskFile) && !std::regex_match(name, systemFile)) files.push_back(name);
+      const std::string name = e->d_name;
+      const std::string upper = Utf8Upper(name);
+      const bool taskFile = upper.size() > 4 && upper.compare(upper.size() - 4, 4, ".TSK") == 0;
+      // System task files are named by their module type: 4 hexadecimal digits.
+      const bool systemFile = upper.size() == 8 && ParseHex(upper.substr(0, 4)).has_value();
+      if (taskFile && !systemFile) files.push_back(name);
     }
     closedir(d);
   }
