@@ -249,12 +249,12 @@ void WriteCommon(IniFile& ini, const CommonSettings& c) {
   ini.WriteString(kCommon, "SWAP", c.SWAP ? "YES" : "NO");
 }
 
-void WriteControllers(IniFile& ini, const Configuration& cfg) {
+void WriteControllers(IniFile& ini, const Configuration& cfg, bool fromModule) {
   ini.EraseSection(kConfig);
   for (std::size_t n = 0; n < cfg.Controllers.size(); ++n) {
     const ControllerEntry& c = cfg.Controllers[n];
     std::string path;
-    if (c.Task && !(cfg.State.FromModule && !c.Found)) path = c.Task->TaskFilePath();
+    if (c.Task && !(fromModule && !c.Found)) path = c.Task->TaskFilePath();
     ini.WriteString(kConfig, "WayUser" + std::to_string(n), OneLine(path));
     ini.WriteString(kConfig, "Nset" + std::to_string(n), Hex2(static_cast<std::uint32_t>(c.Nset)));
   }
@@ -301,6 +301,9 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
   }
   cfg.State.FileName = path;
   cfg.CreateMaps();
+  // The load replaces every part: no flag of the previous content may survive it, even when
+  // the load stops early, or the next save would write emptied parts over the file's own.
+  cfg.ClearAllChanged();
   (void)ini.ReadString(kProtokol, "TypeFile", "Input");  // the origin comes from the controllers
   Step(view);
 
@@ -330,8 +333,7 @@ bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const 
                      DocumentView& view) {
   IniFile ini(path);
   if (!ini.error().empty()) {
-    view.Information(ini.error());
-    cfg.ClearControllers();
+    view.Information(ini.error());  // the list stays as it is
     return false;
   }
   bool needsAttention = false;
@@ -340,10 +342,14 @@ bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const 
 
 bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& view) {
   DocumentState& st = cfg.State;
-  if (st.FromModule && !cfg.Controllers.empty()) {
+  // A read document whose controllers all have their task files becomes a file document;
+  // the state changes only once the save went through, so a failed save leaves the
+  // document to "Сохранить как ..." as before.
+  bool fromModule = st.FromModule;
+  if (fromModule && !cfg.Controllers.empty()) {
     bool allFound = true;
     for (const auto& c : cfg.Controllers) allFound = allFound && c.Found;
-    if (allFound) st.FromModule = false;
+    if (allFound) fromModule = false;
   }
 
   std::string target;
@@ -366,7 +372,7 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
 
   ini.EraseSection(kProtokol);
   ini.WriteString(kProtokol, "Name", kDocumentName);
-  ini.WriteString(kProtokol, "TypeFile", st.FromModule ? "Read" : "Input");
+  ini.WriteString(kProtokol, "TypeFile", fromModule ? "Read" : "Input");
   if (!savePart(nullptr)) return false;
   Step(view);
 
@@ -376,7 +382,7 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
     Step(view);
   }
   if (st.ControllersChanged) {
-    WriteControllers(ini, cfg);
+    WriteControllers(ini, cfg, fromModule);
     if (!savePart(&st.ControllersChanged)) return false;
     Step(view);
   }
@@ -398,6 +404,7 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
     if (!savePart(&changed)) return false;
   }
 
+  st.FromModule = fromModule;
   st.IsNew = false;
   st.FromFile = true;
   st.FileName = path;

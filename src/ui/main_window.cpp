@@ -11,6 +11,7 @@
 #include "ui/common_window.h"
 #include "ui/controller_list_window.h"
 #include "ui/exchange_settings_window.h"
+#include "ui/exchange_window.h"
 #include "ui/modbus_read_window.h"
 #include "ui/modbus_settings_window.h"
 #include "ui/register_map_window.h"
@@ -65,6 +66,11 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
   auto* modbusRead = new TFReadModbus_r770(f.GetDialogs(), f.Settings(), this);
   SetOpener(MainCommand::ModbusTestSettings, [modbusSettings] { modbusSettings->Open(); });
   SetOpener(MainCommand::ModbusTestRead, [modbusRead] { modbusRead->Open(); });
+  // The exchange window (search, write, read), found by type with findChild.
+  auto* exchange = new TFObmen(f.Config(), f.Settings(), this, &f.GetDialogs());
+  exchange->onMainStatus = [this](const std::string& text) { form_->SetStatus(text); };
+  exchange->onUpdateDocumentMenus = [this](bool newDocument) { form_->UpdateDocumentMenus(newDocument); };
+  SetOpener(MainCommand::Exchange, [exchange] { exchange->Open(); });
 
   form_->SetView(this);
   resize(900, 360);

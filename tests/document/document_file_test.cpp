@@ -367,6 +367,11 @@ TEST_F(DocumentFileTest, BadNumberStopsTheLoadNamingSectionKeyAndValue) {
 
   // The parts read before the fault stay: common settings and the entries before TC5.
   Configuration cfg;
+  FillFull(cfg);
+  cfg.SetAllChanged();  // a previous document whose save failed
+  ASSERT_FALSE(LoadText(cfg, head + "[Common]\r\nAdrCAN=zz\r\n"));
+  EXPECT_FALSE(cfg.AnyChanged());  // its emptied maps are not written over the new file
+  EXPECT_EQ(cfg.Map(MapKind::TU)[0], MapEntry{});
   ASSERT_FALSE(LoadText(cfg, head + "[Common]\r\ntrepeat=9\r\n[TC Modbus]\r\nTC0=0001.1.1\r\nTC5=xyz\r\n"));
   EXPECT_EQ(cfg.Common.trepeat, 9);
   EXPECT_EQ(cfg.Map(MapKind::TC)[0].ModuleNo, 1);
@@ -517,6 +522,12 @@ TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
                 cfg.State.TCChanged && cfg.State.TIFloatChanged && cfg.State.InputRegChanged);
     EXPECT_EQ(cfg.State.FileName, "/old/name.bmt");
   }
+  // A read document stays one when its save failed, so the next save asks for a name.
+  cfg.State.FromModule = true;
+  cfg.Controllers.push_back(Controller("/db/a.tsk", 5, true));
+  EXPECT_FALSE(SaveDocument(cfg, dir.File("missing/x.bmt"), view));
+  EXPECT_TRUE(cfg.State.FromModule);
+  cfg.State.FromModule = false;
   struct stat st{};
   ASSERT_EQ(stat("/dev/null", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));

@@ -1,0 +1,313 @@
+#include "ui/exchange_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "common/dialogs.h"
+#include "common/key_filter.h"
+
+namespace r770 {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const char* s) { return QString::fromUtf8(s); }
+
+}  // namespace
+
+// ---- RangeEdit
+
+RangeEdit::RangeEdit(ExchangeForm& form, int field, QWidget* parent)
+    : QLineEdit(parent), form_(form), field_(field) {
+  setContextMenuPolicy(Qt::NoContextMenu);  // no pasting past the key filter
+  setDragEnabled(false);
+  setAcceptDrops(false);
+  setMaximumWidth(40);
+  setAlignment(Qt::AlignCenter);
+  connect(this, &QLineEdit::textEdited, this,
+          [this](const QString& text) { form_.rangeText[static_cast<std::size_t>(field_)] = text.toStdString(); });
+}
+
+void RangeEdit::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)) return;
+  char32_t key = 0;
+  if (event->key() == Qt::Key_Backspace) {
+    key = kBackspace;
+  } else if (!event->text().isEmpty() && event->text().at(0).isPrint()) {
+    key = event->text().toUcs4().value(0);
+  } else {
+    QLineEdit::keyPressEvent(event);  // caret movement, Delete, Tab...
+    return;
+  }
+  const int selStart = hasSelectedText() ? selectionStart() : cursorPosition();
+  const int selLength = hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
+  if (form_.RangeKeyTyped(field_, key, selStart, selLength)) {
+    setText(Q(form_.rangeText[static_cast<std::size_t>(field_)]));
+    setCursorPosition(form_.caret());
+  }
+}
+
+void RangeEdit::focusOutEvent(QFocusEvent* event) {
+  form_.rangeText[static_cast<std::size_t>(field_)] = text().toStdString();
+  form_.RangeLeft(field_);
+  QLineEdit::focusOutEvent(event);
+}
+
+// ---- TFObmen
+
+TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* parent,
+                 Dialogs* dialogs, Clock& clock, std::string logFolder)
+    : QDialog(parent),
+      dialogs_(dialogs),
+      exchangeLog_(clock, std::move(logFolder)),
+      form_(config, settings, *this, exchangeLog_) {
+  setWindowTitle(Q(kExchangeCaption));
+  setModal(true);
+  resize(560, 420);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* menu = new QMenuBar(this);
+  searchItem_ = menu->addAction(Q(kMenuSearch));
+  writeItem_ = menu->addAction(Q(kMenuWrite));
+  readItem_ = menu->addAction(Q(kMenuRead));
+  layout->setMenuBar(menu);
+  connect(searchItem_, &QAction::triggered, this, [this] { form_.ChooseMode(ExchangeMode::Search); });
+  connect(writeItem_, &QAction::triggered, this, [this] { form_.ChooseMode(ExchangeMode::Write); });
+  connect(readItem_, &QAction::triggered, this, [this] { form_.ChooseMode(ExchangeMode::Read); });
+
+  auto* range = new QHBoxLayout;
+  rangeSwitch_ = new QCheckBox(this);
+  rangeCaption_ = new QLabel(Q(kRangeCaption), this);
+  range_[0] = new RangeEdit(form_, 0, this);
+  rangeTo_ = new QLabel(Q(kRangeToCaption), this);
+  range_[1] = new RangeEdit(form_, 1, this);
+  range->addWidget(rangeSwitch_);
+  range->addWidget(rangeCaption_);
+  range->addWidget(range_[0]);
+  range->addWidget(rangeTo_);
+  range->addWidget(range_[1]);
+  range->addStretch();
+  layout->addLayout(range);
+  connect(rangeSwitch_, &QCheckBox::clicked, this, [this](bool on) { form_.SetRangeSwitch(on); });
+
+  results_ = new QTableWidget(0, 3, this);
+  QStringList headers;
+  for (const char* c : kResultColumns) headers << Q(c);
+  results_->setHorizontalHeaderLabels(headers);
+  results_->verticalHeader()->hide();
+  results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  results_->setSelectionMode(QAbstractItemView::NoSelection);
+  results_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  results_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+  results_->horizontalHeader()->setStretchLastSection(true);
+  layout->addWidget(results_, 1);
+  connect(results_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+    if (syncingTable_ || item->column() != 0) return;
+    form_.RowTicked(item->row(), item->checkState() == Qt::Checked);
+    SyncTable();
+  });
+
+  log_ = new QPlainTextEdit(this);
+  log_->setReadOnly(true);
+  log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  layout->addWidget(log_, 1);
+
+  auto* buttons = new QHBoxLayout;
+  action_ = new QPushButton(this);
+  abort_ = new QPushButton(Q(kAbortCaption), this);
+  buttons->addWidget(action_);
+  buttons->addWidget(abort_);
+  buttons->addStretch();
+  layout->addLayout(buttons);
+  connect(action_, &QPushButton::clicked, this, &TFObmen::ActionPressed);
+  connect(abort_, &QPushButton::clicked, this, [this] { form_.Abort(); });
+  action_->setAutoDefault(false);
+  abort_->setAutoDefault(false);
+
+  progress_ = new QProgressBar(this);
+  progress_->setRange(0, form_.progressMaximum());
+  progress_->setTextVisible(false);
+  layout->addWidget(progress_);
+
+  status_ = new QLabel(this);
+  status_->setFrameShape(QFrame::StyledPanel);
+  status_->setFrameShadow(QFrame::Sunken);
+  status_->installEventFilter(this);
+  layout->addWidget(status_);
+
+  Refresh();
+}
+
+TFObmen::~TFObmen() {
+  if (busy_) QApplication::restoreOverrideCursor();
+}
+
+void TFObmen::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) QTimer::singleShot(0, this, &TFObmen::Activate);
+}
+
+void TFObmen::Activate() {
+  if (!isVisible() || form_.shown()) return;
+  form_.Show();
+}
+
+void TFObmen::ActionPressed() {
+  form_.Action();
+  if (!form_.shown() && form_.closePending()) QDialog::reject();  // closed during the procedure
+}
+
+void TFObmen::reject() {
+  if (form_.RequestClose()) QDialog::reject();
+}
+
+bool TFObmen::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == status_ && event->type() == QEvent::MouseButtonDblClick) {
+    form_.StatusDoubleClicked();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TFObmen::SyncTable() {
+  syncingTable_ = true;
+  const auto& rows = form_.rows();
+  results_->setRowCount(static_cast<int>(rows.size()));
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    const FoundModuleRow& row = rows[static_cast<std::size_t>(r)];
+    auto* tick = results_->item(r, 0);
+    if (!tick) {
+      tick = new QTableWidgetItem;
+      tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+      results_->setItem(r, 0, tick);
+      for (int c = 1; c < 3; ++c) {
+        auto* cell = new QTableWidgetItem;
+        cell->setFlags(Qt::ItemIsEnabled);
+        cell->setTextAlignment(Qt::AlignCenter);
+        results_->setItem(r, c, cell);
+      }
+    }
+    tick->setCheckState(row.ticked ? Qt::Checked : Qt::Unchecked);
+    results_->item(r, 1)->setText(Q(row.numberText()));
+    results_->item(r, 2)->setText(Q(kDeviceName));
+  }
+  syncingTable_ = false;
+}
+
+// ---- ExchangeView
+
+void TFObmen::StatusChanged(const std::string& text) { status_->setText(Q(text)); }
+
+void TFObmen::ProgressChanged(int position) {
+  // A progress bar repaints itself at once on every change; while a procedure runs the bar
+  // follows at each pumping of events instead.
+  if (!busy_) progress_->setValue(position);
+}
+
+void TFObmen::Refresh() {
+  searchItem_->setEnabled(form_.menuEnabled(ExchangeMode::Search));
+  writeItem_->setEnabled(form_.menuEnabled(ExchangeMode::Write));
+  readItem_->setEnabled(form_.menuEnabled(ExchangeMode::Read));
+  status_->setText(Q(form_.statusText()));
+  progress_->setVisible(form_.progressVisible());
+  progress_->setValue(form_.progressPosition());
+  log_->setVisible(form_.logVisible());
+  FlushLog();
+  results_->setVisible(form_.resultsVisible());
+  const bool range = form_.rangeVisible();
+  for (QWidget* w : {static_cast<QWidget*>(rangeSwitch_), static_cast<QWidget*>(rangeCaption_),
+                     static_cast<QWidget*>(range_[0]), static_cast<QWidget*>(rangeTo_),
+                     static_cast<QWidget*>(range_[1])})
+    w->setVisible(range);
+  rangeSwitch_->setChecked(form_.rangeSwitch());
+  for (int i = 0; i < 2; ++i) {
+    const QString text = Q(form_.rangeText[static_cast<std::size_t>(i)]);
+    if (range_[i]->text() != text) range_[i]->setText(text);
+  }
+  action_->setVisible(form_.actionVisible());
+  action_->setEnabled(form_.actionEnabled());
+  action_->setText(Q(form_.actionCaption()));
+  abort_->setVisible(form_.abortVisible());
+  abort_->setEnabled(form_.abortEnabled());
+  SyncTable();
+}
+
+// The log view takes the log's new lines in batches (at each pumping of events and each
+// refresh) and only while it is visible: laying out hundreds of lines one by one would cost
+// more than the exchange itself.
+void TFObmen::LogAppended(const std::string&) {}
+
+void TFObmen::LogCleared() {
+  log_->clear();
+  logShown_ = 0;
+}
+
+void TFObmen::FlushLog() {
+  if (!form_.logVisible()) return;
+  const auto& lines = exchangeLog_.lines();
+  if (logShown_ > lines.size()) {
+    log_->clear();
+    logShown_ = 0;
+  }
+  if (logShown_ == lines.size()) return;
+  QString text;
+  for (std::size_t i = logShown_; i < lines.size(); ++i) {
+    if (i > logShown_) text += QLatin1Char('\n');
+    text += Q(lines[i]);
+  }
+  log_->appendPlainText(text);
+  logShown_ = lines.size();
+}
+
+void TFObmen::SetBusy(bool busy) {
+  if (busy == busy_) return;
+  busy_ = busy;
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void TFObmen::PumpEvents() {
+  // Pending input runs at most every 10 ms: "Прервать" is still noticed at once for a person,
+  // and the window is not repainted for every one of hundreds of short requests.
+  if (pumpTimer_.isValid() && pumpTimer_.elapsed() < 10) return;
+  progress_->setValue(form_.progressPosition());
+  FlushLog();
+  QCoreApplication::processEvents();
+  pumpTimer_.start();
+}
+
+void TFObmen::Information(const std::string& text) {
+  if (dialogs_) return dialogs_->Information(text);
+  QMessageBox::information(this, windowTitle(), Q(text));
+}
+
+bool TFObmen::Confirm(const std::string& text) {
+  if (dialogs_) return dialogs_->Confirm(text);
+  return QMessageBox::question(this, windowTitle(), Q(text), QMessageBox::Yes | QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
+void TFObmen::SetMainStatus(const std::string& text) {
+  if (onMainStatus) onMainStatus(text);
+}
+
+void TFObmen::UpdateDocumentMenus(bool newDocument) {
+  if (onUpdateDocumentMenus) onUpdateDocumentMenus(newDocument);
+}
+
+}  // namespace r770

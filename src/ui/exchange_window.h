@@ -1,0 +1,125 @@
+// TFObmen: the exchange window ("Обмен с R-770 TCP/Modbus"): search for modules, write the
+// configuration into the module, read it back. A thin view over ExchangeForm; it opens the
+// link when shown and closes it when closed.
+#pragma once
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/clock.h"
+#include "exchange/exchange_form.h"
+#include "exchange/exchange_log.h"
+#include "exchange/exchange_view.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace r770 {
+
+class Configuration;
+class Dialogs;
+struct ProgramSettings;
+
+// A range field: every typed key goes through the form model's hexadecimal filter.
+class RangeEdit : public QLineEdit {
+  Q_OBJECT
+ public:
+  RangeEdit(ExchangeForm& form, int field, QWidget* parent = nullptr);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  ExchangeForm& form_;
+  int field_;
+};
+
+class TFObmen : public QDialog, private ExchangeView {
+  Q_OBJECT
+ public:
+  // dialogs: message and question boxes (nullptr: Qt's message boxes); logFolder empty: the
+  // program's folder.
+  TFObmen(Configuration& config, ProgramSettings& settings, QWidget* parent = nullptr,
+          Dialogs* dialogs = nullptr, Clock& clock = SystemClock(), std::string logFolder = {});
+  ~TFObmen() override;
+
+  // The main window's status line and its document menus (set by the main window).
+  std::function<void(const std::string&)> onMainStatus;
+  std::function<void(bool)> onUpdateDocumentMenus;
+
+  ExchangeForm& form() { return form_; }
+  // Shows the window modally; returns when it has closed.
+  void Open() { exec(); }
+
+  // Widgets, named for tests.
+  QAction* searchItem() const { return searchItem_; }
+  QAction* writeItem() const { return writeItem_; }
+  QAction* readItem() const { return readItem_; }
+  QPushButton* actionButton() const { return action_; }
+  QPushButton* abortButton() const { return abort_; }
+  QTableWidget* results() const { return results_; }
+  QLabel* statusLine() const { return status_; }
+  QPlainTextEdit* logView() const { return log_; }
+  QProgressBar* progress() const { return progress_; }
+  QCheckBox* rangeSwitch() const { return rangeSwitch_; }
+  RangeEdit* rangeField(int i) const { return range_[i]; }
+
+ public slots:
+  void reject() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Activate();
+  void ActionPressed();
+  void SyncTable();
+  void FlushLog();
+
+  // ExchangeView
+  void StatusChanged(const std::string& text) override;
+  void ProgressChanged(int position) override;
+  void Refresh() override;
+  void LogAppended(const std::string& line) override;
+  void LogCleared() override;
+  void SetBusy(bool busy) override;
+  void PumpEvents() override;
+  void Information(const std::string& text) override;
+  bool Confirm(const std::string& text) override;
+  void SetMainStatus(const std::string& text) override;
+  void UpdateDocumentMenus(bool newDocument) override;
+
+  Dialogs* dialogs_;
+  ExchangeLog exchangeLog_;
+  ExchangeForm form_;
+  bool busy_ = false;
+  bool syncingTable_ = false;
+  QElapsedTimer pumpTimer_;
+  std::size_t logShown_ = 0;  // lines of the log already in the log view
+
+  QAction* searchItem_ = nullptr;
+  QAction* writeItem_ = nullptr;
+  QAction* readItem_ = nullptr;
+  QPushButton* action_ = nullptr;
+  QPushButton* abort_ = nullptr;
+  QCheckBox* rangeSwitch_ = nullptr;
+  QLabel* rangeCaption_ = nullptr;
+  QLabel* rangeTo_ = nullptr;
+  RangeEdit* range_[2] = {nullptr, nullptr};
+  QTableWidget* results_ = nullptr;
+  QPlainTextEdit* log_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* status_ = nullptr;
+};
+
+}  // namespace r770

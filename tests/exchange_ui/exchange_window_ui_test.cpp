@@ -1,0 +1,165 @@
+// TFObmen wired to its form model, against an in-process r770-sim: open, search, write (with
+// an abort through the "Прервать" button), read, close.
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include "common/ini_file.h"
+#include "document/configuration.h"
+#include "document/program_settings.h"
+#include "fake_dialogs.h"
+#include "ft12_server.h"
+#include "link/module_commands.h"
+#include "sim_module.h"
+#include "temp_dir.h"
+#include "ui/exchange_window.h"
+
+using namespace r770;
+
+namespace {
+QString U(const char* s) { return QString::fromUtf8(s); }
+}  // namespace
+
+class ExchangeWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void openSearchWriteReadClose();
+};
+
+void ExchangeWindowTest::openSearchWriteReadClose() {
+  sim::SimBus bus;
+  sim::SimModule& module = bus.Add(0x01, 0x1101);
+  sim::Ft12ServerOptions options;
+  options.port = 0;
+  sim::Ft12Server server(bus, options);
+  std::string error;
+  QVERIFY2(server.Start(&error), error.c_str());
+
+  test::TempDir dir;
+  ProgramSettings settings;
+  settings.Path = dir.File("r770cfg.ini");
+  settings.LinkKind = LinkKindSetting::Ethernet;
+  settings.ModuleIP = "127.0.0.1";
+  settings.ModulePort = server.Port();
+  settings.AnswerTimeSec = 1;
+  settings.Retries = 1;
+  settings.ModuleNetNumber = 0x05;
+  Configuration config;
+  config.ResetForNew();
+  config.State.IsNew = true;
+  config.Map(MapKind::TU)[2].ModuleNo = 0x07;
+  config.Map(MapKind::TU)[2].ParamNo = 0x0F01;
+  config.Map(MapKind::TU)[2].ModbusAddr = 12;
+
+  test::FakeDialogs dialogs;
+  TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
+  std::vector<std::string> mainStatus;
+  std::vector<bool> menuUpdates;
+  w.onMainStatus = [&](const std::string& s) { mainStatus.push_back(s); };
+  w.onUpdateDocumentMenus = [&](bool n) { menuUpdates.push_back(n); };
+
+  // Open: the link is made once the window is up.
+  w.show();
+  QTRY_VERIFY(w.form().shown());
+  QVERIFY(w.form().linkOpen());
+  QVERIFY(dialogs.shown.empty());
+  QCOMPARE(w.windowTitle(), U("Обмен с R-770 TCP/Modbus"));
+  QCOMPARE(w.searchItem()->text(), U("Поиск"));
+  QCOMPARE(w.writeItem()->text(), U("Запись в R-770 TCP/Modbus"));
+  QCOMPARE(w.readItem()->text(), U("Чтение из R-770 TCP/Modbus"));
+  QVERIFY(w.searchItem()->isEnabled() && w.writeItem()->isEnabled() && w.readItem()->isEnabled());
+  QVERIFY(!w.actionButton()->isVisible());
+  QCOMPARE(w.statusLine()->text(), U("R-770 TCP/Modbus"));
+  QCOMPARE(w.results()->horizontalHeaderItem(1)->text(), U("Сетевой номер"));
+  QCOMPARE(w.results()->horizontalHeaderItem(2)->text(), U("Устройство"));
+
+  // Search 01..01 after ticking the range switch (clear for Ethernet); keys pass the filter.
+  w.searchItem()->trigger();
+  QCOMPARE(w.actionButton()->text(), U("Найти"));
+  QVERIFY(w.rangeField(0)->isVisible() && w.results()->isVisible());
+  QCOMPARE(w.rangeField(0)->text(), U("05"));
+  QVERIFY(!w.rangeSwitch()->isChecked());
+  QTest::mouseClick(w.rangeSwitch(), Qt::LeftButton);
+  QVERIFY(w.form().rangeSwitch());
+  w.rangeField(0)->setFocus();
+  w.rangeField(0)->selectAll();
+  QTest::keyClicks(w.rangeField(0), "1z");  // "z" is refused
+  QKeyEvent ef(QEvent::KeyPress, 0, Qt::NoModifier, U("ф"));  // the Cyrillic key of A
+  QApplication::sendEvent(w.rangeField(0), &ef);
+  QTest::keyClicks(w.rangeField(0), "7");  // the field is full
+  QCOMPARE(w.rangeField(0)->text(), U("1A"));
+  QTest::keyClick(w.rangeField(0), Qt::Key_Backspace);
+  QTest::keyClick(w.rangeField(0), Qt::Key_Backspace);
+  QTest::keyClicks(w.rangeField(0), U("1"));
+  w.rangeField(1)->setFocus();  // leaving the first field pads it
+  QCOMPARE(w.rangeField(0)->text(), U("01"));
+  w.rangeField(1)->selectAll();
+  QTest::keyClicks(w.rangeField(1), "1");
+  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
+  QCOMPARE(w.statusLine()->text(), U("Поиск завершен"));
+  QCOMPARE(w.results()->rowCount(), 1);
+  QCOMPARE(w.results()->item(0, 1)->text(), U("01"));
+  QCOMPARE(w.results()->item(0, 2)->text(), U("R-770 TCP/Modbus"));
+  QCOMPARE(w.results()->item(0, 0)->checkState(), Qt::Checked);
+  QCOMPARE(int(settings.ModuleNetNumber), 0x01);
+
+  // The status line's double click shows the log in place of the table.
+  QTest::mouseDClick(w.statusLine(), Qt::LeftButton);
+  QVERIFY(w.logView()->isVisible());
+  QVERIFY(!w.results()->isVisible());
+  QVERIFY(w.logView()->toPlainText().contains(U("127.0.0.1")));
+
+  // Write, aborted through "Прервать" while it runs; then written in full.
+  w.writeItem()->trigger();
+  QCOMPARE(w.actionButton()->text(), U("Записать"));
+  QVERIFY(!w.abortButton()->isEnabled());
+  bool abortWasEnabled = false;
+  QTimer::singleShot(0, &w, [&] {
+    abortWasEnabled = w.abortButton()->isEnabled();
+    QTest::mouseClick(w.abortButton(), Qt::LeftButton);
+  });
+  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
+  QVERIFY(abortWasEnabled);
+  QCOMPARE(w.statusLine()->text(), U("Запись прервана"));
+  QCOMPARE(w.progress()->value(), 0);
+  QVERIFY(!w.abortButton()->isEnabled());
+  QVERIFY(dialogs.shown.empty());
+
+  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
+  QCOMPARE(w.statusLine()->text(), U("Запись завершена"));
+  QCOMPARE(w.progress()->value(), 128);
+  QVERIFY(dialogs.shown.empty());  // the device stayed stopped after the aborted write
+  QCOMPARE(*module.ElementValue(0x301, 2), 0x07u);
+  QCOMPARE(*module.ElementValue(0x305, 2), 0x0F01u);
+  QCOMPARE(*module.ElementValue(0x309, 2), 12u);
+
+  // Read: the document becomes the module's.
+  w.readItem()->trigger();
+  QCOMPARE(w.actionButton()->text(), U("Прочитать"));
+  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
+  QCOMPARE(w.statusLine()->text(), U("Чтение завершено"));
+  QVERIFY(config.State.FromModule);
+  QCOMPARE(config.Controllers.size(), std::size_t(1));
+  QCOMPARE(config.Controllers[0].Nset, 0x07);
+  QCOMPARE(mainStatus, std::vector<std::string>{"Прочитаны данные из R-770 TCP/Modbus"});
+  QCOMPARE(menuUpdates, std::vector<bool>{false});
+
+  // Close: the link goes, the module's number is stored.
+  w.close();
+  QVERIFY(!w.isVisible());
+  QVERIFY(CurrentEngine() == nullptr);
+  IniFile ini(settings.Path);
+  QCOMPARE(QString::fromStdString(ini.ReadString("Parametr", "SetNR770", "?")), U("01"));
+  QCOMPARE(QString::fromStdString(ini.ReadString("Parametr", "AdapterSetn", "?")), U("00"));
+}
+
+QTEST_MAIN(ExchangeWindowTest)
+#include "exchange_window_ui_test.moc"
