@@ -14,6 +14,12 @@ echo "== build"
 echo "== tests"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== headless demo of the run command"
+demo_out=$(R770_DEMO_PORT=52991 R770_DEMO_MODBUS_PORT=15091 timeout 120 ./scripts/demo.sh headless build 2>&1) || {
+  echo "$demo_out"; echo "demo failed"; exit 1; }
+grep -q "Прочитанное совпадает с записанным." <<<"$demo_out" || { echo "$demo_out"; echo "demo: read back differs"; exit 1; }
+echo "demo: read back equals written"
+
 echo "== sanitizer build (core tests)"
 ./scripts/build.sh build-asan -DR770_SANITIZE=ON -DR770_BUILD_UI=OFF -DR770_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -8,6 +8,11 @@ namespace r770 {
 std::string ExecutablePath();
 // Folder of the executable, without a trailing "/".
 std::string ProgramFolder();
+// Where the settings file and the daily exchange log lie: the program's folder when it can
+// be written (a portable folder), else $XDG_CONFIG_HOME/r770cfg (default ~/.config/r770cfg),
+// created on demand (a system-wide install).
+std::string DataFolder();
+
 // The settings file: the executable's path with its extension replaced by "ini", or
 // ".ini" appended when the file name has no extension.
 std::string SettingsPathFor(const std::string& executable);

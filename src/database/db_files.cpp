@@ -74,9 +74,10 @@ bool ListFolder(DIR* d, std::vector<DirEntry>* out) {
 }  // namespace
 
 std::string FindFileNoCase(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return {};  // no folder set: not the working folder
   std::string exact = JoinPath(dir, name);
   if (IsRegularFile(exact)) return exact;
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  DIR* d = ::opendir(dir.c_str());
   if (!d) return {};
   std::vector<DirEntry> entries;
   ListFolder(d, &entries);

@@ -33,7 +33,8 @@ std::string AsciiUpper(std::string text);
 bool IsRegularFile(const std::string& path);
 
 // Path of the regular file named `name` in folder `dir` regardless of letter case: the
-// exact name first, else the first match in sorted order. Empty when there is none.
+// exact name first, else the first match in sorted order. Empty when there is none or dir
+// is empty.
 std::string FindFileNoCase(const std::string& dir, const std::string& name);
 
 // A database file read record by record.

@@ -53,7 +53,7 @@ std::string DefaultSettingsPath() {
   std::string exe = ExecutablePath();
   std::string name = exe.substr(exe.rfind('/') + 1);
   if (name.empty()) name = "r770cfg";
-  return SettingsPathFor(ProgramFolder() + "/" + name);
+  return SettingsPathFor(DataFolder() + "/" + name);
 }
 
 std::string ReadProgramSettings(const std::string& path, ProgramSettings& s) {

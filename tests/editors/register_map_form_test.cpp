@@ -446,14 +446,22 @@ TEST(RegisterMapFormTest, PrintTakesAsManyRowsFromTheTopAsHaveAnAddress) {
   e.Open();
   auto table = e.form.Print();
   ASSERT_TRUE(table);
+  // Rows 1, 2 and 5 hold addresses: rows 1 to 3 are printed.
+  ASSERT_EQ(table->Rows.size(), 3u);
   EXPECT_THAT(table->Titles, ElementsAre("№", "Адрес Modbus Holding Registers", "Параметры", "Номер параметра",
                                          "Сетевой номер Л-8", "Сетевой номер CAN R-770", "Сетевой номер Modbus R-770"));
   using W = PrintTable::Width;
   EXPECT_THAT(table->Widths, ElementsAre(W::Number, W::Address, W::Param, W::Default, W::Default, W::Address, W::Address));
-  ASSERT_EQ(table->Rows.size(), 3u);
   EXPECT_THAT(table->Rows[0], ElementsAre("1", "2", "Давл", "0201", "05", "21", "0B"));
   EXPECT_THAT(table->Rows[1], ElementsAre("2", "4", "Темп", "0202", "1A", "21", "0B"));
   EXPECT_THAT(table->Rows[2], ElementsAre("3", "нет", "", "", "", "21", "0B"));
+
+  // An address typed into row 9 without a parameter counts too.
+  ASSERT_TRUE(e.EnterAddress(8, "8"));
+  table = e.form.Print();
+  ASSERT_TRUE(table);
+  ASSERT_EQ(table->Rows.size(), 4u);
+  EXPECT_THAT(table->Rows[3], ElementsAre("4", "нет", "", "", "", "21", "0B"));
 }
 
 TEST(RegisterMapFormTest, ApplyChecksEntriesOfTheBitEditors) {

@@ -234,12 +234,13 @@ void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int l
           : 0;
   const int count = ranged ? (query[kHeaderLength + 3] << 8 | query[kHeaderLength + 4]) : 1;
 
+  // The count goes up before the reply leaves, so a client holding its answer sees it.
   auto exception = [&](unsigned code) {
+    ++answered_;
     if (code < MODBUS_EXCEPTION_MAX)
       modbus_reply_exception(ctx, query, code);
     else
       SendRawException(fd, query, static_cast<std::uint8_t>(code));
-    ++answered_;
   };
 
   // Triggers of the command line come first, as a misbehaving device would.
@@ -298,8 +299,8 @@ void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int l
       default: m->tab_input_registers[i] = v; break;
     }
   }
-  modbus_reply(ctx, query, length, m.get());
   ++answered_;
+  modbus_reply(ctx, query, length, m.get());
 }
 
 }  // namespace r770::sim

@@ -17,6 +17,12 @@ const Command kCommands[] = {
     {"show", Show, "показать документ (текст или --json)"},
     {"export-csv", ExportCsv, "карты регистров в CSV"},
     {"check", Check, "проверить документ по базе данных перед записью"},
+    {"search", Search, "найти модули R-770 TCP/Modbus на шине"},
+    {"write", Write, "записать конфигурацию из документа в модуль"},
+    {"read", Read, "прочитать конфигурацию из модуля в документ"},
+    {"modbus-read", ModbusRead, "чтение регистров по Modbus/TCP (тест связи)"},
+    {"compare", Compare, "сравнить два документа по тому, что хранит модуль"},
+    {"demo-document", DemoDocument, "составить пример документа по базе данных"},
 };
 
 void Usage(std::ostream& out) {

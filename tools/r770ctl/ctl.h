@@ -19,6 +19,12 @@ int Main(const std::vector<std::string>& args, Io& io);
 int Show(const std::vector<std::string>& args, Io& io);
 int ExportCsv(const std::vector<std::string>& args, Io& io);
 int Check(const std::vector<std::string>& args, Io& io);
+int ModbusRead(const std::vector<std::string>& args, Io& io);
+int DemoDocument(const std::vector<std::string>& args, Io& io);
+int Search(const std::vector<std::string>& args, Io& io);
+int Write(const std::vector<std::string>& args, Io& io);
+int Read(const std::vector<std::string>& args, Io& io);
+int Compare(const std::vector<std::string>& args, Io& io);
 
 // Exit codes.
 inline constexpr int kExitOk = 0;

@@ -8,27 +8,14 @@
 #include "document/document_file.h"
 
 namespace r770::ctl {
-namespace {
 
-class CtlDocumentView : public DocumentView {
- public:
-  CtlDocumentView(Io& io, std::vector<std::string>& messages) : io_(io), messages_(messages) {}
-  void ProgressStep() override {}
-  void PumpEvents() override {}
-  void Information(const std::string& text) override {
-    messages_.push_back(text);
-    io_.err << text << "\n";
-  }
-  void SetStatus(const std::string&) override {}
-  // Without a window there is no editor to open; the controller stays marked as not found.
-  void OpenControllerEditor() override {}
+CtlDocumentView::CtlDocumentView(std::ostream& err, std::vector<std::string>* messages)
+    : err_(err), messages_(messages) {}
 
- private:
-  Io& io_;
-  std::vector<std::string>& messages_;
-};
-
-}  // namespace
+void CtlDocumentView::Information(const std::string& text) {
+  if (messages_) messages_->push_back(text);
+  err_ << text << "\n";
+}
 
 bool HasHelp(const std::vector<std::string>& args) {
   for (const auto& a : args)
@@ -44,7 +31,7 @@ int UsageError(Io& io, const std::string& message) {
 std::string SettingsPath(const Io& io) {
   if (!io.settingsPath.empty()) return io.settingsPath;
   // The configurator's own settings file, which lies in the same folder as r770ctl.
-  return ProgramFolder() + "/r770cfg.ini";
+  return DataFolder() + "/r770cfg.ini";
 }
 
 bool ReadSettings(Io& io, ProgramSettings& s) {
@@ -68,7 +55,7 @@ bool LoadForCtl(const std::string& path, Io& io, Loaded& doc) {
     doc.settings.WorkMod = doc.dbRoot + "/MOD";
     doc.settings.WorkTask = doc.dbRoot + "/TASK";
   }
-  CtlDocumentView view(io, doc.messages);
+  CtlDocumentView view(io.err, &doc.messages);
   return LoadDocument(doc.cfg, doc.settings, path, view);
 }
 

@@ -5,9 +5,26 @@
 
 #include "ctl.h"
 #include "document/configuration.h"
+#include "document/document_file.h"
 #include "document/program_settings.h"
 
 namespace r770::ctl {
+
+// The main window's part in a load or save, without a window: messages go to err (and into
+// messages when given); there is no controller list editor to open.
+class CtlDocumentView : public DocumentView {
+ public:
+  explicit CtlDocumentView(std::ostream& err, std::vector<std::string>* messages = nullptr);
+  void ProgressStep() override {}
+  void PumpEvents() override {}
+  void Information(const std::string& text) override;
+  void SetStatus(const std::string&) override {}
+  void OpenControllerEditor() override {}
+
+ private:
+  std::ostream& err_;
+  std::vector<std::string>* messages_;
+};
 
 bool HasHelp(const std::vector<std::string>& args);
 int UsageError(Io& io, const std::string& message);

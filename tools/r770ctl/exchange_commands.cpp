@@ -1,0 +1,275 @@
+// r770ctl commands that talk to the module: search, write, read. They drive the exchange
+// window's own procedures, with the console in place of the window.
+#include <unistd.h>
+
+#include <csignal>
+#include <ostream>
+
+#include "common/number_forms.h"
+#include "ctl.h"
+#include "ctl_util.h"
+#include "document/document_file.h"
+#include "exchange/exchange_form.h"
+#include "exchange/exchange_log.h"
+#include "exchange/exchange_view.h"
+
+namespace r770::ctl {
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+extern "C" void OnInterrupt(int) { gInterrupted = 1; }
+
+// The window around the procedures: status lines and progress on stderr, messages on stderr,
+// the restart question answered by --restart, Ctrl-C taken as "Прервать".
+class ConsoleExchangeView : public ExchangeView {
+ public:
+  ConsoleExchangeView(std::ostream& err, bool restart) : err_(err), restart_(restart) {
+    tty_ = isatty(STDERR_FILENO) != 0;
+  }
+  void SetForm(ExchangeForm* form) { form_ = form; }
+
+  void StatusChanged(const std::string& text) override {
+    if (text == lastStatus_) return;
+    EndProgressLine();
+    err_ << text << "\n";
+    lastStatus_ = text;
+  }
+  void ProgressChanged(int position) override {
+    ++steps_;
+    if (tty_ && position % 16 == 0) {
+      err_ << "\r  шагов: " << steps_ << std::flush;
+      progressShown_ = true;
+    }
+  }
+  void SetBusy(bool) override {}
+  void PumpEvents() override {
+    if (gInterrupted && form_ && !aborted_) {
+      aborted_ = true;
+      form_->Abort();
+    }
+  }
+  void Information(const std::string& text) override {
+    EndProgressLine();
+    err_ << text << "\n";
+  }
+  bool Confirm(const std::string& text) override {
+    EndProgressLine();
+    err_ << text << " — " << (restart_ ? "да" : "нет") << "\n";
+    return restart_;
+  }
+  void SetMainStatus(const std::string&) override {}
+  void UpdateDocumentMenus(bool) override {}
+  int steps() const { return steps_; }
+
+ private:
+  void EndProgressLine() {
+    if (progressShown_) err_ << "\n";
+    progressShown_ = false;
+  }
+  std::ostream& err_;
+  bool restart_;
+  bool tty_ = false;
+  bool progressShown_ = false;
+  bool aborted_ = false;
+  int steps_ = 0;
+  std::string lastStatus_;
+  ExchangeForm* form_ = nullptr;
+};
+
+const char* kLinkHelp =
+    "  Связь (по умолчанию из файла настроек):\n"
+    "    --tcp HOST[:PORT]   Ethernet: адрес и порт модуля\n"
+    "    --can COMn          адаптер CAN-BUS на последовательном порту COM1..COM8\n"
+    "    --speed KBD         скорость CAN-BUS адаптера: 300, 150, 100, 50, 20\n"
+    "    --node HEX          сетевой номер компьютера на шине CAN-BUS\n"
+    "    --net HEX           сетевой номер модуля R-770\n"
+    "    --retries N         количество повторов (1..20)\n"
+    "    --timeout S         время ожидания ответа, с\n"
+    "  Ctrl-C прерывает обмен между командами, как кнопка \"Прервать\".\n";
+
+// Takes the link options out of args into settings; the rest stays in `rest`.
+bool LinkOptions(const std::vector<std::string>& args, ProgramSettings& s, std::vector<std::string>& rest,
+                 Io& io, std::string* restart) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= args.size()) return std::nullopt;
+      return args[++i];
+    };
+    if (a == "--tcp") {
+      auto v = value();
+      if (!v) return UsageError(io, "--tcp: нужен адрес"), false;
+      s.LinkKind = LinkKindSetting::Ethernet;
+      auto colon = v->rfind(':');
+      s.ModuleIP = v->substr(0, colon);
+      if (colon != std::string::npos) {
+        auto p = ParseUDec(v->substr(colon + 1));
+        if (!p || *p > 65535) return UsageError(io, "--tcp: неверный порт"), false;
+        s.ModulePort = static_cast<std::int32_t>(*p);
+      }
+      if (s.ModuleIP.empty()) return UsageError(io, "--tcp: нужен адрес"), false;
+    } else if (a == "--can") {
+      auto v = value();
+      int n = 0;
+      if (v && v->size() == 4 && (v->rfind("COM", 0) == 0 || v->rfind("com", 0) == 0)) n = (*v)[3] - '0';
+      if (n < 1 || n > 8) return UsageError(io, "--can: COM1..COM8"), false;
+      s.LinkKind = LinkKindSetting::CanBus;
+      s.ComPortIndex = n - 1;
+    } else if (a == "--speed") {
+      auto v = value();
+      auto kbd = v ? ParseUDec(*v) : std::nullopt;
+      int index = -1;
+      for (int k = 0; k < 5 && kbd; ++k)
+        if (static_cast<int>(*kbd) == (k == 0 ? 300 : k == 1 ? 150 : k == 2 ? 100 : k == 3 ? 50 : 20)) index = k;
+      if (index < 0) return UsageError(io, "--speed: 300, 150, 100, 50 или 20"), false;
+      s.AdapterSpeedIndex = index;
+    } else if (a == "--node" || a == "--net") {
+      auto v = value();
+      auto n = v ? ParseHex(*v) : std::nullopt;
+      if (!n || *n > 255) return UsageError(io, a + ": шестнадцатеричное число 00..FF"), false;
+      if (a == "--node") s.PcNetNumber = *n;
+      else s.ModuleNetNumber = static_cast<std::uint8_t>(*n);
+    } else if (a == "--retries") {
+      auto v = value();
+      auto n = v ? ParseUDec(*v) : std::nullopt;
+      if (!n || *n < 1 || *n > 20) return UsageError(io, "--retries: 1..20"), false;
+      s.Retries = static_cast<std::int32_t>(*n);
+    } else if (a == "--timeout") {
+      auto v = value();
+      auto n = v ? ParseUDec(*v) : std::nullopt;
+      if (!n || *n < 1 || *n > 600) return UsageError(io, "--timeout: секунды 1..600"), false;
+      s.AnswerTimeSec = static_cast<std::int32_t>(*n);
+    } else if (a == "--restart" && restart) {
+      auto v = value();
+      if (!v || (*v != "yes" && *v != "no")) return UsageError(io, "--restart: yes или no"), false;
+      *restart = *v;
+    } else if (!a.empty() && a[0] == '-') {
+      return UsageError(io, "неизвестный ключ " + a), false;
+    } else {
+      rest.push_back(a);
+    }
+  }
+  return true;
+}
+
+// Runs one procedure of the exchange window; true when it succeeded.
+struct Session {
+  Session(Configuration& cfg, ProgramSettings& s, std::ostream& err, bool restart)
+      : view(err, restart), form(cfg, s, view, log) {
+    log.SetView(&view);
+    view.SetForm(&form);
+    gInterrupted = 0;
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+  }
+  ~Session() {
+    form.RequestClose();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+  }
+  bool Run(ExchangeMode mode) {
+    form.Show();
+    if (!form.linkOpen()) return false;
+    form.ChooseMode(mode);
+    form.Action();
+    return form.ResultCode == 0;
+  }
+  ConsoleExchangeView view;
+  ExchangeLog log;
+  ExchangeForm form;
+};
+
+int Finish(Session& session, Io& io) {
+  if (session.form.ResultCode == 9) io.err << "r770ctl: обмен прерван\n";
+  return kExitProblems;
+}
+
+}  // namespace
+
+int Search(const std::vector<std::string>& args, Io& io) {
+  if (HasHelp(args)) {
+    io.out << "r770ctl search [--from HEX] [--to HEX] [связь]\n"
+              "  Ищет модули R-770 TCP/Modbus на шине в диапазоне сетевых номеров (по умолчанию\n"
+              "  01..FF) и выводит найденные; первый найденный запоминается в настройках.\n"
+           << kLinkHelp;
+    return kExitOk;
+  }
+  Loaded doc;
+  if (!ReadSettings(io, doc.settings)) return kExitProblems;
+  std::string from = "01", to = "FF";
+  std::vector<std::string> linkArgs, rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--from" && i + 1 < args.size()) from = args[++i];
+    else if (args[i] == "--to" && i + 1 < args.size()) to = args[++i];
+    else linkArgs.push_back(args[i]);
+  }
+  if (!LinkOptions(linkArgs, doc.settings, rest, io, nullptr)) return kExitUsage;
+  if (!rest.empty()) return UsageError(io, "лишний аргумент " + rest[0]);
+  for (const std::string& v : {from, to}) {
+    auto n = ParseHex(v);
+    if (!n || *n > 255) return UsageError(io, "диапазон: шестнадцатеричные числа 00..FF");
+  }
+  Session session(doc.cfg, doc.settings, io.err, false);
+  session.form.Show();
+  if (!session.form.linkOpen()) return kExitProblems;
+  session.form.ChooseMode(ExchangeMode::Search);
+  session.form.SetRangeSwitch(true);
+  session.form.rangeText = {from, to};
+  session.form.RangeLeft(0);
+  session.form.RangeLeft(1);
+  session.form.Action();
+  if (session.form.ResultCode != 0) return Finish(session, io);
+  if (*ParseHex(to) < *ParseHex(from)) return kExitProblems;  // the form said why
+  for (const auto& row : session.form.rows())
+    io.out << row.numberText() << "\tR-770 TCP/Modbus" << (row.ticked ? "\t(выбран)" : "") << "\n";
+  return kExitOk;
+}
+
+int Write(const std::vector<std::string>& args, Io& io) {
+  if (HasHelp(args)) {
+    io.out << "r770ctl write FILE.bmt [--restart yes|no] [связь]\n"
+              "  Записывает конфигурацию из документа в модуль. Вопрос о переводе прибора в\n"
+              "  состояние \"Работа\" после записи решает --restart (по умолчанию no).\n"
+           << kLinkHelp;
+    return kExitOk;
+  }
+  Loaded doc;
+  if (!ReadSettings(io, doc.settings)) return kExitProblems;
+  std::vector<std::string> rest;
+  std::string restart = "no";
+  ProgramSettings linkSettings = doc.settings;
+  if (!LinkOptions(args, linkSettings, rest, io, &restart)) return kExitUsage;
+  if (rest.size() != 1) return UsageError(io, "укажите один файл документа");
+  if (!LoadForCtl(rest[0], io, doc)) return kExitProblems;
+  Session session(doc.cfg, linkSettings, io.err, restart == "yes");
+  if (!session.Run(ExchangeMode::Write)) return Finish(session, io);
+  io.out << "Запись завершена\n";
+  return kExitOk;
+}
+
+int Read(const std::vector<std::string>& args, Io& io) {
+  if (HasHelp(args)) {
+    io.out << "r770ctl read OUT.bmt [связь]\n"
+              "  Читает конфигурацию из модуля и сохраняет её как прочитанный документ.\n"
+           << kLinkHelp;
+    return kExitOk;
+  }
+  Loaded doc;
+  if (!ReadSettings(io, doc.settings)) return kExitProblems;
+  std::vector<std::string> rest;
+  if (!LinkOptions(args, doc.settings, rest, io, nullptr)) return kExitUsage;
+  if (rest.size() != 1) return UsageError(io, "укажите файл, в который сохранить прочитанное");
+  doc.cfg.ResetForNew();
+  doc.cfg.State.IsNew = false;
+  {
+    Session session(doc.cfg, doc.settings, io.err, false);
+    if (!session.Run(ExchangeMode::Read)) return Finish(session, io);
+  }
+  doc.cfg.SetAllChanged();
+  CtlDocumentView view(io.err);
+  if (!SaveDocument(doc.cfg, rest[0], view)) return kExitProblems;
+  io.out << "Чтение завершено: " << rest[0] << "\n";
+  return kExitOk;
+}
+
+}  // namespace r770::ctl
