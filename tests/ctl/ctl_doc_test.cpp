@@ -4,18 +4,15 @@
 #include <memory>
 #include <sstream>
 
-#include "common/ini_file.h"
 #include "ctl.h"
 #include "database/task_cl.h"
-#include "database_builder.h"
+#include "pump_database.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
 #include "temp_dir.h"
 
 namespace r770 {
 namespace {
-
-using test::DatabaseBuilder;
 
 class NullView : public DocumentView {
  public:
@@ -35,43 +32,10 @@ struct Result {
 class CtlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DatabaseBuilder db(dir.File("db"));
-    test::DbAlgorithm alg;
-    alg.FileNo = 0x0030;
-    alg.Number = 30;
-    alg.FullName = "Насос";
-    alg.ShortName = "НАС";
-    alg.Descriptors = {test::BitDescriptor(1, "Авария", "Авар"), test::BitDescriptor(2, "Работа", "Раб"),
-                       test::FloatDescriptor(3, "Давление", "Давл"), test::FloatDescriptor(4, "Расход", "Расх")};
-    db.Add(alg);
-    db.Add(test::DbModule::Of(0x0002, {0x0030}));
-    test::DbTaskFile sys;
-    sys.ModuleType = 0x0002;
-    sys.Tasks = {test::DbTask{"Системная", "Сист", 0, 30, 0, true, {}, {}}};
-    db.AddSystemTasks(sys);
-    test::DbTaskFile tf;
-    tf.Nset = 0x05;
-    tf.ModuleType = 0x0002;
-    test::DbTask t{"Насосная", "НАСОС", 1, 30, 0, true, {}, {}};
-    auto param = [](std::uint16_t no, std::int16_t d, const char* name) {
-      test::DbParam p;
-      p.Number = no;
-      p.Descriptor = d;
-      p.FullName = name;
-      return p;
-    };
-    t.Params = {param(0x0101, 1, "Авария насоса"), param(0x0102, 2, "Работа насоса"),
-                param(0x0103, 3, "Давление, кПа"), param(0x0104, 4, "Расход")};
-    tf.Tasks = {t};
-    taskFile = db.AddTaskFile("pump.tsk", tf);
-
-    settingsPath = dir.File("r770cfg.ini");
-    IniFile s(settingsPath);
-    s.WriteString("BaseL8", "Way", db.Root());
-    s.WriteString("BaseL8", "WayAlg", db.AlgDir());
-    s.WriteString("BaseL8", "WayMod", db.ModDir());
-    s.WriteString("BaseL8", "WayTask", db.TaskDir());
-    ASSERT_TRUE(s.Save());
+    test::PumpDatabase db = test::WritePumpDatabase(dir.path());
+    taskFile = db.taskFile;
+    settingsPath = db.settingsPath;
+    ASSERT_FALSE(settingsPath.empty());
     ProgramSettings ps;
     ASSERT_EQ(ReadProgramSettings(settingsPath, ps), "");
 

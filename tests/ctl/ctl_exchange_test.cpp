@@ -4,10 +4,9 @@
 
 #include <sstream>
 
-#include "common/ini_file.h"
 #include "common/program_path.h"
 #include "ctl.h"
-#include "database_builder.h"
+#include "pump_database.h"
 #include "ft12_server.h"
 #include "modbus_module_maps.h"
 #include "modbus_server.h"
@@ -42,42 +41,10 @@ class CtlExchangeTest : public ::testing::Test {
     modbus = std::make_unique<sim::ModbusServer>(mo, sim::SnapshotOf(*module));
     ASSERT_TRUE(modbus->Start(error)) << error;
 
-    // A small database with one controller offering bits and floats.
-    test::DatabaseBuilder db(dir.File("db"));
-    test::DbAlgorithm alg;
-    alg.FileNo = 0x0030;
-    alg.Number = 30;
-    alg.FullName = "Насос";
-    alg.ShortName = "НАС";
-    alg.Descriptors = {test::BitDescriptor(1, "Авария", "Авар"), test::FloatDescriptor(2, "Давление", "Давл"),
-                       test::FloatDescriptor(3, "Расход", "Расх")};
-    db.Add(alg);
-    db.Add(test::DbModule::Of(0x0002, {0x0030}));
-    test::DbTaskFile sys;
-    sys.ModuleType = 0x0002;
-    sys.Tasks = {test::DbTask{"Системная", "Сист", 0, 30, 0, true, {}, {}}};
-    db.AddSystemTasks(sys);
-    test::DbTaskFile tf;
-    tf.Nset = 0x05;
-    tf.ModuleType = 0x0002;
-    test::DbTask t{"Насосная", "НАСОС", 1, 30, 0, true, {}, {}};
-    for (int i = 1; i <= 3; ++i) {
-      test::DbParam p;
-      p.Number = static_cast<std::uint16_t>(0x0100 + i);
-      p.Descriptor = static_cast<std::int16_t>(i);
-      p.FullName = "Параметр " + std::to_string(i);
-      t.Params.push_back(p);
-    }
-    tf.Tasks = {t};
-    db.AddTaskFile("pump.tsk", tf);
-    dbRoot = db.Root();
-
-    settingsPath = dir.File("r770cfg.ini");
-    IniFile s(settingsPath);
-    s.WriteString("BaseL8", "WayAlg", db.AlgDir());
-    s.WriteString("BaseL8", "WayMod", db.ModDir());
-    s.WriteString("BaseL8", "WayTask", db.TaskDir());
-    ASSERT_TRUE(s.Save());
+    test::PumpDatabase db = test::WritePumpDatabase(dir.path());
+    dbRoot = db.root;
+    settingsPath = db.settingsPath;
+    ASSERT_FALSE(settingsPath.empty());
     tcp = "127.0.0.1:" + std::to_string(ft12->Port());
   }
   void TearDown() override {

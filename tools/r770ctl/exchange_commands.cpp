@@ -119,8 +119,8 @@ bool LinkOptions(const std::vector<std::string>& args, ProgramSettings& s, std::
       auto v = value();
       auto kbd = v ? ParseUDec(*v) : std::nullopt;
       int index = -1;
-      for (int k = 0; k < 5 && kbd; ++k)
-        if (static_cast<int>(*kbd) == (k == 0 ? 300 : k == 1 ? 150 : k == 2 ? 100 : k == 3 ? 50 : 20)) index = k;
+      for (int k = 0; k < static_cast<int>(kCanSpeeds.size()) && kbd; ++k)
+        if (static_cast<int>(*kbd) == kCanSpeeds[static_cast<std::size_t>(k)]) index = k;
       if (index < 0) return UsageError(io, "--speed: 300, 150, 100, 50 или 20"), false;
       s.AdapterSpeedIndex = index;
     } else if (a == "--node" || a == "--net") {
