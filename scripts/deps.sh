@@ -7,7 +7,9 @@ PKGS=(cmake ninja-build g++ pkg-config ccache
       libgtest-dev googletest libgmock-dev libbenchmark-dev
       libmodbus-dev
       clang libclang-rt-14-dev
-      xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils)
+      xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils
+      dpkg-dev file lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db groff-base
+      bash-completion)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

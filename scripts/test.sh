@@ -3,6 +3,7 @@
 #   1. the normal build: unit, ui and end-to-end tests (ui on the offscreen platform);
 #   2. the core tests again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the libFuzzer targets, a fixed number of runs each, as a smoke test.
+# Between 1 and 2 the Debian package is built, installed, run and removed (package-check.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -19,6 +20,9 @@ demo_out=$(R770_DEMO_PORT=52991 R770_DEMO_MODBUS_PORT=15091 timeout 120 ./script
   echo "$demo_out"; echo "demo failed"; exit 1; }
 grep -q "Прочитанное совпадает с записанным." <<<"$demo_out" || { echo "$demo_out"; echo "demo: read back differs"; exit 1; }
 echo "demo: read back equals written"
+
+echo "== Debian package: build, install, run, remove"
+./scripts/package-check.sh build
 
 echo "== sanitizer build (core tests)"
 ./scripts/build.sh build-asan -DR770_SANITIZE=ON -DR770_BUILD_UI=OFF -DR770_BUILD_BENCH=OFF

@@ -1,13 +1,60 @@
 // r770cfg: creates the main window (which creates its dialogs) and runs the message loop
-// until the main window closes.
+// until the main window closes. --help and --version answer without a display.
 #include <QApplication>
+#include <QTimer>
+#include <iostream>
 
+#include "document/app_command_line.h"
 #include "document/program_settings.h"
 #include "ui/main_window.h"
 
+namespace {
+
+// Answers --help and --version, or reports a wrong command line; -1 when the program runs.
+int Answer(const r770::AppCommandLine& cl) {
+  using Action = r770::AppCommandLine::Action;
+  switch (cl.action) {
+    case Action::Help: {
+      r770::ProgramFolders folders = r770::CurrentFolders();
+      std::cout << r770::AppHelpText(folders, r770::SettingsPathIn(folders.settings));
+      return 0;
+    }
+    case Action::Version:
+      std::cout << r770::AppVersionText();
+      return 0;
+    case Action::Error:
+      std::cerr << "r770cfg: " << cl.error << " (подробнее: --help)\n";
+      return 2;
+    case Action::Run:
+      break;
+  }
+  return -1;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
+  if (int code = Answer(r770::ParseAppCommandLine({argv + 1, argv + argc})); code == 0) return code;
+
+  QApplication app(argc, argv);  // takes Qt's own options (-platform, -style, ...)
+  std::vector<std::string> args;
+  for (const QString& a : app.arguments().mid(1)) args.push_back(a.toStdString());
+  const r770::AppCommandLine cl = r770::ParseAppCommandLine(args);
+  if (int code = Answer(cl); code >= 0) return code;
+
   r770::TFNastr window(r770::DefaultSettingsPath());
   window.show();
+  if (cl.quitAfterStart) {
+    // Queued after the start-up steps the first showing scheduled.
+    QTimer::singleShot(0, &window, [&] {
+      if (!window.isVisible()) {
+        std::cerr << "r770cfg: главное окно не показано\n";
+        app.exit(1);
+        return;
+      }
+      std::cout << "r770cfg: главное окно показано: " << window.windowTitle().toStdString() << std::endl;
+      app.exit(0);
+    });
+  }
   return app.exec();
 }

@@ -48,7 +48,7 @@ std::string DayLogLine(const LocalTime& t, std::string_view text) {
 
 DayLog::DayLog(Clock& clock, std::string folder) : clock_(clock), folder_(std::move(folder)) {}
 
-std::string DayLog::Folder() const { return folder_.empty() ? DataFolder() : folder_; }
+std::string DayLog::Folder() const { return folder_.empty() ? LogFolder() : folder_; }
 
 std::string DayLog::CurrentPath() const {
   return Folder() + "/" + DayLogFileName(clock_.LocalNow());

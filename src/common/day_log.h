@@ -16,7 +16,7 @@ std::string DayLogLine(const LocalTime& t, std::string_view text);
 
 class DayLog {
  public:
-  // folder empty: the program's data folder (DataFolder()), looked up at every write.
+  // folder empty: the program's log folder (LogFolder()), looked up at every write.
   explicit DayLog(Clock& clock = SystemClock(), std::string folder = {});
 
   void SetFolder(std::string folder) { folder_ = std::move(folder); }

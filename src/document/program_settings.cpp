@@ -49,12 +49,14 @@ std::string Finish(IniFile& f) {
 
 }  // namespace
 
-std::string DefaultSettingsPath() {
+std::string SettingsPathIn(const std::string& folder) {
   std::string exe = ExecutablePath();
   std::string name = exe.substr(exe.rfind('/') + 1);
   if (name.empty()) name = "r770cfg";
-  return SettingsPathFor(DataFolder() + "/" + name);
+  return SettingsPathFor(folder + "/" + name);
 }
+
+std::string DefaultSettingsPath() { return SettingsPathIn(SettingsFolder()); }
 
 std::string ReadProgramSettings(const std::string& path, ProgramSettings& s) {
   s.Path = path;

@@ -47,7 +47,11 @@ struct ProgramSettings {
   std::uint16_t ConstCRCTest = 40961;
 };
 
-// The settings file of this program: beside the executable (see program_path.h).
+// The settings file of this program in folder: the executable's name with "ini" for its
+// extension.
+std::string SettingsPathIn(const std::string& folder);
+// The settings file of this program: beside the executable, or in the user's settings folder
+// (created when missing) for an installed program (see program_path.h).
 std::string DefaultSettingsPath();
 
 // Reads the four sections in order into s (s.Path := path). Returns an empty string, or

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/number_forms.h"
+#include "common/version.h"
 #include "database/param_tree.h"
 #include "database/task_cl.h"
 #include "database_builder.h"
@@ -261,9 +262,26 @@ int Run(const std::string& out) {
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "Использование: r770-demo-db ПАПКА\n"
+    "  Записывает в ПАПКУ пример базы данных контроллеров ЛОРИС-8 (папки ALG, MOD, TASK;\n"
+    "  четыре контроллера) и проверяет ее, загрузив каждый контроллер.\n"
+    "  --help     эта справка\n"
+    "  --version  версия программы\n";
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: r770-demo-db OUTDIR\n");
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && (first == "--help" || first == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && first == "--version") {
+    std::printf("r770-demo-db %s\n", kVersion);
+    return 0;
+  }
+  // An option is never taken for the folder to write into.
+  if (argc != 2 || (first.size() > 1 && first[0] == '-')) {
+    std::fputs(kUsage, stderr);
     return 2;
   }
   try {

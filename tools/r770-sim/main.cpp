@@ -8,6 +8,7 @@
 
 #include "can_frontend.h"
 #include "common/number_forms.h"
+#include "common/version.h"
 #include "ft12_server.h"
 #include "modbus_module_maps.h"
 #include "modbus_server.h"
@@ -28,6 +29,10 @@ int main(int argc, char** argv) {
   if (!error.empty()) {
     std::cerr << "r770-sim: " << error << "\n";
     return 2;
+  }
+  if (options.version) {
+    std::cout << "r770-sim " << kVersion << "\n";
+    return 0;
   }
   if (options.help) {
     std::cout << SimHelpText() << ModbusHelpText() << CanHelpText();

@@ -54,6 +54,7 @@ std::string SimHelpText() {
       "  --wrong-packet           отвечать со следующим номером пакета\n"
       "  --wrong-address          отвечать со следующим сетевым номером\n"
       "  --help                   эта справка\n"
+      "  --version                версия программы\n"
       "\n"
       "Модуль отвечает на чтение короткими кадрами (до четырех байт данных) и длинными кадрами,\n"
       "на запись - байтом A2, на то, что выполнить не может, - байтом E5; на номер, которого нет\n"
@@ -81,6 +82,8 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
     std::string text;
     if (a == "--help" || a == "-h") {
       o.help = true;
+    } else if (a == "--version") {
+      o.version = true;
     } else if (a == "--listen") {
       error = value(o.server.listen);
     } else if (a == "--port") {

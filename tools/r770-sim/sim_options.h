@@ -23,6 +23,7 @@ struct SimOptions {
   SimBehaviour behaviour = CliBehaviour();
   std::string stateFile;
   bool help = false;
+  bool version = false;
 };
 
 // Reads the arguments (without the program name). Empty on success, else a message.

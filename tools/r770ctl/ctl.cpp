@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "common/version.h"
 #include "ctl_util.h"
 
 namespace r770::ctl {
@@ -30,7 +31,9 @@ void Usage(std::ostream& out) {
          "Использование: r770ctl [--settings FILE] КОМАНДА [параметры]\n\nКоманды:\n";
   for (const auto& c : kCommands) out << "  " << c.name << std::string(14 - std::string(c.name).size(), ' ') << c.summary << "\n";
   out << "\nr770ctl КОМАНДА --help — подробности о команде.\n"
-         "--settings FILE — файл настроек (по умолчанию r770cfg.ini рядом с программой).\n";
+         "--settings FILE — файл настроек (по умолчанию r770cfg.ini рядом с программой, а у\n"
+         "  установленной программы — в $XDG_CONFIG_HOME/r770cfg, по умолчанию ~/.config/r770cfg).\n"
+         "--version — версия программы.\n";
 }
 
 }  // namespace
@@ -40,6 +43,10 @@ int Main(const std::vector<std::string>& argsIn, Io& io) {
   if (args.size() >= 2 && args[0] == "--settings") {
     io.settingsPath = args[1];
     args.erase(args.begin(), args.begin() + 2);
+  }
+  if (!args.empty() && args[0] == "--version") {
+    io.out << "r770ctl " << kVersion << "\n";
+    return kExitOk;
   }
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     Usage(io.out);

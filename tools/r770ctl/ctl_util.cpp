@@ -30,8 +30,8 @@ int UsageError(Io& io, const std::string& message) {
 
 std::string SettingsPath(const Io& io) {
   if (!io.settingsPath.empty()) return io.settingsPath;
-  // The configurator's own settings file, which lies in the same folder as r770ctl.
-  return DataFolder() + "/r770cfg.ini";
+  // The configurator's own settings file: beside the programs, or in the user's settings folder.
+  return SettingsFolder() + "/r770cfg.ini";
 }
 
 bool ReadSettings(Io& io, ProgramSettings& s) {
