@@ -7,6 +7,7 @@
 #include "document/app_command_line.h"
 #include "document/program_settings.h"
 #include "ui/main_window.h"
+#include "ui/translations.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ int main(int argc, char* argv[]) {
   if (int code = Answer(r770::ParseAppCommandLine({argv + 1, argv + argc})); code == 0) return code;
 
   QApplication app(argc, argv);  // takes Qt's own options (-platform, -style, ...)
+  r770::InstallQtTranslations(app);
   std::vector<std::string> args;
   for (const QString& a : app.arguments().mid(1)) args.push_back(a.toStdString());
   const r770::AppCommandLine cl = r770::ParseAppCommandLine(args);
