@@ -20,7 +20,7 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/mime/packages"
 cp /usr/share/mime/packages/freedesktop.org.xml "$scratch/mime/packages/"
 cp "$packaging/r770cfg-mime.xml" "$scratch/mime/packages/r770cfg.xml"
-out=$(update-mime-database "$scratch/mime" 2>&1) && [ -z "$out" ] || fail "update-mime-database: $out"
+out=$(XDG_DATA_HOME="$scratch" XDG_DATA_DIRS="$scratch" update-mime-database "$scratch/mime" 2>&1) && [ -z "$out" ] || fail "update-mime-database: $out"
 printf '[Protokol]\r\nName=Modbus/TCP\r\n' >"$scratch/plant.bmt"
 cp "$scratch/plant.bmt" "$scratch/renamed"
 printf '; exported\r\n[Protokol]\r\nName=Modbus/TCP\r\n' >"$scratch/commented"
