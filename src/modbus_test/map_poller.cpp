@@ -138,13 +138,19 @@ bool MapPoller::Decode(const PlannedRequest& request, const std::vector<std::uin
   for (int index : request.points) {
     const MonitorPoint& p = points_[static_cast<std::size_t>(index)];
     const std::size_t offset = static_cast<std::size_t>(p.address - request.start);
+    PointReading& r = readings_[static_cast<std::size_t>(index)];
     if (bits) {
       const bool on = (data[offset / 8] >> (offset % 8) & 1) != 0;
+      if (r.valid && r.raw == static_cast<std::uint32_t>(on)) continue;  // as before
       Set(index, true, on ? "1" : "0", on ? 1 : 0, {});
+      r.raw = on;
     } else {
       const std::uint8_t* d = data + 2 * offset;
+      const std::uint32_t raw = static_cast<std::uint32_t>(d[0] << 24 | d[1] << 16 | d[2] << 8 | d[3]);
+      if (r.valid && r.raw == raw) continue;  // the same bytes: the same value, not formatted again
       const float f = AssembleTestFloat(d[0], d[1], d[2], d[3], link_.invert, link_.swap);
       Set(index, true, FormatTestFloat(f, separator_), f, {});
+      r.raw = raw;
     }
   }
   return true;
