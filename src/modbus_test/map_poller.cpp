@@ -146,7 +146,8 @@ bool MapPoller::Decode(const PlannedRequest& request, const std::vector<std::uin
       r.raw = on;
     } else {
       const std::uint8_t* d = data + 2 * offset;
-      const std::uint32_t raw = static_cast<std::uint32_t>(d[0] << 24 | d[1] << 16 | d[2] << 8 | d[3]);
+      const std::uint32_t raw = std::uint32_t{d[0]} << 24 | std::uint32_t{d[1]} << 16 |
+                                std::uint32_t{d[2]} << 8 | d[3];
       if (r.valid && r.raw == raw) continue;  // the same bytes: the same value, not formatted again
       const float f = AssembleTestFloat(d[0], d[1], d[2], d[3], link_.invert, link_.swap);
       Set(index, true, FormatTestFloat(f, separator_), f, {});
