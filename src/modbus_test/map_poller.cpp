@@ -180,6 +180,7 @@ CycleReport MapPoller::Cycle() {
     return report;
   };
 
+  bool fresh = false;  // the connection was opened in this cycle
   if (!transport_.Connected()) {
     if (clock_.NowMs() < nextConnectMs_) return tally();
     if (!transport_.Connect(link_.host, link_.port, link_.answerMs)) {
@@ -188,6 +189,7 @@ CycleReport MapPoller::Cycle() {
       return tally();
     }
     pending_.clear();
+    fresh = true;
   }
   report.connected = true;
 
@@ -197,6 +199,16 @@ CycleReport MapPoller::Cycle() {
     std::vector<std::uint8_t> answer;
     ++report.requests;
     const Wait wait = Exchange(Frame(request.function, request.start, request.count), answer);
+    if (wait == Wait::Lost && !report.anyAnswer && !fresh) {
+      // The connection kept from the cycle before had been closed by the module meanwhile:
+      // one new connection at once, and the request again.
+      DropLink();
+      fresh = true;
+      if (transport_.Connect(link_.host, link_.port, link_.answerMs)) continue;
+      failed();
+      FailFrom(i, ConnectFailedText());
+      break;
+    }
     if (wait != Wait::Answer) {
       // The rest of the cycle would wait again: its points wait for the next cycle.
       FailFrom(i, noAnswer);
