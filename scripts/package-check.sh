@@ -107,7 +107,8 @@ out=$("${user_env[@]}" QT_QPA_PLATFORM=offscreen timeout 120 r770cfg --quit-afte
 grep -q "главное окно показано" <<<"$out" || fail "installed r770cfg did not show its main window: $out"
 [ -f /usr/share/qt6/translations/qtbase_ru.qm ] || fail "Qt's Russian translation is not installed"
 
-# r770ctl finds the installed simulator; its settings and day log go to the XDG folders.
+# r770ctl finds the installed simulator through the link of a settings file in
+# $XDG_CONFIG_HOME/r770cfg, and writes its day log into $XDG_STATE_HOME/r770cfg.
 coproc SIM { exec /usr/bin/r770-sim --port 0 2>&1; }
 sim_pid=$SIM_PID
 read -t 60 -r line <&"${SIM[0]}" || line=""
@@ -115,10 +116,12 @@ port=$(sed -n 's/.*:\([0-9][0-9]*\)$/\1/p' <<<"$line")
 if [ -z "$port" ]; then
   fail "r770-sim did not report its port: '$line'"
 else
+  mkdir -p "$scratch/config/r770cfg"
+  printf '[Parametr]\r\nVS=Ethernet\r\nIP=127.0.0.1\r\nport_TCP=%s\r\nTimeW=5\r\n' "$port" \
+    >"$scratch/config/r770cfg/r770cfg.ini"
   out=$("${user_env[@]}" XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state" \
-        r770ctl search --tcp "127.0.0.1:$port" --from 01 --to 01 2>&1) || fail "r770ctl search: $out"
-  grep -q "01" <<<"$out" || fail "r770ctl search found nothing: $out"
-  [ -f "$scratch/config/r770cfg/r770cfg.ini" ] || fail "r770ctl stored no settings in \$XDG_CONFIG_HOME/r770cfg"
+        r770ctl search --from 01 --to 02 2>&1) || fail "r770ctl search: $out"
+  grep -q "^01.*R-770 TCP/Modbus" <<<"$out" || fail "r770ctl search did not find module 01: $out"
   ls "$scratch"/state/r770cfg/*.Txt >/dev/null 2>&1 || fail "r770ctl wrote no day log in \$XDG_STATE_HOME/r770cfg"
 fi
 kill "$sim_pid" 2>/dev/null || true
