@@ -85,7 +85,7 @@ void ShowText(const Configuration& cfg, std::ostream& out) {
   for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
     const auto& ce = cfg.Controllers[i];
     out << "  " << (i + 1) << ". " << Hex2(static_cast<std::uint32_t>(ce.Nset) & 0xFF) << "  "
-        << (ce.Task ? ce.Task->TaskFilePath() : std::string("Очередь задач не введена"))
+        << (ce.TaskFilePath().empty() ? std::string("Очередь задач не введена") : ce.TaskFilePath())
         << (ce.Found ? "" : "  (не найден)") << "\n";
   }
   for (MapKind k : kListOrder) {
@@ -122,7 +122,7 @@ void ShowJson(const Configuration& cfg, std::ostream& out) {
   for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
     const auto& ce = cfg.Controllers[i];
     out << (i ? "," : "") << "\n    {\"nset\": " << ce.Nset << ", \"taskFile\": "
-        << (ce.Task ? Json(ce.Task->TaskFilePath()) : std::string("null"))
+        << (ce.TaskFilePath().empty() ? std::string("null") : Json(ce.TaskFilePath()))
         << ", \"found\": " << (ce.Found ? "true" : "false") << "}";
   }
   out << (cfg.Controllers.empty() ? "" : "\n  ") << "],\n  \"maps\": {";
