@@ -138,13 +138,20 @@ bool MapPoller::Decode(const PlannedRequest& request, const std::vector<std::uin
   for (int index : request.points) {
     const MonitorPoint& p = points_[static_cast<std::size_t>(index)];
     const std::size_t offset = static_cast<std::size_t>(p.address - request.start);
+    PointReading& r = readings_[static_cast<std::size_t>(index)];
     if (bits) {
       const bool on = (data[offset / 8] >> (offset % 8) & 1) != 0;
+      if (r.valid && r.raw == static_cast<std::uint32_t>(on)) continue;  // as before
       Set(index, true, on ? "1" : "0", on ? 1 : 0, {});
+      r.raw = on;
     } else {
       const std::uint8_t* d = data + 2 * offset;
+      const std::uint32_t raw = std::uint32_t{d[0]} << 24 | std::uint32_t{d[1]} << 16 |
+                                std::uint32_t{d[2]} << 8 | d[3];
+      if (r.valid && r.raw == raw) continue;  // the same bytes: the same value, not formatted again
       const float f = AssembleTestFloat(d[0], d[1], d[2], d[3], link_.invert, link_.swap);
       Set(index, true, FormatTestFloat(f, separator_), f, {});
+      r.raw = raw;
     }
   }
   return true;
@@ -173,6 +180,7 @@ CycleReport MapPoller::Cycle() {
     return report;
   };
 
+  bool fresh = false;  // the connection was opened in this cycle
   if (!transport_.Connected()) {
     if (clock_.NowMs() < nextConnectMs_) return tally();
     if (!transport_.Connect(link_.host, link_.port, link_.answerMs)) {
@@ -181,6 +189,7 @@ CycleReport MapPoller::Cycle() {
       return tally();
     }
     pending_.clear();
+    fresh = true;
   }
   report.connected = true;
 
@@ -190,6 +199,16 @@ CycleReport MapPoller::Cycle() {
     std::vector<std::uint8_t> answer;
     ++report.requests;
     const Wait wait = Exchange(Frame(request.function, request.start, request.count), answer);
+    if (wait == Wait::Lost && !report.anyAnswer && !fresh) {
+      // The connection kept from the cycle before had been closed by the module meanwhile:
+      // one new connection at once, and the request again.
+      DropLink();
+      fresh = true;
+      if (transport_.Connect(link_.host, link_.port, link_.answerMs)) continue;
+      failed();
+      FailFrom(i, ConnectFailedText());
+      break;
+    }
     if (wait != Wait::Answer) {
       // The rest of the cycle would wait again: its points wait for the next cycle.
       FailFrom(i, noAnswer);

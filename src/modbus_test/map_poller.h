@@ -36,6 +36,7 @@ struct PointReading {
   std::string value;         // the value as shown (empty without one)
   double number = 0;         // the value as a number (bits 0 or 1)
   std::string note;          // exception or link text; empty with a value
+  std::uint32_t raw = 0;     // the bits the value was decoded from
   bool changed = false;      // value or note differ from the cycle before
   bool seen = false;         // a cycle has reached it at least once
   std::int64_t changedMs = 0;  // clock time (NowMs) of the last change

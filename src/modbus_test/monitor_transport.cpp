@@ -6,6 +6,7 @@
 namespace r770 {
 
 bool TcpModbusTransport::Connect(const std::string& host, std::uint16_t port, int timeoutMs) {
+  receiveTimeoutMs_ = 0;
   client_.RemoteHost = host;
   client_.RemotePort = std::to_string(port);
   if (!client_.Connect(std::max(timeoutMs, 1))) return false;
@@ -28,11 +29,17 @@ bool TcpModbusTransport::Send(std::span<const std::uint8_t> frame) {
 }
 
 ReceiveResult TcpModbusTransport::Receive(std::span<std::uint8_t> data, int timeoutMs) {
-  // A receive time-out of 0 would wait for ever.
-  if (!client_.SetReceiveTimeout(std::max(timeoutMs, 1))) {
-    ReceiveResult r;
-    r.error = EBADF;
-    return r;
+  // A receive time-out of 0 would wait for ever. The socket keeps its time-out between
+  // calls: it is set again only when the wait must be shorter, or may be much longer (a
+  // shorter wait just comes back to the caller, who waits again until its deadline).
+  timeoutMs = std::max(timeoutMs, 1);
+  if (timeoutMs < receiveTimeoutMs_ || timeoutMs > 2 * receiveTimeoutMs_) {
+    if (!client_.SetReceiveTimeout(timeoutMs)) {
+      ReceiveResult r;
+      r.error = EBADF;
+      return r;
+    }
+    receiveTimeoutMs_ = timeoutMs;
   }
   return client_.Receive(data);
 }

@@ -35,6 +35,7 @@ class TcpModbusTransport final : public ModbusTransport {
 
  private:
   TTcpClient client_;
+  int receiveTimeoutMs_ = 0;  // the socket's receive time-out as last set
 };
 
 }  // namespace r770

@@ -76,7 +76,7 @@ MapMonitorWindow::MapMonitorWindow(const Configuration& cfg, const ProgramSettin
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   table_->horizontalHeader()->setStretchLastSection(true);
-  const int widths[] = {60, 120, 40, 90, 320, 110, 100, 200};
+  const int widths[] = {60, 120, 40, 110, 330, 100, 130, 200};
   for (int c = 0; c < 8; ++c) table_->setColumnWidth(c, widths[c]);
 
   chart_ = new QChart();

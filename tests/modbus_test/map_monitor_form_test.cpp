@@ -247,6 +247,45 @@ TEST_F(MonitorFixture, CoilCommandOnlyAfterConfirmation) {
   EXPECT_EQ(coil(), 1);
 }
 
+TEST_F(MonitorFixture, OnTheWorkerThreadTheResultsComeWithALaterTick) {
+  MapMonitorForm threaded(cfg, settings, dialogs, clock);  // exchanges on its own thread
+  threaded.Show();
+  threaded.Start();
+  threaded.Settle();
+  EXPECT_EQ(threaded.Cycles(), 1);
+  EXPECT_EQ(threaded.Rows()[12].value, "3,5000");
+  threaded.Tick();  // not due yet
+  threaded.Settle();
+  EXPECT_EQ(threaded.Cycles(), 1);
+  clock.Advance(1000);
+  threaded.Tick();
+  threaded.Settle();
+  EXPECT_EQ(threaded.Cycles(), 2);
+  threaded.Stop();
+  threaded.Settle();
+  EXPECT_EQ(server.Requests(), 8);
+}
+
+TEST(MonitorWorker, JobsRunInOrderOffTheCallersThread) {
+  std::vector<int> order;
+  std::thread::id where;
+  {
+    MonitorWorker worker;
+    EXPECT_TRUE(worker.Threaded());
+    for (int i = 0; i < 5; ++i)
+      worker.Post([&order, &where, i] {
+        order.push_back(i);
+        where = std::this_thread::get_id();
+      });
+    worker.Drain();
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_NE(where, std::this_thread::get_id());
+  }
+  MonitorWorker inline_(false);
+  inline_.Post([&] { where = std::this_thread::get_id(); });
+  EXPECT_EQ(where, std::this_thread::get_id());
+}
+
 TEST_F(MonitorFixture, ModuleGoneShowsTheLinkFailure) {
   settings.PortTcpTest = 1;  // nobody listens there
   form->Start();

@@ -159,6 +159,21 @@ TEST_F(PollerFixture, ConnectionClosedMidCycleIsOpenedAgainNextCycle) {
   EXPECT_EQ(Values()[5], "1,5000");
 }
 
+TEST_F(PollerFixture, ConnectionClosedBetweenCyclesIsOpenedAgainAtOnce) {
+  EXPECT_EQ(Poller().Cycle().errors, 0);
+  // The module drops the idle connection: the next request finds it closed.
+  std::atomic<bool> drop{true};
+  server.SetHook([&](int, int, int) {
+    return drop.exchange(false) ? Verdict{Action::Close} : Verdict{};
+  });
+  CycleReport r = Poller().Cycle();
+  EXPECT_EQ(r.errors, 0);
+  EXPECT_EQ(r.requests, 5);  // the first one twice
+  EXPECT_EQ(server.Connections(), 2);
+  EXPECT_EQ(Poller().Failures(), 0);
+  EXPECT_EQ(Values()[8], "42,1250");
+}
+
 TEST_F(PollerFixture, SilentServerCostsOneRequestPerCycle) {
   server.SetHook([](int, int, int) { return Verdict{Action::Silent}; });
   link.answerMs = 50;

@@ -146,6 +146,46 @@ class MapMonitorWindowTest : public QObject {
     }
     QLocale::setDefault(QLocale::c());
   }
+
+  // A module that never answers for the Holding Registers: the window goes on with its event
+  // loop while the worker waits, the unanswered request goes last, the others get values.
+  void silentAddressKeepsTheWindowAndTheOtherEntries() {
+    QLocale::setDefault(QLocale::c());
+    Configuration cfg;
+    cfg.CreateMaps();
+    cfg.Map(MapKind::TU)[0] = {5, 0x0101, 1, "Пуск/Насосная(05)", 1};
+    cfg.Map(MapKind::TIFloat)[0] = {5, 0x0201, 1, "Давление/Насосная(05)", 100};
+    cfg.Map(MapKind::InputReg)[0] = {5, 0x0203, 1, "Уровень/Насосная(05)", 200};
+    sim::ModbusMaps maps;
+    maps[sim::kMapCoils] = {{5, 0x0101, 1}};
+    maps[sim::kMapHoldingRegisters] = {{5, 0x0201, 100}};
+    maps[sim::kMapInputRegisters] = {{5, 0x0203, 200}};
+    sim::ModbusServerOptions o;
+    o.port = 0;
+    o.fixed = true;
+    o.silent = {100};
+    sim::ModbusServer server(o, [maps] { return maps; });
+    std::string error;
+    QVERIFY2(server.Start(error), error.c_str());
+    ProgramSettings settings;
+    settings.IP_AdrTest = "127.0.0.1";
+    settings.PortTcpTest = static_cast<std::uint16_t>(server.Port());
+    settings.TimeAnswerTest = 1;
+    test::FakeDialogs dialogs;
+    MapMonitorWindow win(cfg, settings, dialogs, nullptr);
+    win.Prepare();
+    win.show();
+    win.PeriodEdit()->setText("100");
+    win.StartButton()->click();
+    QCOMPARE(win.StartButton()->text(), QString::fromUtf8("Стоп"));
+    QTRY_COMPARE_WITH_TIMEOUT(win.Table()->item(2, 5)->text(), QString("200.5000"), 10000);
+    QCOMPARE(win.Table()->item(0, 5)->text(), QString("1"));
+    QCOMPARE(win.Table()->item(1, 5)->text(), QString());
+    QCOMPARE(win.Table()->item(1, 7)->text(), QString::fromUtf8("Нет ответа от устройства (код ошибки 0)"));
+    win.StartButton()->click();
+    QCOMPARE(win.StartButton()->text(), QString::fromUtf8("Пуск"));
+    win.close();
+  }
 };
 
 QTEST_MAIN(MapMonitorWindowTest)
