@@ -69,7 +69,8 @@ const std::vector<MainMenuDef>& MainMenuLayout() {
        "Тест связи по Modbus",
        MainCommand::None,
        {{MainCommand::ModbusTestSettings, "Настройка обмена"},
-        {MainCommand::ModbusTestRead, "Чтение по Modbus"}}},
+        {MainCommand::ModbusTestRead, "Чтение по Modbus"},
+        {MainCommand::ModbusMonitor, "Монитор карты"}}},
       {MainMenu::Help, "Справка", MainCommand::None, {{MainCommand::Guide, "Руководство пользователя", "F1"}}},
   };
   return layout;
@@ -121,6 +122,7 @@ void MainWindowForm::FirstShown() {
   menuVisible_[Index(MainMenu::ModbusTcp)] = false;
   itemVisible_[Index(MainCommand::Save)] = false;
   itemVisible_[Index(MainCommand::SaveAs)] = false;
+  itemEnabled_[Index(MainCommand::ModbusMonitor)] = false;  // until a document exists
   caption_ = kMainCaption;
   Render();
 
@@ -174,6 +176,7 @@ void MainWindowForm::UpdateDocumentMenus(bool newDocument) {
   menuVisible_[Index(MainMenu::ModbusTcp)] = visible;
   itemVisible_[Index(MainCommand::Save)] = visible;
   itemVisible_[Index(MainCommand::SaveAs)] = visible;
+  itemEnabled_[Index(MainCommand::ModbusMonitor)] = visible;
   Render();
 }
 

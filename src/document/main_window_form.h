@@ -41,6 +41,7 @@ enum class MainCommand {
   Exchange,            // "Обмен с  R-770 TCP/Modbus": TFObmen
   ModbusTestSettings,  // TFObmenModbus_r770
   ModbusTestRead,      // TFReadModbus_r770
+  ModbusMonitor,       // "Монитор карты": the live map monitor
   Guide,               // "Руководство пользователя": the user guide
   RecentList,          // "Последние документы": a submenu of the last documents, no command itself
   Count_

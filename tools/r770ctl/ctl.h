@@ -25,6 +25,7 @@ int Search(const std::vector<std::string>& args, Io& io);
 int Write(const std::vector<std::string>& args, Io& io);
 int Read(const std::vector<std::string>& args, Io& io);
 int Compare(const std::vector<std::string>& args, Io& io);
+int Monitor(const std::vector<std::string>& args, Io& io);
 
 // Exit codes.
 inline constexpr int kExitOk = 0;
