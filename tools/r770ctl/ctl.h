@@ -31,5 +31,6 @@ int Monitor(const std::vector<std::string>& args, Io& io);
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitProblems = 1;  // check found something to fix; exchange failed
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;  // Ctrl-C: 128 + SIGINT
 
 }  // namespace r770::ctl
