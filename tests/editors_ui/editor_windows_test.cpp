@@ -14,9 +14,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <filesystem>
 #include <functional>
 
 #include "common/codec.h"
+#include "document/document_file.h"
 #include "editor_fixture.h"
 #include "large_database.h"
 #include "ui/controller_list_window.h"
@@ -41,6 +43,15 @@ struct HoldingFixture : EditorFixture {
     map[1] = Placed(0x0202, 4, 2, 5, "Темп (№ 0202)/ИзмК(Котел)");
     map[4] = Placed(0x0F01, 6, 0xFFFF, 5, "Тмод (№ 0F01)/Сист(Котел)");
   }
+};
+
+// The main window's part in a save, where no main window is needed.
+struct NoDocumentWindow : DocumentView {
+  void ProgressStep() override {}
+  void PumpEvents() override {}
+  void Information(const std::string&) override {}
+  void SetStatus(const std::string&) override {}
+  void OpenControllerEditor() override {}
 };
 
 // Runs action on the next modal window to appear other than notThis.
@@ -155,6 +166,27 @@ class EditorWindowsTest : public QObject {
     QVERIFY(f.cfg.State.TIFloatChanged);
   }
 
+  void discreteInputNameRefusesWhatTheDocumentCannotHold() {
+    EditorFixture f;
+    f.data.AddController(f.cfg, f.data.kotel, 5);
+    f.cfg.Map(MapKind::TC)[0] = Placed(0x0101, 1, 1, 5, "Авар");
+    TFModbusTC w(f.cfg, f.settings, f.dialogs);
+    w.Prepare();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.Table()->setCurrentCell(0, 2);
+    w.Table()->setFocus();
+    for (const char* typed : {"\u4E2D", "ия"}) {
+      for (QChar ch : QString::fromUtf8(typed)) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(w.Table(), &key);
+      }
+    }
+    QCOMPARE(w.Table()->item(0, 2)->text(), QString("Авария"));
+    QCOMPARE(f.dialogs.shown.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(f.dialogs.shown[0]).startsWith(QString("Имя параметра содержит символ")));
+  }
+
   void dropOfTreeNodePlacesParameter() {
     HoldingFixture f;
     TFInputReg w(f.cfg, f.settings, f.dialogs);
@@ -259,6 +291,29 @@ class EditorWindowsTest : public QObject {
     QCOMPARE(f.cfg.Controllers.size(), std::size_t{1});
     QCOMPARE(f.cfg.Controllers[0].Nset, 0x1A);
     QVERIFY(f.cfg.State.ControllersChanged);
+  }
+
+  void controllerListClosedWithoutApplyAfterTheDocumentFileHasGone() {
+    EditorFixture f;
+    f.data.AddController(f.cfg, f.data.kotel, 5);
+    f.data.AddController(f.cfg, f.data.nasos, 0x1A);
+    const std::string doc = f.data.dir.File("doc.bmt");
+    NoDocumentWindow view;
+    f.cfg.SetAllChanged();
+    QVERIFY(SaveDocument(f.cfg, doc, view));
+    TFTask w(f.cfg, f.settings, f.dialogs, f.busy);
+    w.Prepare();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    f.dialogs.confirmAnswers = {true};
+    w.RemoveAction()->trigger();
+    QCOMPARE(w.Table()->rowCount(), 2);
+    QVERIFY(std::filesystem::remove(doc));
+    w.reject();  // closed without "Применить"
+    QCOMPARE(f.cfg.Controllers.size(), std::size_t{2});
+    QCOMPARE(f.cfg.Controllers[0].TaskFilePath(), f.data.kotel);
+    QCOMPARE(f.cfg.Controllers[1].Nset, 0x1A);
+    QVERIFY(f.cfg.DeletedNsets.empty());
   }
 
   void controllerListMarksMissingTaskFiles() {

@@ -145,7 +145,13 @@ class MainWindowTest : public QObject {
       w.Way()->SaveButton()->click();
       QCOMPARE(w.Way()->MessageLine()->text(), QString::fromUtf8("Необходимо указать путь к базе данных ЛОРИС-8"));
       QVERIFY(w.Way()->isVisible());
-      w.Way()->reject();  // nothing typed: closes without a question
+      // A character the settings file cannot hold is refused where it is typed.
+      QLineEdit* root = w.Way()->FieldEdit(DatabasePathForm::Field::Root);
+      root->setFocus();
+      QTest::sendKeyEvent(QTest::Click, root, Qt::Key_unknown, QString::fromUtf8("\u4E2D"), Qt::NoModifier);
+      QCOMPARE(root->text(), QString());
+      QVERIFY(w.Way()->MessageLine()->text().startsWith(QString::fromUtf8("Путь \u4E2D содержит символ")));
+      w.Way()->reject();  // nothing taken: closes without a question
     });
     w.show();
     QTRY_VERIFY(seen);
