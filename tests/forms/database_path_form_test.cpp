@@ -133,6 +133,7 @@ TEST_F(DatabasePathFormTest, BrowseStripsQuotesStoresAtOnceAndDerivesInAutomatic
   form.Show();
   dialogs.fileAnswers.push_back("\"" + root + "\"");
   form.Browse(Field::Root);
+  EXPECT_EQ(dialogs.lastStart, "");  // an empty field and an empty root: no start folder
   EXPECT_EQ(settings.DbRoot, root);
   EXPECT_EQ(form.Text(Field::Root), root);
   EXPECT_EQ(form.Text(Field::Task), root + "/TASK");
@@ -145,13 +146,74 @@ TEST_F(DatabasePathFormTest, BrowseStripsQuotesStoresAtOnceAndDerivesInAutomatic
   std::filesystem::create_directories(bare);
   dialogs.fileAnswers.push_back(bare);
   form.Browse(Field::Root);
+  EXPECT_EQ(dialogs.lastStart, root);  // the browse dialog starts at the field's value
   EXPECT_EQ(settings.DbRoot, bare);
   EXPECT_EQ(form.Text(Field::Root), root);
   EXPECT_EQ(form.Message(), "Каталог " + bare + "/ALG не существует");
 
-  // Cancelled: nothing happens.
+  // Cancelled: nothing happens. The field names bare/ALG, which does not exist: the dialog
+  // starts at the nearest folder above it.
   form.Browse(Field::Alg);
+  EXPECT_EQ(form.Text(Field::Alg), bare + "/ALG");
+  EXPECT_EQ(dialogs.lastStart, bare);
   EXPECT_EQ(form.Message(), "Каталог " + bare + "/ALG не существует");
+}
+
+TEST_F(DatabasePathFormTest, BrowseButtonsOfTheDerivedFoldersWorkOnlyInManualMode) {
+  MakeDatabase(root);
+  settings.DbAlg = settings.DbMod = settings.DbTask = "/derived";
+  form.Show();
+  ASSERT_FALSE(form.Manual());
+  const std::string chosen = dir.File("mine");
+  std::filesystem::create_directories(chosen);
+  for (Field f : {Field::Alg, Field::Mod, Field::Task}) {
+    SCOPED_TRACE(DatabasePathForm::FieldLabel(f));
+    EXPECT_FALSE(form.FieldEnabled(f));
+    dialogs.fileAnswers = {chosen};
+    form.Browse(f);
+    EXPECT_EQ(dialogs.fileAnswers.size(), 1u);  // no folder dialog was shown
+    EXPECT_EQ(form.Text(f), "/derived");
+    EXPECT_FALSE(form.Changed());
+  }
+  EXPECT_EQ(settings.DbAlg, "/derived");
+  EXPECT_EQ(settings.DbMod, "/derived");
+  EXPECT_EQ(settings.DbTask, "/derived");
+
+  form.SetManual(true);
+  EXPECT_TRUE(form.FieldEnabled(Field::Mod));
+  dialogs.fileAnswers = {chosen};
+  form.Browse(Field::Mod);
+  EXPECT_TRUE(dialogs.fileAnswers.empty());
+  EXPECT_EQ(settings.DbMod, chosen);
+}
+
+TEST_F(DatabasePathFormTest, PathsTheSettingsFileCannotHoldAreRefused) {
+  const std::string foreign = dir.File("L8\u4E2D");
+  MakeDatabase(foreign);
+  const std::string refusal =
+      "Путь " + foreign + " содержит символ \"\u4E2D\", которого нет в кодовой странице 1251: такой текст не может "
+      "быть сохранен.";
+  form.Show();
+  // Chosen in the folder dialog: nothing stored.
+  dialogs.fileAnswers.push_back(foreign);
+  form.Browse(Field::Root);
+  EXPECT_EQ(form.Message(), refusal);
+  EXPECT_EQ(settings.DbRoot, "");
+  EXPECT_EQ(form.Text(Field::Root), "");
+  EXPECT_FALSE(form.Changed());
+  // Typed: the field keeps its text.
+  form.SetText(Field::Root, "/db");
+  EXPECT_EQ(form.Message(), "");
+  form.SetText(Field::Root, foreign);
+  EXPECT_EQ(form.Text(Field::Root), "/db");
+  EXPECT_EQ(form.Message(), refusal);
+  // The next acceptable text clears the message; nothing of the refused path reached the file.
+  form.SetText(Field::Root, root);
+  EXPECT_EQ(form.Message(), "");
+  MakeDatabase(root);
+  EXPECT_TRUE(form.SavePressed());
+  EXPECT_EQ(IniText().find("?"), std::string::npos);  // what a lost character would become
+  EXPECT_EQ(settings.DbRoot, root);
 }
 
 TEST_F(DatabasePathFormTest, ClosingWithChangesAsks) {
