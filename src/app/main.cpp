@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QTimer>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "document/app_command_line.h"
 #include "document/program_settings.h"
@@ -45,6 +47,8 @@ int main(int argc, char* argv[]) {
   if (int code = Answer(cl); code >= 0) return code;
 
   r770::TFNastr window(r770::DefaultSettingsPath());
+  // r770cfg FILE.bmt: the document is opened once the window is up.
+  window.Form().SetStartDocument(cl.document);
   window.show();
   if (cl.quitAfterStart) {
     // Queued after the start-up steps the first showing scheduled.
