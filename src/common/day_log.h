@@ -1,6 +1,6 @@
-// The day log: one text file per day in the program's folder, named "dd_mm_yy.Txt",
-// one line per event "hh:nn:ss:zzz : text", code page 1251. Each line opens the file for
-// appending (creating it when absent), writes and closes it again.
+// The day log: one text file per day in the program's log folder (LogFolder(), program_path.h),
+// named "dd_mm_yy.Txt", one line per event "hh:nn:ss:zzz : text", code page 1251. Each line opens
+// the file for appending (creating it when absent), writes and closes it again.
 #pragma once
 #include <string>
 #include <string_view>
