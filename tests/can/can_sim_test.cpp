@@ -136,7 +136,7 @@ TEST_F(CanOverPty, EveryModuleCommandReachesTheModule) {
   int delivered = 0;
   EXPECT_EQ(RawExchange(period, back, delivered, &text), -1) << "no raw bytes on the adapter link";
 
-  EXPECT_TRUE(CloseLink());
+  CloseLink();
   EXPECT_EQ(CurrentEngine(), nullptr);
 }
 
@@ -213,7 +213,8 @@ TEST_F(CanOverPty, BadAnswersAndAVanishingAdapterEndInCodes) {
   std::int64_t t0 = SystemClock().NowMs();
   EXPECT_EQ(ReadModuleParam(0x01, 0xF01A, one, &text), 3);
   EXPECT_LT(SystemClock().NowMs() - t0, 1000) << "no wait for the answer deadline";
-  EXPECT_TRUE(CloseLink());
+  CloseLink();  // the port of a vanished adapter still closes
+  EXPECT_EQ(CurrentEngine(), nullptr);
 }
 
 // The simulated adapter's framing, without a line.
