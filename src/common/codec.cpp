@@ -96,6 +96,26 @@ std::string Utf8ToCp1251(std::string_view utf8) {
   return out;
 }
 
+std::string FirstOutsideCp1251(std::string_view utf8) {
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const char32_t cp = DecodeOne(utf8, i);
+    if (CpToByte(cp) < 0) {
+      std::string out;
+      AppendUtf8(out, cp);
+      return out;
+    }
+  }
+  return {};
+}
+
+std::string Cp1251Refusal(std::string_view what, std::string_view utf8) {
+  const std::string ch = FirstOutsideCp1251(utf8);
+  if (ch.empty()) return {};
+  return std::string(what) + " содержит символ \"" + ch +
+         "\", которого нет в кодовой странице 1251: такой текст не может быть сохранен.";
+}
+
 std::u32string Utf8ToU32(std::string_view utf8) {
   std::u32string out;
   out.reserve(utf8.size());

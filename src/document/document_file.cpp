@@ -13,6 +13,7 @@
 #include "common/codec.h"
 #include "common/ini_file.h"
 #include "common/number_forms.h"
+#include "database/db_files.h"
 #include "database/task_cl.h"
 #include "document/program_settings.h"
 
@@ -44,11 +45,6 @@ MapKeys KeysOf(MapKind kind) {
 void Step(DocumentView& view) {
   view.ProgressStep();
   view.PumpEvents();
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st{};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // A value as it appears in a message: very long junk is shortened.
@@ -145,7 +141,10 @@ bool ReadCommon(Configuration& cfg, Reader& r) {
   return true;
 }
 
-// Rebuilds the controller list from "Config": the keys in file order, taken as pairs.
+// Rebuilds the controller list from "Config": the keys in file order, taken as pairs. A
+// controller whose task file is missing (or whose path is empty) stays in the list without
+// a task object, with Found clear and its path kept; one whose task file exists but does
+// not load is reported and left out.
 bool ReadControllers(Configuration& cfg, const ProgramSettings& settings, const IniFile& ini,
                      DocumentView& view, bool* needsAttention) {
   Reader r(ini, view);
@@ -154,19 +153,23 @@ bool ReadControllers(Configuration& cfg, const ProgramSettings& settings, const 
   std::vector<std::string> keys = ini.SectionKeys(kConfig);
   for (std::size_t i = 0; i + 1 < keys.size(); i += 2) {
     std::string path = r.Text(kConfig, keys[i], "");
-    auto task = std::make_unique<Task_CL>(path, settings.WorkTask, settings.WorkMod, settings.WorkAlg);
-    if (!task->Errors().empty()) {
-      view.Information(path + "\n" + task->Errors().front());
-      Step(view);
-      continue;
+    ControllerEntry entry;
+    entry.StoredPath = path;
+    if (db::PathExists(path)) {
+      auto task = std::make_unique<Task_CL>(path, settings.WorkTask, settings.WorkMod, settings.WorkAlg);
+      if (!task->Errors().empty()) {
+        view.Information(path + "\n" + task->Errors().front());
+        Step(view);
+        continue;
+      }
+      entry.Task = std::move(task);
+      entry.Found = true;
+    } else {
+      *needsAttention = true;
     }
     auto nset = r.HexKey(kConfig, keys[i + 1], "0");
     if (!nset) return false;
-    ControllerEntry entry;
-    entry.Task = std::move(task);
     entry.Nset = static_cast<std::int32_t>(*nset);
-    entry.Found = IsRegularFile(path);
-    if (!entry.Found) *needsAttention = true;
     cfg.Controllers.push_back(std::move(entry));
     Step(view);
   }
@@ -253,8 +256,8 @@ void WriteControllers(IniFile& ini, const Configuration& cfg, bool fromModule) {
   ini.EraseSection(kConfig);
   for (std::size_t n = 0; n < cfg.Controllers.size(); ++n) {
     const ControllerEntry& c = cfg.Controllers[n];
-    std::string path;
-    if (c.Task && !(fromModule && !c.Found)) path = c.Task->TaskFilePath();
+    // A read document's controller without its task file has no path to write.
+    const std::string path = fromModule && !c.Found ? std::string() : c.TaskFilePath();
     ini.WriteString(kConfig, "WayUser" + std::to_string(n), OneLine(path));
     ini.WriteString(kConfig, "Nset" + std::to_string(n), Hex2(static_cast<std::uint32_t>(c.Nset)));
   }
@@ -314,7 +317,13 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
   bool needsAttention = false;
   if (!ReadControllers(cfg, settings, ini, view, &needsAttention)) return false;
   Step(view);
-  if (needsAttention) view.OpenControllerEditor();
+  if (needsAttention) {
+    // The editor shows the list as that of a file document (paths, the rows without their
+    // task file marked); the origin is settled once it has closed.
+    cfg.State.IsNew = false;
+    cfg.State.FromModule = false;
+    view.OpenControllerEditor();
+  }
 
   cfg.State.IsNew = false;
   cfg.State.FromFile = cfg.HasControllers();
@@ -332,8 +341,10 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
 bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
                      DocumentView& view) {
   IniFile ini(path);
-  if (!ini.error().empty()) {
-    view.Information(ini.error());  // the list stays as it is
+  std::string problem = ini.error();
+  if (problem.empty() && !path.empty() && !db::PathExists(path)) problem = "Файл " + path + " не найден";
+  if (!problem.empty()) {
+    view.Information(problem);  // the list stays as it is
     return false;
   }
   bool needsAttention = false;
@@ -413,7 +424,6 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
 }
 
 bool ParseHexBytes(const std::string& text, std::uint8_t* bytes, int n) {
-  if (text.empty()) return false;
   int stored = 0;
   unsigned value = 0;
   auto endGroup = [&]() {
@@ -432,13 +442,14 @@ bool ParseHexBytes(const std::string& text, std::uint8_t* bytes, int n) {
       return false;
     }
   }
-  // A separator directly before the end closed the last group already.
-  if (text.back() != '.' && text.back() != ' ' && !endGroup()) return false;
+  // A separator directly before the end closed the last group already; an empty text is
+  // one empty group.
+  const bool closed = !text.empty() && (text.back() == '.' || text.back() == ' ');
+  if (!closed && !endGroup()) return false;
   return stored == n;
 }
 
 bool ParseDecBytes(const std::string& text, std::uint8_t* bytes, int n) {
-  if (text.empty()) return false;
   int stored = 0;
   unsigned value = 0;
   int place = 0;  // 0 units, 1 tens, 2 hundreds, ...
@@ -463,8 +474,10 @@ bool ParseDecBytes(const std::string& text, std::uint8_t* bytes, int n) {
       return false;
     }
   }
-  // A separator directly at the start closed the first group already.
-  if (text.front() != '.' && text.front() != ' ' && !endGroup()) return false;
+  // A separator directly at the start closed the first group already; an empty text is
+  // one empty group.
+  const bool closed = !text.empty() && (text.front() == '.' || text.front() == ' ');
+  if (!closed && !endGroup()) return false;
   return stored == n;
 }
 

@@ -59,9 +59,10 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
 // after its part reached the disk. False (with a message through view) when a write failed.
 bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& view);
 
-// Rebuilds the controller list from the "Config" section of the document file (an absent
-// file or an empty path gives an empty list) and clears ControllersChanged. Does not open
-// the controller list editor. False when a network number did not convert (reported).
+// Rebuilds the controller list from the "Config" section of the document file (an empty
+// path, a document without a file yet, gives an empty list) and clears ControllersChanged.
+// Does not open the controller list editor. False, with a message, when the file has gone
+// or cannot be read (the list is then left as it is) or a network number did not convert.
 bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
                      DocumentView& view);
 

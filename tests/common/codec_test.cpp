@@ -33,6 +33,32 @@ TEST(Codec, UnmappableAndMalformedBecomeQuestionMark) {
   EXPECT_EQ(Utf8ToCp1251("\xFF"), "?");
 }
 
+TEST(Codec, TextsThatCodePage1251CannotHold) {
+  struct Case { const char* text; const char* first; } cases[] = {
+      {"", ""},
+      {"C:/База/Котельная №2.tsk", ""},
+      {"€‚„…†‡‰‹›‘’“”•–—™ ¤¦§©«¬®°±µ¶·»", ""},
+      {"a\xE4\xB8\xADz\xE4\xB8\x80", "\xE4\xB8\xAD"},  // the first of two CJK characters
+      {"Насос \xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},     // an emoji
+      {"ĉ", "ĉ"},                                               // Latin letter outside the page
+      {"ok\xC3", "\xEF\xBF\xBD"},                            // a cut sequence
+      {"\xFF", "\xEF\xBF\xBD"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(FirstOutsideCp1251(c.text), c.first);
+    EXPECT_EQ(FitsCp1251(c.text), std::string(c.first).empty());
+    // What fits survives the trip to the disk and back unchanged.
+    if (FitsCp1251(c.text)) {
+      EXPECT_EQ(Cp1251ToUtf8(Utf8ToCp1251(c.text)), c.text);
+    }
+  }
+  EXPECT_EQ(Cp1251Refusal("Имя", "x\xE4\xB8\xAD"),
+            "Имя содержит символ \"\xE4\xB8\xAD\", которого нет в кодовой странице 1251: такой текст не может быть "
+            "сохранен.");
+  EXPECT_EQ(Cp1251Refusal("Имя", "Привет"), "");
+}
+
 TEST(Codec, CharacterCounting) {
   EXPECT_EQ(Utf8Length("Нет параметра"), 13u);
   EXPECT_EQ(Utf8Left("Параметр", 3), "Пар");
