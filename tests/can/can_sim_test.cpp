@@ -217,6 +217,22 @@ TEST_F(CanOverPty, BadAnswersAndAVanishingAdapterEndInCodes) {
   EXPECT_EQ(CurrentEngine(), nullptr);
 }
 
+TEST(CanAdapterSim, CommandLineTakesTheAdapterOptionsAndLeavesTheRest) {
+  std::vector<std::string> args{"--can", "--port", "0", "--variant0", "--adapter-silent",
+                                "--no-carrier", "--wrong-node", "--bad-count", "--silent"};
+  sim::CanFrontendOptions o;
+  EXPECT_TRUE(sim::TakeCanOptions(args, o));
+  EXPECT_EQ(args, (std::vector<std::string>{"--port", "0", "--silent"}));
+  EXPECT_EQ(o.variant, 0);
+  EXPECT_TRUE(o.faults.adapterSilent && o.faults.noCarrier && o.faults.wrongNode && o.faults.badCount);
+  EXPECT_FALSE(o.faults.silent) << "taken by the common options";
+  std::vector<std::string> none{"--port", "0"};
+  sim::CanFrontendOptions plain;
+  EXPECT_FALSE(sim::TakeCanOptions(none, plain));
+  EXPECT_EQ(plain.variant, 1);
+  EXPECT_FALSE(plain.faults.adapterSilent || plain.faults.noCarrier);
+}
+
 // The simulated adapter's framing, without a line.
 TEST(CanAdapterSim, UnitsAreTakenFromTheStreamAndNoiseIsSkipped) {
   const InitBlockBytes init = BuildInitBlock(0x7E, 100);
