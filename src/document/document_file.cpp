@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "common/codec.h"
 #include "common/ini_file.h"
@@ -354,41 +355,36 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
 
   std::string target;
   std::string problem = SaveTarget(path, &target);
+  // The existing file is read first: the parts whose flags are clear keep what it holds.
   IniFile ini(target);
   if (problem.empty()) problem = ini.error();
   if (!problem.empty()) {
     view.Information(problem);
     return false;
   }
-  // Each part is saved on its own; its flag is cleared once it is on disk.
-  auto savePart = [&](bool* flag) {
-    if (!ini.Save()) {
-      view.Information(ini.error());
-      return false;
-    }
-    if (flag) *flag = false;
-    return true;
-  };
 
+  // Every part goes into the file's content in memory; the file itself is replaced once,
+  // so that it holds either the whole old document or the whole new one.
   ini.EraseSection(kProtokol);
   ini.WriteString(kProtokol, "Name", kDocumentName);
   ini.WriteString(kProtokol, "TypeFile", fromModule ? "Read" : "Input");
-  if (!savePart(nullptr)) return false;
   Step(view);
 
+  // The flags of the parts written here; they are cleared once the file is on disk.
+  std::vector<bool*> written;
   if (st.CommonChanged) {
     WriteCommon(ini, cfg.Common);
-    if (!savePart(&st.CommonChanged)) return false;
+    written.push_back(&st.CommonChanged);
     Step(view);
   }
   if (st.ControllersChanged) {
     WriteControllers(ini, cfg, fromModule);
-    if (!savePart(&st.ControllersChanged)) return false;
+    written.push_back(&st.ControllersChanged);
     Step(view);
   }
   for (MapKind k : kAllMapKinds) {
-    bool& changed = cfg.MapChanged(k);
-    if (!changed) continue;
+    if (!cfg.MapChanged(k)) continue;
+    written.push_back(&cfg.MapChanged(k));
     const std::string section = MapSection(k);
     const MapKeys keys = KeysOf(k);
     const RegisterMap& map = cfg.Map(k);
@@ -401,9 +397,15 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
       ini.WriteString(section, keys.address + num, std::to_string(e.ModbusAddr));
       Step(view);
     }
-    if (!savePart(&changed)) return false;
+    Step(view);
   }
 
+  // A failed write keeps every flag: nothing of this save reached the file.
+  if (!ini.Save()) {
+    view.Information(ini.error());
+    return false;
+  }
+  for (bool* flag : written) *flag = false;
   st.FromModule = fromModule;
   st.IsNew = false;
   st.FromFile = true;
