@@ -18,5 +18,7 @@ set(CPACK_PACKAGE_CONTACT "r770cfg maintainers <r770cfg@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configurator of the R-770 TCP/Modbus gateway module")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own dialogs and context menus in Russian.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -1,9 +1,6 @@
 // Fuzzes the document loader: any bytes as the document file, an empty database. The
 // load must end in a result or a message, never a fault, and what it loaded must save.
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <cstdlib>
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +12,7 @@
 #include "document/configuration.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
+#include "fuzz_support.h"
 #include "temp_dir.h"
 
 namespace {
@@ -29,14 +27,8 @@ struct QuietView : r770::DocumentView {
 
 }  // namespace
 
-// Every run saves the document part by part, each part flushed to disk: a memory file
-// system keeps that cheap.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  struct stat st{};
-  if (::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode)) ::setenv("TMPDIR", "/dev/shm", 1);
-  return 0;
-}
-
+// Some runs save the document, flushed to disk: the temporary folder lies on a memory file
+// system to keep that cheap (see fuzz_support.h).
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static r770::test::TempDir dir;  // holds the empty database folders too
   static const std::string path = dir.File("fuzz.bmt");

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "../tests/database/sample_database.h"
-#include "database/param_tree.h"
+#include "fuzz_support.h"
 
 namespace {
 
@@ -22,35 +22,13 @@ struct Fixture {
   }
 };
 
-// Every query on every task, and both trees; positions handed out must be valid.
-void Exercise(const Task_CL& t) {
-  for (const TaskParam& p : t.Params()) {
-    if (p.DescriptorPos < 0 || static_cast<std::size_t>(p.DescriptorPos) >= t.Descriptors().size()) __builtin_trap();
-    const int pos = t.FindParam(p.ParamNo);
-    if (pos >= 0 && t.ItemParam(pos) != p.ParamNo) __builtin_trap();
-    const int task = t.TaskIndexOfParam(p.ParamNo);
-    if (task >= 0) (void)t.TaskNoAt(task);
-    (void)t.ParamText(p.ParamNo);
-  }
-  for (std::size_t i = 0; i < t.Tasks().size(); ++i) {
-    for (const ParamItem& item : t.ListItems(t.Tasks()[i].AlgorithmNo, static_cast<int>(i))) {
-      if (item.ParamPos < 0 || static_cast<std::size_t>(item.ParamPos) >= t.Params().size()) __builtin_trap();
-      (void)t.ItemTexts(item);
-    }
-  }
-  for (TreeKind kind : {TreeKind::Bit, TreeKind::Register}) {
-    ParamTree tree = ParamTree::Build(kind, {{&t, t.NetworkNumber(), true}, {nullptr, 0x33, false}}, {false, true});
-    for (const TreeNode& n : tree.Nodes()) (void)tree.Find(t.NetworkNumber(), n.TaskNo, n.ParamNo, 0x33);
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static Fixture f;
   WriteDatabaseFile(f.taskFile, std::string(reinterpret_cast<const char*>(data), size));
   Task_CL t(f.taskFile, f.s.db.TaskDir(), f.s.db.ModDir(), f.s.db.AlgDir());
-  if (t.Paths().empty() || t.TaskFilePath() != f.taskFile) __builtin_trap();
-  Exercise(t);
+  if (t.TaskFilePath() != f.taskFile) __builtin_trap();
+  fuzz::ExerciseTask(t);
   return 0;
 }

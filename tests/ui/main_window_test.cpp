@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include "ui/exchange_settings_window.h"
 #include "ui/main_window.h"
 #include "ui/qt_support.h"
+#include "ui/translations.h"
 #include "ui/way_window.h"
 
 using namespace r770;
@@ -243,6 +245,30 @@ class MainWindowTest : public QObject {
       fd->reject();
     });
     QVERIFY(!dialogs.OpenFile(ParseFilterText("*.bmt|*.bmt|*.* (All files)|*.*"), 0).has_value());
+  }
+
+  // Runs last: from here on Qt's own texts are Russian.
+  void qtOwnDialogsSpeakRussian() {
+    QVERIFY(InstallQtTranslations(*QCoreApplication::instance()));
+    QtDialogs dialogs;
+    WhenModal([](QWidget* modal) {
+      auto* fd = qobject_cast<QFileDialog*>(modal);
+      QVERIFY(fd);
+      auto* box = fd->findChild<QDialogButtonBox*>();
+      QVERIFY(box);
+      QStringList texts;
+      for (QAbstractButton* b : box->buttons()) texts << b->text().remove('&');
+      texts.sort();
+      QCOMPARE(texts, QStringList({QString::fromUtf8("Открыть"), QString::fromUtf8("Отмена")}));
+      fd->reject();
+    });
+    QVERIFY(!dialogs.OpenFile(ParseFilterText("*.bmt|*.bmt"), 0).has_value());
+    // The context menu of a text field.
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList items;
+    for (QAction* a : menu->actions()) items << a->text().remove('&').section('\t', 0, 0);
+    QVERIFY2(items.contains(QString::fromUtf8("Вставить")), qPrintable(items.join(",")));
   }
 };
 

@@ -1,20 +1,19 @@
 // Commands on documents: show, export-csv, check.
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <memory>
-#include <set>
 #include <sstream>
 
 #include "common/codec.h"
 #include "common/number_forms.h"
 #include "ctl.h"
 #include "ctl_util.h"
-#include "database/param_tree.h"
 #include "database/task_cl.h"
 #include "document/configuration.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
+#include "editors/document_check.h"
+#include "editors/document_overview.h"
 
 namespace r770::ctl {
 namespace {
@@ -70,23 +69,10 @@ void ShowText(const Configuration& cfg, std::ostream& out) {
   const CommonSettings& c = cfg.Common;
   out << "Документ: " << cfg.State.FileName << "\n";
   out << "Общие настройки\n";
-  out << "  Адрес по шине CAN-BUS: " << Hex2(c.AdrCAN) << "\n";
-  out << "  Адрес Modbus: " << Hex2(c.AdrExt) << "\n";
-  out << "  Частота обмена по шине CAN-BUS: " << kCanSpeeds[c.V_CAN % 5] << " кбод\n";
-  out << "  Период опроса: " << c.trepeat << " с\n";
-  out << "  Время ожидания ответа по CAN-BUS: " << c.twaitCAN << " мс\n";
-  out << "  Скорость Ethernet: " << (c.V_Ethernet ? "10 МБит/с" : "Авто") << "\n";
-  out << "  Адрес порта: " << c.AdrPort << "\n";
-  out << "  MAC: " << HexBytesText(c.AdrMAC.data(), 6) << "\n";
-  out << "  IP адрес: " << DecBytes(c.AdrIP.data(), 4) << "\n";
-  out << "  Адрес шлюза: " << DecBytes(c.AdrGate.data(), 4) << "\n";
-  out << "  Маска подсети: " << DecBytes(c.Mask.data(), 4) << "\n";
+  for (const auto& [label, value] : CommonSettingsTexts(c)) out << "  " << label << ": " << value << "\n";
   out << "Контроллеры\n";
   for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
-    const auto& ce = cfg.Controllers[i];
-    out << "  " << (i + 1) << ". " << Hex2(static_cast<std::uint32_t>(ce.Nset) & 0xFF) << "  "
-        << (ce.Task ? ce.Task->TaskFilePath() : std::string("Очередь задач не введена"))
-        << (ce.Found ? "" : "  (не найден)") << "\n";
+    out << "  " << ControllerText(cfg, i) << "\n";
   }
   for (MapKind k : kListOrder) {
     out << MapSection(k) << "\n";
@@ -237,65 +223,7 @@ int Check(const std::vector<std::string>& args, Io& io) {
   doc.dbRoot = db;
   if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
   std::vector<std::string> problems = doc.messages;  // what the load itself reported
-  const Configuration& cfg = doc.cfg;
-
-  for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
-    const auto& ce = cfg.Controllers[i];
-    if (!ce.Found)
-      problems.push_back("контроллер " + Hex2(static_cast<std::uint32_t>(ce.Nset) & 0xFF) +
-                         ": файл очереди задач не найден" +
-                         (ce.Task ? " (" + ce.Task->TaskFilePath() + ")" : std::string()));
-  }
-
-  std::vector<TreeController> tc;
-  for (const auto& ce : cfg.Controllers) tc.push_back({ce.Task.get(), ce.Nset, ce.Found});
-  TreeOptions opt{cfg.State.FromModule, true};
-  ParamTree bitTree = ParamTree::Build(TreeKind::Bit, tc, opt);
-  ParamTree regTree = ParamTree::Build(TreeKind::Register, tc, opt);
-
-  for (MapKind k : kListOrder) {
-    const RegisterMap& m = cfg.Map(k);
-    const ParamTree& tree = (k == MapKind::TU || k == MapKind::TC) ? bitTree : regTree;
-    std::map<int, int> seen;  // address -> first row
-    int parity = -1;
-    for (std::size_t i = 0; i < m.size(); ++i) {
-      const MapEntry& e = m[i];
-      std::string where = std::string(MapSection(k)) + ", строка " + std::to_string(i + 1);
-      if (e.IsEmpty()) continue;
-      if (e.ModbusAddr == 0xFFFF) {
-        problems.push_back(where + ": параметр без адреса Modbus");
-        continue;
-      }
-      auto [it, fresh] = seen.emplace(e.ModbusAddr, static_cast<int>(i + 1));
-      if (!fresh)
-        problems.push_back(where + ": адрес " + std::to_string(e.ModbusAddr) + " уже занят строкой " +
-                           std::to_string(it->second));
-      if (k == MapKind::TIFloat || k == MapKind::InputReg) {
-        int p = e.ModbusAddr % 2;
-        if (parity < 0) parity = p;
-        else if (p != parity)
-          problems.push_back(where + ": адрес " + std::to_string(e.ModbusAddr) +
-                             " нарушает нумерацию через 1 (чётность)");
-      }
-      auto pos = cfg.FindController(e.ModuleNo);
-      if (!pos) {
-        problems.push_back(where + ": модуль " + Hex2(e.ModuleNo) + " отсутствует в списке контроллеров");
-        continue;
-      }
-      if (!cfg.Controllers[*pos].Task || !cfg.Controllers[*pos].Found) continue;  // reported above
-      bool offered = false;
-      for (const TreeNode& n : tree.Nodes())
-        if (n.Level == 2 && n.ControllerPos == static_cast<int>(*pos) && n.ParamNo == e.ParamNo &&
-            static_cast<std::uint16_t>(n.TaskNo) == e.TaskNo) {
-          offered = true;
-          break;
-        }
-      if (!offered)
-        problems.push_back(where + ": параметр " + Hex4(e.ParamNo) + " задачи " +
-                           std::to_string(static_cast<std::int16_t>(e.TaskNo)) + " модуля " + Hex2(e.ModuleNo) +
-                           " в базе не предлагается");
-    }
-  }
+  for (const DocumentProblem& p : CheckDocument(doc.cfg)) problems.push_back(p.Text);
   for (const auto& p : problems) io.out << p << "\n";
   if (problems.empty()) {
     io.out << "Замечаний нет.\n";

@@ -1,0 +1,82 @@
+#include "document/recent_documents.h"
+
+#include <algorithm>
+
+#include "common/ini_file.h"
+#include "common/number_forms.h"
+
+namespace r770 {
+namespace {
+
+constexpr const char* kRecentSection = "LastDocuments";
+constexpr const char* kPlaceSection = "MainWindow";
+
+std::string Saved(IniFile& f) {
+  if (!f.error().empty()) return f.error();
+  f.Save();
+  return f.error();
+}
+
+std::optional<int> IntValue(const IniFile& f, const char* key) {
+  if (!f.HasKey(kPlaceSection, key)) return std::nullopt;
+  auto v = ParseIntKey(f.ReadString(kPlaceSection, key, ""));
+  if (!v || *v < -100000 || *v > 100000) return std::nullopt;
+  return static_cast<int>(*v);
+}
+
+}  // namespace
+
+std::vector<std::string> ReadRecentDocuments(const std::string& settingsPath) {
+  IniFile f(settingsPath);
+  std::vector<std::string> list;
+  for (std::size_t i = 1; i <= kRecentDocumentsMax; ++i) {
+    std::string path = f.ReadString(kRecentSection, "File" + std::to_string(i), "");
+    if (!path.empty() && std::find(list.begin(), list.end(), path) == list.end()) list.push_back(path);
+  }
+  return list;
+}
+
+std::string WriteRecentDocuments(const std::string& settingsPath, const std::vector<std::string>& list) {
+  IniFile f(settingsPath);
+  f.EraseSection(kRecentSection);
+  for (std::size_t i = 0; i < list.size() && i < kRecentDocumentsMax; ++i)
+    f.WriteString(kRecentSection, "File" + std::to_string(i + 1), list[i]);
+  return Saved(f);
+}
+
+std::vector<std::string> WithRecent(std::vector<std::string> list, const std::string& path) {
+  if (path.empty()) return list;
+  list.erase(std::remove(list.begin(), list.end(), path), list.end());
+  list.insert(list.begin(), path);
+  if (list.size() > kRecentDocumentsMax) list.resize(kRecentDocumentsMax);
+  return list;
+}
+
+std::optional<WindowPlace> ReadWindowPlace(const std::string& settingsPath) {
+  IniFile f(settingsPath);
+  auto x = IntValue(f, "Left"), y = IntValue(f, "Top"), w = IntValue(f, "Width"), h = IntValue(f, "Height");
+  if (!x || !y || !w || !h || *w < 100 || *h < 100) return std::nullopt;
+  WindowPlace p{*x, *y, *w, *h, IntValue(f, "Maximized").value_or(0) != 0};
+  return p;
+}
+
+std::string WriteWindowPlace(const std::string& settingsPath, const WindowPlace& place) {
+  IniFile f(settingsPath);
+  f.EraseSection(kPlaceSection);
+  f.WriteString(kPlaceSection, "Left", std::to_string(place.x));
+  f.WriteString(kPlaceSection, "Top", std::to_string(place.y));
+  f.WriteString(kPlaceSection, "Width", std::to_string(place.width));
+  f.WriteString(kPlaceSection, "Height", std::to_string(place.height));
+  f.WriteString(kPlaceSection, "Maximized", place.maximized ? "1" : "0");
+  return Saved(f);
+}
+
+WindowPlace FitWindowPlace(WindowPlace place, const WindowPlace& screen) {
+  place.width = std::min(place.width, screen.width);
+  place.height = std::min(place.height, screen.height);
+  place.x = std::clamp(place.x, screen.x, screen.x + screen.width - place.width);
+  place.y = std::clamp(place.y, screen.y, screen.y + screen.height - place.height);
+  return place;
+}
+
+}  // namespace r770

@@ -1,0 +1,34 @@
+// The check of a document against the controller database before it is written to the
+// module: controllers whose task file is not found, parameters the trees no longer offer,
+// repeated Modbus addresses, broken parity of the register maps, entries without address.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/configuration.h"
+
+namespace r770 {
+
+enum class ProblemKind {
+  ControllerNotFound,  // a controller of the list whose task file is not found
+  ModuleNotListed,     // an entry names a controller that is not in the list
+  NoAddress,           // an entry with a parameter but no Modbus address
+  DuplicateAddress,    // an address already used by an earlier row of the same map
+  Parity,              // a register address of the other parity than the map's first one
+  NotOffered,          // a parameter the controller's tree does not offer
+};
+
+struct DocumentProblem {
+  ProblemKind Kind;
+  std::optional<MapKind> Map;  // the map of an entry's problem
+  int Row = 0;                 // 1-based row of that entry
+  int ControllerPos = -1;      // position in the controller list of a controller's problem
+  std::string Text;            // the line the user reads
+};
+
+// Every problem of the document, controllers first, then the maps in the module's order
+// (Coils, Discrete Inputs, Holding Registers, Input Registers), row by row.
+std::vector<DocumentProblem> CheckDocument(const Configuration& cfg);
+
+}  // namespace r770
