@@ -96,6 +96,18 @@ std::string Utf8ToCp1251(std::string_view utf8) {
   return out;
 }
 
+bool FitsCp1251(std::string_view utf8) {
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    if (CpToByte(DecodeOne(utf8, i)) < 0) return false;
+  }
+  return true;
+}
+
 std::u32string Utf8ToU32(std::string_view utf8) {
   std::u32string out;
   out.reserve(utf8.size());

@@ -14,6 +14,10 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 // Malformed UTF-8 sequences become '?' too.
 std::string Utf8ToCp1251(std::string_view utf8);
 
+// True when Utf8ToCp1251 keeps every character of the text: each has a byte in code page
+// 1251 and the UTF-8 is well-formed (nothing would become '?').
+bool FitsCp1251(std::string_view utf8);
+
 // Number of characters (code points) of a UTF-8 text.
 std::size_t Utf8Length(std::string_view utf8);
 

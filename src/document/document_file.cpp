@@ -250,15 +250,42 @@ void WriteCommon(IniFile& ini, const CommonSettings& c) {
   ini.WriteString(kCommon, "SWAP", c.SWAP ? "YES" : "NO");
 }
 
+// The task file path stored for a controller under "WayUser".
+std::string StoredTaskPath(const ControllerEntry& c, bool fromModule) {
+  std::string path;
+  if (c.Task && !(fromModule && !c.Found)) path = c.Task->TaskFilePath();
+  return path;
+}
+
 void WriteControllers(IniFile& ini, const Configuration& cfg, bool fromModule) {
   ini.EraseSection(kConfig);
   for (std::size_t n = 0; n < cfg.Controllers.size(); ++n) {
     const ControllerEntry& c = cfg.Controllers[n];
-    std::string path;
-    if (c.Task && !(fromModule && !c.Found)) path = c.Task->TaskFilePath();
-    ini.WriteString(kConfig, "WayUser" + std::to_string(n), OneLine(path));
+    ini.WriteString(kConfig, "WayUser" + std::to_string(n), OneLine(StoredTaskPath(c, fromModule)));
     ini.WriteString(kConfig, "Nset" + std::to_string(n), Hex2(static_cast<std::uint32_t>(c.Nset)));
   }
+}
+
+// The first text of the parts to be written that code page 1251 cannot hold, described
+// for a message; empty when every text fits. Such a text would reach the file with "?"
+// in place of its characters.
+std::string TextThatDoesNotFit(const Configuration& cfg, bool fromModule) {
+  auto quoted = [](const std::string& text) { return "\"" + Shown(text) + "\""; };
+  if (cfg.State.ControllersChanged)
+    for (const ControllerEntry& c : cfg.Controllers) {
+      const std::string path = StoredTaskPath(c, fromModule);
+      if (!FitsCp1251(path))
+        return "путь к очереди задач контроллера " + Hex2(static_cast<std::uint32_t>(c.Nset)) + " " + quoted(path);
+    }
+  for (MapKind k : kAllMapKinds) {
+    if (!cfg.MapChanged(k)) continue;
+    const RegisterMap& map = cfg.Map(k);
+    for (std::size_t n = 0; n < map.size(); ++n)
+      if (!FitsCp1251(map[n].ParamName))
+        return "имя параметра в разделе \"" + std::string(MapSection(k)) + "\", запись " + std::to_string(n) + " " +
+               quoted(map[n].ParamName);
+  }
+  return {};
 }
 
 std::string EntryText(MapKind kind, const MapEntry& e) {
@@ -351,6 +378,13 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
     bool allFound = true;
     for (const auto& c : cfg.Controllers) allFound = allFound && c.Found;
     if (allFound) fromModule = false;
+  }
+
+  // A text that would lose characters refuses the whole save before anything is written.
+  if (std::string text = TextThatDoesNotFit(cfg, fromModule); !text.empty()) {
+    view.Information("Файл " + path + " не сохранен: " + text +
+                     " содержит символы, которые нельзя записать в кодировке Windows-1251");
+    return false;
   }
 
   std::string target;

@@ -33,6 +33,29 @@ TEST(Codec, UnmappableAndMalformedBecomeQuestionMark) {
   EXPECT_EQ(Utf8ToCp1251("\xFF"), "?");
 }
 
+// FitsCp1251 agrees with what the conversion keeps: a text fits exactly when no '?' appears
+// that was not in it.
+TEST(Codec, FitsCp1251TellsWhetherTheConversionLosesCharacters) {
+  struct Case {
+    std::string utf8;
+    bool fits;
+  } cases[] = {
+      {"", true},
+      {"Путь/к/Задачам №5 — «ё» €", true},
+      {Cp1251ToUtf8(std::string("\x98\xA0\xFF\x01", 4)), true},
+      {"?", true},
+      {"a\xE4\xB8\xADz", false},      // a CJK character
+      {"a\xF0\x9F\x98\x80z", false},  // an emoji
+      {"Ä", false},                   // Latin letters beyond ASCII are not in the code page
+      {"a\xC3", false},               // cut sequence
+      {"\xFF", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FitsCp1251(c.utf8), c.fits) << c.utf8;
+    EXPECT_EQ(Cp1251ToUtf8(Utf8ToCp1251(c.utf8)) == c.utf8, c.fits) << c.utf8;
+  }
+}
+
 TEST(Codec, CharacterCounting) {
   EXPECT_EQ(Utf8Length("Нет параметра"), 13u);
   EXPECT_EQ(Utf8Left("Параметр", 3), "Пар");

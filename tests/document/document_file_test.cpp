@@ -616,6 +616,61 @@ TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
   }
 }
 
+// Text that code page 1251 cannot hold would reach the file as "?": such a save is refused
+// whole, before anything is written; a text in a part that is not written is no obstacle.
+TEST_F(DocumentFileTest, TextOutsideTheCodePageRefusesTheSave) {
+  const std::string path = dir.File("doc.bmt");
+  const std::string old = "[Protokol]\r\nName=Modbus/TCP\r\n";
+  struct Case {
+    const char* name;
+    std::function<void(Configuration&)> change;
+    std::string message;  // empty: the save goes through
+  };
+  const Case cases[] = {
+      {"task file path",
+       [](Configuration& c) {
+         c.Controllers.push_back(Controller("/db/a.tsk", 5, true));
+         c.Controllers.push_back(Controller("/db/\xE4\xB8\xAD.tsk", 0x2A, true));
+       },
+       "Файл " + path + " не сохранен: путь к очереди задач контроллера 2A \"/db/\xE4\xB8\xAD.tsk\" содержит "
+       "символы, которые нельзя записать в кодировке Windows-1251"},
+      {"parameter name",
+       [](Configuration& c) { c.Map(MapKind::TIFloat)[63].ParamName = "Давление \xF0\x9F\x98\x80"; },
+       "Файл " + path + " не сохранен: имя параметра в разделе \"TIFloat Modbus\", запись 63 \"Давление "
+       "\xF0\x9F\x98\x80\" содержит символы, которые нельзя записать в кодировке Windows-1251"},
+      {"name in a map that is not written",
+       [](Configuration& c) {
+         c.Map(MapKind::TU)[0].ParamName = "Ä";
+         c.State.TUChanged = false;
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(path, old);
+    Configuration cfg;
+    cfg.ResetForNew();
+    cfg.SetAllChanged();
+    c.change(cfg);
+    const bool tuChanged = cfg.State.TUChanged;
+    FakeView v;
+    const bool saved = SaveDocument(cfg, path, v);
+    if (c.message.empty()) {
+      EXPECT_TRUE(saved);
+      EXPECT_EQ(v.messages, std::vector<std::string>{});
+      EXPECT_EQ(IniFile(path).ReadString("TU Modbus", "NameTU1-0", "absent"), "absent");
+      continue;
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(v.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(ReadFileBytes(path), old);
+    EXPECT_EQ(v.steps, 0);
+    EXPECT_TRUE(cfg.State.CommonChanged && cfg.State.ControllersChanged && cfg.State.TCChanged &&
+                cfg.State.TIFloatChanged && cfg.State.InputRegChanged && cfg.State.TUChanged == tuChanged);
+    EXPECT_EQ(cfg.State.FileName, "");
+  }
+}
+
 TEST_F(DocumentFileTest, SaveThroughALinkReplacesTheFileItNames) {
   Configuration cfg;
   cfg.ResetForNew();
