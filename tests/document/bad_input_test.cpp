@@ -181,6 +181,46 @@ TEST(BadInput, SettingsFiles) {
   }
 }
 
+// A value file or an access file cut at any offset costs the controller nothing but the
+// records that were cut, and is only read.
+TEST(BadInput, TruncatedValueAndAccessFiles) {
+  ControllerDatabase cdb;
+  const std::string task = cdb.Controller("c.tsk", 1);
+  auto load = [&] { return Task_CL(task, cdb.settings.WorkTask, cdb.settings.WorkMod, cdb.settings.WorkAlg); };
+  const std::string valueFile =
+      cdb.db.AddValues(task, {{1, 10, 0x0101, 1, {1, 2, 3, 4}, 0}, {1, 10, 0x0101, 1, {5, 6, 7, 8}, 1},
+                              {1, 10, 0x0101, 1, {9, 9, 9, 9}, 0}});
+  const std::string accessFile = cdb.db.AddAccess(0x0001, test::DbAccess{{{"A", "1F"}, {"B", "3"}}, {{"C", "2"}}});
+  const Task_CL whole = load();
+  ASSERT_EQ(whole.Errors(), std::vector<std::string>{});
+  ASSERT_EQ(whole.Values().size(), 3u);
+  ASSERT_FALSE(whole.AccessEntries().empty());
+  struct Case {
+    std::string path;
+    std::function<void(const Task_CL&, std::size_t)> check;  // with the length kept
+  };
+  const Case cases[] = {
+      {valueFile, [](const Task_CL& t, std::size_t n) { EXPECT_EQ(t.Values().size(), n / 16); }},
+      {accessFile,
+       [&](const Task_CL& t, std::size_t) { EXPECT_LE(t.AccessEntries().size(), whole.AccessEntries().size()); }},
+  };
+  for (const Case& c : cases) {
+    const std::string bytes = ReadFileBytes(c.path);
+    for (std::size_t n = 0; n < bytes.size(); ++n) {
+      SCOPED_TRACE(c.path + " cut at " + std::to_string(n));
+      const std::string cut = bytes.substr(0, n);
+      WriteFileBytes(c.path, cut);
+      const Task_CL t = load();
+      EXPECT_EQ(t.Errors(), std::vector<std::string>{});
+      EXPECT_EQ(t.Tasks().size(), whole.Tasks().size());
+      EXPECT_EQ(t.Params().size(), whole.Params().size());
+      c.check(t, n);
+      EXPECT_TRUE(ReadFileBytes(c.path) == cut);
+    }
+    WriteFileBytes(c.path, bytes);
+  }
+}
+
 // Paths that name no regular file, for every reader and writer of documents and settings:
 // a message naming the path, nothing blocks on a FIFO, and the thing at the path stays.
 TEST(BadInput, PathsThatAreNoFile) {
