@@ -60,6 +60,8 @@ case "$mode" in
     "${ctl[@]}" show "$demo/readback.bmt"
     "${ctl[@]}" compare "$demo/sample.bmt" "$demo/readback.bmt"
     "${ctl[@]}" modbus-read --host 127.0.0.1 --port "$MODBUS_PORT" --swap 100,102,104
+    # The live map monitor: every mapped entry by name; later cycles show the values that moved.
+    "${ctl[@]}" monitor "$demo/sample.bmt" --host 127.0.0.1 --port "$MODBUS_PORT" --period 1000 --count 3
     ;;
   *)
     echo "usage: $0 prepare|headless BUILD_DIR" >&2

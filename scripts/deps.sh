@@ -3,7 +3,7 @@
 # so a second run costs a single dpkg query.
 set -euo pipefail
 PKGS=(cmake ninja-build g++ pkg-config ccache
-      qt6-base-dev libgl-dev qt6-translations-l10n
+      qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
       libgtest-dev googletest libgmock-dev libbenchmark-dev
       libmodbus-dev
       clang libclang-rt-14-dev

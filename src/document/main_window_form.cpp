@@ -66,7 +66,8 @@ const std::vector<MainMenuDef>& MainMenuLayout() {
        "Тест связи по Modbus",
        MainCommand::None,
        {{MainCommand::ModbusTestSettings, "Настройка обмена"},
-        {MainCommand::ModbusTestRead, "Чтение по Modbus"}}},
+        {MainCommand::ModbusTestRead, "Чтение по Modbus"},
+        {MainCommand::ModbusMonitor, "Монитор карты"}}},
   };
   return layout;
 }
@@ -89,6 +90,7 @@ void MainWindowForm::FirstShown() {
   menuVisible_[Index(MainMenu::ModbusTcp)] = false;
   itemVisible_[Index(MainCommand::Save)] = false;
   itemVisible_[Index(MainCommand::SaveAs)] = false;
+  itemEnabled_[Index(MainCommand::ModbusMonitor)] = false;  // until a document exists
   caption_ = kMainCaption;
   Render();
 
@@ -136,6 +138,7 @@ void MainWindowForm::UpdateDocumentMenus(bool newDocument) {
   menuVisible_[Index(MainMenu::ModbusTcp)] = visible;
   itemVisible_[Index(MainCommand::Save)] = visible;
   itemVisible_[Index(MainCommand::SaveAs)] = visible;
+  itemEnabled_[Index(MainCommand::ModbusMonitor)] = visible;
   Render();
 }
 

@@ -40,6 +40,7 @@ enum class MainCommand {
   Exchange,            // "Обмен с  R-770 TCP/Modbus": TFObmen
   ModbusTestSettings,  // TFObmenModbus_r770
   ModbusTestRead,      // TFReadModbus_r770
+  ModbusMonitor,       // "Монитор карты": the live map monitor
   Count_
 };
 

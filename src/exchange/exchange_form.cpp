@@ -127,7 +127,7 @@ bool ExchangeForm::OpenExchangeLink() {
   }
   link_->TimeoutSec = settings_.AnswerTimeSec;
   link_->Retries = settings_.Retries;
-  linkOpen_ = OpenLink(*link_, &ResultText, &ExchangeLog::Handler, &log_);
+  linkOpen_ = OpenLink(*link_, &ResultText, &ExchangeLog::Handler, &log_, &ResultCode);
   ownsEngine_ = true;  // the engine stays current even after a failed opening
   return linkOpen_;
 }
@@ -152,6 +152,7 @@ void ExchangeForm::ChooseMode(ExchangeMode mode) {
 void ExchangeForm::Action() {
   if (running_ || !actionVisible_ || !shown_) return;
   AbortRequested = false;
+  succeeded_ = false;
   running_ = true;
   view_.Refresh();
   if (actionCaption_ == "Найти")
@@ -246,11 +247,13 @@ void ExchangeForm::Close() {
   }
   link_.reset();
   linkOpen_ = false;
+  if (!storeOnClose_) return;
   const std::string error = WriteExchangeWindowClose(SettingsPath(), 0x00, settings_.ModuleNetNumber);
   if (!error.empty()) view_.Information(error);
 }
 
 void ExchangeForm::EndProcedure(bool ok, const char* doneText, const char* abortedText) {
+  succeeded_ = ok;
   if (ok) {
     SetStatus(doneText);
     SetProgress(kExchangeProgressMax);

@@ -106,6 +106,12 @@ class ExchangeForm {
   int ResultCode = 0;
   std::string ResultText;
   bool AbortRequested = false;
+  // Whether the last action's procedure ran and succeeded (false after a refusal such as a
+  // reversed range, where no procedure ran). A failed procedure leaves ResultCode non-zero.
+  bool succeeded() const { return succeeded_; }
+  // Whether closing the window stores the module's network number in the settings file (the
+  // window does; the command-line companion leaves the file as it found it).
+  void SetStoreOnClose(bool store) { storeOnClose_ = store; }
 
   // ---- window events
   // The window is shown: resets the view and opens the link.
@@ -183,6 +189,8 @@ class ExchangeForm {
   bool running_ = false;
   bool closePending_ = false;
   bool shown_ = false;
+  bool succeeded_ = false;
+  bool storeOnClose_ = true;
   int caret_ = 0;
 };
 

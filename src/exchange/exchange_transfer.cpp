@@ -31,7 +31,7 @@ void ExchangeForm::WriteConfiguration() {
     Log("=> Pusk");
     // LastRunState is what the stop found: 0 means the device was running before the write.
     if (ok && LastRunState() == 0 && view_.Confirm(kRestartQuestion))
-      ok = SetRunState(net, false, &ResultText);
+      ok = SetRunState(net, false, &ResultText, &ResultCode);
   }
   EndProcedure(ok, "Запись завершена", "Запись прервана");
 }
@@ -41,8 +41,8 @@ bool ExchangeForm::WriteCommonSettings(std::uint8_t net) {
   SetStatus("Идет запись");
   ResultCode = 0;
   ResultText.clear();
-  if (!LoginModule(net, kAccessLevel, &ResultText)) return false;
-  if (!SetRunState(net, true, &ResultText)) return false;
+  if (!LoginModule(net, kAccessLevel, &ResultText, &ResultCode)) return false;
+  if (!SetRunState(net, true, &ResultText, &ResultCode)) return false;
   SetProgress(0);
   for (int step = 0; step < static_cast<int>(CommonParamTable.size()); ++step) {
     if (ResultCode != 0 || AbortRequested) break;
@@ -119,7 +119,7 @@ bool ExchangeForm::ReadCommonSettings(std::uint8_t net) {
   Log("ReadCommon");
   ResultCode = 0;
   ResultText.clear();
-  if (!LoginModule(net, kAccessLevel, &ResultText)) return false;
+  if (!LoginModule(net, kAccessLevel, &ResultText, &ResultCode)) return false;
   SetProgress(0);
   for (int step = 0; step < static_cast<int>(CommonParamTable.size()); ++step) {
     if (ResultCode != 0 || AbortRequested) break;

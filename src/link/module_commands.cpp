@@ -46,6 +46,10 @@ int NoEngine(std::string* text) {
   return -1;
 }
 
+void SetCode(int* out, int code) {
+  if (out) *out = code;
+}
+
 }  // namespace
 
 void SetEngineFactory(std::uint8_t kind, EngineFactory factory) {
@@ -61,18 +65,21 @@ TBase_Obmen* CurrentEngine() { return g_engine.get(); }
 
 std::uint8_t LastRunState() { return g_lastRunState; }
 
-bool OpenLink(const TCustomLink& link, std::string* text, LogFn handler, void* context) {
+bool OpenLink(const TCustomLink& link, std::string* text, LogFn handler, void* context,
+              int* codeOut) {
   SetText(text, "");
   g_engine.reset();
   g_engine = MakeEngine(link, g_clock ? *g_clock : SystemClock());
   if (!g_engine) {
     SetText(text, kNoLinkText);
+    SetCode(codeOut, -1);
     return false;
   }
   g_engine->OnLog = handler;
   g_engine->OnLogContext = context;
   std::string description;
   const int code = g_engine->Open(description);
+  SetCode(codeOut, code);
   SetText(text, ErrorText(code));
   if (code != 0 && handler) handler(context, description + ErrorText(code), 1);
   if (code > 0) SetText(text, description + "\r" + Trim(ErrorText(code)));
@@ -94,10 +101,11 @@ int ProbeModule(std::uint8_t net, FoundFn handler, void* context) {
   return code;
 }
 
-bool LoginModule(std::uint8_t net, std::uint8_t level, std::string* text) {
-  if (!g_engine) return NoEngine(text), false;
+bool LoginModule(std::uint8_t net, std::uint8_t level, std::string* text, int* codeOut) {
+  if (!g_engine) return SetCode(codeOut, NoEngine(text)), false;
   const int code = g_engine->OpenAccess(net, level);
   if (code != kOk) SetText(text, ErrorText(code));
+  SetCode(codeOut, code);
   return code == kOk;
 }
 
@@ -130,10 +138,12 @@ int WriteModuleArray(std::uint8_t net, std::uint16_t param, int elementSize, int
   return Report(code, text);
 }
 
-bool SetRunState(std::uint8_t net, bool stop, std::string* text) {
-  if (!g_engine) return NoEngine(text), false;
-  auto fail = [text](int code) {
+bool SetRunState(std::uint8_t net, bool stop, std::string* text, int* codeOut) {
+  if (!g_engine) return SetCode(codeOut, NoEngine(text)), false;
+  SetCode(codeOut, kOk);
+  auto fail = [text, codeOut](int code) {
     SetText(text, ErrorText(code));
+    SetCode(codeOut, code);
     return false;
   };
   std::array<std::uint8_t, 1> state{};

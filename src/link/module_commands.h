@@ -36,10 +36,13 @@ TBase_Obmen* CurrentEngine();
 // The run-state byte the latest SetRunState read first (0 = running).
 std::uint8_t LastRunState();
 
-bool OpenLink(const TCustomLink& link, std::string* text, LogFn handler, void* context);
+// code (optional) receives the opening's error code (-1 for a link kind without an engine).
+bool OpenLink(const TCustomLink& link, std::string* text, LogFn handler, void* context,
+              int* code = nullptr);
 bool CloseLink();
 int ProbeModule(std::uint8_t net, FoundFn handler, void* context);
-bool LoginModule(std::uint8_t net, std::uint8_t level, std::string* text);
+// code (optional) receives the error code behind a failure (0 on success).
+bool LoginModule(std::uint8_t net, std::uint8_t level, std::string* text, int* code = nullptr);
 int WriteModuleParam(std::uint8_t net, std::uint16_t param, std::span<const std::uint8_t> data,
                      std::string* text);
 int WriteModuleElement(std::uint8_t net, std::uint16_t param, std::span<const std::uint8_t> data,
@@ -48,8 +51,9 @@ int WriteModuleElement(std::uint8_t net, std::uint16_t param, std::span<const st
 int WriteModuleArray(std::uint8_t net, std::uint16_t param, int elementSize, int count,
                      std::span<const std::uint8_t> data, std::string* text);
 // stop = true stops the device (waits up to 10 s for 0x81), false puts it into operation
-// (waits up to 2 s for 0); the waits run on the engine's clock.
-bool SetRunState(std::uint8_t net, bool stop, std::string* text);
+// (waits up to 2 s for 0); the waits run on the engine's clock. code (optional) receives the
+// error code behind a failure (29 or 30 when the state did not follow), 0 on success.
+bool SetRunState(std::uint8_t net, bool stop, std::string* text, int* code = nullptr);
 // Reads buffer.size() bytes of parameter `param`.
 int ReadModuleParam(std::uint8_t net, std::uint16_t param, std::span<std::uint8_t> buffer,
                     std::string* text);

@@ -187,6 +187,16 @@ TEST_F(CanOverPty, VariantZeroReinitialisesBeforeEveryFrameOnALineWithoutCarrier
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log[0].text,
             "(0000 and MS_RLSD_ON)<>MS_RLSD_ON  kod_v=0  Ошибка CAN-контроллера - нет несущей");
+
+  // Resetting the adapter before every frame leaves the module behind it as it was: the
+  // access level opened by one frame still holds for the writes after it.
+  std::string text;
+  ASSERT_TRUE(LoginModule(0x01, 2, &text)) << text;
+  ASSERT_TRUE(SetRunState(0x01, true, &text)) << text;
+  EXPECT_EQ(WriteModuleParam(0x01, 0x11, Bytes{0x2C, 0x01}, &text), 0) << text;
+  EXPECT_EQ(module->Param(0x11)->bytes, (Bytes{0x2C, 0x01}));
+  EXPECT_EQ(module->RunState(), 0x81);
+  EXPECT_GT(adapter->Resets(), 4);
 }
 
 TEST_F(CanOverPty, BadAnswersAndAVanishingAdapterEndInCodes) {

@@ -105,6 +105,70 @@ TEST_F(CtlExchangeTest, WriteThenReadBackEqualsWritten) {
   EXPECT_EQ(r.code, 1);
 }
 
+TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
+  const std::string doc = dir.File("sample.bmt"), csv = dir.File("cycles.csv");
+  Result r = Run({"demo-document", doc, "--db", dbRoot});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"write", doc, "--tcp", tcp, "--net", "01", "--restart", "yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string port = std::to_string(modbus->Port());
+  auto lines = [](const std::string& text, const char* end) {
+    std::vector<std::string> out;
+    for (std::size_t at = 0; at < text.size();) {
+      std::size_t e = text.find(end, at);
+      out.push_back(text.substr(at, e - at));
+      at = e + std::string(end).size();
+    }
+    return out;
+  };
+
+  // Fixed values: the first cycle shows every entry, the second nothing new.
+  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--period", "100", "--count", "2",
+           "--swap"});
+  EXPECT_EQ(r.code, 2) << r.err;  // the byte order comes from the settings only
+  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--period", "100", "--count", "2",
+           "--csv", csv});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto first = lines(r.out, "\n");
+  ASSERT_FALSE(first.empty());
+  std::size_t holding = 0;
+  for (const std::string& line : first) {
+    auto f = lines(line + "\t", "\t");
+    ASSERT_GE(f.size(), 5u) << line;
+    EXPECT_EQ(f.size(), 5u) << line;  // no notes: every entry answered
+    if (f[1] == "hr") {
+      // The module publishes address + 0.25 for a fixed Holding Register.
+      EXPECT_EQ(f[4], f[2] + ".2500") << line;
+      ++holding;
+    }
+    if (f[1] == "ir") EXPECT_EQ(f[4], f[2] + ".5000") << line;
+  }
+  EXPECT_EQ(first.size(), 8u) << r.out;
+  EXPECT_EQ(holding, 2u);
+  EXPECT_NE(r.out.find("\thr\t100\tДавление, кПа (№ 0103)/НАСОС(pump)\t100.2500\n"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.err.find("циклов 2, с ответом 2"), std::string::npos) << r.err;
+  const auto recorded = lines(test::ReadFileBytes(csv), "\r\n");
+  ASSERT_EQ(recorded.size(), 1 + 2 * first.size());
+  EXPECT_EQ(recorded[0], "time,map,address,name,value,note");
+
+  // --all prints every entry in every cycle.
+  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--period", "100", "--count", "2",
+           "--all"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(lines(r.out, "\n").size(), 2 * first.size());
+
+  // Nobody there: every entry notes it and the exit code says no cycle succeeded.
+  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", "1", "--count", "1", "--all"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("\t-\tОшибка установки соединения по TCP\n"), std::string::npos) << r.out;
+  for (const auto& bad : std::vector<std::vector<std::string>>{
+           {"monitor"}, {"monitor", doc, "--period", "50"}, {"monitor", doc, "--count", "0"}}) {
+    r = Run(bad);
+    EXPECT_EQ(r.code, 2) << bad.back();
+  }
+}
+
 TEST_F(CtlExchangeTest, SearchListsModulesOfTheRightType) {
   Result r = Run({"search", "--tcp", tcp, "--timeout", "1", "--from", "00", "--to", "05"});
   ASSERT_EQ(r.code, 0) << r.err;

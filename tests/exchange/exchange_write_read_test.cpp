@@ -234,6 +234,8 @@ TEST_F(ExchangeTest, DeviceThatNeverStopsFailsWithCode29AfterTenSeconds) {
   StartSim({.behaviour = {.neverStops = true}});
   Run(ExchangeMode::Write);
   EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(29)});
+  EXPECT_EQ(form->ResultCode, 29);
+  EXPECT_FALSE(form->succeeded());
   EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
   EXPECT_GE(clock.SleptMs(), 9900);
   EXPECT_EQ(sim->Module(1).WriteCount(), 1);  // the stop command only
@@ -247,10 +249,24 @@ TEST_F(ExchangeTest, RefusedAccessEndsWriteAndReadWithCode26) {
     view.boxes.clear();
     Run(mode);
     EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(26)});
+    EXPECT_EQ(form->ResultCode, 26) << "a refused access is never reported as success";
+    EXPECT_FALSE(form->succeeded());
     EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
   }
   EXPECT_EQ(sim->Module(1).WriteCount(), 0);
   EXPECT_EQ(config.Map(MapKind::TU)[0].ModuleNo, 1 + (0 * 7 + 1) % 40);  // not touched by the read
+}
+
+TEST_F(ExchangeTest, DeviceThatDoesNotGoBackToWorkFailsTheWriteWithCode30) {
+  FillConfiguration(config);
+  StartSim({.behaviour = {.neverRuns = true}});
+  view.answers = {true};  // put the device back into operation
+  Run(ExchangeMode::Write);
+  EXPECT_EQ(view.boxes, (std::vector<std::string>{kRestartQuestion, ErrorText(30)}));
+  EXPECT_EQ(form->ResultCode, 30);
+  EXPECT_FALSE(form->succeeded());
+  EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
+  EXPECT_NE(form->progressPosition(), form->progressMaximum());
 }
 
 TEST_F(ExchangeTest, ModuleClosingTheConnectionMidWriteEndsWithNoAnswer) {

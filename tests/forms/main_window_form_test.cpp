@@ -180,7 +180,7 @@ TEST_F(MainWindowFormTest, MenuLayoutFollowsTheFixedOrder) {
                        "Registers|Input Registers",
                        "Настройка обмена",
                        "Обмен с  R-770 TCP/Modbus",
-                       "Тест связи по Modbus|Настройка обмена|Чтение по Modbus",
+                       "Тест связи по Modbus|Настройка обмена|Чтение по Modbus|Монитор карты",
                    }));
 }
 

@@ -144,9 +144,10 @@ TEST_F(ServerFixture, OtherTablesAndRefusalsThroughLibmodbus) {
   LibClient lib(server->Port());
   ASSERT_TRUE(lib.connected);
   std::uint16_t words[2];
+  // Input Registers carry float pairs in the order of the Holding Registers.
   ASSERT_EQ(modbus_read_input_registers(lib.ctx, 10, 2, words), 2);
-  EXPECT_EQ(words[0], sim::SimulatedWord(10, 0));
-  EXPECT_EQ(words[1], 1011);
+  EXPECT_EQ(modbus_get_float_cdab(words), sim::SimulatedRamp(10, 0));
+  EXPECT_EQ(modbus_get_float_cdab(words), 10.5f);
   std::uint8_t bits[3];
   ASSERT_EQ(modbus_read_bits(lib.ctx, 5, 2, bits), 2);
   EXPECT_EQ(bits[0], 1);
@@ -160,6 +161,7 @@ TEST_F(ServerFixture, OtherTablesAndRefusalsThroughLibmodbus) {
       {"coils beyond the map", [&] { return modbus_read_bits(lib.ctx, 5, 3, bits); }, EMBXILADD},
       {"holding range over a gap", [&] { return modbus_read_registers(lib.ctx, 102, 4, words); }, EMBXILADD},
       {"write", [&] { return modbus_write_register(lib.ctx, 100, 1); }, EMBXILFUN},
+      {"coil write outside the map", [&] { return modbus_write_bit(lib.ctx, 7, 1); }, EMBXILADD},
       {"chosen exception", [&] { return modbus_read_registers(lib.ctx, 299, 2, words); }, EMBXSFAIL},
       {"silent address", [&] { return modbus_read_registers(lib.ctx, 500, 1, words); }, ETIMEDOUT},
   };
@@ -170,6 +172,29 @@ TEST_F(ServerFixture, OtherTablesAndRefusalsThroughLibmodbus) {
   }
 }
 
+TEST_F(ServerFixture, CoilWritesChangeTheCoil) {
+  LibClient lib(server->Port());
+  ASSERT_TRUE(lib.connected);
+  std::uint8_t bits[2];
+  ASSERT_EQ(modbus_read_bits(lib.ctx, 5, 2, bits), 2);
+  EXPECT_EQ(bits[0], 1);
+  EXPECT_EQ(server->WrittenCoil(5), std::nullopt);
+  ASSERT_EQ(modbus_write_bit(lib.ctx, 5, 0), 1);
+  ASSERT_EQ(modbus_write_bit(lib.ctx, 6, 1), 1);
+  EXPECT_EQ(server->WrittenCoil(5), std::optional<bool>(false));
+  ASSERT_EQ(modbus_read_bits(lib.ctx, 5, 2, bits), 2);
+  EXPECT_EQ(bits[0], 0);
+  EXPECT_EQ(bits[1], 1);
+  // A value other than FF00 or 0000 is refused and changes nothing.
+  const std::uint8_t raw[] = {1, 5, 0, 6, 0x12, 0x34};  // unit and PDU; libmodbus adds the header
+  std::uint8_t answer[MODBUS_TCP_MAX_ADU_LENGTH];
+  ASSERT_EQ(modbus_send_raw_request(lib.ctx, raw, 6), 12);
+  ASSERT_EQ(modbus_receive_confirmation(lib.ctx, answer), 9);
+  EXPECT_EQ(answer[7], 0x85);
+  EXPECT_EQ(answer[8], MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE);
+  EXPECT_EQ(server->WrittenCoil(6), std::optional<bool>(true));
+}
+
 TEST(ModbusSimValues, DeterministicSlowMeasurements) {
   for (std::uint16_t a : {0, 7, 100, 65534}) {
     EXPECT_EQ(sim::SimulatedFloat(a, 0), static_cast<float>(a + 0.25)) << a;
@@ -178,8 +203,9 @@ TEST(ModbusSimValues, DeterministicSlowMeasurements) {
     for (double t : {1.0, 15.0, 33.3, 1000.0})
       EXPECT_LE(std::abs(sim::SimulatedFloat(a, t) - (a + 0.25)), 5.01) << a << " " << t;
   }
-  EXPECT_EQ(sim::SimulatedWord(10, 0), 1010);
-  EXPECT_EQ(sim::SimulatedWord(10, 3.5), 1013);
+  EXPECT_EQ(sim::SimulatedRamp(10, 0), 10.5f);
+  EXPECT_EQ(sim::SimulatedRamp(10, 30), 13.5f);
+  EXPECT_EQ(sim::SimulatedRamp(10, 1000), 10.5f);  // the ramp starts again
   EXPECT_TRUE(sim::SimulatedBit(7, 0));
   EXPECT_FALSE(sim::SimulatedBit(7, 5));
 }

@@ -98,7 +98,7 @@ class MainWindowTest : public QObject {
                                          "Inputs|Holding Registers|Input Registers"),
                        QString::fromUtf8("Настройка обмена"),
                        QString::fromUtf8("Обмен с  R-770 TCP/Modbus"),
-                       QString::fromUtf8("Тест связи по Modbus|Настройка обмена|Чтение по Modbus"),
+                       QString::fromUtf8("Тест связи по Modbus|Настройка обмена|Чтение по Modbus|Монитор карты"),
                    }));
     QVERIFY(!w.MenuAction(MainMenu::ModbusTcp)->isVisible());
     QVERIFY(!w.Action(MainCommand::Save)->isVisible());

@@ -149,17 +149,33 @@ void CanFrontend::Send(std::span<const std::uint8_t> bytes) {
   }
 }
 
+void CanFrontend::SetFaults(const CanFaults& faults) {
+  std::lock_guard lock(faultsMutex_);
+  options_.faults = faults;
+}
+
+CanFaults CanFrontend::Faults() const {
+  std::lock_guard lock(faultsMutex_);
+  return options_.faults;
+}
+
 void CanFrontend::Handle(const CanUnit& unit) {
+  const CanFaults faults = Faults();
   if (unit.kind == CanUnit::Init) {
     ++resets_;
     ownNode_ = unit.bytes[0];
-    // A reset starts a new session: access levels granted before are gone.
-    for (const auto& m : bus_.Modules()) m->ResetAccess();
-    Send(CanResetAnswer(options_.variant));
+    // Resetting the adapter touches nothing behind it: the modules keep their access levels
+    // and run states (an adapter that reports carrier is reset before every frame).
+    if (!faults.adapterSilent) Send(CanResetAnswer(faults.noCarrier ? 0 : options_.variant));
     return;
   }
   ++frames_;
-  if (auto answer = AnswerCanFrame(bus_, unit.bytes, options_.faults)) Send(*answer);
+  if (onTraffic) onTraffic(true, unit.bytes);
+  if (faults.noCarrier) return;
+  if (auto answer = AnswerCanFrame(bus_, unit.bytes, faults)) {
+    if (onTraffic) onTraffic(false, *answer);
+    Send(*answer);
+  }
 }
 
 void CanFrontend::Serve() {
@@ -208,6 +224,8 @@ bool TakeCanOptions(std::vector<std::string>& args, CanFrontendOptions& options)
     else if (a == "--variant0") options.variant = 0;
     else if (a == "--wrong-node") options.faults.wrongNode = true;
     else if (a == "--bad-count") options.faults.badCount = true;
+    else if (a == "--adapter-silent") options.faults.adapterSilent = true;
+    else if (a == "--no-carrier") options.faults.noCarrier = true;
     else rest.push_back(a);
   }
   args = std::move(rest);
@@ -226,6 +244,9 @@ std::string CanHelpText() {
       "                           инициализирует адаптер перед каждым кадром)\n"
       "  --wrong-node             отвечать на узел с соседним номером\n"
       "  --bad-count              отвечать с длиной на байт больше, чем данных\n"
+      "  --adapter-silent         адаптер не отвечает на сброс (блок инициализации)\n"
+      "  --no-carrier             адаптер потерял шину: на сброс отвечает 30 0A 0D (вариант с\n"
+      "                           проверкой несущей), кадры никуда не уходят\n"
       "  --silent, --wrong-packet действуют и на кадры CAN-BUS (на сброс адаптер отвечает всегда)\n";
 }
 

@@ -5,6 +5,8 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,10 +18,13 @@
 namespace r770::sim {
 
 struct CanFaults {
-  bool silent = false;       // frames go unanswered (the adapter still answers its reset)
-  bool wrongNode = false;    // answers go to the next node number
-  bool wrongPacket = false;  // answers carry other packet bits
-  bool badCount = false;     // answers count one byte more than they carry
+  bool silent = false;         // frames go unanswered (the adapter still answers its reset)
+  bool wrongNode = false;      // answers go to the next node number
+  bool wrongPacket = false;    // answers carry other packet bits
+  bool badCount = false;       // answers count one byte more than they carry
+  bool adapterSilent = false;  // the adapter does not answer its reset (init block)
+  bool noCarrier = false;      // the adapter has lost the bus: it answers its reset as the
+                               // variant that reports carrier (30 0A 0D), frames reach nobody
 };
 
 struct CanFrontendOptions {
@@ -63,6 +68,12 @@ class CanFrontend {
   // Closes the adapter's side of the line, as if the adapter were pulled out.
   void Hangup();
 
+  // Replaces the faults from the next unit on (injected or lifted while serving).
+  void SetFaults(const CanFaults& faults);
+  // Called on the serving thread with every frame taken from the computer (incoming) and
+  // every answer frame sent back (the reset answers are not frames). Set before Start.
+  std::function<void(bool incoming, std::span<const std::uint8_t> bytes)> onTraffic;
+
   int Resets() const { return resets_.load(); }
   int FramesReceived() const { return frames_.load(); }
   // The computer's node number from the last init block.
@@ -73,8 +84,11 @@ class CanFrontend {
   void Handle(const CanUnit& unit);
   void Send(std::span<const std::uint8_t> bytes);
 
+  CanFaults Faults() const;
+
   SimBus& bus_;
   CanFrontendOptions options_;
+  mutable std::mutex faultsMutex_;  // guards options_.faults
   int master_ = -1;
   int slave_ = -1;  // held open so the line survives a configurator closing and reopening it
   int wakeFds_[2] = {-1, -1};

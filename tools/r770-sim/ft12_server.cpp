@@ -102,6 +102,20 @@ Ft12Server::Ft12Server(SimBus& bus, Ft12ServerOptions options)
 
 Ft12Server::~Ft12Server() { Stop(); }
 
+void Ft12Server::SetFaults(const Ft12Faults& faults) {
+  std::lock_guard lock(faultsMutex_);
+  options_.faults = faults;
+}
+
+Ft12Faults Ft12Server::Faults() const {
+  std::lock_guard lock(faultsMutex_);
+  return options_.faults;
+}
+
+void Ft12Server::Sent(std::span<const std::uint8_t> bytes) {
+  if (onTraffic && !bytes.empty()) onTraffic(false, bytes);
+}
+
 bool Ft12Server::Start(std::string* error) {
   auto fail = [&](const std::string& message) {
     if (error) *error = message + ": " + std::strerror(errno);
@@ -189,6 +203,7 @@ void Ft12Server::Serve() {
         CloseClient(c);
         continue;
       }
+      if (onTraffic) onTraffic(true, {buffer, static_cast<std::size_t>(n)});
       if (c.ended) continue;
       c.stream.insert(c.stream.end(), buffer, buffer + n);
       if (!ServeClient(c)) EndClient(c);
@@ -202,7 +217,7 @@ void Ft12Server::Serve() {
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         Client c;
         c.fd = fd;
-        if (options_.faults.closeAfter == 0) EndClient(c);
+        if (Faults().closeAfter == 0) EndClient(c);
         clients_.push_back(std::move(c));
       }
     }
@@ -212,8 +227,8 @@ void Ft12Server::Serve() {
 }
 
 bool Ft12Server::ServeClient(Client& client) {
-  const Ft12Faults& f = options_.faults;
   while (auto request = TakeFt12Request(client.stream)) {
+    const Ft12Faults f = Faults();
     ++framesReceived_;
     if (f.silent) continue;
     SimModule* module = bus_.Find(request->address);
@@ -228,20 +243,23 @@ bool Ft12Server::ServeClient(Client& client) {
     if (answer.size() > 1 && f.badChecksumEvery > 0 && ++framedAnswers_ % f.badChecksumEvery == 0)
       ++answer[answer.size() - 2];
     SleepMs(f.delayMs);
-    SendAnswer(client.fd, answer);
+    SendAnswer(client.fd, answer, f);
     ++client.answered;
     if (f.closeAfter >= 0 && client.answered >= f.closeAfter) return false;
   }
   return true;
 }
 
-void Ft12Server::SendAnswer(int fd, const std::vector<std::uint8_t>& bytes) {
-  if (options_.faults.splitAnswers && bytes.size() > 1) {
+void Ft12Server::SendAnswer(int fd, const std::vector<std::uint8_t>& bytes, const Ft12Faults& faults) {
+  if (faults.splitAnswers && bytes.size() > 1) {
     const std::size_t half = bytes.size() / 2;
+    Sent({bytes.data(), half});
     SendAll(fd, bytes.data(), half);
-    SleepMs(options_.faults.splitGapMs);
+    SleepMs(faults.splitGapMs);
+    Sent({bytes.data() + half, bytes.size() - half});
     SendAll(fd, bytes.data() + half, bytes.size() - half);
   } else {
+    Sent(bytes);
     SendAll(fd, bytes.data(), bytes.size());
   }
 }

@@ -68,6 +68,12 @@ class Ft12Server {
 
   // Called on the serving thread after a connection has ended.
   std::function<void()> onConnectionClosed;
+  // Called on the serving thread with every piece of bytes taken from a client (incoming)
+  // and every answer sent to one, as it goes over the wire. Set before Start.
+  std::function<void(bool incoming, std::span<const std::uint8_t> bytes)> onTraffic;
+
+  // Replaces the faults from the next request on (injected or lifted while serving).
+  void SetFaults(const Ft12Faults& faults);
 
   int FramesReceived() const { return framesReceived_.load(); }
   int Connections() const { return connections_.load(); }
@@ -82,12 +88,15 @@ class Ft12Server {
   void Serve();
   // Handles what a client sent; false when the connection is to be closed.
   bool ServeClient(Client& client);
-  void SendAnswer(int fd, const std::vector<std::uint8_t>& bytes);
+  void SendAnswer(int fd, const std::vector<std::uint8_t>& bytes, const Ft12Faults& faults);
+  void Sent(std::span<const std::uint8_t> bytes);
+  Ft12Faults Faults() const;
   void EndClient(Client& client);
   void CloseClient(Client& client);
 
   SimBus& bus_;
   Ft12ServerOptions options_;
+  mutable std::mutex faultsMutex_;  // guards options_.faults
   int listenFd_ = -1;
   int wakeFds_[2] = {-1, -1};
   int port_ = 0;

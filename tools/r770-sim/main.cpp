@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGUSR1);  // lifts every fault
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   std::mutex saveMutex;
@@ -103,7 +104,14 @@ int main(int argc, char** argv) {
   }
 
   int signal = 0;
-  sigwait(&stopSignals, &signal);
+  while (sigwait(&stopSignals, &signal) == 0 && signal == SIGUSR1) {
+    server.SetFaults({});
+    if (canFrontend) canFrontend->SetFaults({});
+    SimBehaviour plain;
+    plain.stopDelayMs = options.behaviour.stopDelayMs;
+    for (const auto& m : bus.Modules()) m->SetBehaviour(plain);
+    std::cout << "r770-sim: ошибки сняты" << std::endl;
+  }
   if (canFrontend) canFrontend->Stop();
   if (modbus) modbus->Stop();
   server.Stop();

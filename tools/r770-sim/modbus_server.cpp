@@ -48,8 +48,8 @@ float SimulatedFloat(std::uint16_t address, double seconds) {
                             5.0 * std::sin(2 * std::numbers::pi * seconds / period));
 }
 
-std::uint16_t SimulatedWord(std::uint16_t address, double seconds) {
-  return static_cast<std::uint16_t>(address + 1000 + static_cast<long long>(seconds));
+float SimulatedRamp(std::uint16_t address, double seconds) {
+  return static_cast<float>(address + 0.5 + std::fmod(seconds, 1000.0) / 10.0);
 }
 
 bool SimulatedBit(std::uint16_t address, double seconds) {
@@ -114,12 +114,14 @@ const char* ModbusHelpText() {
          "  --modbus-port N          включить сервер Modbus/TCP на порту N (0 - любой свободный)\n"
          "  --modbus-listen ADDR     адрес сервера Modbus/TCP (по умолчанию как у --listen)\n"
          "  --modbus-net NN          модуль, чьи карты публикуются (по умолчанию первый из --net)\n"
-         "  --modbus-fixed           значения не меняются со временем (адрес + 0,25 для Holding)\n"
+         "  --modbus-fixed           значения не меняются со временем (адрес + 0,25 для Holding,\n"
+         "                           адрес + 0,5 для Input Registers)\n"
          "  --modbus-exception A:K   на запросы, задевающие адрес A, отвечать исключением K\n"
          "  --modbus-silent A        на запросы, задевающие адрес A, не отвечать\n"
-         "Holding Registers: число с плавающей запятой в двух регистрах начиная с адреса записи,\n"
-         "младшее слово первым, в каждом регистре старший байт первым; Input Registers - 16 бит;\n"
-         "Coils и Discrete Inputs - биты. Адрес без записи в карте - исключение 2.\n";
+         "Holding и Input Registers: число с плавающей запятой в двух регистрах начиная с адреса\n"
+         "записи, младшее слово первым, в каждом регистре старший байт первым; Coils и Discrete\n"
+         "Inputs - биты. Запись Coil (функция 5) меняет его значение. Адрес без записи в карте -\n"
+         "исключение 2.\n";
 }
 
 ModbusServer::ModbusServer(ModbusServerOptions options, SnapshotFn snapshot)
@@ -249,6 +251,12 @@ void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int l
   for (const auto& [a, code] : options_.exceptions)
     if (RangeHits(address, count, a)) return exception(code);
 
+  if (function == 5 && length >= kHeaderLength + 5) {
+    ModbusMaps maps = snapshot_();
+    for (const ModbusMapEntry& e : maps[kMapCoils])
+      if (e.controller != 0xFF && e.address == address) return WriteCoil(ctx, query, length, address);
+    return exception(MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
+  }
   if (!ranged) return exception(MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
   const bool bits = function <= 2;
   if (count < 1 || count > (bits ? MODBUS_MAX_READ_BITS : MODBUS_MAX_READ_REGISTERS))
@@ -262,13 +270,19 @@ void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int l
   ModbusMaps maps = snapshot_();
   // Value of every address the map covers; the first entry to claim an address keeps it.
   std::map<std::uint16_t, std::uint16_t> values;
+  std::map<std::uint16_t, bool> written;
+  if (map == kMapCoils) {
+    std::lock_guard lock(coilsMutex_);
+    written = writtenCoils_;
+  }
   for (const ModbusMapEntry& e : maps[map]) {
     if (e.controller == 0xFF) continue;
-    if (map == kMapHoldingRegisters) {
+    if (map == kMapHoldingRegisters || map == kMapInputRegisters) {
       if (!RangeHits(address, count, e.address) &&
           !(e.address < 0xFFFF && RangeHits(address, count, e.address + 1)))
         continue;
-      float f = SimulatedFloat(e.address, seconds);
+      float f = map == kMapHoldingRegisters ? SimulatedFloat(e.address, seconds)
+                                            : SimulatedRamp(e.address, seconds);
       std::uint32_t raw;
       std::memcpy(&raw, &f, sizeof raw);
       values.emplace(e.address, static_cast<std::uint16_t>(raw & 0xFFFF));  // low word first
@@ -276,8 +290,8 @@ void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int l
         values.emplace(static_cast<std::uint16_t>(e.address + 1),
                        static_cast<std::uint16_t>(raw >> 16));
     } else if (RangeHits(address, count, e.address)) {
-      values.emplace(e.address, map == kMapInputRegisters ? SimulatedWord(e.address, seconds)
-                                                          : SimulatedBit(e.address, seconds));
+      auto w = written.find(e.address);
+      values.emplace(e.address, w != written.end() ? w->second : SimulatedBit(e.address, seconds));
     }
   }
   for (int a = address; a < address + count; ++a)
@@ -298,6 +312,36 @@ void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int l
       case 3: m->tab_registers[i] = v; break;
       default: m->tab_input_registers[i] = v; break;
     }
+  }
+  ++answered_;
+  modbus_reply(ctx, query, length, m.get());
+}
+
+}  // namespace r770::sim
+
+namespace r770::sim {
+
+std::optional<bool> ModbusServer::WrittenCoil(std::uint16_t address) const {
+  std::lock_guard lock(coilsMutex_);
+  auto it = writtenCoils_.find(address);
+  if (it == writtenCoils_.end()) return std::nullopt;
+  return it->second;
+}
+
+void ModbusServer::WriteCoil(void* context, const std::uint8_t* query, int length,
+                             std::uint16_t address) {
+  auto* ctx = static_cast<modbus_t*>(context);
+  // libmodbus checks the value (0xFF00 or 0x0000, else exception 3) and echoes the request.
+  Mapping m(modbus_mapping_new_start_address(address, 1, 0, 0, 0, 0, 0, 0));
+  if (!m) {
+    ++answered_;
+    modbus_reply_exception(ctx, query, MODBUS_EXCEPTION_SLAVE_OR_SERVER_FAILURE);
+    return;
+  }
+  const int value = query[kHeaderLength + 3] << 8 | query[kHeaderLength + 4];
+  if (value == 0xFF00 || value == 0x0000) {
+    std::lock_guard lock(coilsMutex_);
+    writtenCoils_[address] = value == 0xFF00;
   }
   ++answered_;
   modbus_reply(ctx, query, length, m.get());

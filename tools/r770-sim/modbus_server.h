@@ -3,9 +3,10 @@
 // through a snapshot function that must be safe to call from that thread.
 //
 //   Holding Registers (map 3): a 32-bit float over two registers from the entry's address,
-//     low word first, each register high byte first; a slowly changing measurement.
-//   Input Registers (map 2): a 16-bit value at the entry's address.
-//   Coils (map 1) and Discrete Inputs (map 0): one bit at the entry's address.
+//     low word first, each register high byte first; a measurement swinging slowly.
+//   Input Registers (map 2): a float pair laid out the same way; a slow ramp.
+//   Coils (map 1) and Discrete Inputs (map 0): one bit at the entry's address, toggling.
+//     A coil written with function 5 keeps the written value.
 // Entries whose controller is 255 are empty. An address no entry maps answers exception 2;
 // other functions answer exception 1.
 #pragma once
@@ -59,8 +60,9 @@ const char* ModbusHelpText();
 // The simulated measurement of a Holding Registers entry at `address`, `seconds` after the
 // server started: address + 0.25 at time 0, then a slow swing of at most ±5.
 float SimulatedFloat(std::uint16_t address, double seconds);
-// The 16-bit value of an Input Registers entry: address + 1000 at time 0, one more per second.
-std::uint16_t SimulatedWord(std::uint16_t address, double seconds);
+// The measurement of an Input Registers entry: address + 0.5 at time 0, rising by 0.1 per
+// second and starting again every 1000 seconds.
+float SimulatedRamp(std::uint16_t address, double seconds);
 // The bit of a Coils or Discrete Inputs entry: odd addresses 1 at time 0, flipping every 5 s.
 bool SimulatedBit(std::uint16_t address, double seconds);
 
@@ -81,12 +83,16 @@ class ModbusServer {
   int Port() const { return port_; }
   // Requests answered so far (exceptions included, silent ones not).
   int Answered() const { return answered_.load(); }
+  // The value last written into the coil at `address` with function 5, if any.
+  std::optional<bool> WrittenCoil(std::uint16_t address) const;
 
 
  private:
   void Run();
   // Answers one request (context: the thread's libmodbus context, fd: its connection).
   void Serve(void* context, int fd, const std::uint8_t* query, int length, double seconds);
+  // Function 5 on a mapped coil: the coil takes the value and the request is echoed.
+  void WriteCoil(void* context, const std::uint8_t* query, int length, std::uint16_t address);
 
   ModbusServerOptions options_;
   SnapshotFn snapshot_;
@@ -95,6 +101,8 @@ class ModbusServer {
   int wakeFd_[2] = {-1, -1};
   std::thread thread_;
   std::atomic<int> answered_{0};
+  mutable std::mutex coilsMutex_;
+  std::map<std::uint16_t, bool> writtenCoils_;
 };
 
 }  // namespace r770::sim

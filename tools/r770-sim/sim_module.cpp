@@ -174,6 +174,11 @@ void SimModule::ResetAccess() {
   canArray_.reset();
 }
 
+void SimModule::SetBehaviour(const SimBehaviour& behaviour) {
+  std::lock_guard lock(mutex_);
+  behaviour_ = behaviour;
+}
+
 SimReply SimModule::HandleFt12(std::span<const std::uint8_t> d) {
   if (d.empty()) return SimReply::Nak();
   switch (d[0]) {

@@ -76,6 +76,9 @@ class SimModule {
   std::uint8_t OpenAccess(std::uint8_t level);
   // Drops the access level granted (a front-end calls it when its connection ends).
   void ResetAccess();
+  // Changes how the module behaves from the next request on (a fault injected or lifted
+  // while the simulator runs).
+  void SetBehaviour(const SimBehaviour& behaviour);
 
   // Store access for front-ends, the state file and tests (no access check).
   std::optional<SimParam> Param(std::uint16_t number) const;
@@ -99,7 +102,7 @@ class SimModule {
 
   const std::uint8_t net_;
   const std::uint16_t deviceType_;
-  const SimBehaviour behaviour_;
+  SimBehaviour behaviour_;
   mutable std::mutex mutex_;
   std::map<std::uint16_t, SimParam> params_;
   std::uint8_t accessLevel_ = 0;

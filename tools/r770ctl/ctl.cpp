@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"write", Write, "записать конфигурацию из документа в модуль"},
     {"read", Read, "прочитать конфигурацию из модуля в документ"},
     {"modbus-read", ModbusRead, "чтение регистров по Modbus/TCP (тест связи)"},
+    {"monitor", Monitor, "опрос всех записей карт по Modbus/TCP (монитор карты)"},
     {"compare", Compare, "сравнить два документа по тому, что хранит модуль"},
     {"demo-document", DemoDocument, "составить пример документа по базе данных"},
 };

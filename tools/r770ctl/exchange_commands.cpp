@@ -17,7 +17,21 @@ namespace r770::ctl {
 namespace {
 
 volatile std::sig_atomic_t gInterrupted = 0;
-extern "C" void OnInterrupt(int) { gInterrupted = 1; }
+// Set while nothing between the requests would notice an interruption (the search probes one
+// number after another without looking), so that Ctrl-C ends the program at once.
+volatile std::sig_atomic_t gExitOnInterrupt = 0;
+
+// The first Ctrl-C asks the running procedure to stop between two commands ("Прервать"); a
+// second one, or any during a search, ends the program at once with 128 + SIGINT.
+extern "C" void OnInterrupt(int) {
+  if (gExitOnInterrupt || gInterrupted) {
+    static const char kText[] = "\nr770ctl: прервано\n";
+    const ssize_t ignored = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+    (void)ignored;
+    ::_exit(kExitInterrupted);
+  }
+  gInterrupted = 1;
+}
 
 // The window around the procedures: status lines and progress on stderr, messages on stderr,
 // the restart question answered by --restart, Ctrl-C taken as "Прервать".
@@ -85,7 +99,9 @@ const char* kLinkHelp =
     "    --net HEX           сетевой номер модуля R-770\n"
     "    --retries N         количество повторов (1..20)\n"
     "    --timeout S         время ожидания ответа, с\n"
-    "  Ctrl-C прерывает обмен между командами, как кнопка \"Прервать\".\n";
+    "  Ctrl-C прерывает запись и чтение между командами, как кнопка \"Прервать\" (второе\n"
+    "  нажатие и нажатие во время поиска завершают программу сразу, код 130). Ключи связи\n"
+    "  действуют только на этот запуск: файл настроек не меняется.\n";
 
 // Takes the link options out of args into settings; the rest stays in `rest`.
 bool LinkOptions(const std::vector<std::string>& args, ProgramSettings& s, std::vector<std::string>& rest,
@@ -158,11 +174,14 @@ struct Session {
       : view(err, restart), form(cfg, s, view, log) {
     log.SetView(&view);
     view.SetForm(&form);
+    form.SetStoreOnClose(false);  // the settings file stays as it was found
     gInterrupted = 0;
+    gExitOnInterrupt = 0;
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
   }
   ~Session() {
+    gExitOnInterrupt = 0;
     form.RequestClose();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
@@ -172,15 +191,20 @@ struct Session {
     if (!form.linkOpen()) return false;
     form.ChooseMode(mode);
     form.Action();
-    return form.ResultCode == 0;
+    return form.succeeded();
   }
   ConsoleExchangeView view;
   ExchangeLog log;
   ExchangeForm form;
 };
 
+// The exit code of a procedure that did not succeed; its message is already on stderr.
 int Finish(Session& session, Io& io) {
-  if (session.form.ResultCode == 9) io.err << "r770ctl: обмен прерван\n";
+  if (session.form.ResultCode == kResultAborted && gInterrupted) {
+    io.err << "r770ctl: обмен прерван\n";
+    return kExitInterrupted;
+  }
+  if (session.form.ResultCode != 0) io.err << "r770ctl: код ошибки " << session.form.ResultCode << "\n";
   return kExitProblems;
 }
 
@@ -190,7 +214,7 @@ int Search(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
     io.out << "r770ctl search [--from HEX] [--to HEX] [связь]\n"
               "  Ищет модули R-770 TCP/Modbus на шине в диапазоне сетевых номеров (по умолчанию\n"
-              "  01..FF) и выводит найденные; первый найденный запоминается в настройках.\n"
+              "  01..FF) и выводит найденные; первый найденный отмечен \"(выбран)\".\n"
            << kLinkHelp;
     return kExitOk;
   }
@@ -211,15 +235,16 @@ int Search(const std::vector<std::string>& args, Io& io) {
   }
   Session session(doc.cfg, doc.settings, io.err, false);
   session.form.Show();
-  if (!session.form.linkOpen()) return kExitProblems;
+  if (!session.form.linkOpen()) return Finish(session, io);
   session.form.ChooseMode(ExchangeMode::Search);
   session.form.SetRangeSwitch(true);
   session.form.rangeText = {from, to};
   session.form.RangeLeft(0);
   session.form.RangeLeft(1);
+  gExitOnInterrupt = 1;
   session.form.Action();
-  if (session.form.ResultCode != 0) return Finish(session, io);
-  if (*ParseHex(to) < *ParseHex(from)) return kExitProblems;  // the form said why
+  gExitOnInterrupt = 0;
+  if (!session.form.succeeded()) return Finish(session, io);  // the form said why
   for (const auto& row : session.form.rows())
     io.out << row.numberText() << "\tR-770 TCP/Modbus" << (row.ticked ? "\t(выбран)" : "") << "\n";
   return kExitOk;

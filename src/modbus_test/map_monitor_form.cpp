@@ -1,0 +1,349 @@
+#include "modbus_test/map_monitor_form.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/codec.h"
+#include "common/dialogs.h"
+#include "common/number_forms.h"
+
+namespace r770 {
+namespace {
+
+// Lower case of the Cyrillic and Latin letters, for the text filter.
+std::u32string Folded(const std::string& text) {
+  std::u32string s = Utf8ToU32(text);
+  for (char32_t& c : s) {
+    if (c >= U'A' && c <= U'Z') c += 0x20;
+    else if (c >= 0x410 && c <= 0x42F) c += 0x20;
+    else if (c == 0x401) c = 0x451;
+  }
+  return s;
+}
+
+std::string ClockText(const LocalTime& t) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", t.hour, t.minute, t.second,
+                t.millisecond);
+  return buf;
+}
+
+}  // namespace
+
+// ---- TrendBuffer ----
+
+TrendBuffer::TrendBuffer(std::size_t capacity) : ring_(std::max<std::size_t>(capacity, 1)) {}
+
+void TrendBuffer::Add(double seconds, double value) {
+  ring_[head_] = {seconds, value};
+  head_ = (head_ + 1) % ring_.size();
+  size_ = std::min(size_ + 1, ring_.size());
+}
+
+TrendSample TrendBuffer::At(std::size_t i) const {
+  return ring_[(head_ + ring_.size() - size_ + i) % ring_.size()];
+}
+
+std::vector<TrendSample> TrendBuffer::Since(double fromSeconds) const {
+  std::vector<TrendSample> out;
+  for (std::size_t i = 0; i < size_; ++i) {
+    TrendSample s = At(i);
+    if (s.seconds >= fromSeconds) out.push_back(s);
+  }
+  return out;
+}
+
+// ---- the exchange side ----
+
+struct MapMonitorForm::Session {
+  std::uint64_t id = 0;
+  std::unique_ptr<ModbusTransport> transport;
+  std::unique_ptr<MapPoller> poller;
+};
+
+struct MapMonitorForm::Outcome {
+  std::uint64_t session = 0;
+  bool write = false;
+  CycleReport report;
+  std::vector<PointReading> readings;
+  LocalTime time;
+  std::int64_t nowMs = 0;
+  CoilWriteResult written;
+  std::uint16_t coil = 0;
+};
+
+MapMonitorForm::MapMonitorForm(const Configuration& cfg, const ProgramSettings& settings,
+                               Dialogs& dialogs, Clock& clock, TransportFactory transports,
+                               bool threaded)
+    : cfg_(cfg),
+      settings_(settings),
+      dialogs_(dialogs),
+      clock_(clock),
+      transports_(std::move(transports)),
+      worker_(std::make_unique<MonitorWorker>(threaded)) {
+  if (!transports_) transports_ = [] { return std::make_unique<TcpModbusTransport>(); };
+  status_ = "Остановлен";
+}
+
+MapMonitorForm::~MapMonitorForm() {
+  if (session_) session_->poller->Cancel();
+  worker_.reset();  // joins: the job under way ends within one answer time
+}
+
+void MapMonitorForm::BuildPoints() {
+  std::vector<MonitorPoint> points = CollectMonitorPoints(cfg_);
+  // The same maps as before keep their ticked trends.
+  if (points != points_) trends_.clear();
+  points_ = std::move(points);
+  readings_.assign(points_.size(), PointReading{});
+  for (auto& [point, trend] : trends_) trend = TrendBuffer(kTrendCapacity);
+  BuildRows();
+}
+
+void MapMonitorForm::BuildRows() {
+  rows_.resize(points_.size());
+  for (std::size_t i = 0; i < points_.size(); ++i) {
+    const MonitorPoint& p = points_[i];
+    const PointReading& r = readings_[i];
+    MonitorRow& row = rows_[i];
+    row.point = static_cast<int>(i);
+    row.map = MonitorMapName(p.kind);
+    row.row = std::to_string(p.row + 1);
+    row.address = std::to_string(p.address);
+    row.name = p.name;
+    row.value = r.valid ? r.value : std::string();
+    row.changedAt = r.seen ? ClockText(r.changedAt) : std::string();
+    row.note = r.note;
+    row.highlighted = r.changed;
+    row.trendable = !IsBitMap(p.kind);
+    row.trended = trends_.count(static_cast<int>(i)) != 0;
+    row.writable = p.kind == MapKind::TU;
+  }
+}
+
+void MapMonitorForm::Show() {
+  if (running_) return;
+  BuildPoints();
+}
+
+void MapMonitorForm::ApplyPeriod() {
+  auto v = ParseUDec(Trim(periodText));
+  if (v) periodMs_ = static_cast<int>(std::clamp<std::uint32_t>(*v, kMinPeriodMs, 3600000));
+  periodText = std::to_string(periodMs_);
+}
+
+void MapMonitorForm::NewSession() {
+  auto session = std::make_shared<Session>();
+  session->id = session_ ? session_->id + 1 : 1;
+  session->transport = transports_();
+  session->poller = std::make_unique<MapPoller>(points_, MonitorLinkFrom(settings_),
+                                                *session->transport, clock_, decimalSeparator);
+  session_ = std::move(session);
+}
+
+void MapMonitorForm::Start() {
+  if (running_) return;
+  ApplyPeriod();
+  BuildPoints();
+  NewSession();
+  running_ = true;
+  cyclePending_ = false;
+  writePending_ = false;
+  cycles_ = 0;
+  last_ = CycleReport{};
+  startedMs_ = clock_.NowMs();
+  nextCycleMs_ = startedMs_;
+  trendNow_ = 0;
+  status_ = "Опрос " + settings_.IP_AdrTest + ":" + std::to_string(settings_.PortTcpTest);
+  Tick();
+}
+
+void MapMonitorForm::Stop() {
+  const bool wasRunning = running_;
+  running_ = false;
+  if (session_) {
+    std::shared_ptr<Session> session = session_;
+    session->poller->Cancel();
+    worker_->Post([session] { session->poller->Close(); });
+  }
+  if (wasRunning) status_ = "Остановлен. " + StatusText();
+}
+
+void MapMonitorForm::PostCycle() {
+  cyclePending_ = true;
+  std::shared_ptr<Session> session = session_;
+  worker_->Post([this, session] {
+    Outcome o;
+    o.session = session->id;
+    o.report = session->poller->Cycle();
+    o.readings = session->poller->Readings();
+    o.time = clock_.LocalNow();
+    o.nowMs = clock_.NowMs();
+    std::lock_guard lock(mailboxMutex_);
+    mailbox_.push_back(std::move(o));
+  });
+}
+
+void MapMonitorForm::Tick() {
+  Collect();
+  if (running_ && !cyclePending_ && clock_.NowMs() >= nextCycleMs_) {
+    // The next cycle is due a period after this one began; a late cycle starts at once.
+    nextCycleMs_ = std::max(nextCycleMs_ + periodMs_, clock_.NowMs());
+    PostCycle();
+    Collect();  // without a worker thread the cycle is done already
+  }
+}
+
+void MapMonitorForm::Settle() {
+  worker_->Drain();
+  Collect();
+}
+
+void MapMonitorForm::Collect() {
+  std::vector<Outcome> outcomes;
+  {
+    std::lock_guard lock(mailboxMutex_);
+    outcomes.swap(mailbox_);
+  }
+  for (Outcome& o : outcomes) Apply(o);
+}
+
+void MapMonitorForm::Apply(Outcome& o) {
+  if (!session_ || o.session != session_->id) return;  // from before the last "Пуск"
+  if (o.write) {
+    writePending_ = false;
+    const std::string coil = "Coil " + std::to_string(o.coil);
+    if (o.written.ok) {
+      status_ = "Команда в " + coil + " выполнена";
+    } else {
+      status_ = "Команда в " + coil + " не выполнена";
+      dialogs_.Information("Команда в " + coil + " не выполнена: " + o.written.note);
+    }
+    return;
+  }
+  cyclePending_ = false;
+  if (!running_) return;
+  ++cycles_;
+  last_ = o.report;
+  readings_ = std::move(o.readings);
+  trendNow_ = static_cast<double>(o.nowMs - startedMs_) / 1000.0;
+  for (auto& [point, trend] : trends_) {
+    const PointReading& r = readings_[static_cast<std::size_t>(point)];
+    if (r.valid) trend.Add(trendNow_, r.number);
+  }
+  if (recorder_.IsOpen()) {
+    std::string error;
+    if (!recorder_.Append(o.time, points_, readings_, error)) {
+      recorder_.Close();
+      dialogs_.Information(error);
+    }
+  }
+  BuildRows();
+  status_ = StatusText();
+}
+
+std::string MapMonitorForm::StatusText() const {
+  auto ms = [this](double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f", v);
+    std::string s = buf;
+    auto dot = s.find('.');
+    if (dot != std::string::npos) s.replace(dot, 1, decimalSeparator);
+    return s;
+  };
+  std::string s = "Циклов: " + std::to_string(cycles_);
+  if (cycles_ > 0 && !last_.connected) {
+    s += " | нет связи с " + settings_.IP_AdrTest + ":" + std::to_string(settings_.PortTcpTest);
+    if (last_.retryInMs > 0)
+      s += ", повтор через " + std::to_string((last_.retryInMs + 999) / 1000) + " с";
+  } else {
+    s += " | запросов за цикл: " + std::to_string(last_.requests) +
+         " | время обмена: " + ms(last_.roundTripMs) + " мс";
+  }
+  s += " | ошибок: " + std::to_string(last_.errors);
+  return s;
+}
+
+std::vector<int> MapMonitorForm::VisibleRows() const {
+  std::vector<int> out;
+  const std::u32string needle = Folded(Trim(textFilter));
+  for (const MonitorRow& row : rows_) {
+    const MonitorPoint& p = points_[static_cast<std::size_t>(row.point)];
+    if (mapFilter && p.kind != *mapFilter) continue;
+    if (!needle.empty() && Folded(row.name).find(needle) == std::u32string::npos &&
+        Utf8ToU32(row.address).find(needle) == std::u32string::npos)
+      continue;
+    out.push_back(row.point);
+  }
+  return out;
+}
+
+bool MapMonitorForm::SetTrend(int point, bool on) {
+  if (point < 0 || point >= static_cast<int>(points_.size())) return false;
+  if (!on) {
+    trends_.erase(point);
+    BuildRows();
+    return true;
+  }
+  if (IsBitMap(points_[static_cast<std::size_t>(point)].kind)) return false;
+  if (trends_.count(point)) return true;
+  if (static_cast<int>(trends_.size()) >= kMaxTrends) {
+    dialogs_.Information("Графики можно построить не более чем для " +
+                         std::to_string(kMaxTrends) + " параметров");
+    return false;
+  }
+  trends_.emplace(point, TrendBuffer(kTrendCapacity));
+  BuildRows();
+  return true;
+}
+
+std::vector<int> MapMonitorForm::TrendPoints() const {
+  std::vector<int> out;
+  for (const auto& [point, trend] : trends_) out.push_back(point);
+  return out;
+}
+
+const TrendBuffer* MapMonitorForm::Trend(int point) const {
+  auto it = trends_.find(point);
+  return it == trends_.end() ? nullptr : &it->second;
+}
+
+void MapMonitorForm::ToggleRecording() {
+  if (recorder_.IsOpen()) {
+    recorder_.Close();
+    return;
+  }
+  auto path = dialogs_.SaveFile({{"Файлы CSV (*.csv)", "*.csv"}, {"Все файлы (*.*)", "*.*"}});
+  if (!path) return;
+  std::string error;
+  if (!recorder_.Open(*path, error)) dialogs_.Information(error);
+}
+
+void MapMonitorForm::WriteCoil(int point, bool on) {
+  if (point < 0 || point >= static_cast<int>(points_.size()) || writePending_) return;
+  const MonitorPoint& p = points_[static_cast<std::size_t>(point)];
+  if (p.kind != MapKind::TU) return;
+  const std::string question = "Отправить команду в Coil " + std::to_string(p.address) +
+                               " (параметр \"" + p.name + "\"): " +
+                               (on ? "включить (1)" : "отключить (0)") + "?";
+  if (!dialogs_.Confirm(question)) {
+    status_ = "Команда не отправлена";
+    return;
+  }
+  if (!session_) NewSession();  // not started yet: a connection for the command
+  writePending_ = true;
+  std::shared_ptr<Session> session = session_;
+  const std::uint16_t address = p.address;
+  worker_->Post([this, session, address, on] {
+    Outcome o;
+    o.session = session->id;
+    o.write = true;
+    o.coil = address;
+    o.written = session->poller->WriteCoil(address, on);
+    std::lock_guard lock(mailboxMutex_);
+    mailbox_.push_back(std::move(o));
+  });
+  Collect();
+}
+
+}  // namespace r770

@@ -1,0 +1,190 @@
+// "Монитор карты": form model of the live map monitor. Every non-empty entry of the four
+// maps is read from the module's Modbus/TCP server, cycle after cycle, and shown by the name
+// the map editors give it; values of up to eight register entries are kept for trend plots;
+// every cycle can be recorded to a CSV file; a coil can be written after a confirmation.
+//
+// The exchange runs on a worker thread: the window calls Tick() from its timer, which takes
+// the results of a finished cycle and starts the next one when the poll period is over; no
+// call here waits for the network.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/clock.h"
+#include "document/configuration.h"
+#include "document/program_settings.h"
+#include "modbus_test/map_poller.h"
+#include "modbus_test/monitor_csv.h"
+#include "modbus_test/monitor_worker.h"
+
+namespace r770 {
+
+class Dialogs;
+
+inline constexpr const char* kMonitorColumns[7] = {
+    "Карта", "№", "Адрес Modbus", "Параметр", "Значение", "Время изменения", "Примечание"};
+
+struct MonitorRow {
+  int point = 0;  // index into Points()
+  std::string map, row, address, name, value, changedAt, note;
+  bool highlighted = false;  // changed in the last cycle
+  bool trendable = false;    // a register entry
+  bool trended = false;
+  bool writable = false;     // a coil
+};
+
+struct TrendSample {
+  double seconds = 0;  // since the monitor was started
+  double value = 0;
+};
+
+// The last values of one trend in a ring of fixed capacity: memory stays the same however
+// long the monitor runs.
+class TrendBuffer {
+ public:
+  explicit TrendBuffer(std::size_t capacity);
+  void Add(double seconds, double value);
+  std::size_t Size() const { return size_; }
+  std::size_t Capacity() const { return ring_.size(); }
+  // Oldest first.
+  TrendSample At(std::size_t i) const;
+  // The samples at or after fromSeconds, oldest first.
+  std::vector<TrendSample> Since(double fromSeconds) const;
+
+ private:
+  std::vector<TrendSample> ring_;
+  std::size_t head_ = 0;  // where the next sample goes
+  std::size_t size_ = 0;
+};
+
+class MapMonitorForm {
+ public:
+  static constexpr const char* kCaption = "Монитор карты";
+  static constexpr const char* kStartButton = "Пуск";
+  static constexpr const char* kStopButton = "Стоп";
+  static constexpr const char* kPeriodLabel = "Период опроса, мс";
+  static constexpr const char* kMapFilterLabel = "Карта";
+  static constexpr const char* kAllMaps = "Все карты";
+  static constexpr const char* kTextFilterLabel = "Поиск";
+  static constexpr const char* kRecordButton = "Запись в файл";
+  static constexpr const char* kRecordStopButton = "Остановить запись";
+  static constexpr const char* kCoilOnButton = "Включить Coil";
+  static constexpr const char* kCoilOffButton = "Отключить Coil";
+  static constexpr const char* kTrendCaption = "График";
+  static constexpr int kDefaultPeriodMs = 1000;
+  static constexpr int kMinPeriodMs = 100;
+  static constexpr int kMaxTrends = 8;
+  static constexpr int kTrendSpanSeconds = 600;  // the last ten minutes are plotted
+  // Samples a trend keeps: the span at the shortest period.
+  static constexpr std::size_t kTrendCapacity = kTrendSpanSeconds * 1000 / kMinPeriodMs;
+
+  using TransportFactory = std::function<std::unique_ptr<ModbusTransport>()>;
+
+  // cfg and settings are read on the window's thread only (at Show and Start); transports
+  // come from `transports` (none: TCP). threaded: exchange on a worker thread (else inside
+  // Tick, for tests).
+  MapMonitorForm(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
+                 Clock& clock = SystemClock(), TransportFactory transports = {},
+                 bool threaded = true);
+  ~MapMonitorForm();
+
+  // Decimal separator of the values shown (the locale's).
+  std::string decimalSeparator = ",";
+  // Field "Период опроса, мс".
+  std::string periodText = std::to_string(kDefaultPeriodMs);
+  // Filters: map (none: every map) and text (part of the name or the address, any case).
+  std::optional<MapKind> mapFilter;
+  std::string textFilter;
+
+  // The window is shown: the table is built from the maps (unless the monitor runs).
+  void Show();
+  // "Пуск": the period is taken, the points are built again and polling begins.
+  void Start();
+  // "Стоп": no further cycles; the connection is closed.
+  void Stop();
+  bool Running() const { return running_; }
+  // The poll period field was left: a number of milliseconds, at least 100; anything else
+  // gives the previous value back.
+  void ApplyPeriod();
+  int PeriodMs() const { return periodMs_; }
+  // Timer of the window: takes finished work, starts the next cycle when it is due.
+  void Tick();
+  // Blocks until the worker is idle, then Tick (tests and screenshots only).
+  void Settle();
+
+  const std::vector<MonitorPoint>& Points() const { return points_; }
+  const std::vector<MonitorRow>& Rows() const { return rows_; }
+  // Rows passing both filters, as indexes into Rows().
+  std::vector<int> VisibleRows() const;
+  const std::string& Status() const { return status_; }
+  int Cycles() const { return cycles_; }
+  const CycleReport& LastReport() const { return last_; }
+
+  // Trend of a register entry ticked or cleared; false when refused (not a register entry,
+  // or eight are plotted already: message).
+  bool SetTrend(int point, bool on);
+  std::vector<int> TrendPoints() const;
+  const TrendBuffer* Trend(int point) const;
+  // Seconds since Start of the latest cycle (the right end of the plot).
+  double TrendNow() const { return trendNow_; }
+
+  // "Запись в файл": asks for a file and starts recording; pressed again, stops.
+  void ToggleRecording();
+  bool Recording() const { return recorder_.IsOpen(); }
+  const std::string& RecordPath() const { return recorder_.Path(); }
+
+  // A command to the coil of `point`: only after a confirmation naming the address and the
+  // parameter; the answer comes with a later Tick.
+  void WriteCoil(int point, bool on);
+  bool CoilWritePending() const { return writePending_; }
+
+ private:
+  struct Session;
+  struct Outcome;
+  void BuildPoints();
+  void BuildRows();
+  // A new connection and poller for the current points; results of older ones are ignored.
+  void NewSession();
+  void PostCycle();
+  void Collect();
+  void Apply(Outcome& outcome);
+  std::string StatusText() const;
+
+  const Configuration& cfg_;
+  const ProgramSettings& settings_;
+  Dialogs& dialogs_;
+  Clock& clock_;
+  TransportFactory transports_;
+
+  std::vector<MonitorPoint> points_;
+  std::vector<PointReading> readings_;
+  std::vector<MonitorRow> rows_;
+  std::map<int, TrendBuffer> trends_;
+  MonitorRecorder recorder_;
+
+  int periodMs_ = kDefaultPeriodMs;
+  bool running_ = false;
+  bool cyclePending_ = false;
+  bool writePending_ = false;
+  std::int64_t startedMs_ = 0;
+  std::int64_t nextCycleMs_ = 0;
+  double trendNow_ = 0;
+  int cycles_ = 0;
+  CycleReport last_;
+  std::string status_;
+
+  std::shared_ptr<Session> session_;
+  // Results handed over by the worker.
+  std::mutex mailboxMutex_;
+  std::vector<Outcome> mailbox_;
+  // Declared last: destroyed first, so no job outlives what it uses.
+  std::unique_ptr<MonitorWorker> worker_;
+};
+
+}  // namespace r770

@@ -1,0 +1,95 @@
+#include "modbus_test/monitor_csv.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "modbus_test/modbus_frames.h"
+
+namespace r770 {
+
+std::string IsoLocalTime(const LocalTime& t) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second, t.millisecond);
+  return buf;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+MonitorRecorder::~MonitorRecorder() { Close(); }
+
+bool MonitorRecorder::Open(const std::string& path, std::string& error) {
+  Close();
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    error = "Не удалось открыть файл " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  path_ = path;
+  struct stat st {};
+  if (::fstat(fd_, &st) == 0 && st.st_size == 0 &&
+      !WriteAll(std::string(kMonitorCsvHeader) + "\r\n", error)) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+void MonitorRecorder::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool MonitorRecorder::WriteAll(const std::string& text, std::string& error) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = "Ошибка записи в файл " + path_ + ": " + std::strerror(n < 0 ? errno : EIO);
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::string MonitorRecorder::CycleLines(const LocalTime& time,
+                                        const std::vector<MonitorPoint>& points,
+                                        const std::vector<PointReading>& readings) {
+  const std::string stamp = IsoLocalTime(time);
+  std::string out;
+  for (std::size_t i = 0; i < points.size() && i < readings.size(); ++i) {
+    const MonitorPoint& p = points[i];
+    const PointReading& r = readings[i];
+    std::string value;
+    if (r.valid) value = IsBitMap(p.kind) ? r.value : FormatTestFloat(r.number, ".");
+    out += stamp + ',' + MonitorMapKey(p.kind) + ',' + std::to_string(p.address) + ',' +
+           CsvField(p.name) + ',' + value + ',' + CsvField(r.note) + "\r\n";
+  }
+  return out;
+}
+
+bool MonitorRecorder::Append(const LocalTime& time, const std::vector<MonitorPoint>& points,
+                             const std::vector<PointReading>& readings, std::string& error) {
+  if (fd_ < 0) {
+    error = "Файл записи не открыт";
+    return false;
+  }
+  return WriteAll(CycleLines(time, points, readings), error);
+}
+
+}  // namespace r770

@@ -1,0 +1,80 @@
+// "Монитор карты": the live map monitor window, drawing MapMonitorForm — the table of every
+// mapped entry with its value, the trend plot of the ticked register entries, recording and
+// coil commands. A timer drives the form; the exchange itself runs on the form's worker
+// thread, so the window never waits for the module.
+#pragma once
+#include <QDialog>
+#include <map>
+#include <memory>
+
+#include "modbus_test/map_monitor_form.h"
+
+class QChart;
+class QChartView;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QLineSeries;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+class QValueAxis;
+
+namespace r770 {
+
+class MapMonitorWindow : public QDialog {
+  Q_OBJECT
+ public:
+  MapMonitorWindow(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
+                   QWidget* parent, MapMonitorForm::TransportFactory transports = {});
+  ~MapMonitorWindow() override;
+
+  MapMonitorForm& Form() { return *form_; }
+  // Builds the table from the maps and shows the window modally.
+  void Open();
+  // The same without the modal loop (tests, screenshots).
+  void Prepare();
+
+  QPushButton* StartButton() const { return start_; }
+  QPushButton* RecordButton() const { return record_; }
+  QPushButton* CoilOnButton() const { return coilOn_; }
+  QPushButton* CoilOffButton() const { return coilOff_; }
+  QLineEdit* PeriodEdit() const { return period_; }
+  QComboBox* MapFilter() const { return mapFilter_; }
+  QLineEdit* TextFilter() const { return textFilter_; }
+  QTableWidget* Table() const { return table_; }
+  QChartView* ChartView() const { return chartView_; }
+  QLabel* StatusLabel() const { return status_; }
+  // Series of the plot, by point.
+  QLineSeries* Series(int point) const;
+
+  void reject() override;
+
+ private:
+  void Tick();
+  void Render();
+  void RenderTable();
+  void RenderChart();
+  int CurrentPoint() const;
+
+  std::unique_ptr<MapMonitorForm> form_;
+  QPushButton* start_ = nullptr;
+  QPushButton* record_ = nullptr;
+  QPushButton* coilOn_ = nullptr;
+  QPushButton* coilOff_ = nullptr;
+  QLineEdit* period_ = nullptr;
+  QComboBox* mapFilter_ = nullptr;
+  QLineEdit* textFilter_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  QChart* chart_ = nullptr;
+  QChartView* chartView_ = nullptr;
+  QValueAxis* axisX_ = nullptr;
+  QValueAxis* axisY_ = nullptr;
+  QLabel* status_ = nullptr;
+  QTimer* timer_ = nullptr;
+  std::map<int, QLineSeries*> series_;
+  int renderedCycles_ = -1;
+  bool rendering_ = false;
+};
+
+}  // namespace r770

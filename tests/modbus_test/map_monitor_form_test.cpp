@@ -1,0 +1,298 @@
+// "Монитор карты" form model against libmodbus's own server, driven as a person drives the
+// window: start, ticks of the window's timer on a fake clock, filters, trends, recording and
+// a coil command with its confirmation.
+#include <gtest/gtest.h>
+
+#include "fake_dialogs.h"
+#include "lib_modbus_server.h"
+#include "modbus_test/map_monitor_form.h"
+#include "temp_dir.h"
+
+namespace r770 {
+namespace {
+
+using test::FakeDialogs;
+using test::LibModbusServer;
+
+struct MonitorFixture : ::testing::Test {
+  LibModbusServer server;
+  Configuration cfg;
+  ProgramSettings settings;
+  FakeDialogs dialogs;
+  FakeClock clock;
+  std::unique_ptr<MapMonitorForm> form;
+
+  void SetUp() override {
+    cfg.CreateMaps();
+    cfg.Map(MapKind::TU)[0] = {5, 0x0101, 1, "Пуск насоса/Насосная(ЛОРИС 05)", 1};
+    cfg.Map(MapKind::TC)[4] = {5, 0x0102, 1, "Авария насоса/Насосная(ЛОРИС 05)", 20};
+    for (int i = 0; i < 10; ++i)
+      cfg.Map(MapKind::TIFloat)[i] = {5, static_cast<std::uint16_t>(0x0200 + i), 1,
+                                      "Давление " + std::to_string(i + 1) + "/Котельная(ЛОРИС 05)",
+                                      static_cast<std::uint16_t>(100 + 2 * i)};
+    cfg.Map(MapKind::InputReg)[2] = {6, 0x0300, 2, "Уровень/Бак(ЛОРИС 06)", 300};
+    settings.IP_AdrTest = "127.0.0.1";
+    settings.PortTcpTest = static_cast<std::uint16_t>(server.Port());
+    settings.TimeAnswerTest = 2;
+    server.With([](modbus_mapping_t& m) {
+      for (int i = 0; i < 10; ++i) test::SetModuleFloat(m.tab_registers + 100 + 2 * i, 10.0f * (i + 1));
+      test::SetModuleFloat(m.tab_input_registers + 300, 3.5f);
+      m.tab_input_bits[20] = 1;
+    });
+    form = std::make_unique<MapMonitorForm>(cfg, settings, dialogs, clock,
+                                            MapMonitorForm::TransportFactory{}, false);
+    form->Show();
+  }
+  const MonitorRow& Row(int i) { return form->Rows()[static_cast<std::size_t>(i)]; }
+};
+
+TEST_F(MonitorFixture, TableShowsEveryEntryByNameWithItsValue) {
+  ASSERT_EQ(form->Rows().size(), 13u);
+  EXPECT_EQ(Row(0).value, "");  // nothing read before "Пуск"
+  form->Start();
+  EXPECT_EQ(form->Cycles(), 1);
+  struct Expect { std::string map, row, address, name, value; } expected[] = {
+      {"Coils", "1", "1", "Пуск насоса/Насосная(ЛОРИС 05)", "0"},
+      {"Discrete Inputs", "5", "20", "Авария насоса/Насосная(ЛОРИС 05)", "1"},
+      {"Holding Registers", "1", "100", "Давление 1/Котельная(ЛОРИС 05)", "10,0000"},
+      {"Holding Registers", "10", "118", "Давление 10/Котельная(ЛОРИС 05)", "100,0000"},
+      {"Input Registers", "3", "300", "Уровень/Бак(ЛОРИС 06)", "3,5000"},
+  };
+  const int rows[] = {0, 1, 2, 11, 12};
+  for (int i = 0; i < 5; ++i) {
+    const MonitorRow& r = Row(rows[i]);
+    const Expect& e = expected[i];
+    EXPECT_EQ((std::vector<std::string>{r.map, r.row, r.address, r.name, r.value, r.note}),
+              (std::vector<std::string>{e.map, e.row, e.address, e.name, e.value, ""}));
+    EXPECT_EQ(r.changedAt, "10:00:00.000");
+    EXPECT_TRUE(r.highlighted);
+  }
+  EXPECT_EQ(form->LastReport().requests, 4);
+  EXPECT_EQ(form->Status().rfind("Циклов: 1 | запросов за цикл: 4 | время обмена: ", 0), 0u)
+      << form->Status();
+  EXPECT_NE(form->Status().find(" мс | ошибок: 0"), std::string::npos) << form->Status();
+
+  // A changed value is highlighted for one cycle, with the time of its change.
+  server.With([](modbus_mapping_t& m) { test::SetModuleFloat(m.tab_registers + 100, 11.0f); });
+  clock.Advance(1000);
+  form->Tick();
+  EXPECT_EQ(Row(2).value, "11,0000");
+  EXPECT_TRUE(Row(2).highlighted);
+  EXPECT_EQ(Row(2).changedAt, "10:00:01.000");
+  EXPECT_FALSE(Row(3).highlighted);
+  EXPECT_EQ(Row(3).changedAt, "10:00:00.000");
+  clock.Advance(1000);
+  form->Tick();
+  EXPECT_FALSE(Row(2).highlighted);
+  EXPECT_EQ(form->Cycles(), 3);
+}
+
+TEST_F(MonitorFixture, CyclesComeOncePerPeriodOfAtLeast100Ms) {
+  struct Case { const char* typed; int period; const char* shown; } cases[] = {
+      {"250", 250, "250"}, {"50", 100, "100"}, {"", 100, "100"}, {"1 с", 100, "100"},
+      {" 2000 ", 2000, "2000"},
+  };
+  for (const Case& c : cases) {
+    form->periodText = c.typed;
+    form->ApplyPeriod();
+    EXPECT_EQ(form->PeriodMs(), c.period) << c.typed;
+    EXPECT_EQ(form->periodText, c.shown) << c.typed;
+  }
+  form->periodText = "500";
+  form->Start();
+  const int first = server.Requests();
+  EXPECT_EQ(first, 4);
+  clock.Advance(499);
+  form->Tick();
+  EXPECT_EQ(server.Requests(), first);
+  clock.Advance(1);
+  form->Tick();
+  EXPECT_EQ(server.Requests(), 2 * first);
+  form->Stop();
+  EXPECT_FALSE(form->Running());
+  clock.Advance(5000);
+  form->Tick();
+  EXPECT_EQ(server.Requests(), 2 * first);
+  EXPECT_EQ(form->Status().rfind("Остановлен. Циклов: 2", 0), 0u) << form->Status();
+}
+
+TEST_F(MonitorFixture, FiltersByMapAndByText) {
+  struct Case { std::optional<MapKind> map; std::string text; std::vector<int> rows; } cases[] = {
+      {std::nullopt, "", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+      {MapKind::TC, "", {1}},
+      {MapKind::InputReg, "", {12}},
+      {std::nullopt, "насоса", {0, 1}},
+      {std::nullopt, "ДАВЛЕНИЕ 1", {2, 11}},  // any case; "1" and "10"
+      {MapKind::TIFloat, "бак", {}},
+      {std::nullopt, "118", {11}},             // the address
+      {MapKind::TU, "  пуск ", {0}},
+  };
+  for (const Case& c : cases) {
+    form->mapFilter = c.map;
+    form->textFilter = c.text;
+    EXPECT_EQ(form->VisibleRows(), c.rows) << c.text;
+  }
+}
+
+TEST_F(MonitorFixture, TrendsOfUpToEightRegisterEntries) {
+  EXPECT_FALSE(form->SetTrend(0, true));  // a coil has no trend
+  for (int i = 2; i < 10; ++i) EXPECT_TRUE(form->SetTrend(i, true)) << i;
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_FALSE(form->SetTrend(10, true));
+  EXPECT_EQ(dialogs.Last(), "Графики можно построить не более чем для 8 параметров");
+  EXPECT_TRUE(form->SetTrend(9, false));
+  EXPECT_TRUE(form->SetTrend(12, true));  // an input register
+  EXPECT_EQ(form->TrendPoints(), (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 12}));
+  EXPECT_TRUE(Row(12).trended);
+  EXPECT_FALSE(Row(9).trended);
+
+  form->periodText = "100";
+  form->Start();  // the same maps keep the ticked trends
+  for (int i = 0; i < 4; ++i) {
+    clock.Advance(100);
+    form->Tick();
+  }
+  const TrendBuffer* t = form->Trend(2);
+  ASSERT_NE(t, nullptr);
+  ASSERT_EQ(t->Size(), 5u);
+  EXPECT_EQ(t->At(0).seconds, 0.0);
+  EXPECT_EQ(t->At(4).seconds, 0.4);
+  EXPECT_EQ(t->At(4).value, 10.0);
+  EXPECT_EQ(form->Trend(12)->At(0).value, 3.5);
+  EXPECT_EQ(form->Trend(9), nullptr);
+  EXPECT_EQ(t->Capacity(), MapMonitorForm::kTrendCapacity);
+}
+
+TEST(TrendBuffer, RingKeepsTheNewestWithinItsCapacity) {
+  TrendBuffer ring(4);
+  for (int i = 0; i < 10; ++i) ring.Add(i, 100 + i);
+  ASSERT_EQ(ring.Size(), 4u);
+  EXPECT_EQ(ring.At(0).seconds, 6);
+  EXPECT_EQ(ring.At(3).value, 109);
+  auto recent = ring.Since(8);
+  ASSERT_EQ(recent.size(), 2u);
+  EXPECT_EQ(recent[0].seconds, 8);
+  EXPECT_EQ(recent[1].seconds, 9);
+  TrendBuffer two(2);
+  two.Add(1, 1);
+  EXPECT_EQ(two.Size(), 1u);
+  EXPECT_EQ(two.At(0).value, 1);
+}
+
+TEST_F(MonitorFixture, RecordingAppendsEveryCycle) {
+  test::TempDir dir;
+  const std::string path = dir.File("запись.csv");
+  dialogs.fileAnswers.push_back(path);
+  form->ToggleRecording();
+  EXPECT_TRUE(form->Recording());
+  form->Start();
+  clock.Advance(1000);
+  form->Tick();
+  form->ToggleRecording();
+  EXPECT_FALSE(form->Recording());
+  clock.Advance(1000);
+  form->Tick();  // not recorded
+  const std::string text = test::ReadFileBytes(path);
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find("\r\n", at);
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  ASSERT_EQ(lines.size(), 1u + 2 * 13);
+  EXPECT_EQ(lines[0], "time,map,address,name,value,note");
+  EXPECT_EQ(lines[3], "2026-12-06T10:00:00.000,hr,100,Давление 1/Котельная(ЛОРИС 05),10.0000,");
+  EXPECT_EQ(lines[14 + 12], "2026-12-06T10:00:01.000,ir,300,Уровень/Бак(ЛОРИС 06),3.5000,");
+  // Cancelled file choice: nothing recorded, no message.
+  form->ToggleRecording();
+  EXPECT_FALSE(form->Recording());
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(MonitorFixture, CoilCommandOnlyAfterConfirmation) {
+  form->Start();
+  const int before = server.Requests();
+  auto coil = [&] {
+    int bit = -1;
+    server.With([&](modbus_mapping_t& m) { bit = m.tab_bits[1]; });
+    return bit;
+  };
+  dialogs.confirmAnswers = {false};
+  form->WriteCoil(0, true);
+  EXPECT_EQ(dialogs.Last(),
+            "Отправить команду в Coil 1 (параметр \"Пуск насоса/Насосная(ЛОРИС 05)\"): включить (1)?");
+  EXPECT_EQ(server.Requests(), before);  // nothing sent
+  EXPECT_EQ(coil(), 0);
+  EXPECT_EQ(form->Status(), "Команда не отправлена");
+
+  form->WriteCoil(2, true);  // a register entry takes no command
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+
+  dialogs.confirmAnswers = {true};
+  form->WriteCoil(0, true);
+  EXPECT_EQ(coil(), 1);
+  EXPECT_EQ(form->Status(), "Команда в Coil 1 выполнена");
+  clock.Advance(1000);
+  form->Tick();
+  EXPECT_EQ(Row(0).value, "1");
+
+  // A refused command is told in a message box.
+  server.SetHook([](int function, int, int) {
+    return function == 5 ? LibModbusServer::Verdict{LibModbusServer::Action::Exception, 4}
+                         : LibModbusServer::Verdict{};
+  });
+  dialogs.confirmAnswers = {true};
+  form->WriteCoil(0, false);
+  EXPECT_EQ(dialogs.Last(), "Команда в Coil 1 не выполнена: Неверная длина ответа (код ошибки 4)");
+  EXPECT_EQ(coil(), 1);
+}
+
+TEST_F(MonitorFixture, OnTheWorkerThreadTheResultsComeWithALaterTick) {
+  MapMonitorForm threaded(cfg, settings, dialogs, clock);  // exchanges on its own thread
+  threaded.Show();
+  threaded.Start();
+  threaded.Settle();
+  EXPECT_EQ(threaded.Cycles(), 1);
+  EXPECT_EQ(threaded.Rows()[12].value, "3,5000");
+  threaded.Tick();  // not due yet
+  threaded.Settle();
+  EXPECT_EQ(threaded.Cycles(), 1);
+  clock.Advance(1000);
+  threaded.Tick();
+  threaded.Settle();
+  EXPECT_EQ(threaded.Cycles(), 2);
+  threaded.Stop();
+  threaded.Settle();
+  EXPECT_EQ(server.Requests(), 8);
+}
+
+TEST(MonitorWorker, JobsRunInOrderOffTheCallersThread) {
+  std::vector<int> order;
+  std::thread::id where;
+  {
+    MonitorWorker worker;
+    EXPECT_TRUE(worker.Threaded());
+    for (int i = 0; i < 5; ++i)
+      worker.Post([&order, &where, i] {
+        order.push_back(i);
+        where = std::this_thread::get_id();
+      });
+    worker.Drain();
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_NE(where, std::this_thread::get_id());
+  }
+  MonitorWorker inline_(false);
+  inline_.Post([&] { where = std::this_thread::get_id(); });
+  EXPECT_EQ(where, std::this_thread::get_id());
+}
+
+TEST_F(MonitorFixture, ModuleGoneShowsTheLinkFailure) {
+  settings.PortTcpTest = 1;  // nobody listens there
+  form->Start();
+  EXPECT_EQ(Row(0).note, "Ошибка установки соединения по TCP");
+  EXPECT_EQ(Row(0).value, "");
+  EXPECT_EQ(form->Status(), "Циклов: 1 | нет связи с 127.0.0.1:1, повтор через 1 с | ошибок: 13");
+}
+
+}  // namespace
+}  // namespace r770

@@ -1,0 +1,192 @@
+// "Монитор карты" against the simulator's Modbus/TCP server: reached from the main window's
+// menu once a document exists, the table of every entry by name, values arriving while the
+// window runs its event loop, a trend plotted, the filters, a coil command after the
+// confirmation, start and stop.
+#include <QAction>
+#include <QApplication>
+#include <QChartView>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+#include <filesystem>
+
+#include "fake_dialogs.h"
+#include "modbus_server.h"
+#include "temp_dir.h"
+#include "ui/main_window.h"
+#include "ui/map_monitor_window.h"
+
+using namespace r770;
+
+class MapMonitorWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void menuItemWaitsForADocument() {
+    test::TempDir dir;
+    const std::string ini = dir.File("r770cfg.ini");
+    const std::string root = dir.File("L8");
+    for (const char* sub : {"/ALG", "/MOD", "/TASK"}) std::filesystem::create_directories(root + sub);
+    test::WriteFileBytes(ini, "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root +
+                                  "/MOD\r\nWayTask=" + root + "/TASK\r\n");
+    TFNastr w(ini);
+    w.show();
+    QTRY_VERIFY(!w.windowTitle().isEmpty());
+    QAction* monitor = w.Action(MainCommand::ModbusMonitor);
+    QVERIFY(monitor);
+    QCOMPARE(monitor->text(), QString::fromUtf8("Монитор карты"));
+    // In the menu "Тест связи по Modbus", beside "Чтение по Modbus".
+    QCOMPARE(monitor->associatedObjects(), w.Action(MainCommand::ModbusTestRead)->associatedObjects());
+    QVERIFY(!monitor->isEnabled());
+    w.Action(MainCommand::New)->trigger();
+    QVERIFY(monitor->isEnabled());
+    QVERIFY(w.findChild<MapMonitorWindow*>());
+  }
+
+  void monitorAgainstTheSimulator() {
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    Configuration cfg;
+    cfg.CreateMaps();
+    cfg.Map(MapKind::TU)[0] = {5, 0x0101, 1, "Пуск насоса/Насосная(05)", 1};
+    cfg.Map(MapKind::TU)[1] = {5, 0x0102, 1, "Стоп насоса/Насосная(05)", 2};
+    cfg.Map(MapKind::TC)[0] = {5, 0x0103, 1, "Авария насоса/Насосная(05)", 1};
+    cfg.Map(MapKind::TIFloat)[0] = {5, 0x0201, 1, "Давление/Насосная(05)", 100};
+    cfg.Map(MapKind::TIFloat)[1] = {5, 0x0202, 1, "Расход/Насосная(05)", 102};
+    cfg.Map(MapKind::InputReg)[0] = {5, 0x0203, 1, "Уровень/Насосная(05)", 200};
+    sim::ModbusMaps maps;
+    maps[sim::kMapCoils] = {{5, 0x0101, 1}, {5, 0x0102, 2}};
+    maps[sim::kMapDiscreteInputs] = {{5, 0x0103, 1}};
+    maps[sim::kMapHoldingRegisters] = {{5, 0x0201, 100}, {5, 0x0202, 102}};
+    maps[sim::kMapInputRegisters] = {{5, 0x0203, 200}};
+    sim::ModbusServerOptions o;
+    o.port = 0;
+    o.fixed = true;
+    sim::ModbusServer server(o, [maps] { return maps; });
+    std::string error;
+    QVERIFY2(server.Start(error), error.c_str());
+    ProgramSettings settings;
+    settings.IP_AdrTest = "127.0.0.1";
+    settings.PortTcpTest = static_cast<std::uint16_t>(server.Port());
+    test::FakeDialogs dialogs;
+    {
+      MapMonitorWindow win(cfg, settings, dialogs, nullptr);
+      QCOMPARE(win.windowTitle(), QString::fromUtf8("Монитор карты"));
+      QStringList titles;
+      for (int c = 0; c < win.Table()->columnCount(); ++c) titles << win.Table()->horizontalHeaderItem(c)->text();
+      QCOMPARE(titles, QStringList({QString::fromUtf8("График"), QString::fromUtf8("Карта"), QString::fromUtf8("№"),
+                                    QString::fromUtf8("Адрес Modbus"), QString::fromUtf8("Параметр"),
+                                    QString::fromUtf8("Значение"), QString::fromUtf8("Время изменения"),
+                                    QString::fromUtf8("Примечание")}));
+      win.Prepare();
+      win.show();
+      QCOMPARE(win.Table()->rowCount(), 6);
+      QCOMPARE(win.Table()->item(3, 4)->text(), QString::fromUtf8("Давление/Насосная(05)"));
+      QCOMPARE(win.Table()->item(3, 5)->text(), QString());
+      QCOMPARE(win.PeriodEdit()->text(), QString("1000"));
+      QCOMPARE(win.StartButton()->text(), QString::fromUtf8("Пуск"));
+
+      win.PeriodEdit()->setText("100");
+      win.StartButton()->click();
+      QCOMPARE(win.StartButton()->text(), QString::fromUtf8("Стоп"));
+      QVERIFY(!win.PeriodEdit()->isEnabled());
+      // The values come while the window keeps running its event loop.
+      QTRY_COMPARE(win.Table()->item(3, 5)->text(), QString::fromUtf8("100,2500"));
+      QCOMPARE(win.Table()->item(5, 5)->text(), QString::fromUtf8("200,5000"));
+      QCOMPARE(win.Table()->item(0, 5)->text(), QString("1"));
+      QCOMPARE(win.Table()->item(3, 7)->text(), QString());
+      QVERIFY(win.StatusLabel()->text().startsWith(QString::fromUtf8("Циклов: ")));
+      QVERIFY(win.StatusLabel()->text().contains(QString::fromUtf8("запросов за цикл: 4")));
+
+      // A trend ticked in the table gets its series and samples.
+      QTableWidgetItem* trend = win.Table()->item(3, 0);
+      QVERIFY(trend->flags() & Qt::ItemIsUserCheckable);
+      QVERIFY(!(win.Table()->item(0, 0)->flags() & Qt::ItemIsUserCheckable));  // a coil
+      trend->setCheckState(Qt::Checked);
+      QCOMPARE(win.Form().TrendPoints(), std::vector<int>{3});
+      QTRY_VERIFY(win.Series(3) && win.Series(3)->count() >= 3);
+      QCOMPARE(win.Series(3)->at(0).y(), 100.25);
+      QCOMPARE(win.Series(3)->name(), QString::fromUtf8("100 Давление/Насосная(05)"));
+
+      // Filters.
+      win.MapFilter()->setCurrentIndex(3);  // Holding Registers
+      QCOMPARE(win.Table()->rowCount(), 2);
+      win.TextFilter()->setText(QString::fromUtf8("расход"));
+      QCOMPARE(win.Table()->rowCount(), 1);
+      QCOMPARE(win.Table()->item(0, 3)->text(), QString("102"));
+      win.MapFilter()->setCurrentIndex(0);
+      win.TextFilter()->clear();
+      QCOMPARE(win.Table()->rowCount(), 6);
+
+      // A coil command: refused, then confirmed.
+      win.Table()->setCurrentCell(1, 4);
+      QVERIFY(win.CoilOnButton()->isEnabled());
+      dialogs.confirmAnswers = {false};
+      win.CoilOnButton()->click();
+      QCOMPARE(dialogs.Last(), std::string("Отправить команду в Coil 2 (параметр \"Стоп насоса/Насосная(05)\"): "
+                                           "включить (1)?"));
+      QVERIFY(!server.WrittenCoil(2).has_value());
+      dialogs.confirmAnswers = {true};
+      win.CoilOnButton()->click();
+      QTRY_VERIFY(server.WrittenCoil(2).has_value());
+      QCOMPARE(*server.WrittenCoil(2), true);
+      QTRY_COMPARE(win.Table()->item(1, 5)->text(), QString("1"));
+      win.Table()->setCurrentCell(3, 4);
+      QVERIFY(!win.CoilOnButton()->isEnabled());
+
+      win.StartButton()->click();
+      QCOMPARE(win.StartButton()->text(), QString::fromUtf8("Пуск"));
+      QVERIFY(win.StatusLabel()->text().startsWith(QString::fromUtf8("Остановлен. Циклов: ")));
+      win.close();
+    }
+    QLocale::setDefault(QLocale::c());
+  }
+
+  // A module that never answers for the Holding Registers: the window goes on with its event
+  // loop while the worker waits, the unanswered request goes last, the others get values.
+  void silentAddressKeepsTheWindowAndTheOtherEntries() {
+    QLocale::setDefault(QLocale::c());
+    Configuration cfg;
+    cfg.CreateMaps();
+    cfg.Map(MapKind::TU)[0] = {5, 0x0101, 1, "Пуск/Насосная(05)", 1};
+    cfg.Map(MapKind::TIFloat)[0] = {5, 0x0201, 1, "Давление/Насосная(05)", 100};
+    cfg.Map(MapKind::InputReg)[0] = {5, 0x0203, 1, "Уровень/Насосная(05)", 200};
+    sim::ModbusMaps maps;
+    maps[sim::kMapCoils] = {{5, 0x0101, 1}};
+    maps[sim::kMapHoldingRegisters] = {{5, 0x0201, 100}};
+    maps[sim::kMapInputRegisters] = {{5, 0x0203, 200}};
+    sim::ModbusServerOptions o;
+    o.port = 0;
+    o.fixed = true;
+    o.silent = {100};
+    sim::ModbusServer server(o, [maps] { return maps; });
+    std::string error;
+    QVERIFY2(server.Start(error), error.c_str());
+    ProgramSettings settings;
+    settings.IP_AdrTest = "127.0.0.1";
+    settings.PortTcpTest = static_cast<std::uint16_t>(server.Port());
+    settings.TimeAnswerTest = 1;
+    test::FakeDialogs dialogs;
+    MapMonitorWindow win(cfg, settings, dialogs, nullptr);
+    win.Prepare();
+    win.show();
+    win.PeriodEdit()->setText("100");
+    win.StartButton()->click();
+    QCOMPARE(win.StartButton()->text(), QString::fromUtf8("Стоп"));
+    QTRY_COMPARE_WITH_TIMEOUT(win.Table()->item(2, 5)->text(), QString("200.5000"), 10000);
+    QCOMPARE(win.Table()->item(0, 5)->text(), QString("1"));
+    QCOMPARE(win.Table()->item(1, 5)->text(), QString());
+    QCOMPARE(win.Table()->item(1, 7)->text(), QString::fromUtf8("Нет ответа от устройства (код ошибки 0)"));
+    win.StartButton()->click();
+    QCOMPARE(win.StartButton()->text(), QString::fromUtf8("Пуск"));
+    win.close();
+  }
+};
+
+QTEST_MAIN(MapMonitorWindowTest)
+#include "map_monitor_window_test.moc"

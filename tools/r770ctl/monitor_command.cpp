@@ -1,0 +1,139 @@
+// r770ctl monitor: the live map monitor on the console. Every non-empty entry of the
+// document's maps is read from the module's Modbus/TCP server cycle after cycle; each cycle
+// prints the entries that changed (all of them with --all) and may go to a CSV file.
+#include <optional>
+#include <ostream>
+
+#include "common/clock.h"
+#include "common/number_forms.h"
+#include "ctl.h"
+#include "ctl_util.h"
+#include "modbus_test/map_poller.h"
+#include "modbus_test/monitor_csv.h"
+#include "modbus_test/monitor_transport.h"
+
+namespace r770::ctl {
+
+int Monitor(const std::vector<std::string>& args, Io& io) {
+  if (HasHelp(args)) {
+    io.out << "r770ctl monitor FILE.bmt [--host H] [--port P] [--unit U] [--period MS] [--count N]\n"
+              "                [--csv OUT] [--all] [--timeout S]\n"
+              "  Опрашивает по Modbus/TCP все заполненные записи карт документа (Coils, Discrete\n"
+              "  Inputs, Holding и Input Registers) и выводит по строке на каждую изменившуюся\n"
+              "  запись: время, карта, адрес, параметр, значение, примечание (через табуляцию).\n"
+              "  --all      выводить все записи в каждом цикле\n"
+              "  --period   период опроса в мс (не меньше 100, по умолчанию 1000)\n"
+              "  --count    число циклов (по умолчанию - пока не прервут)\n"
+              "  --csv OUT  дописывать каждый цикл в файл CSV (UTF-8)\n"
+              "  --unit U   Slave-адрес (шестнадцатеричный)\n"
+              "  Адрес, порт, Slave-адрес, порядок байт и время ожидания - из файла настроек\n"
+              "  (раздел \"ModbusTest\"), если не заданы. Код выхода 1, если ни один цикл не\n"
+              "  получил ответа.\n";
+    return kExitOk;
+  }
+  ProgramSettings s;
+  if (!ReadSettings(io, s)) return kExitProblems;
+  std::vector<std::string> files;
+  std::string csvPath;
+  bool all = false;
+  long period = 1000, count = -1;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= args.size()) return std::nullopt;
+      return args[++i];
+    };
+    auto number = [&](std::uint32_t max) -> std::optional<std::uint32_t> {
+      auto v = value();
+      auto n = v ? ParseUDec(*v) : std::nullopt;
+      if (!n || *n > max) return std::nullopt;
+      return n;
+    };
+    if (a == "--host") {
+      auto v = value();
+      if (!v || v->empty()) return UsageError(io, "--host: нужен адрес");
+      s.IP_AdrTest = *v;
+    } else if (a == "--port") {
+      auto p = number(65535);
+      if (!p) return UsageError(io, "--port: число 0..65535");
+      s.PortTcpTest = static_cast<std::uint16_t>(*p);
+    } else if (a == "--unit") {
+      auto v = value();
+      auto u = v ? ParseHex(*v) : std::nullopt;
+      if (!u || *u > 255) return UsageError(io, "--unit: шестнадцатеричное число 00..FF");
+      s.SetModTest = static_cast<std::uint8_t>(*u);
+    } else if (a == "--timeout") {
+      auto t = number(60);
+      if (!t || *t == 0) return UsageError(io, "--timeout: секунды 1..60");
+      s.TimeAnswerTest = static_cast<std::int32_t>(*t);
+    } else if (a == "--period") {
+      auto p = number(3600000);
+      if (!p || *p < 100) return UsageError(io, "--period: миллисекунды, не меньше 100");
+      period = *p;
+    } else if (a == "--count") {
+      auto c = number(100000000);
+      if (!c || *c == 0) return UsageError(io, "--count: число циклов, больше 0");
+      count = *c;
+    } else if (a == "--csv") {
+      auto v = value();
+      if (!v || v->empty()) return UsageError(io, "--csv: нужен файл");
+      csvPath = *v;
+    } else if (a == "--all") {
+      all = true;
+    } else if (!a.empty() && a[0] == '-') {
+      return UsageError(io, "неизвестный ключ " + a);
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.size() != 1) return UsageError(io, "укажите один файл документа");
+  Loaded doc;
+  if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
+  std::vector<MonitorPoint> points = CollectMonitorPoints(doc.cfg);
+  if (points.empty()) {
+    io.err << "r770ctl: в картах документа нет заполненных записей\n";
+    return kExitProblems;
+  }
+
+  MonitorRecorder recorder;
+  std::string error;
+  if (!csvPath.empty() && !recorder.Open(csvPath, error)) {
+    io.err << "r770ctl: " << error << "\n";
+    return kExitProblems;
+  }
+  Clock& clock = SystemClock();
+  TcpModbusTransport transport;
+  MapPoller poller(points, MonitorLinkFrom(s), transport, clock, ".");
+  int answered = 0, cycles = 0;
+  std::string lastLink;
+  for (long n = 0; count < 0 || n < count; ++n) {
+    const std::int64_t began = clock.NowMs();
+    CycleReport report = poller.Cycle();
+    const LocalTime now = clock.LocalNow();
+    ++cycles;
+    answered += report.anyAnswer ? 1 : 0;
+    const std::string stamp = IsoLocalTime(now);
+    const auto& readings = poller.Readings();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const PointReading& r = readings[i];
+      if (!all && !r.changed) continue;
+      io.out << stamp << '\t' << MonitorMapKey(points[i].kind) << '\t' << points[i].address << '\t'
+             << points[i].name << '\t' << (r.valid ? r.value : "-");
+      if (!r.note.empty()) io.out << '\t' << r.note;
+      io.out << '\n';
+    }
+    io.out.flush();
+    if (recorder.IsOpen() && !recorder.Append(now, points, readings, error)) {
+      io.err << "r770ctl: " << error << "\n";
+      return kExitProblems;
+    }
+    if (count >= 0 && n + 1 >= count) break;
+    const std::int64_t left = began + period - clock.NowMs();
+    if (left > 0) clock.SleepMs(static_cast<int>(left));
+  }
+  io.err << "r770ctl: циклов " << cycles << ", с ответом " << answered << ", запросов за цикл "
+         << poller.Plan().size() << "\n";
+  return answered > 0 ? kExitOk : kExitProblems;
+}
+
+}  // namespace r770::ctl
