@@ -38,15 +38,28 @@ struct SampleWithInput {
   }
 };
 
+// What FindParam must give, by a plain scan: the first parameter with that number whose
+// descriptor is not a service parameter; -1 when there is none.
+inline int FirstPlainParam(const Task_CL& t, std::uint16_t paramNo) {
+  for (std::size_t i = 0; i < t.Params().size(); ++i) {
+    const TaskParam& q = t.Params()[i];
+    if (q.ParamNo == paramNo && !t.Descriptors()[static_cast<std::size_t>(q.DescriptorPos)].IsService())
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
 // Every query on every task and both parameter trees; positions handed out must be valid.
 
 inline void ExerciseTask(const Task_CL& t) {
   if (t.Paths().empty()) __builtin_trap();
-  for (const TaskParam& p : t.Params()) {
+  for (const TaskParam& p : t.Params())
     if (p.DescriptorPos < 0 || static_cast<std::size_t>(p.DescriptorPos) >= t.Descriptors().size()) __builtin_trap();
+  for (const TaskParam& p : t.Params()) {
     const int pos = t.FindParam(p.ParamNo);
-    if (pos >= 0 && t.ItemParam(pos) != p.ParamNo) __builtin_trap();
+    if (pos != FirstPlainParam(t, p.ParamNo)) __builtin_trap();
     const int task = t.TaskIndexOfParam(p.ParamNo);
+    if ((task < 0) != (pos < 0)) __builtin_trap();  // -1 exactly when FindParam fails
     if (task >= 0) (void)t.TaskNoAt(task);
     (void)t.ParamText(p.ParamNo);
   }

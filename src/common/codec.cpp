@@ -96,16 +96,24 @@ std::string Utf8ToCp1251(std::string_view utf8) {
   return out;
 }
 
-bool FitsCp1251(std::string_view utf8) {
+std::string FirstOutsideCp1251(std::string_view utf8) {
   std::size_t i = 0;
   while (i < utf8.size()) {
-    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
-      ++i;
-      continue;
+    const char32_t cp = DecodeOne(utf8, i);
+    if (CpToByte(cp) < 0) {
+      std::string out;
+      AppendUtf8(out, cp);
+      return out;
     }
-    if (CpToByte(DecodeOne(utf8, i)) < 0) return false;
   }
-  return true;
+  return {};
+}
+
+std::string Cp1251Refusal(std::string_view what, std::string_view utf8) {
+  const std::string ch = FirstOutsideCp1251(utf8);
+  if (ch.empty()) return {};
+  return std::string(what) + " содержит символ \"" + ch +
+         "\", которого нет в кодовой странице 1251: такой текст не может быть сохранен.";
 }
 
 std::u32string Utf8ToU32(std::string_view utf8) {

@@ -14,9 +14,13 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 // Malformed UTF-8 sequences become '?' too.
 std::string Utf8ToCp1251(std::string_view utf8);
 
-// True when Utf8ToCp1251 keeps every character of the text: each has a byte in code page
-// 1251 and the UTF-8 is well-formed (nothing would become '?').
-bool FitsCp1251(std::string_view utf8);
+// The first character of a UTF-8 text that code page 1251 cannot hold (a malformed
+// sequence counts as U+FFFD), or the empty text when the whole text fits.
+std::string FirstOutsideCp1251(std::string_view utf8);
+inline bool FitsCp1251(std::string_view utf8) { return FirstOutsideCp1251(utf8).empty(); }
+// The message refusing a text that would lose characters on disk: what (for example
+// "Путь /a/b.tsk") + the first such character; empty when the text fits.
+std::string Cp1251Refusal(std::string_view what, std::string_view utf8);
 
 // Number of characters (code points) of a UTF-8 text.
 std::size_t Utf8Length(std::string_view utf8);

@@ -31,6 +31,9 @@ std::string AsciiUpper(std::string text);
 
 // True when path names a regular file (a symbolic link to one counts).
 bool IsRegularFile(const std::string& path);
+// True when something of any kind (file, folder, FIFO, ...) exists at path; a symbolic
+// link counts by what it points to, so a dangling one does not.
+bool PathExists(const std::string& path);
 
 // Path of the regular file named `name` in folder `dir` regardless of letter case: the
 // exact name first, else the first match in sorted order. Empty when there is none or dir

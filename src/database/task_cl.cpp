@@ -154,7 +154,9 @@ struct Task_CL::Loader {
   std::unordered_map<std::int16_t, int> firstAlgorithm;
 
   void Run(const std::string& taskFile, const std::string& taskDir, const std::string& moduleDir) {
-    if (!db::IsRegularFile(taskFile)) {
+    // Only a path at which nothing exists is a missing file. A folder or a FIFO there is
+    // never opened as data: the load finds no tasks and reports the faulty result below.
+    if (!db::PathExists(taskFile)) {
       t.errors_.push_back(kNoTaskFileMessage + taskFile);
       return;
     }

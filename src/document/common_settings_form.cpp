@@ -103,7 +103,10 @@ bool CommonSettingsForm::KeyTyped(Input input, char32_t key, int selStart, int s
   } else {
     // Length rules come before the key filter: a full field refuses the key, except that the
     // two-character fields and the port field, wholly selected, are emptied first.
-    if (length >= MaxLength(input)) {
+    // The period is a spin field: its length is kept to the five digits of its range, and a
+    // key typed over a selection replaces it like in any other spin field.
+    const bool replacesSelection = input == Input::trepeat && selLength > 0;
+    if (length >= MaxLength(input) && !replacesSelection) {
       bool emptiesFirst = (IsHexByteInput(input) || input == Input::AdrPort) && selLength == length;
       if (!emptiesFirst) return false;
       text.clear();

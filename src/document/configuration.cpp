@@ -33,6 +33,8 @@ ControllerEntry::ControllerEntry(ControllerEntry&&) noexcept = default;
 ControllerEntry& ControllerEntry::operator=(ControllerEntry&&) noexcept = default;
 ControllerEntry::~ControllerEntry() = default;
 
+std::string ControllerEntry::TaskFilePath() const { return Task ? Task->TaskFilePath() : StoredPath; }
+
 Configuration::Configuration() = default;
 Configuration::~Configuration() = default;
 

@@ -71,7 +71,13 @@ struct ControllerEntry {
   ControllerEntry& operator=(ControllerEntry&&) noexcept;
   ~ControllerEntry();
 
+  // The task file path the controller has: its task object's, else the stored one.
+  std::string TaskFilePath() const;
+
   std::unique_ptr<Task_CL> Task;  // none for a controller read from the module
+  // The path the document holds for this controller. Kept when no task object could be
+  // built because the file is missing, so that a save writes the same path back.
+  std::string StoredPath;
   std::int32_t Nset = 0;
   bool Found = false;
 };

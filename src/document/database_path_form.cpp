@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "common/codec.h"
 #include "common/dialogs.h"
 
 namespace r770 {
@@ -50,12 +51,29 @@ void DatabasePathForm::Show() {
   changed_ = false;
 }
 
-void DatabasePathForm::SetText(Field f, const std::string& text) { SetFieldText(f, text); }
+bool DatabasePathForm::RefusedPath(const std::string& path) {
+  // The settings file holds code page 1251: a path it cannot hold is refused where it is
+  // entered, never stored with "?" in place of its characters.
+  std::string refusal = Cp1251Refusal("Путь " + path, path);
+  if (refusal.empty()) {
+    if (refusalShown_) message_.clear();
+    refusalShown_ = false;
+    return false;
+  }
+  message_ = std::move(refusal);
+  refusalShown_ = true;
+  return true;
+}
+
+void DatabasePathForm::SetText(Field f, const std::string& text) {
+  if (!RefusedPath(text)) SetFieldText(f, text);
+}
 
 void DatabasePathForm::SetManual(bool manual) { manual_ = manual; }
 
 int DatabasePathForm::CheckPaths(bool derive, bool report) {
   message_.clear();
+  refusalShown_ = false;
   int code = 0;
   if (derive) {
     if (!manual_) {
@@ -112,11 +130,13 @@ int DatabasePathForm::CheckPaths(bool derive, bool report) {
 }
 
 void DatabasePathForm::Browse(Field f) {
+  if (!FieldEnabled(f)) return;  // a disabled field's button is disabled with it
   std::optional<std::string> chosen = dialogs_.ChooseFolder(texts_[Index(f)]);
   if (!chosen) return;
   std::string path;
   for (char c : *chosen)
     if (c != '"') path.push_back(c);
+  if (RefusedPath(path)) return;
   std::string* stored = nullptr;
   switch (f) {
     case Field::Root: stored = &settings_.DbRoot; break;

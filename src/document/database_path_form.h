@@ -26,7 +26,7 @@ class DatabasePathForm {
 
   // --- what the window shows
   const std::string& Text(Field f) const { return texts_[Index(f)]; }
-  // The three lower fields and their labels are enabled only in manual mode.
+  // The three lower fields, their labels and browse buttons are enabled only in manual mode.
   bool FieldEnabled(Field f) const { return f == Field::Root || manual_; }
   bool Manual() const { return manual_; }
   const std::string& Message() const { return message_; }
@@ -58,6 +58,8 @@ class DatabasePathForm {
   void TakeFieldsAsPaths();
   // Checks with derive and report; writes "BaseL8" when usable. True when written.
   bool CheckAndWrite();
+  // A path with characters code page 1251 cannot hold: the message line says so (true).
+  bool RefusedPath(const std::string& path);
 
   Dialogs& dialogs_;
   ProgramSettings& settings_;
@@ -66,6 +68,7 @@ class DatabasePathForm {
   bool manual_ = false;  // the toggle is down; lasts for the program run
   std::string message_;
   bool changed_ = false;
+  bool refusalShown_ = false;  // the message line shows a refused path
   std::optional<Field> focus_;
 };
 

@@ -14,6 +14,7 @@
 #include "common/codec.h"
 #include "common/ini_file.h"
 #include "common/number_forms.h"
+#include "database/db_files.h"
 #include "database/task_cl.h"
 #include "document/program_settings.h"
 
@@ -45,11 +46,6 @@ MapKeys KeysOf(MapKind kind) {
 void Step(DocumentView& view) {
   view.ProgressStep();
   view.PumpEvents();
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st{};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // A value as it appears in a message: very long junk is shortened.
@@ -146,7 +142,10 @@ bool ReadCommon(Configuration& cfg, Reader& r) {
   return true;
 }
 
-// Rebuilds the controller list from "Config": the keys in file order, taken as pairs.
+// Rebuilds the controller list from "Config": the keys in file order, taken as pairs. A
+// controller whose task file is missing (or whose path is empty) stays in the list without
+// a task object, with Found clear and its path kept; one whose task file exists but does
+// not load is reported and left out.
 bool ReadControllers(Configuration& cfg, const ProgramSettings& settings, const IniFile& ini,
                      DocumentView& view, bool* needsAttention) {
   Reader r(ini, view);
@@ -155,19 +154,23 @@ bool ReadControllers(Configuration& cfg, const ProgramSettings& settings, const 
   std::vector<std::string> keys = ini.SectionKeys(kConfig);
   for (std::size_t i = 0; i + 1 < keys.size(); i += 2) {
     std::string path = r.Text(kConfig, keys[i], "");
-    auto task = std::make_unique<Task_CL>(path, settings.WorkTask, settings.WorkMod, settings.WorkAlg);
-    if (!task->Errors().empty()) {
-      view.Information(path + "\n" + task->Errors().front());
-      Step(view);
-      continue;
+    ControllerEntry entry;
+    entry.StoredPath = path;
+    if (db::PathExists(path)) {
+      auto task = std::make_unique<Task_CL>(path, settings.WorkTask, settings.WorkMod, settings.WorkAlg);
+      if (!task->Errors().empty()) {
+        view.Information(path + "\n" + task->Errors().front());
+        Step(view);
+        continue;
+      }
+      entry.Task = std::move(task);
+      entry.Found = true;
+    } else {
+      *needsAttention = true;
     }
     auto nset = r.HexKey(kConfig, keys[i + 1], "0");
     if (!nset) return false;
-    ControllerEntry entry;
-    entry.Task = std::move(task);
     entry.Nset = static_cast<std::int32_t>(*nset);
-    entry.Found = IsRegularFile(path);
-    if (!entry.Found) *needsAttention = true;
     cfg.Controllers.push_back(std::move(entry));
     Step(view);
   }
@@ -252,9 +255,8 @@ void WriteCommon(IniFile& ini, const CommonSettings& c) {
 
 // The task file path stored for a controller under "WayUser".
 std::string StoredTaskPath(const ControllerEntry& c, bool fromModule) {
-  std::string path;
-  if (c.Task && !(fromModule && !c.Found)) path = c.Task->TaskFilePath();
-  return path;
+  // A read document's controller without its task file has no path to write.
+  return fromModule && !c.Found ? std::string() : c.TaskFilePath();
 }
 
 void WriteControllers(IniFile& ini, const Configuration& cfg, bool fromModule) {
@@ -266,24 +268,26 @@ void WriteControllers(IniFile& ini, const Configuration& cfg, bool fromModule) {
   }
 }
 
-// The first text of the parts to be written that code page 1251 cannot hold, described
-// for a message; empty when every text fits. Such a text would reach the file with "?"
-// in place of its characters.
+// The refusal of the first text of the parts to be written that code page 1251 cannot
+// hold; empty when every text fits. Such a text would reach the file with "?" in place of
+// its characters.
 std::string TextThatDoesNotFit(const Configuration& cfg, bool fromModule) {
-  auto quoted = [](const std::string& text) { return "\"" + Shown(text) + "\""; };
   if (cfg.State.ControllersChanged)
     for (const ControllerEntry& c : cfg.Controllers) {
       const std::string path = StoredTaskPath(c, fromModule);
       if (!FitsCp1251(path))
-        return "путь к очереди задач контроллера " + Hex2(static_cast<std::uint32_t>(c.Nset)) + " " + quoted(path);
+        return Cp1251Refusal("Путь к очереди задач контроллера " + Hex2(static_cast<std::uint32_t>(c.Nset)) +
+                                 " \"" + Shown(path) + "\"",
+                             path);
     }
   for (MapKind k : kAllMapKinds) {
     if (!cfg.MapChanged(k)) continue;
     const RegisterMap& map = cfg.Map(k);
     for (std::size_t n = 0; n < map.size(); ++n)
       if (!FitsCp1251(map[n].ParamName))
-        return "имя параметра в разделе \"" + std::string(MapSection(k)) + "\", запись " + std::to_string(n) + " " +
-               quoted(map[n].ParamName);
+        return Cp1251Refusal("Имя параметра в разделе \"" + std::string(MapSection(k)) + "\", запись " +
+                                 std::to_string(n) + " \"" + Shown(map[n].ParamName) + "\"",
+                             map[n].ParamName);
   }
   return {};
 }
@@ -342,7 +346,13 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
   bool needsAttention = false;
   if (!ReadControllers(cfg, settings, ini, view, &needsAttention)) return false;
   Step(view);
-  if (needsAttention) view.OpenControllerEditor();
+  if (needsAttention) {
+    // The editor shows the list as that of a file document (paths, the rows without their
+    // task file marked); the origin is settled once it has closed.
+    cfg.State.IsNew = false;
+    cfg.State.FromModule = false;
+    view.OpenControllerEditor();
+  }
 
   cfg.State.IsNew = false;
   cfg.State.FromFile = cfg.HasControllers();
@@ -360,8 +370,10 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
 bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
                      DocumentView& view) {
   IniFile ini(path);
-  if (!ini.error().empty()) {
-    view.Information(ini.error());  // the list stays as it is
+  std::string problem = ini.error();
+  if (problem.empty() && !path.empty() && !db::PathExists(path)) problem = "Файл " + path + " не найден";
+  if (!problem.empty()) {
+    view.Information(problem);  // the list stays as it is
     return false;
   }
   bool needsAttention = false;
@@ -381,9 +393,8 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
   }
 
   // A text that would lose characters refuses the whole save before anything is written.
-  if (std::string text = TextThatDoesNotFit(cfg, fromModule); !text.empty()) {
-    view.Information("Файл " + path + " не сохранен: " + text +
-                     " содержит символы, которые нельзя записать в кодировке Windows-1251");
+  if (std::string refusal = TextThatDoesNotFit(cfg, fromModule); !refusal.empty()) {
+    view.Information("Файл " + path + " не сохранен. " + refusal);
     return false;
   }
 
@@ -449,7 +460,6 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
 }
 
 bool ParseHexBytes(const std::string& text, std::uint8_t* bytes, int n) {
-  if (text.empty()) return false;
   int stored = 0;
   unsigned value = 0;
   auto endGroup = [&]() {
@@ -468,13 +478,14 @@ bool ParseHexBytes(const std::string& text, std::uint8_t* bytes, int n) {
       return false;
     }
   }
-  // A separator directly before the end closed the last group already.
-  if (text.back() != '.' && text.back() != ' ' && !endGroup()) return false;
+  // A separator directly before the end closed the last group already; an empty text is
+  // one empty group.
+  const bool closed = !text.empty() && (text.back() == '.' || text.back() == ' ');
+  if (!closed && !endGroup()) return false;
   return stored == n;
 }
 
 bool ParseDecBytes(const std::string& text, std::uint8_t* bytes, int n) {
-  if (text.empty()) return false;
   int stored = 0;
   unsigned value = 0;
   int place = 0;  // 0 units, 1 tens, 2 hundreds, ...
@@ -499,8 +510,10 @@ bool ParseDecBytes(const std::string& text, std::uint8_t* bytes, int n) {
       return false;
     }
   }
-  // A separator directly at the start closed the first group already.
-  if (text.front() != '.' && text.front() != ' ' && !endGroup()) return false;
+  // A separator directly at the start closed the first group already; an empty text is
+  // one empty group.
+  const bool closed = !text.empty() && (text.front() == '.' || text.front() == ' ');
+  if (!closed && !endGroup()) return false;
   return stored == n;
 }
 

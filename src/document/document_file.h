@@ -60,9 +60,10 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
 // when the file could not be read or written; then nothing changed on disk or in cfg.
 bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& view);
 
-// Rebuilds the controller list from the "Config" section of the document file (an absent
-// file or an empty path gives an empty list) and clears ControllersChanged. Does not open
-// the controller list editor. False when a network number did not convert (reported).
+// Rebuilds the controller list from the "Config" section of the document file (an empty
+// path, a document without a file yet, gives an empty list) and clears ControllersChanged.
+// Does not open the controller list editor. False, with a message, when the file has gone
+// or cannot be read (the list is then left as it is) or a network number did not convert.
 bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
                      DocumentView& view);
 

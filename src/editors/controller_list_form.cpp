@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/codec.h"
 #include "common/dialogs.h"
 #include "common/key_filter.h"
 #include "common/number_forms.h"
@@ -66,7 +67,10 @@ std::string ControllerListForm::NumberCell(int row) const {
 std::string ControllerListForm::PathCell(int row) const {
   if (row < 0 || row >= ControllerCount()) return {};
   const ControllerEntry& c = cfg_.Controllers[static_cast<std::size_t>(row)];
-  return c.Task ? c.Task->TaskFilePath() : std::string(kNoQueue);
+  if (c.Task) return c.Task->TaskFilePath();
+  // A marked row is one whose task file was not found: it shows the path it was looked for at.
+  if (Marked(row) && !c.StoredPath.empty()) return c.StoredPath;
+  return kNoQueue;
 }
 
 std::string ControllerListForm::NsetCell(int row) const {
@@ -103,7 +107,7 @@ void ControllerListForm::Open() {
 
   snapshot_.clear();
   for (const ControllerEntry& c : cfg_.Controllers)
-    snapshot_.push_back({c.Task ? c.Task->TaskFilePath() : std::string(), c.Nset, c.Found});
+    snapshot_.push_back({c.TaskFilePath(), c.Task != nullptr, c.Nset, c.Found});
   deletedAtOpen_ = cfg_.DeletedNsets;
   controllersChangedAtOpen_ = cfg_.State.ControllersChanged;
 
@@ -181,6 +185,12 @@ std::unique_ptr<Task_CL> ControllerListForm::LoadChosenTaskFile() {
     return nullptr;
   }
   std::erase(path, '"');
+  // The document holds code page 1251: a path it cannot hold would come back with "?" in
+  // place of its characters, and the controller would be lost on the next load.
+  if (std::string refusal = Cp1251Refusal("Путь " + path, path); !refusal.empty()) {
+    message_ = std::move(refusal);
+    return nullptr;
+  }
   if (!IsRegularFile(path)) {
     message_ = "Файл " + path + " не существует";
     return nullptr;
@@ -315,12 +325,10 @@ void ControllerListForm::Closed() {
       // The document file holds the list as it was on opening unless changes applied
       // earlier have not been saved yet (or there is no file): then the list is rebuilt
       // from what it was on opening, so those changes are not lost.
-      if (!st.FileName.empty() && !controllersChangedAtOpen_) {
-        ReloadView view(dialogs_);
-        LoadControllers(cfg_, settings_, st.FileName, view);
-      } else {
+      // A file that has gone or cannot be read gives the list back as it was too.
+      ReloadView view(dialogs_);
+      if (st.FileName.empty() || controllersChangedAtOpen_ || !LoadControllers(cfg_, settings_, st.FileName, view))
         RestoreSnapshot();
-      }
       busy_.SetBusy(false);
       changed_ = false;
     } else if (queueEntered_) {
@@ -340,9 +348,10 @@ void ControllerListForm::RestoreSnapshot() {
   cfg_.Controllers.clear();
   for (const Snapshot& s : snapshot_) {
     ControllerEntry e;
+    e.StoredPath = s.path;
     e.Nset = s.nset;
     e.Found = s.found;
-    if (!s.path.empty()) {
+    if (s.hadTask) {
       auto task = std::make_unique<Task_CL>(s.path, settings_.WorkTask, settings_.WorkMod, settings_.WorkAlg);
       if (task->Errors().empty()) {
         e.Task = std::move(task);

@@ -106,7 +106,8 @@ class ControllerListForm {
 
  private:
   struct Snapshot {
-    std::string path;  // empty: no task object
+    std::string path;
+    bool hadTask = false;
     std::int32_t nset = 0;
     bool found = false;
   };

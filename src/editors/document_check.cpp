@@ -28,7 +28,7 @@ std::vector<DocumentProblem> CheckDocument(const Configuration& cfg) {
     if (!ce.Found)
       problems.push_back({ProblemKind::ControllerNotFound, std::nullopt, 0, static_cast<int>(i),
                           "контроллер " + NsetText(ce.Nset) + ": файл очереди задач не найден" +
-                              (ce.Task ? " (" + ce.Task->TaskFilePath() + ")" : std::string())});
+                              (ce.TaskFilePath().empty() ? std::string() : " (" + ce.TaskFilePath() + ")")});
   }
 
   std::vector<TreeController> tc;

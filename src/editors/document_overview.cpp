@@ -53,7 +53,7 @@ std::vector<std::pair<std::string, std::string>> CommonSettingsTexts(const Commo
 std::string ControllerText(const Configuration& cfg, std::size_t pos) {
   const ControllerEntry& ce = cfg.Controllers[pos];
   return std::to_string(pos + 1) + ". " + Hex2(static_cast<std::uint32_t>(ce.Nset) & 0xFF) + "  " +
-         (ce.Task ? ce.Task->TaskFilePath() : std::string("Очередь задач не введена")) +
+         (ce.TaskFilePath().empty() ? std::string("Очередь задач не введена") : ce.TaskFilePath()) +
          (ce.Found ? "" : "  (не найден)");
 }
 

@@ -253,7 +253,14 @@ bool RegisterMapForm::Key(char32_t key) {
     DropLastChar(r.param);
   } else {
     if (key < 0x20 || key == 0x7F || Utf8Length(r.param) >= kMaxParamName) return false;
-    AppendUtf8(r.param, key);
+    std::string typed;
+    AppendUtf8(typed, key);
+    // The document holds names in code page 1251: a character it cannot hold is refused here.
+    if (std::string refusal = Cp1251Refusal("Имя параметра", typed); !refusal.empty()) {
+      dialogs_.Information(refusal);
+      return false;
+    }
+    r.param += typed;
   }
   Entry(row).ParamName = CutParamName(r.param);
   if (traits_.KeysSetChanged) changed_ = true;

@@ -96,6 +96,7 @@ void TFWay::Render() {
     if (edits_[i]->text() != text) edits_[i]->setText(text);
     edits_[i]->setEnabled(form_.FieldEnabled(f));
     labels_[i]->setEnabled(form_.FieldEnabled(f));
+    browse_[i]->setEnabled(form_.FieldEnabled(f));
   }
   {
     QSignalBlocker block(manual_);

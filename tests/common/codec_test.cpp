@@ -33,27 +33,30 @@ TEST(Codec, UnmappableAndMalformedBecomeQuestionMark) {
   EXPECT_EQ(Utf8ToCp1251("\xFF"), "?");
 }
 
-// FitsCp1251 agrees with what the conversion keeps: a text fits exactly when no '?' appears
-// that was not in it.
-TEST(Codec, FitsCp1251TellsWhetherTheConversionLosesCharacters) {
-  struct Case {
-    std::string utf8;
-    bool fits;
-  } cases[] = {
-      {"", true},
-      {"Путь/к/Задачам №5 — «ё» €", true},
-      {Cp1251ToUtf8(std::string("\x98\xA0\xFF\x01", 4)), true},
-      {"?", true},
-      {"a\xE4\xB8\xADz", false},      // a CJK character
-      {"a\xF0\x9F\x98\x80z", false},  // an emoji
-      {"Ä", false},                   // Latin letters beyond ASCII are not in the code page
-      {"a\xC3", false},               // cut sequence
-      {"\xFF", false},
+TEST(Codec, TextsThatCodePage1251CannotHold) {
+  struct Case { const char* text; const char* first; } cases[] = {
+      {"", ""},
+      {"C:/База/Котельная №2.tsk", ""},
+      {"€‚„…†‡‰‹›‘’“”•–—™ ¤¦§©«¬®°±µ¶·»", ""},
+      {"a\xE4\xB8\xADz\xE4\xB8\x80", "\xE4\xB8\xAD"},  // the first of two CJK characters
+      {"Насос \xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},     // an emoji
+      {"ĉ", "ĉ"},                                               // Latin letter outside the page
+      {"ok\xC3", "\xEF\xBF\xBD"},                            // a cut sequence
+      {"\xFF", "\xEF\xBF\xBD"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FitsCp1251(c.utf8), c.fits) << c.utf8;
-    EXPECT_EQ(Cp1251ToUtf8(Utf8ToCp1251(c.utf8)) == c.utf8, c.fits) << c.utf8;
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(FirstOutsideCp1251(c.text), c.first);
+    EXPECT_EQ(FitsCp1251(c.text), std::string(c.first).empty());
+    // What fits survives the trip to the disk and back unchanged.
+    if (FitsCp1251(c.text)) {
+      EXPECT_EQ(Cp1251ToUtf8(Utf8ToCp1251(c.text)), c.text);
+    }
   }
+  EXPECT_EQ(Cp1251Refusal("Имя", "x\xE4\xB8\xAD"),
+            "Имя содержит символ \"\xE4\xB8\xAD\", которого нет в кодовой странице 1251: такой текст не может быть "
+            "сохранен.");
+  EXPECT_EQ(Cp1251Refusal("Имя", "Привет"), "");
 }
 
 TEST(Codec, CharacterCounting) {

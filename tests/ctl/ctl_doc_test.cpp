@@ -105,13 +105,42 @@ TEST_F(CtlTest, CheckReportsEveryKindOfProblem) {
             "TIFloat Modbus, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
             "InputReg Modbus, строка 4: параметр без адреса Modbus\n");
 
-  // A missing task file: the load leaves the controller out and says why; its entries then
-  // name a controller that is not in the list.
+  // A missing task file: the load keeps the controller without it and reports nothing; the
+  // check names it with its path, and its entries are no longer checked against the database.
   ASSERT_EQ(std::remove(taskFile.c_str()), 0);
   r = Run({"check", path});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out.rfind(taskFile + "\nОтсутствут файл описания очереди задач " + taskFile + "\n", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find("TIFloat Modbus, строка 1: модуль 05 отсутствует в списке контроллеров"), std::string::npos);
+  EXPECT_EQ(r.err, "r770ctl: замечаний: 5\n");  // the count, and no load error
+  EXPECT_EQ(r.out,
+            "контроллер 05: файл очереди задач не найден (" + taskFile + ")\n"
+            "TU Modbus, строка 1: модуль 09 отсутствует в списке контроллеров\n"
+            "TC Modbus, строка 2: адрес 7 уже занят строкой 1\n"
+            "TIFloat Modbus, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
+            "InputReg Modbus, строка 4: параметр без адреса Modbus\n");
+}
+
+TEST_F(CtlTest, ShowListsAControllerWithoutItsTaskFile) {
+  // A file document whose task file has gone, and a read document whose controller was never
+  // found (its path is written empty): both keep the controller.
+  Place(MapKind::TU, 0, 0x0101, 1, "Авария");
+  const std::string fileDoc = Save("file.bmt");
+  ControllerEntry notFound;
+  notFound.Nset = 6;
+  cfg.Controllers.push_back(std::move(notFound));
+  cfg.State.FromModule = true;
+  const std::string readDoc = Save("read.bmt");
+  ASSERT_EQ(std::remove(taskFile.c_str()), 0);
+
+  Result j = Run({"show", fileDoc, "--json"});
+  EXPECT_EQ(j.code, 0) << j.err;
+  EXPECT_EQ(j.err, "");
+  EXPECT_NE(j.out.find("{\"nset\": 5, \"taskFile\": \"" + taskFile + "\", \"found\": false}"), std::string::npos)
+      << j.out;
+  j = Run({"show", readDoc, "--json"});
+  EXPECT_EQ(j.err, "");
+  EXPECT_NE(j.out.find("{\"nset\": 6, \"taskFile\": null, \"found\": false}"), std::string::npos) << j.out;
+  Result t = Run({"show", fileDoc});
+  EXPECT_NE(t.out.find("1. 05  " + taskFile + "  (не найден)\n"), std::string::npos) << t.out;
 }
 
 TEST_F(CtlTest, ShowJsonAndCsvCarryEveryMappedEntry) {

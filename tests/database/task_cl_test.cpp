@@ -481,12 +481,21 @@ TEST(TaskClTest, LengthBytesLargerThanTheirFields) {
 
 TEST(TaskClTest, FilesThatCannotBeReadAreTakenAsAbsent) {
   SampleDatabase s;
-  // A folder and a FIFO in place of files: never opened as data, never waited on.
+  // A folder and a FIFO at the task path exist but are no task files: never opened as
+  // data, never waited on, and reported as a faulty load, not as a missing file. A dangling
+  // symbolic link names nothing: that file is missing.
   std::filesystem::create_directory(s.dir.File("dir.tsk"));
-  EXPECT_THAT(s.Load(s.dir.File("dir.tsk"))->Errors(),
-              ElementsAre("Отсутствут файл описания очереди задач " + s.dir.File("dir.tsk")));
   ASSERT_EQ(::mkfifo(s.dir.File("fifo.tsk").c_str(), 0600), 0);
-  EXPECT_FALSE(s.Load(s.dir.File("fifo.tsk"))->Errors().empty());
+  std::filesystem::create_symlink(s.dir.File("gone.tsk"), s.dir.File("dangling.tsk"));
+  const struct {
+    const char* name;
+    std::string error;
+  } taskPaths[] = {
+      {"dir.tsk", kFaultyTaskFilesMessage},
+      {"fifo.tsk", kFaultyTaskFilesMessage},
+      {"dangling.tsk", kNoTaskFileMessage + s.dir.File("dangling.tsk")},
+  };
+  for (const auto& c : taskPaths) EXPECT_THAT(s.Load(s.dir.File(c.name))->Errors(), ElementsAre(c.error)) << c.name;
 
   // Algorithm 20 (not the last reference now) and the system task file.
   s.db.Add(DbModule::Of(0x0001, {0x0020, 0x0010}));

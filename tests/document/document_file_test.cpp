@@ -35,6 +35,7 @@ struct FakeView : DocumentView {
   std::vector<std::string> messages;
   std::string status;
   std::function<void(int)> onStep;  // called with the step count after each step
+  std::function<void()> onEditor;   // called when the controller list editor opens
 
   void ProgressStep() override {
     ++steps;
@@ -43,7 +44,10 @@ struct FakeView : DocumentView {
   void PumpEvents() override { ++pumps; }
   void Information(const std::string& text) override { messages.push_back(text); }
   void SetStatus(const std::string& text) override { status = text; }
-  void OpenControllerEditor() override { ++editorOpened; }
+  void OpenControllerEditor() override {
+    ++editorOpened;
+    if (onEditor) onEditor();
+  }
 };
 
 // Document text: UTF-8 in the test, code page 1251 on disk.
@@ -122,13 +126,18 @@ TEST(AddressParsers, DecimalGroupsAreReadFromTheRight) {
       {"1.2.3.4.5", false, {2, 3, 4, 5}},
       {"1.2.x.4", false, {9, 9, 9, 4}},
       {"99999999999999999999.1", false, {9, 9, 9, 1}},
-      {"", false, {9, 9, 9, 9}},
+      {"", false, {9, 9, 9, 0}},  // one empty group: the last byte is 0
+      {".", false, {9, 9, 9, 0}},  // the separator ends the empty group to its right
   };
   for (const Case& c : cases) {
     std::array<std::uint8_t, 4> b{9, 9, 9, 9};
     EXPECT_EQ(ParseDecBytes(c.text, b.data(), 4), c.valid) << c.text;
     EXPECT_EQ(b, c.bytes) << c.text;
   }
+  // With one byte wanted, the empty text is that one group, and valid.
+  std::uint8_t one = 9;
+  EXPECT_TRUE(ParseDecBytes("", &one, 1));
+  EXPECT_EQ(one, 0);
 }
 
 TEST(AddressParsers, HexGroupsAreReadFromTheLeft) {
@@ -147,6 +156,8 @@ TEST(AddressParsers, HexGroupsAreReadFromTheLeft) {
       {"1.2.3.4.5.6.7", false, {1, 2, 3, 4, 5, 6}},
       {"100.1.2.3.4.5", false, {0x99, 0x99, 0x99, 0x99, 0x99, 0x99}},
       {"FFFFFFFFFFFFFFFFFFFFFFFF.1", false, {0x99, 0x99, 0x99, 0x99, 0x99, 0x99}},
+      {"", false, {0x00, 0x99, 0x99, 0x99, 0x99, 0x99}},  // one empty group: the first byte is 0
+      {".", false, {0x00, 0x99, 0x99, 0x99, 0x99, 0x99}},  // the separator ends that group
   };
   for (const Case& c : cases) {
     std::array<std::uint8_t, 6> b;
@@ -154,6 +165,9 @@ TEST(AddressParsers, HexGroupsAreReadFromTheLeft) {
     EXPECT_EQ(ParseHexBytes(c.text, b.data(), 6), c.valid) << c.text;
     EXPECT_EQ(b, c.bytes) << c.text;
   }
+  std::uint8_t one = 0x99;
+  EXPECT_TRUE(ParseHexBytes("", &one, 1));
+  EXPECT_EQ(one, 0);
 }
 
 TEST_F(DocumentFileTest, NewDocumentIsWrittenInTheFileForm) {
@@ -403,36 +417,67 @@ TEST_F(DocumentFileTest, ForeignFileIsRejectedAndNeverBecomesTheSaveTarget) {
 }
 
 TEST_F(DocumentFileTest, ConfigIsReadByPositionInPairs) {
-  // The task objects of this database report errors: each pair is announced by the
-  // path from its first key and leaves no trace; the odd last key is not read at all.
+  // No task file of these paths exists: each pair stays in the list by the path from its
+  // first key and the number from its second; the odd last key is not read at all.
   Configuration cfg;
   ControllerEntry stale;
   stale.Nset = 9;
   cfg.Controllers.push_back(std::move(stale));
   cfg.State.ControllersChanged = true;
+  cfg.State.FromModule = true;  // left by the previous document
+  std::vector<std::string> listAtEditor;
+  bool fromModuleAtEditor = true;
+  view.onEditor = [&] {
+    for (const auto& c : cfg.Controllers) listAtEditor.push_back(c.StoredPath);
+    fromModuleAtEditor = cfg.State.FromModule;
+  };
   ASSERT_TRUE(LoadText(cfg,
                        "[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\n"
                        "Nset0=/first.tsk\r\nWayUser0=05\r\nanything=/second.tsk\r\nelse=07\r\n"
                        "WayUser2=/odd.tsk\r\n"));
-  ASSERT_EQ(view.messages.size(), 2u);
-  EXPECT_EQ(view.messages[0].substr(0, view.messages[0].find('\n')), "/first.tsk");
-  EXPECT_EQ(view.messages[1].substr(0, view.messages[1].find('\n')), "/second.tsk");
-  EXPECT_TRUE(cfg.Controllers.empty());
+  EXPECT_TRUE(view.messages.empty()) << testing::PrintToString(view.messages);
+  ASSERT_EQ(cfg.Controllers.size(), 2u);
+  const std::pair<const char*, std::int32_t> expected[] = {{"/first.tsk", 5}, {"/second.tsk", 7}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const ControllerEntry& c = cfg.Controllers[i];
+    EXPECT_EQ(c.Task, nullptr);
+    EXPECT_EQ(c.StoredPath, expected[i].first);
+    EXPECT_EQ(c.TaskFilePath(), expected[i].first);
+    EXPECT_EQ(c.Nset, expected[i].second);
+    EXPECT_FALSE(c.Found);
+  }
+  // The controller list editor opened once, after the list was read, on a list shown as that
+  // of a file document.
+  EXPECT_EQ(view.editorOpened, 1);
+  EXPECT_EQ(listAtEditor, (std::vector<std::string>{"/first.tsk", "/second.tsk"}));
+  EXPECT_FALSE(fromModuleAtEditor);
   EXPECT_FALSE(cfg.State.ControllersChanged);
+  // No controller has a task object: the document counts as read from the module.
   EXPECT_TRUE(cfg.State.FromModule);
   EXPECT_FALSE(cfg.State.FromFile);
   EXPECT_EQ(view.steps, 7 + 2);  // one more step per controller pair
 
   // The list editor's reload of the list from the document file.
-  cfg.Controllers.emplace_back();
+  cfg.Controllers.clear();
   FakeView v;
   EXPECT_TRUE(LoadControllers(cfg, settings, dir.File("doc.bmt"), v));
-  EXPECT_EQ(v.messages.size(), 2u);
-  EXPECT_TRUE(cfg.Controllers.empty());
+  EXPECT_TRUE(v.messages.empty());
+  ASSERT_EQ(cfg.Controllers.size(), 2u);
+  EXPECT_EQ(cfg.Controllers[1].StoredPath, "/second.tsk");
   EXPECT_EQ(v.editorOpened, 0);
-  cfg.Controllers.emplace_back();
   EXPECT_TRUE(LoadControllers(cfg, settings, "", v));  // a document without a file yet
   EXPECT_TRUE(cfg.Controllers.empty());
+
+  // A document file that has gone, or a folder in its place: reported, the list stays.
+  cfg.Controllers.emplace_back().Nset = 0x33;
+  for (const std::string& gone : {dir.File("gone.bmt"), dir.path()}) {
+    FakeView g;
+    EXPECT_FALSE(LoadControllers(cfg, settings, gone, g));
+    ASSERT_EQ(g.messages.size(), 1u);
+    EXPECT_NE(g.messages[0].find(gone), std::string::npos);
+    ASSERT_EQ(cfg.Controllers.size(), 1u);
+    EXPECT_EQ(cfg.Controllers[0].Nset, 0x33);
+  }
 }
 
 // A controller as the controller list editor leaves it: a task object for the path.
@@ -632,12 +677,13 @@ TEST_F(DocumentFileTest, TextOutsideTheCodePageRefusesTheSave) {
          c.Controllers.push_back(Controller("/db/a.tsk", 5, true));
          c.Controllers.push_back(Controller("/db/\xE4\xB8\xAD.tsk", 0x2A, true));
        },
-       "Файл " + path + " не сохранен: путь к очереди задач контроллера 2A \"/db/\xE4\xB8\xAD.tsk\" содержит "
-       "символы, которые нельзя записать в кодировке Windows-1251"},
+       "Файл " + path + " не сохранен. Путь к очереди задач контроллера 2A \"/db/\xE4\xB8\xAD.tsk\" содержит "
+       "символ \"\xE4\xB8\xAD\", которого нет в кодовой странице 1251: такой текст не может быть сохранен."},
       {"parameter name",
        [](Configuration& c) { c.Map(MapKind::TIFloat)[63].ParamName = "Давление \xF0\x9F\x98\x80"; },
-       "Файл " + path + " не сохранен: имя параметра в разделе \"TIFloat Modbus\", запись 63 \"Давление "
-       "\xF0\x9F\x98\x80\" содержит символы, которые нельзя записать в кодировке Windows-1251"},
+       "Файл " + path + " не сохранен. Имя параметра в разделе \"TIFloat Modbus\", запись 63 \"Давление "
+       "\xF0\x9F\x98\x80\" содержит символ \"\xF0\x9F\x98\x80\", которого нет в кодовой странице 1251: такой "
+       "текст не может быть сохранен."},
       {"name in a map that is not written",
        [](Configuration& c) {
          c.Map(MapKind::TU)[0].ParamName = "Ä";
@@ -787,30 +833,40 @@ TEST_F(DocumentFileTest, ControllerPairsByPositionAndFaultyTaskFiles) {
   const std::string missing = dir.File("missing.tsk");
   const std::string damaged = cdb.db.TaskDir() + "/damaged.tsk";
   WriteFileBytes(damaged, "not a task file");
+  const std::string folder = dir.File("folder.tsk");
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
   Configuration cfg;
   FakeView v;
   std::string path = dir.File("doc.bmt");
   WriteFileBytes(path, Cp("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\n"
                           "Nset0=" + good + "\r\nWayUser0=1A\r\n"       // names swapped: still path, number
-                          "WayUser1=" + missing + "\r\nNset1=01\r\n"    // missing: reported, left out
+                          "WayUser1=" + missing + "\r\nNset1=01\r\n"    // missing: kept without task object
                           "WayUser2=" + damaged + "\r\nNset2=02\r\n"    // damaged: reported, left out
+                          "WayUser3=" + folder + "\r\nNset3=03\r\n"     // a folder: reported, left out
                           "x=" + other + "\r\ny=\r\n"                  // empty number: does not convert
-                          "WayUser4=" + good + "\r\n"));                 // odd key: ignored
+                          "WayUser5=" + good + "\r\n"));                 // odd key: ignored
   EXPECT_FALSE(LoadDocument(cfg, cdb.settings, path, v));
   ASSERT_EQ(v.messages.size(), 3u) << testing::PrintToString(v.messages);
-  EXPECT_EQ(v.messages[0], missing + "\n" + kNoTaskFileMessage + missing);
-  EXPECT_EQ(v.messages[1].substr(0, damaged.size() + 1), damaged + "\n");
+  EXPECT_EQ(v.messages[0].substr(0, damaged.size() + 1), damaged + "\n");
+  EXPECT_EQ(v.messages[1], folder + "\n" + kFaultyTaskFilesMessage);
   EXPECT_EQ(v.messages[2], "Ошибка в файле: раздел \"Config\", ключ \"y\": значение \"\" не является числом");
-  ASSERT_EQ(cfg.Controllers.size(), 1u);
+  ASSERT_EQ(cfg.Controllers.size(), 2u);
   EXPECT_EQ(cfg.Controllers[0].Nset, 0x1A);
   EXPECT_TRUE(cfg.Controllers[0].Found);
+  EXPECT_EQ(cfg.Controllers[1].Nset, 0x01);
+  EXPECT_FALSE(cfg.Controllers[1].Found);
 
-  // Without the fourth pair the load goes through; the odd key adds nothing.
+  // Without the pair that does not convert the load goes through, and the controller list
+  // editor opens for the controller whose task file is missing.
   WriteFileBytes(path, Cp("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nNset0=" + good +
                           "\r\nWayUser0=1A\r\nWayUser1=" + missing + "\r\nNset1=01\r\nWayUser2=" + other + "\r\n"));
   FakeView w;
   ASSERT_TRUE(LoadDocument(cfg, cdb.settings, path, w));
-  ASSERT_EQ(cfg.Controllers.size(), 1u);
+  EXPECT_TRUE(w.messages.empty()) << testing::PrintToString(w.messages);
+  EXPECT_EQ(w.editorOpened, 1);
+  ASSERT_EQ(cfg.Controllers.size(), 2u);
+  EXPECT_EQ(cfg.Controllers[1].Task, nullptr);
+  EXPECT_EQ(cfg.Controllers[1].TaskFilePath(), missing);
   EXPECT_TRUE(cfg.State.FromFile);
   EXPECT_FALSE(cfg.State.FromModule);
   EXPECT_EQ(w.steps, 7 + 2);
@@ -820,40 +876,79 @@ TEST_F(DocumentFileTest, ControllerPairsByPositionAndFaultyTaskFiles) {
   cfg.State.ControllersChanged = true;
   FakeView r;
   EXPECT_TRUE(LoadControllers(cfg, cdb.settings, path, r));
-  ASSERT_EQ(cfg.Controllers.size(), 1u);
+  ASSERT_EQ(cfg.Controllers.size(), 2u);
   EXPECT_EQ(cfg.Controllers[0].Task->TaskFilePath(), good);
+  EXPECT_EQ(cfg.Controllers[1].StoredPath, missing);
   EXPECT_FALSE(cfg.State.ControllersChanged);
-  EXPECT_EQ(r.messages.size(), 1u);
+  EXPECT_TRUE(r.messages.empty());
+  EXPECT_EQ(r.editorOpened, 0);
 }
 
-TEST_F(DocumentFileTest, ReadDocumentWithAMissingTaskFileLoadsWithoutThatController) {
-  ControllerDatabase cdb;
-  Configuration cfg;
-  cfg.ResetForNew();
-  ControllerEntry found;
-  found.Task = std::make_unique<Task_CL>(cdb.Controller("a.tsk", 5), cdb.settings.WorkTask, cdb.settings.WorkMod,
-                                         cdb.settings.WorkAlg);
-  found.Nset = 5;
-  found.Found = true;
-  cfg.Controllers.push_back(std::move(found));
-  ControllerEntry notFound;  // read from the module, no task file attached
-  notFound.Nset = 6;
-  cfg.Controllers.push_back(std::move(notFound));
-  cfg.State.FromModule = true;
-  cfg.SetAllChanged();
-  std::string path = dir.File("read.bmt");
-  ASSERT_TRUE(SaveDocument(cfg, path, view));
-  EXPECT_EQ(IniFile(path).ReadString("Protokol", "TypeFile", ""), "Read");
-  EXPECT_EQ(IniFile(path).ReadString("Config", "WayUser1", "?"), "");
+// A controller whose task file is missing stays in the document through any number of
+// loads and saves; its path is written back as it was read. Only a read document's
+// controller without a task file is written with an empty path.
+TEST_F(DocumentFileTest, ControllersWithoutTheirTaskFileSurviveLoadAndSave) {
+  struct Case {
+    const char* name;
+    bool fromModule;      // the document was read from the module
+    bool deleteAfterSave;  // the second controller's task file disappears after the first save
+    const char* secondPath;  // "WayUser1" on every save: "file" stands for the task file's path
+  };
+  const Case cases[] = {
+      {"file document, task file removed later", false, true, "file"},
+      {"read document, controller not found", true, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ControllerDatabase cdb;
+    const std::string first = cdb.Controller("a.tsk", 5);
+    const std::string second = cdb.Controller("b.tsk", 6);
+    Configuration cfg;
+    cfg.ResetForNew();
+    for (const auto& [file, nset] : {std::pair{first, 5}, std::pair{second, 6}}) {
+      ControllerEntry e;
+      e.Nset = nset;
+      e.Found = !(c.fromModule && nset == 6);
+      if (e.Found) e.Task = std::make_unique<Task_CL>(file, cdb.settings.WorkTask, cdb.settings.WorkMod,
+                                                      cdb.settings.WorkAlg);
+      cfg.Controllers.push_back(std::move(e));
+    }
+    cfg.Map(MapKind::TC)[0] = MapEntry{6, 0x0101, 1, "b/Насосная/Авария насоса", 10};
+    cfg.State.FromModule = c.fromModule;
+    cfg.State.FromFile = !c.fromModule;
+    cfg.SetAllChanged();
+    const std::string expectedSecond = std::string(c.secondPath) == "file" ? second : c.secondPath;
+    std::string path = dir.File("doc.bmt");
+    ASSERT_TRUE(SaveDocument(cfg, path, view));
+    EXPECT_EQ(IniFile(path).ReadString("Config", "WayUser1", "?"), expectedSecond);
+    if (c.deleteAfterSave) std::filesystem::remove(second);
 
-  Configuration back;
-  FakeView v;
-  ASSERT_TRUE(LoadDocument(back, cdb.settings, path, v));
-  EXPECT_EQ(v.messages, std::vector<std::string>{"\n" + std::string(kNoTaskFileMessage)});
-  ASSERT_EQ(back.Controllers.size(), 1u);
-  EXPECT_EQ(back.Controllers[0].Nset, 5);
-  EXPECT_TRUE(back.State.FromFile);
-  EXPECT_FALSE(back.State.FromModule);
+    for (int round = 0; round < 2; ++round) {
+      SCOPED_TRACE(round);
+      Configuration back;
+      FakeView v;
+      ASSERT_TRUE(LoadDocument(back, cdb.settings, path, v));
+      EXPECT_TRUE(v.messages.empty()) << testing::PrintToString(v.messages);
+      EXPECT_EQ(v.editorOpened, 1);
+      ASSERT_EQ(back.Controllers.size(), 2u);
+      EXPECT_TRUE(back.Controllers[0].Found);
+      EXPECT_EQ(back.Controllers[1].Task, nullptr);
+      EXPECT_FALSE(back.Controllers[1].Found);
+      EXPECT_EQ(back.Controllers[1].Nset, 6);
+      EXPECT_EQ(back.Controllers[1].TaskFilePath(), expectedSecond);
+      // The first controller has its task object: a file document, whose map entry of the
+      // second controller keeps its own name.
+      EXPECT_TRUE(back.State.FromFile);
+      EXPECT_FALSE(back.State.FromModule);
+      EXPECT_EQ(back.DisplayName(back.Map(MapKind::TC)[0]), "b/Насосная/Авария насоса");
+      back.SetAllChanged();
+      ASSERT_TRUE(SaveDocument(back, path, view));
+      IniFile saved(path);
+      EXPECT_EQ(saved.ReadString("Config", "WayUser0", "?"), first);
+      EXPECT_EQ(saved.ReadString("Config", "WayUser1", "?"), expectedSecond);
+      EXPECT_EQ(saved.ReadString("Config", "Nset1", "?"), "06");
+    }
+  }
 }
 
 }  // namespace

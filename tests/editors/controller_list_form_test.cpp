@@ -3,6 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
+#include "common/codec.h"
+#include "common/ini_file.h"
 #include "common/key_filter.h"
 #include "document/document_file.h"
 #include "editor_fixture.h"
@@ -84,6 +89,9 @@ TEST(ControllerListFormTest, LoadingFailures) {
   ListEditor e;
   WriteFileBytes(e.data.dir.File("short.tsk"), "too short");
   const std::string missing = e.data.dir.File("нет.tsk");
+  // A good task file whose name code page 1251 cannot hold.
+  const std::string foreign = e.data.dir.File("Котел\u0109.tsk");
+  std::filesystem::copy_file(e.data.kotel, foreign);
   const Case cases[] = {
       {std::nullopt, "Не указана очередь задач", {}},
       {std::string(), "Не указана очередь задач", {}},
@@ -92,6 +100,10 @@ TEST(ControllerListFormTest, LoadingFailures) {
       {e.data.dir.path(), "Файл " + e.data.dir.path() + " не существует", {}},
       {e.data.dir.File("short.tsk"), "",
        {e.data.dir.File("short.tsk") + "\nОбнаружены ошибки в файлах описания очереди задач"}},
+      {foreign,
+       "Путь " + foreign + " содержит символ \"\u0109\", которого нет в кодовой странице 1251: такой текст не может "
+       "быть сохранен.",
+       {}},
   };
   for (const Case& c : cases) {
     e.Open();
@@ -162,37 +174,122 @@ TEST(ControllerListFormTest, RemovingTheOnlyControllerEmptiesItsMapEntriesOnAppl
   EXPECT_TRUE(st.ControllersChanged && st.TCChanged && st.TUChanged && st.TIFloatChanged && st.InputRegChanged);
 }
 
-TEST(ControllerListFormTest, ClosingWithoutApplyReloadsFromTheDocumentFile) {
+TEST(ControllerListFormTest, ClosingWithoutApplyGivesTheListBack) {
+  // From the document file; when that file has gone or cannot be read, as it was at opening.
+  const struct {
+    const char* name;
+    bool removeFile;
+    bool folderInItsPlace;
+  } cases[] = {{"reloaded from the file", false, false},
+               {"file removed", true, false},
+               {"a folder in its place", true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ListEditor e;
+    e.data.AddController(e.cfg, e.data.kotel, 5);
+    e.data.AddController(e.cfg, e.data.nasos, 0x1A);
+    ControllerEntry missing;  // a controller whose task file was not found at the load
+    missing.StoredPath = e.data.dir.File("нет.tsk");
+    missing.Nset = 0x30;
+    e.cfg.Controllers.push_back(std::move(missing));
+    const std::string doc = e.data.dir.File("doc.bmt");
+    QuietDocumentView view;
+    e.cfg.SetAllChanged();
+    ASSERT_TRUE(SaveDocument(e.cfg, doc, view));
+    ASSERT_EQ(e.cfg.State.FileName, doc);
+
+    e.Open();
+    e.dialogs.confirmAnswers = {true};
+    e.form.RemoveController();
+    e.form.SetCurrentRow(0);
+    e.Type(U"\x7F" U"7");
+    ASSERT_TRUE(e.form.FinishEdit());
+    ASSERT_EQ(e.cfg.Controllers.size(), 2u);
+    EXPECT_EQ(e.cfg.Controllers[0].Nset, 7);
+    if (c.removeFile) std::filesystem::remove(doc);
+    if (c.folderInItsPlace) std::filesystem::create_directory(doc);
+    e.dialogs.shown.clear();
+    e.form.Closed();
+
+    ASSERT_EQ(e.cfg.Controllers.size(), 3u);
+    EXPECT_EQ(e.cfg.Controllers[0].TaskFilePath(), e.data.kotel);
+    EXPECT_EQ(e.cfg.Controllers[0].Nset, 5);
+    EXPECT_TRUE(e.cfg.Controllers[0].Found);
+    EXPECT_EQ(e.cfg.Controllers[1].TaskFilePath(), e.data.nasos);
+    EXPECT_EQ(e.cfg.Controllers[1].Nset, 0x1A);
+    EXPECT_EQ(e.cfg.Controllers[2].Task, nullptr);
+    EXPECT_EQ(e.cfg.Controllers[2].TaskFilePath(), e.data.dir.File("нет.tsk"));
+    EXPECT_EQ(e.cfg.Controllers[2].Nset, 0x30);
+    EXPECT_FALSE(e.cfg.Controllers[2].Found);
+    EXPECT_THAT(e.cfg.DeletedNsets, IsEmpty());
+    EXPECT_FALSE(e.cfg.State.ControllersChanged);
+    EXPECT_EQ(e.busy.busyOn, 1);
+    EXPECT_EQ(e.busy.busyOff, 1);
+    EXPECT_FALSE(e.busy.busy);
+    // When the file could not be read the user learns why.
+    ASSERT_EQ(e.dialogs.shown.size(), c.removeFile ? 1u : 0u);
+    if (c.removeFile) {
+      EXPECT_NE(e.dialogs.shown[0].find(doc), std::string::npos);
+    }
+  }
+}
+
+// The view of the main window during a load: the controller list editor opens when the
+// load asks for it and is closed by the test's action.
+struct EditorOpeningView : QuietDocumentView {
+  std::function<void()> onOpen;
+  void OpenControllerEditor() override { onOpen(); }
+};
+
+TEST(ControllerListFormTest, LoadOpensTheEditorOnTheControllerWithoutTaskFile) {
   ListEditor e;
-  e.data.AddController(e.cfg, e.data.kotel, 5);
-  e.data.AddController(e.cfg, e.data.nasos, 0x1A);
+  const std::string missing = e.data.dir.File("Котельная2.tsk");
   const std::string doc = e.data.dir.File("doc.bmt");
-  QuietDocumentView view;
-  e.cfg.SetAllChanged();
-  ASSERT_TRUE(SaveDocument(e.cfg, doc, view));
-  e.cfg.State.FileName = doc;
-  e.cfg.State.IsNew = false;
-  e.cfg.State.FromFile = true;
+  WriteFileBytes(doc, Utf8ToCp1251("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nWayUser0=" + e.data.kotel +
+                                   "\r\nNset0=05\r\nWayUser1=" + missing + "\r\nNset1=07\r\n"
+                                   "WayUser2=\r\nNset2=08\r\n"));
+  e.cfg.State.FromModule = true;  // left by the previous document
+  EditorOpeningView view;
+  int opened = 0;
+  view.onOpen = [&] {
+    ++opened;
+    e.Open();
+    EXPECT_FALSE(e.form.Marked(0));
+    EXPECT_EQ(e.form.PathCell(0), e.data.kotel);
+    EXPECT_TRUE(e.form.Marked(1));
+    EXPECT_EQ(e.form.PathCell(1), missing);
+    EXPECT_EQ(e.form.NsetCell(1), "07");
+    EXPECT_TRUE(e.form.Marked(2));
+    EXPECT_EQ(e.form.PathCell(2), F::kNoQueue);  // an empty path
+    EXPECT_TRUE(e.form.LabelVisible());
+    EXPECT_EQ(e.form.CurrentRow(), 1);
+    EXPECT_TRUE(e.form.AddEnabled());
+    // The user attaches the task file to the first of them and applies.
+    e.Choose(e.data.nasos);
+    e.form.EnterQueue();
+    EXPECT_FALSE(e.form.Marked(1));
+    EXPECT_EQ(e.form.PathCell(1), e.data.nasos);
+    EXPECT_TRUE(e.form.LabelVisible());  // row 3 is still marked
+    EXPECT_TRUE(e.ApplyAndClose());
+  };
+  ASSERT_TRUE(LoadDocument(e.cfg, e.settings, doc, view));
+  EXPECT_EQ(opened, 1);
+  EXPECT_THAT(view.shown, IsEmpty());
+  ASSERT_EQ(e.cfg.Controllers.size(), 3u);
+  EXPECT_TRUE(e.cfg.Controllers[1].Found);
+  EXPECT_EQ(e.cfg.Controllers[1].Nset, 7);  // attaching keeps the number
+  EXPECT_FALSE(e.cfg.Controllers[2].Found);
+  EXPECT_TRUE(e.cfg.State.FromFile);
+  EXPECT_FALSE(e.cfg.State.FromModule);
+  EXPECT_TRUE(e.cfg.State.ControllersChanged);
 
-  e.Open();
-  e.dialogs.confirmAnswers = {true};
-  e.form.RemoveController();
-  e.form.SetCurrentRow(0);
-  e.Type(U"\x7F" U"7");
-  ASSERT_TRUE(e.form.FinishEdit());
-  ASSERT_EQ(e.cfg.Controllers.size(), 1u);
-  EXPECT_EQ(e.cfg.Controllers[0].Nset, 7);
-  e.form.Closed();
-
-  ASSERT_EQ(e.cfg.Controllers.size(), 2u);
-  EXPECT_EQ(e.cfg.Controllers[0].Task->TaskFilePath(), e.data.kotel);
-  EXPECT_EQ(e.cfg.Controllers[0].Nset, 5);
-  EXPECT_EQ(e.cfg.Controllers[1].Nset, 0x1A);
-  EXPECT_THAT(e.cfg.DeletedNsets, IsEmpty());
-  EXPECT_FALSE(e.cfg.State.ControllersChanged);
-  EXPECT_EQ(e.busy.busyOn, 1);
-  EXPECT_EQ(e.busy.busyOff, 1);
-  EXPECT_FALSE(e.busy.busy);
+  // Saved, the attached path replaces the missing one; the empty one stays empty.
+  QuietDocumentView saveView;
+  ASSERT_TRUE(SaveDocument(e.cfg, doc, saveView));
+  IniFile saved(doc);
+  EXPECT_EQ(saved.ReadString("Config", "WayUser1", "?"), e.data.nasos);
+  EXPECT_EQ(saved.ReadString("Config", "WayUser2", "?"), "");
+  EXPECT_EQ(saved.ReadString("Config", "Nset2", "?"), "08");
 }
 
 TEST(ControllerListFormTest, ClosingWithoutApplyKeepsChangesAppliedEarlier) {
@@ -379,8 +476,27 @@ TEST(ControllerListFormTest, NetworkNumberEditing) {
   EXPECT_TRUE(e.form.Changed());
   // The blank row's cell takes no keys.
   EXPECT_FALSE(e.form.Key(U'1'));
-  // Network numbers do not touch map entries.
-  EXPECT_TRUE(e.cfg.Map(MapKind::TC)[0].IsEmpty());
+}
+
+TEST(ControllerListFormTest, NetworkNumberEditLeavesTheMapsAlone) {
+  ListEditor e;
+  e.data.AddController(e.cfg, e.data.kotel, 5);
+  // Entries of controller 05 in every map, and the maps as they were.
+  e.cfg.Map(MapKind::TC)[0] = Placed(0x0101, 1);
+  e.cfg.Map(MapKind::TU)[2] = Placed(0x0102, 3);
+  e.cfg.Map(MapKind::TIFloat)[1] = Placed(0x0201, 2, 2);
+  e.cfg.Map(MapKind::InputReg)[5] = Placed(0x0202, 8, 2);
+  std::vector<RegisterMap> before;
+  for (MapKind k : kAllMapKinds) before.push_back(e.cfg.Map(k));
+  e.Open();
+  e.Type(U"\x7F" U"1B");
+  ASSERT_TRUE(e.ApplyAndClose());
+  EXPECT_EQ(e.cfg.Controllers[0].Nset, 0x1B);
+  EXPECT_TRUE(e.cfg.State.ControllersChanged);
+  for (MapKind k : kAllMapKinds) {
+    EXPECT_EQ(e.cfg.Map(k), before[static_cast<std::size_t>(k)]) << MapSection(k);
+    EXPECT_FALSE(e.cfg.MapChanged(k)) << MapSection(k);
+  }
 }
 
 }  // namespace

@@ -613,6 +613,17 @@ TEST(RegisterMapFormTest, DiscreteInputNamesAreTyped) {
   for (char32_t c : std::u32string(U"рия котла")) EXPECT_TRUE(e.form.Key(c));
   EXPECT_EQ(e.form.ParamCell(0), "Авария котла");
   EXPECT_EQ(e.form.Working()[0].ParamName, "Авария котла");
+  // A character the document's code page cannot hold is refused with a message, never kept
+  // to become "?" on disk; the code page's own signs pass.
+  e.dialogs.shown.clear();
+  for (char32_t c : std::u32string(U"\u4E2D\u0109\U0001F600")) EXPECT_FALSE(e.form.Key(c));
+  ASSERT_EQ(e.dialogs.shown.size(), 3u);
+  EXPECT_EQ(e.dialogs.shown[1],
+            "Имя параметра содержит символ \"\u0109\", которого нет в кодовой странице 1251: такой текст не может "
+            "быть сохранен.");
+  EXPECT_TRUE(e.form.Key(U'№'));
+  EXPECT_EQ(e.form.Working()[0].ParamName, "Авария котла№");
+  e.form.Key(kBackspace);
   // Names are cut to 80 characters.
   for (int i = 0; i < 100; ++i) e.form.Key(U'ж');
   EXPECT_EQ(Utf8Length(e.form.Working()[0].ParamName), 80u);

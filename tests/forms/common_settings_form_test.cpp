@@ -84,6 +84,10 @@ TEST_F(CommonSettingsFormTest, KeyFiltersAndLengthRules) {
       {Input::AdrPort, false, "51960", 0, 5, U'7', "7", 1},
       {Input::AdrPort, false, "1", 1, 0, U'A', "1", 0},
       {Input::trepeat, false, "3", 1, 0, U'x', "3", 0},
+      {Input::trepeat, false, "12345", 5, 0, U'6', "12345", 0},  // five digits hold the range
+      {Input::trepeat, false, "65535", 0, 5, U'7', "7", 1},      // typed over the whole text
+      {Input::trepeat, false, "12345", 1, 2, U'9', "1945", 2},   // over a part of it
+      {Input::trepeat, false, "12345", 0, 5, U'x', "12345", 0},  // a refused key changes nothing
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(CommonSettingsForm::Label(c.input)) + " '" + c.before + "' key " +
@@ -216,6 +220,10 @@ TEST_F(CommonSettingsFormTest, ValidationStopsAtTheFirstFailureWithFieldsBeforeI
       {Input::AdrExt, " 1", false, "\" 1\" не является шестнадцатеричным числом.", Input::AdrExt, true, false},
       {Input::AdrPort, "", false, "Введите адрес порта CAN.", Input::AdrPort, true, false},
       {Input::AdrPort, "65536", false, "Неправильно введен адрес порта CAN.", Input::AdrPort, true, false},
+      {Input::AdrPort, "1A", false, "\"1A\" не является десятичным числом.", Input::AdrPort, true, false},
+      {Input::AdrPort, "", true, "Введите адрес порта CAN.", Input::AdrPort, true, false},
+      {Input::AdrPort, "1G", true, "\"1G\" не является шестнадцатеричным числом.", Input::AdrPort, true, false},
+      {Input::AdrIP, "", true, "Введите адрес IP.", Input::AdrIP, true, true},  // the port went in as 0x502
       {Input::AdrIP, "", false, "Введите адрес IP.", Input::AdrIP, true, true},
       {Input::AdrIP, "192.168.0.256", false, "Неправильно введен адрес IP.", Input::AdrIP, true, true},
       {Input::AdrGate, "", false, "Введите адрес шлюза.", Input::AdrGate, true, true},
@@ -237,7 +245,8 @@ TEST_F(CommonSettingsFormTest, ValidationStopsAtTheFirstFailureWithFieldsBeforeI
     EXPECT_EQ(dialogs.shown, std::vector<std::string>{c.message});
     EXPECT_EQ(form.TakeFocus(), c.focus);
     EXPECT_EQ(cfg.Common.AdrCAN, c.canStored ? 0x1F : 0);
-    EXPECT_EQ(cfg.Common.AdrPort, c.portStored ? 502 : 0xFFFF);
+    // The port field holds "502", read by the form the box gives it.
+    EXPECT_EQ(cfg.Common.AdrPort, c.portStored ? (c.hex ? 0x502 : 502) : 0xFFFF);
     EXPECT_FALSE(cfg.State.CommonChanged);
     EXPECT_TRUE(form.Changed());  // the editor stays open with its inputs
   }

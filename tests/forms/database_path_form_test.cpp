@@ -154,6 +154,63 @@ TEST_F(DatabasePathFormTest, BrowseStripsQuotesStoresAtOnceAndDerivesInAutomatic
   EXPECT_EQ(form.Message(), "Каталог " + bare + "/ALG не существует");
 }
 
+TEST_F(DatabasePathFormTest, BrowseButtonsOfTheDerivedFoldersWorkOnlyInManualMode) {
+  MakeDatabase(root);
+  settings.DbAlg = settings.DbMod = settings.DbTask = "/derived";
+  form.Show();
+  ASSERT_FALSE(form.Manual());
+  const std::string chosen = dir.File("mine");
+  std::filesystem::create_directories(chosen);
+  for (Field f : {Field::Alg, Field::Mod, Field::Task}) {
+    SCOPED_TRACE(DatabasePathForm::FieldLabel(f));
+    EXPECT_FALSE(form.FieldEnabled(f));
+    dialogs.fileAnswers = {chosen};
+    form.Browse(f);
+    EXPECT_EQ(dialogs.fileAnswers.size(), 1u);  // no folder dialog was shown
+    EXPECT_EQ(form.Text(f), "/derived");
+    EXPECT_FALSE(form.Changed());
+  }
+  EXPECT_EQ(settings.DbAlg, "/derived");
+  EXPECT_EQ(settings.DbMod, "/derived");
+  EXPECT_EQ(settings.DbTask, "/derived");
+
+  form.SetManual(true);
+  EXPECT_TRUE(form.FieldEnabled(Field::Mod));
+  dialogs.fileAnswers = {chosen};
+  form.Browse(Field::Mod);
+  EXPECT_TRUE(dialogs.fileAnswers.empty());
+  EXPECT_EQ(settings.DbMod, chosen);
+}
+
+TEST_F(DatabasePathFormTest, PathsTheSettingsFileCannotHoldAreRefused) {
+  const std::string foreign = dir.File("L8\u4E2D");
+  MakeDatabase(foreign);
+  const std::string refusal =
+      "Путь " + foreign + " содержит символ \"\u4E2D\", которого нет в кодовой странице 1251: такой текст не может "
+      "быть сохранен.";
+  form.Show();
+  // Chosen in the folder dialog: nothing stored.
+  dialogs.fileAnswers.push_back(foreign);
+  form.Browse(Field::Root);
+  EXPECT_EQ(form.Message(), refusal);
+  EXPECT_EQ(settings.DbRoot, "");
+  EXPECT_EQ(form.Text(Field::Root), "");
+  EXPECT_FALSE(form.Changed());
+  // Typed: the field keeps its text.
+  form.SetText(Field::Root, "/db");
+  EXPECT_EQ(form.Message(), "");
+  form.SetText(Field::Root, foreign);
+  EXPECT_EQ(form.Text(Field::Root), "/db");
+  EXPECT_EQ(form.Message(), refusal);
+  // The next acceptable text clears the message; nothing of the refused path reached the file.
+  form.SetText(Field::Root, root);
+  EXPECT_EQ(form.Message(), "");
+  MakeDatabase(root);
+  EXPECT_TRUE(form.SavePressed());
+  EXPECT_EQ(IniText().find("?"), std::string::npos);  // what a lost character would become
+  EXPECT_EQ(settings.DbRoot, root);
+}
+
 TEST_F(DatabasePathFormTest, ClosingWithChangesAsks) {
   // Yes with a failing check: stays open; the second close asks nothing and writes nothing.
   form.Show();

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 #include <filesystem>
 #include <functional>
@@ -129,12 +130,27 @@ class MainWindowTest : public QObject {
       seen = true;
       QCOMPARE(modal, static_cast<QWidget*>(w.Way()));
       QCOMPARE(modal->windowTitle(), QString::fromUtf8("Путь к базе данных ЛОРИС-8"));
-      QVERIFY(!w.Way()->FieldEdit(DatabasePathForm::Field::Mod)->isEnabled());
+      // In automatic mode the derived folders' browse buttons are out of reach with their fields.
+      for (auto f : {DatabasePathForm::Field::Alg, DatabasePathForm::Field::Mod, DatabasePathForm::Field::Task}) {
+        QVERIFY(!w.Way()->FieldEdit(f)->isEnabled());
+        QVERIFY(!w.Way()->BrowseButton(f)->isEnabled());
+      }
+      QVERIFY(w.Way()->BrowseButton(DatabasePathForm::Field::Root)->isEnabled());
+      w.Way()->ManualToggle()->click();  // manual mode and back
+      QVERIFY(w.Way()->BrowseButton(DatabasePathForm::Field::Mod)->isEnabled());
+      w.Way()->ManualToggle()->click();
+      QVERIFY(!w.Way()->BrowseButton(DatabasePathForm::Field::Mod)->isEnabled());
       // "Сохранить" with an empty root: the message line, the window stays.
       w.Way()->SaveButton()->click();
       QCOMPARE(w.Way()->MessageLine()->text(), QString::fromUtf8("Необходимо указать путь к базе данных ЛОРИС-8"));
       QVERIFY(w.Way()->isVisible());
-      w.Way()->reject();  // nothing typed: closes without a question
+      // A character the settings file cannot hold is refused where it is typed.
+      QLineEdit* root = w.Way()->FieldEdit(DatabasePathForm::Field::Root);
+      root->setFocus();
+      QTest::sendKeyEvent(QTest::Click, root, Qt::Key_unknown, QString::fromUtf8("\u4E2D"), Qt::NoModifier);
+      QCOMPARE(root->text(), QString());
+      QVERIFY(w.Way()->MessageLine()->text().startsWith(QString::fromUtf8("Путь \u4E2D содержит символ")));
+      w.Way()->reject();  // nothing taken: closes without a question
     });
     w.show();
     QTRY_VERIFY(seen);
@@ -162,6 +178,10 @@ class MainWindowTest : public QObject {
       QCOMPARE(can->text(), QString("A"));
       // The spin field of the period: its keys and arrows go through the model too.
       QLineEdit* period = w.Common()->Edit(TFCommon::Input::trepeat);
+      period->selectAll();
+      QTest::keyClicks(period->parentWidget(), "65535");
+      QCOMPARE(period->text(), QString("65535"));
+      // Typed over the whole of a full field.
       period->selectAll();
       QTest::keyClicks(period->parentWidget(), "12x");
       QCOMPARE(period->text(), QString("12"));

@@ -108,7 +108,7 @@ void ShowJson(const Configuration& cfg, std::ostream& out) {
   for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
     const auto& ce = cfg.Controllers[i];
     out << (i ? "," : "") << "\n    {\"nset\": " << ce.Nset << ", \"taskFile\": "
-        << (ce.Task ? Json(ce.Task->TaskFilePath()) : std::string("null"))
+        << (ce.TaskFilePath().empty() ? std::string("null") : Json(ce.TaskFilePath()))
         << ", \"found\": " << (ce.Found ? "true" : "false") << "}";
   }
   out << (cfg.Controllers.empty() ? "" : "\n  ") << "],\n  \"maps\": {";
