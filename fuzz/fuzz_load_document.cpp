@@ -56,6 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     r770::Configuration back;
     if (!r770::LoadDocument(back, settings, out, view)) __builtin_trap();
     if (!(back.Common == cfg.Common)) __builtin_trap();
+    // Every controller comes back, also those whose task file is missing.
+    if (back.Controllers.size() != cfg.Controllers.size()) __builtin_trap();
+    for (std::size_t i = 0; i < cfg.Controllers.size(); ++i)
+      if (back.Controllers[i].Nset != cfg.Controllers[i].Nset) __builtin_trap();
     for (r770::MapKind k : r770::kAllMapKinds)
       for (std::size_t n = 0; n < cfg.Map(k).size(); ++n) {
         const r770::MapEntry& e = cfg.Map(k)[n];

@@ -14,6 +14,10 @@ struct FileFilter {
 // Splits a filter text "label|pattern|label|pattern" into its pairs.
 std::vector<FileFilter> ParseFilterText(const std::string& text);
 
+// The nearest existing folder at or above path ("/a/b/c.bmt" gives "/a/b" when it exists);
+// empty when path is empty or relative and nothing of it exists.
+std::string ExistingFolderOf(const std::string& path);
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
@@ -21,11 +25,12 @@ class Dialogs {
   virtual void Information(const std::string& text) = 0;
   // Confirmation box with Yes and No; true for Yes.
   virtual bool Confirm(const std::string& text) = 0;
-  // File choices; nullopt when cancelled. preselected: index of the filter shown first.
-  virtual std::optional<std::string> OpenFile(const std::vector<FileFilter>& filters,
-                                              int preselected = 0) = 0;
-  virtual std::optional<std::string> SaveFile(const std::vector<FileFilter>& filters,
-                                              int preselected = 0) = 0;
+  // File choices; nullopt when cancelled. preselected: index of the filter shown first;
+  // startFolder: where the choice opens (empty: wherever the window system likes).
+  virtual std::optional<std::string> OpenFile(const std::vector<FileFilter>& filters, int preselected = 0,
+                                              const std::string& startFolder = {}) = 0;
+  virtual std::optional<std::string> SaveFile(const std::vector<FileFilter>& filters, int preselected = 0,
+                                              const std::string& startFolder = {}) = 0;
   virtual std::optional<std::string> ChooseFolder(const std::string& start) = 0;
 };
 

@@ -131,7 +131,11 @@ int DatabasePathForm::CheckPaths(bool derive, bool report) {
 
 void DatabasePathForm::Browse(Field f) {
   if (!FieldEnabled(f)) return;  // a disabled field's button is disabled with it
-  std::optional<std::string> chosen = dialogs_.ChooseFolder(texts_[Index(f)]);
+  // The browse dialog starts at the field's folder, else at the nearest folder above it, else
+  // at the database root.
+  std::string start = ExistingFolderOf(texts_[Index(f)]);
+  if (start.empty()) start = ExistingFolderOf(texts_[Index(Field::Root)]);
+  std::optional<std::string> chosen = dialogs_.ChooseFolder(start);
   if (!chosen) return;
   std::string path;
   for (char c : *chosen)

@@ -1,8 +1,10 @@
 #include "document/main_window_form.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/dialogs.h"
+#include "document/recent_documents.h"
 
 namespace r770 {
 namespace {
@@ -40,12 +42,13 @@ const std::vector<MainMenuDef>& MainMenuLayout() {
       {MainMenu::File,
        "Файл",
        MainCommand::None,
-       {{MainCommand::New, "Новый"},
-        {MainCommand::Load, "Загрузить"},
-        {MainCommand::Save, "Сохранить"},
-        {MainCommand::SaveAs, "Сохранить как ..."},
+       {{MainCommand::New, "Новый", "Ctrl+N"},
+        {MainCommand::Load, "Загрузить", "Ctrl+O"},
+        {MainCommand::Save, "Сохранить", "Ctrl+S"},
+        {MainCommand::SaveAs, "Сохранить как ...", "Ctrl+Shift+S"},
+        {MainCommand::RecentList, kRecentMenuTitle},
         {MainCommand::None, ""},
-        {MainCommand::Exit, "Выход"}}},
+        {MainCommand::Exit, "Выход", "Ctrl+Q"}}},
       {MainMenu::Options,
        "Общие настройки",
        MainCommand::None,
@@ -68,8 +71,37 @@ const std::vector<MainMenuDef>& MainMenuLayout() {
        {{MainCommand::ModbusTestSettings, "Настройка обмена"},
         {MainCommand::ModbusTestRead, "Чтение по Modbus"},
         {MainCommand::ModbusMonitor, "Монитор карты"}}},
+      {MainMenu::Help, "Справка", MainCommand::None, {{MainCommand::Guide, "Руководство пользователя", "F1"}}},
   };
   return layout;
+}
+
+std::vector<std::string> UserGuideCandidates(const std::string& programFolder) {
+  const std::string name = std::string("/") + kGuideFile;
+  return {programFolder + name, programFolder + "/docs" + name, programFolder + "/../docs" + name,
+          programFolder + "/../../docs" + name, programFolder + "/../share/doc/r770cfg" + name,
+          std::string("/usr/share/doc/r770cfg") + name};
+}
+
+std::string FindUserGuide(const std::string& programFolder) {
+  for (const std::string& path : UserGuideCandidates(programFolder)) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return path;
+  }
+  return {};
+}
+
+bool IsDocumentPath(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return ext == ".bmt";
+}
+
+std::string StartDocumentArgument(const std::vector<std::string>& args) {
+  for (std::size_t i = 1; i < args.size(); ++i)
+    if (!args[i].empty() && args[i][0] != '-') return args[i];
+  return {};
 }
 
 MainWindowForm::MainWindowForm(Dialogs& dialogs, BusyIndicator& busy, std::string settingsPath)
@@ -96,6 +128,7 @@ void MainWindowForm::FirstShown() {
 
   std::string error = ReadProgramSettings(settingsPath_, settings_);
   if (!error.empty()) dialogs_.Information(error);
+  recent_ = ReadRecentDocuments(settingsPath_);
 
   if (!CheckDatabaseFolders()) {
     Render();
@@ -103,6 +136,11 @@ void MainWindowForm::FirstShown() {
     CheckDatabaseFolders();
   }
   Render();
+  if (!startDocument_.empty()) {
+    const std::string path = std::move(startDocument_);
+    startDocument_.clear();
+    OpenDocumentPath(path);
+  }
 }
 
 std::string MainWindowForm::MissingDatabaseFolder() const {
@@ -166,6 +204,8 @@ void MainWindowForm::Command(MainCommand command) {
     case MainCommand::Save: Save(); break;
     case MainCommand::SaveAs: SaveAs(); break;
     case MainCommand::Exit: Exit(); break;
+    case MainCommand::Guide: ShowGuide(); break;
+    case MainCommand::RecentList: break;
     case MainCommand::DatabasePath:
       if (view_) view_->OpenWindow(command);
       CheckDatabaseFolders();
@@ -211,18 +251,67 @@ void MainWindowForm::EndProgress() {
 void MainWindowForm::LoadDocumentCommand() {
   if (!DatabaseFoldersStillThere() || !AskSaveChanges()) return;
   cfg_.State.IsNew = false;
-  std::optional<std::string> path = dialogs_.OpenFile(ParseFilterText(kDocumentFilter));
+  LoadChosen(dialogs_.OpenFile(ParseFilterText(kDocumentFilter), 0, DocumentFolder()));
+}
+
+void MainWindowForm::OpenDocumentPath(const std::string& path) {
+  if (running_ || !DatabaseFoldersStillThere() || !AskSaveChanges()) return;
+  cfg_.State.IsNew = false;
+  LoadChosen(path);
+}
+
+void MainWindowForm::SetStartDocument(const std::string& path) {
+  startDocument_ = path;
+  if (!path.empty() && path[0] != '/') {
+    std::string cwd(4096, '\0');
+    if (getcwd(cwd.data(), cwd.size())) startDocument_ = std::string(cwd.c_str()) + "/" + path;
+  }
+}
+
+void MainWindowForm::OpenRecent(std::size_t index) {
+  if (!RecentEnabled() || index >= recent_.size()) return;
+  const std::string path = recent_[index];  // the list changes when the load succeeds
+  OpenDocumentPath(path);
+}
+
+std::string MainWindowForm::DocumentFolder() const {
+  if (!cfg_.State.FileName.empty()) return ExistingFolderOf(cfg_.State.FileName);
+  if (!recent_.empty()) return ExistingFolderOf(recent_.front());
+  return {};
+}
+
+void MainWindowForm::Remember(const std::string& path) {
+  recent_ = WithRecent(std::move(recent_), path);
+  // The list is a convenience: a settings file that cannot be written costs only the list.
+  (void)WriteRecentDocuments(settingsPath_, recent_);
+}
+
+void MainWindowForm::ShowGuide() {
+  const std::string path = FindUserGuide(programFolder_);
+  if (path.empty()) {
+    std::string places;
+    for (const std::string& p : UserGuideCandidates(programFolder_)) places += "\n" + p;
+    dialogs_.Information("Руководство пользователя не найдено. Файл " + std::string(kGuideFile) +
+                         " искали в местах:" + places);
+    return;
+  }
+  if (view_) view_->ShowGuide(path);
+}
+
+void MainWindowForm::LoadChosen(const std::optional<std::string>& path) {
   if (path) {
     struct stat st {};
     if (path->empty() || stat(path->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
       dialogs_.Information("Файл " + *path + " не найден");
     } else {
+      bool loaded;
       {
         RunningMark mark(running_);
         BeginProgress(kLoadingCaption);
-        LoadDocument(cfg_, settings_, *path, *this);
+        loaded = LoadDocument(cfg_, settings_, *path, *this);
         EndProgress();
       }
+      if (loaded) Remember(*path);
     }
   }
   UpdateDocumentMenus(false);
@@ -239,7 +328,7 @@ bool MainWindowForm::Save() {
 }
 
 bool MainWindowForm::SaveAs() {
-  std::optional<std::string> chosen = dialogs_.SaveFile(ParseFilterText(kDocumentFilter));
+  std::optional<std::string> chosen = dialogs_.SaveFile(ParseFilterText(kDocumentFilter), 0, DocumentFolder());
   if (!chosen || chosen->empty()) return false;
   std::string path = *chosen;
   if (path.find('.') == std::string::npos) path += ".bmt";
@@ -261,6 +350,8 @@ bool MainWindowForm::SaveTo(const std::string& path) {
     ok = SaveDocument(cfg_, path, *this);
     EndProgress();
   }
+  if (ok) Remember(path);
+  Render();
   if (closePending_ && view_) {
     closePending_ = false;
     view_->CloseMainWindow();

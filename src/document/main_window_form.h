@@ -8,6 +8,7 @@
 // menu by giving the window an opener for its command.
 #pragma once
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,15 +42,18 @@ enum class MainCommand {
   ModbusTestSettings,  // TFObmenModbus_r770
   ModbusTestRead,      // TFReadModbus_r770
   ModbusMonitor,       // "Монитор карты": the live map monitor
+  Guide,               // "Руководство пользователя": the user guide
+  RecentList,          // "Последние документы": a submenu of the last documents, no command itself
   Count_
 };
 
 // The menus of the main window's menu bar.
-enum class MainMenu { File, Options, ModbusTcp, ExchangeSettings, Exchange, ModbusTest, Count_ };
+enum class MainMenu { File, Options, ModbusTcp, ExchangeSettings, Exchange, ModbusTest, Help, Count_ };
 
 struct MainMenuItem {
   MainCommand command;  // None: separator
   const char* text;
+  const char* shortcut = nullptr;  // key sequence in the portable form "Ctrl+Shift+S"
 };
 
 struct MainMenuDef {
@@ -74,6 +78,21 @@ inline constexpr const char* kButtonOk = "OK";
 inline constexpr const char* kOpenDialogTitle = "Открыть";
 inline constexpr const char* kSaveDialogTitle = "Сохранить как";
 inline constexpr const char* kFolderDialogTitle = "Выбор каталога";
+// The submenu of "Файл" that lists the last documents opened or saved.
+inline constexpr const char* kRecentMenuTitle = "Последние документы";
+inline constexpr const char* kGuideFile = "guide.ru.md";
+
+// Where the user guide may lie for a program in programFolder, in the order looked at:
+// beside the program, in the source tree's docs/ above a build folder, in the installed
+// documentation folder (PREFIX/share/doc/r770cfg), in /usr/share/doc/r770cfg.
+std::vector<std::string> UserGuideCandidates(const std::string& programFolder);
+// The first candidate that exists; empty when none does.
+std::string FindUserGuide(const std::string& programFolder);
+// True for a path that names a document file by its extension (".bmt", any letter case).
+bool IsDocumentPath(const std::string& path);
+// The document named on the program's command line: the first argument after the program's
+// name that is not an option (does not start with "-"); empty when there is none.
+std::string StartDocumentArgument(const std::vector<std::string>& args);
 
 // What the model needs of the window that shows it.
 class MainWindowView {
@@ -85,6 +104,8 @@ class MainWindowView {
   virtual void RenderProgress() = 0;
   // Open the window of a menu command modally; returns when it has closed.
   virtual void OpenWindow(MainCommand command) = 0;
+  // Show the user guide (a file found by FindUserGuide).
+  virtual void ShowGuide(const std::string& path) { (void)path; }
   // Close the main window (ends the program).
   virtual void CloseMainWindow() = 0;
 };
@@ -120,8 +141,26 @@ class MainWindowForm final : public DocumentView {
   bool Running() const { return running_; }
 
   // --- events
-  // The window is shown for the first time: settings, folder check, path window.
+  // The window is shown for the first time: settings, folder check, path window; then the
+  // document given at start, if any.
   void FirstShown();
+  // A document to open once the window is first shown (the program's argument).
+  // A relative path is taken from the current folder.
+  void SetStartDocument(const std::string& path);
+  // Opens the document at path through the steps "Загрузить" takes after its file choice
+  // (folder check, unsaved-changes prompt, existence check, load). A dropped file, a recent
+  // document and the program's argument come this way. Ignored while a load or save runs
+  // or while "Загрузить" is out of reach.
+  void OpenDocumentPath(const std::string& path);
+  // The last documents opened or saved, newest first (at most eight).
+  const std::vector<std::string>& RecentDocuments() const { return recent_; }
+  bool RecentEnabled() const { return !running_ && itemEnabled_[Index(MainCommand::Load)]; }
+  void OpenRecent(std::size_t index);
+  // Where the document file choices open: the current document's folder, else the last
+  // document's, else none.
+  std::string DocumentFolder() const;
+  // The user guide for a program in programFolder (set by the program; tests point it elsewhere).
+  void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
   // A menu command chosen by the user. Commands of hidden or disabled items and commands
   // arriving while a load or save runs are ignored.
   void Command(MainCommand command);
@@ -158,6 +197,9 @@ class MainWindowForm final : public DocumentView {
   void BeginProgress(const char* caption);
   void EndProgress();
   bool SaveTo(const std::string& path);
+  void LoadChosen(const std::optional<std::string>& path);
+  void Remember(const std::string& path);
+  void ShowGuide();
   // The first missing working folder, or empty when all three exist.
   std::string MissingDatabaseFolder() const;
   // Before "Новый" and "Загрузить": false (with a message) when a folder has gone.
@@ -181,6 +223,9 @@ class MainWindowForm final : public DocumentView {
   int progress_ = 0;
   bool running_ = false;      // a load or save is running
   bool closePending_ = false;  // the window was asked to close while one ran
+  std::vector<std::string> recent_;
+  std::string startDocument_;
+  std::string programFolder_;
 };
 
 }  // namespace r770

@@ -178,7 +178,9 @@ bool ControllerListForm::FinishEdit() {
 }
 
 std::unique_ptr<Task_CL> ControllerListForm::LoadChosenTaskFile() {
-  const auto chosen = dialogs_.OpenFile(ParseFilterText(kTaskFilter), kTaskFilterPreselected);
+  // The choice opens in the database's folder of task queue templates.
+  const auto chosen = dialogs_.OpenFile(ParseFilterText(kTaskFilter), kTaskFilterPreselected,
+                                        ExistingFolderOf(settings_.WorkTask));
   std::string path = chosen.value_or(std::string());
   if (path.empty()) {
     message_ = kNoPathMessage;

@@ -217,6 +217,11 @@ void TFObmen::ProgressChanged(int position) {
   if (!busy_) progress_->setValue(position);
 }
 
+void TFObmen::PaintProgressNow() {
+  progress_->setValue(form_.progressPosition());
+  progress_->repaint();  // painted at once: no event runs during a search
+}
+
 void TFObmen::Refresh() {
   searchItem_->setEnabled(form_.menuEnabled(ExchangeMode::Search));
   writeItem_->setEnabled(form_.menuEnabled(ExchangeMode::Write));

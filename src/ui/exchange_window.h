@@ -88,6 +88,7 @@ class TFObmen : public QDialog, private ExchangeView {
   // ExchangeView
   void StatusChanged(const std::string& text) override;
   void ProgressChanged(int position) override;
+  void PaintProgressNow() override;
   void Refresh() override;
   void LogAppended(const std::string& line) override;
   void LogCleared() override;

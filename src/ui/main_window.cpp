@@ -1,12 +1,24 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
+
+#include "common/program_path.h"
+#include "document/recent_documents.h"
+#include "editors/document_overview.h"
 
 #include "ui/common_window.h"
 #include "ui/controller_list_window.h"
@@ -21,12 +33,22 @@
 namespace r770 {
 
 TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
-    : QMainWindow(parent), form_(std::make_unique<MainWindowForm>(dialogs_, busy_, settingsPath)) {
+    : QMainWindow(parent),
+      form_(std::make_unique<MainWindowForm>(dialogs_, busy_, settingsPath)),
+      settingsPath_(settingsPath) {
+  form_->SetProgramFolder(ProgramFolder());
   BuildMenu();
+  setAcceptDrops(true);
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
-  layout->addStretch(1);
+  overview_ = new QListWidget(central);
+  overview_->setObjectName("overview");
+  overview_->setSelectionMode(QAbstractItemView::SingleSelection);
+  overview_->setWordWrap(true);
+  overview_->setToolTip(Q("Двойной щелчок по строке открывает окно, которое её касается"));
+  connect(overview_, &QListWidget::itemActivated, this, &TFNastr::OverviewActivated);
+  layout->addWidget(overview_, 1);
   progressCaption_ = new QLabel(central);
   progressCaption_->setAlignment(Qt::AlignCenter);
   progress_ = new QProgressBar(central);
@@ -34,7 +56,6 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
   progress_->setTextVisible(false);
   layout->addWidget(progressCaption_);
   layout->addWidget(progress_);
-  layout->addStretch(1);
   setCentralWidget(central);
 
   status_ = new QLabel(this);
@@ -76,8 +97,21 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
   SetOpener(MainCommand::Exchange, [exchange] { exchange->Open(); });
 
   form_->SetView(this);
-  resize(900, 360);
+  resize(900, 560);
   move(0, 0);
+  RestorePlace();
+  RenderOverview();
+  RenderRecent();
+}
+
+void TFNastr::RestorePlace() {
+  std::optional<WindowPlace> place = ReadWindowPlace(settingsPath_);
+  QScreen* screen = this->screen();
+  if (!place || !screen) return;
+  const QRect area = screen->availableGeometry();
+  WindowPlace fitted = FitWindowPlace(*place, {area.x(), area.y(), area.width(), area.height()});
+  setGeometry(fitted.x, fitted.y, fitted.width, fitted.height);
+  if (fitted.maximized) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 TFNastr::~TFNastr() { form_->SetView(nullptr); }
@@ -99,7 +133,13 @@ void TFNastr::BuildMenu() {
         menu->addSeparator();
         continue;
       }
+      if (item.command == MainCommand::RecentList) {
+        recentMenu_ = menu->addMenu(Q(item.text));
+        actions_[item.command] = recentMenu_->menuAction();
+        continue;
+      }
       QAction* a = menu->addAction(Q(item.text));
+      if (item.shortcut) a->setShortcut(QKeySequence(Q(item.shortcut)));
       MainCommand c = item.command;
       connect(a, &QAction::triggered, this, [this, c] { form_->Command(c); });
       actions_[c] = a;
@@ -134,6 +174,81 @@ void TFNastr::Render() {
   menuBar()->setEnabled(f.MenuBarEnabled());
   status_->setText(Q(f.Status()));
   RenderProgress();
+  // While a load or save runs the document is half made: the overview waits for its end.
+  if (!f.Running()) RenderOverview();
+  RenderRecent();
+}
+
+void TFNastr::RenderOverview() {
+  const std::vector<OverviewLine> lines = DocumentOverview(form_->Config());
+  overview_->clear();
+  for (const OverviewLine& line : lines) {
+    auto* item = new QListWidgetItem(Q(line.Title ? line.Text : "    " + line.Text), overview_);
+    item->setData(Qt::UserRole, static_cast<int>(line.Target));
+    if (line.Title) {
+      QFont bold = item->font();
+      bold.setBold(true);
+      item->setFont(bold);
+    }
+    // The mark of the controller list editor: a lime background.
+    if (line.Marked) item->setBackground(QColor(Qt::green).lighter(160));
+    if (line.Target != MainCommand::None) item->setToolTip(Q("Двойной щелчок открывает окно"));
+  }
+}
+
+void TFNastr::OverviewActivated(QListWidgetItem* item) {
+  const auto target = static_cast<MainCommand>(item->data(Qt::UserRole).toInt());
+  if (target != MainCommand::None) form_->Command(target);
+}
+
+void TFNastr::RenderRecent() {
+  if (!recentMenu_) return;
+  recentMenu_->clear();
+  const std::vector<std::string>& recent = form_->RecentDocuments();
+  for (std::size_t i = 0; i < recent.size(); ++i) {
+    QAction* a = recentMenu_->addAction(QString("&%1 %2").arg(i + 1).arg(Q(recent[i])));
+    a->setEnabled(form_->RecentEnabled());
+    connect(a, &QAction::triggered, this, [this, i] { form_->OpenRecent(i); });
+  }
+  recentMenu_->setEnabled(!recent.empty());
+}
+
+void TFNastr::ShowGuide(const std::string& path) {
+  if (!guide_) {
+    guide_ = new QDialog(this);
+    guide_->setWindowTitle(Q("Руководство пользователя"));
+    auto* layout = new QVBoxLayout(guide_);
+    auto* browser = new QTextBrowser(guide_);
+    browser->setOpenExternalLinks(true);
+    layout->addWidget(browser);
+    const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1366, 768);
+    guide_->resize(qMin(960, area.width() - 40), qMin(700, area.height() - 60));
+  }
+  auto* browser = guide_->findChild<QTextBrowser*>();
+  browser->setSource(QUrl::fromLocalFile(Q(path)), QTextDocument::MarkdownResource);
+  guide_->show();
+  guide_->raise();
+  guide_->activateWindow();
+}
+
+// The first local document file among the dragged URLs, empty when there is none.
+static QString DroppedDocument(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls()) return {};
+  for (const QUrl& url : mime->urls())
+    if (url.isLocalFile() && IsDocumentPath(S(url.toLocalFile()))) return url.toLocalFile();
+  return {};
+}
+
+void TFNastr::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedDocument(event->mimeData()).isEmpty() && !form_->Running()) event->acceptProposedAction();
+}
+
+void TFNastr::dropEvent(QDropEvent* event) {
+  const QString path = DroppedDocument(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // The load may ask questions and open windows: it runs once the drop has finished.
+  QTimer::singleShot(0, this, [this, path] { form_->OpenDocumentPath(S(path)); });
 }
 
 void TFNastr::RenderProgress() {
@@ -164,6 +279,8 @@ void TFNastr::showEvent(QShowEvent* event) {
 
 void TFNastr::closeEvent(QCloseEvent* event) {
   if (form_->CloseRequested()) {
+    const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+    (void)WriteWindowPlace(settingsPath_, {g.x(), g.y(), g.width(), g.height(), isMaximized()});
     event->accept();
   } else {
     event->ignore();

@@ -17,7 +17,10 @@
 #include "ui/qt_support.h"
 
 class QAction;
+class QDialog;
 class QLabel;
+class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QProgressBar;
 
@@ -45,6 +48,10 @@ class TFNastr : public QMainWindow, public MainWindowView {
   QLabel* StatusField() const { return status_; }
   QProgressBar* ProgressStrip() const { return progress_; }
   QLabel* ProgressCaption() const { return progressCaption_; }
+  // The overview of the document in the window's centre.
+  QListWidget* Overview() const { return overview_; }
+  QMenu* RecentMenu() const { return recentMenu_; }
+  QDialog* GuideWindow() const { return guide_; }
 
   TFWay* Way() const { return way_; }
   TFCommon* Common() const { return common_; }
@@ -56,13 +63,20 @@ class TFNastr : public QMainWindow, public MainWindowView {
   void RenderProgress() override;
   void OpenWindow(MainCommand command) override;
   void CloseMainWindow() override;
+  void ShowGuide(const std::string& path) override;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildMenu();
+  void RenderOverview();
+  void RenderRecent();
+  void RestorePlace();
+  void OverviewActivated(QListWidgetItem* item);
 
   QtDialogs dialogs_;
   QtBusy busy_;
@@ -73,6 +87,10 @@ class TFNastr : public QMainWindow, public MainWindowView {
   QLabel* status_ = nullptr;
   QLabel* progressCaption_ = nullptr;
   QProgressBar* progress_ = nullptr;
+  QListWidget* overview_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  QDialog* guide_ = nullptr;
+  std::string settingsPath_;
   bool firstShown_ = false;
 
   TFCommon* common_ = nullptr;

@@ -29,6 +29,7 @@ constexpr int kTrendColumn = 0;
 constexpr int kFirstColumn = 1;
 constexpr int kTickMs = 50;
 const QColor kChangedColour(255, 236, 150);
+constexpr std::size_t kMaxPlotted = 1500;
 
 }  // namespace
 
@@ -275,7 +276,12 @@ void MapMonitorWindow::RenderChart() {
     }
     QList<QPointF> samples;
     if (const TrendBuffer* trend = form_->Trend(point)) {
-      for (const TrendSample& s : trend->Since(from)) {
+      const std::vector<TrendSample> recent = trend->Since(from);
+      // At most about kMaxPlotted points a line: the plot is a few hundred pixels wide.
+      const std::size_t step = recent.size() / kMaxPlotted + 1;
+      for (std::size_t i = 0; i < recent.size(); ++i) {
+        const TrendSample& s = recent[i];
+        if (i % step != 0 && i + 1 != recent.size()) continue;
         samples.append(QPointF(s.seconds, s.value));
         if (!std::isfinite(s.value)) continue;
         low = any ? std::min(low, s.value) : s.value;

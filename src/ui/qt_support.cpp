@@ -52,17 +52,20 @@ bool QtDialogs::Confirm(const std::string& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<std::string> QtDialogs::OpenFile(const std::vector<FileFilter>& filters, int preselected) {
+std::optional<std::string> QtDialogs::OpenFile(const std::vector<FileFilter>& filters, int preselected,
+                                               const std::string& startFolder) {
   QString selected;
   QString list = FilterList(filters, preselected, &selected);
-  return Chosen(QFileDialog::getOpenFileName(BoxParent(), Q(kOpenDialogTitle), QString(), list, &selected));
+  return Chosen(
+      QFileDialog::getOpenFileName(BoxParent(), Q(kOpenDialogTitle), Q(startFolder), list, &selected));
 }
 
-std::optional<std::string> QtDialogs::SaveFile(const std::vector<FileFilter>& filters, int preselected) {
+std::optional<std::string> QtDialogs::SaveFile(const std::vector<FileFilter>& filters, int preselected,
+                                               const std::string& startFolder) {
   QString selected;
   QString list = FilterList(filters, preselected, &selected);
   // The program asks about replacing a file itself, after it has completed the name.
-  return Chosen(QFileDialog::getSaveFileName(BoxParent(), Q(kSaveDialogTitle), QString(), list, &selected,
+  return Chosen(QFileDialog::getSaveFileName(BoxParent(), Q(kSaveDialogTitle), Q(startFolder), list, &selected,
                                              QFileDialog::DontConfirmOverwrite));
 }
 

@@ -158,6 +158,22 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(lines(r.out, "\n").size(), 2 * first.size());
 
+  // A coil command: refused without --yes, sent with it, and the next cycle reads it back.
+  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--count", "1", "--write-coil", "2=1"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(modbus->WrittenCoil(2), std::nullopt);
+  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--count", "1", "--write-coil", "2=1",
+           "--yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(modbus->WrittenCoil(2), std::optional<bool>(true));
+  EXPECT_NE(r.err.find("команда в Coil 2 (Работа насоса (№ 0102)/НАСОС(pump)): 1 — выполнена"),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("\tcoils\t2\tРабота насоса (№ 0102)/НАСОС(pump)\t1\n"), std::string::npos) << r.out;
+  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--count", "1", "--write-coil", "9=1",
+           "--yes"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Coil 9 нет в карте документа"), std::string::npos) << r.err;
+
   // Nobody there: every entry notes it and the exit code says no cycle succeeded.
   r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", "1", "--count", "1", "--all"});
   EXPECT_EQ(r.code, 1);

@@ -109,6 +109,7 @@ TEST(ControllerListFormTest, LoadingFailures) {
     e.Open();
     e.dialogs.fileAnswers.push_back(c.chosen);
     e.form.AddController();
+    EXPECT_EQ(e.dialogs.lastStart, e.data.db.TaskDir());  // the choice opens in WayTask
     EXPECT_EQ(e.form.Message(), c.messageLine);
     EXPECT_EQ(e.dialogs.shown, c.boxes);
     EXPECT_THAT(e.cfg.Controllers, IsEmpty());

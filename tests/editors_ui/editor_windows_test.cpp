@@ -166,6 +166,27 @@ class EditorWindowsTest : public QObject {
     QVERIFY(f.cfg.State.TIFloatChanged);
   }
 
+  void discreteInputNameRefusesWhatTheDocumentCannotHold() {
+    EditorFixture f;
+    f.data.AddController(f.cfg, f.data.kotel, 5);
+    f.cfg.Map(MapKind::TC)[0] = Placed(0x0101, 1, 1, 5, "Авар");
+    TFModbusTC w(f.cfg, f.settings, f.dialogs);
+    w.Prepare();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.Table()->setCurrentCell(0, 2);
+    w.Table()->setFocus();
+    for (const char* typed : {"\u4E2D", "ия"}) {
+      for (QChar ch : QString::fromUtf8(typed)) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(w.Table(), &key);
+      }
+    }
+    QCOMPARE(w.Table()->item(0, 2)->text(), QString("Авария"));
+    QCOMPARE(f.dialogs.shown.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(f.dialogs.shown[0]).startsWith(QString("Имя параметра содержит символ")));
+  }
+
   void dropOfTreeNodePlacesParameter() {
     HoldingFixture f;
     TFInputReg w(f.cfg, f.settings, f.dialogs);

@@ -133,6 +133,7 @@ TEST_F(DatabasePathFormTest, BrowseStripsQuotesStoresAtOnceAndDerivesInAutomatic
   form.Show();
   dialogs.fileAnswers.push_back("\"" + root + "\"");
   form.Browse(Field::Root);
+  EXPECT_EQ(dialogs.lastStart, "");  // an empty field and an empty root: no start folder
   EXPECT_EQ(settings.DbRoot, root);
   EXPECT_EQ(form.Text(Field::Root), root);
   EXPECT_EQ(form.Text(Field::Task), root + "/TASK");
@@ -145,12 +146,16 @@ TEST_F(DatabasePathFormTest, BrowseStripsQuotesStoresAtOnceAndDerivesInAutomatic
   std::filesystem::create_directories(bare);
   dialogs.fileAnswers.push_back(bare);
   form.Browse(Field::Root);
+  EXPECT_EQ(dialogs.lastStart, root);  // the browse dialog starts at the field's value
   EXPECT_EQ(settings.DbRoot, bare);
   EXPECT_EQ(form.Text(Field::Root), root);
   EXPECT_EQ(form.Message(), "Каталог " + bare + "/ALG не существует");
 
-  // Cancelled: nothing happens.
+  // Cancelled: nothing happens. The field names bare/ALG, which does not exist: the dialog
+  // starts at the nearest folder above it.
   form.Browse(Field::Alg);
+  EXPECT_EQ(form.Text(Field::Alg), bare + "/ALG");
+  EXPECT_EQ(dialogs.lastStart, bare);
   EXPECT_EQ(form.Message(), "Каталог " + bare + "/ALG не существует");
 }
 

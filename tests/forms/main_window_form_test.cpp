@@ -174,14 +174,146 @@ TEST_F(MainWindowFormTest, MenuLayoutFollowsTheFixedOrder) {
     lines.push_back(line);
   }
   EXPECT_EQ(lines, (std::vector<std::string>{
-                       "Файл|Новый|Загрузить|Сохранить|Сохранить как ...|-|Выход",
+                       "Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Последние документы|-|Выход",
                        "Общие настройки|Путь к БД|Дополнительные настройки",
                        "Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete Inputs|Holding "
                        "Registers|Input Registers",
                        "Настройка обмена",
                        "Обмен с  R-770 TCP/Modbus",
                        "Тест связи по Modbus|Настройка обмена|Чтение по Modbus|Монитор карты",
+                       "Справка|Руководство пользователя",
                    }));
+  std::map<MainCommand, std::string> shortcuts;
+  for (const MainMenuDef& m : MainMenuLayout())
+    for (const MainMenuItem& i : m.items)
+      if (i.shortcut) shortcuts[i.command] = i.shortcut;
+  EXPECT_EQ(shortcuts, (std::map<MainCommand, std::string>{{MainCommand::New, "Ctrl+N"},
+                                                           {MainCommand::Load, "Ctrl+O"},
+                                                           {MainCommand::Save, "Ctrl+S"},
+                                                           {MainCommand::SaveAs, "Ctrl+Shift+S"},
+                                                           {MainCommand::Exit, "Ctrl+Q"},
+                                                           {MainCommand::Guide, "F1"}}));
+}
+
+TEST_F(MainWindowFormTest, OpenDocumentPathTakesTheStepsOfLoadAfterTheChoice) {
+  StartWithDatabase();
+  const std::string good = WriteDocument("good.bmt");
+  const std::string foreign = WriteDocument("foreign.bmt", "[Protokol]\r\nName=Modbus/RTU\r\n");
+  struct Case {
+    std::string path;
+    std::string message;  // after the question about the new document's change; none: loaded
+  } cases[] = {
+      {dir.File("missing.bmt"), "Файл " + dir.File("missing.bmt") + " не найден"},
+      {foreign, "Файл " + foreign + " не соответствует нужному типу"},
+      {good, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    form.Command(MainCommand::New);
+    form.Config().State.CommonChanged = true;
+    dialogs.shown.clear();
+    form.OpenDocumentPath(c.path);
+    const bool loaded = c.message.empty();
+    std::vector<std::string> shown{"Сохранить изменения?"};
+    if (!loaded) shown.push_back(c.message);
+    EXPECT_EQ(dialogs.shown, shown);
+    EXPECT_FALSE(form.Config().State.IsNew);
+    EXPECT_EQ(form.Status(), loaded ? good : "Новый файл");
+    EXPECT_EQ(form.RecentDocuments(), loaded ? std::vector<std::string>{good} : std::vector<std::string>{});
+  }
+  // No file choice was offered on the way.
+  EXPECT_EQ(dialogs.lastPreselected, -1);
+}
+
+TEST_F(MainWindowFormTest, RecentDocumentsAndStartFoldersOfTheFileChoices) {
+  StartWithDatabase();
+  std::filesystem::create_directories(dir.File("a"));
+  std::filesystem::create_directories(dir.File("b"));
+  const std::string a = WriteDocument("a/one.bmt"), b = WriteDocument("b/two.bmt");
+
+  // Without a document or a recent one the choice opens wherever the system likes.
+  dialogs.fileAnswers.push_back(std::nullopt);
+  form.Command(MainCommand::Load);
+  EXPECT_EQ(dialogs.lastStart, "");
+
+  Load(a);
+  EXPECT_EQ(dialogs.lastStart, "");
+  Load(b);
+  EXPECT_EQ(dialogs.lastStart, dir.File("a"));  // the current document's folder
+  EXPECT_EQ(form.RecentDocuments(), (std::vector<std::string>{b, a}));
+
+  dialogs.fileAnswers.push_back(std::nullopt);
+  form.Command(MainCommand::SaveAs);
+  EXPECT_EQ(dialogs.lastStart, dir.File("b"));
+
+  // A saved document goes first too.
+  const std::string saved = dir.File("a/three.bmt");
+  dialogs.fileAnswers.push_back(saved);
+  form.Command(MainCommand::SaveAs);
+  EXPECT_EQ(form.RecentDocuments(), (std::vector<std::string>{saved, b, a}));
+
+  form.OpenRecent(2);
+  EXPECT_EQ(form.Status(), a);
+  EXPECT_EQ(form.RecentDocuments(), (std::vector<std::string>{a, saved, b}));
+  form.OpenRecent(7);  // beyond the list: nothing
+  EXPECT_EQ(form.Status(), a);
+
+  // The next run finds the list, and its first load opens in the last document's folder.
+  FakeDialogs d2;
+  FakeBusy b2;
+  MainWindowForm next(d2, b2, settingsPath);
+  next.FirstShown();
+  EXPECT_EQ(next.RecentDocuments(), (std::vector<std::string>{a, saved, b}));
+  d2.fileAnswers.push_back(std::nullopt);
+  next.Command(MainCommand::Load);
+  EXPECT_EQ(d2.lastStart, dir.File("a"));
+}
+
+TEST_F(MainWindowFormTest, StartDocumentOpensOnceTheWindowIsUp) {
+  const std::string doc = WriteDocument("start.bmt");
+  EXPECT_EQ(StartDocumentArgument({"r770cfg"}), "");
+  EXPECT_EQ(StartDocumentArgument({"r770cfg", "--verbose", doc}), doc);
+  EXPECT_TRUE(IsDocumentPath("/x/Котельная.BMT"));
+  EXPECT_FALSE(IsDocumentPath("/x/bmt"));
+  EXPECT_FALSE(IsDocumentPath("/x/a.bmt.txt"));
+
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.File(""));
+  form.SetStartDocument("start.bmt");
+  std::filesystem::current_path(cwd);
+  WriteSettings(db);
+  form.FirstShown();
+  EXPECT_EQ(form.Status(), doc);
+  EXPECT_EQ(form.RecentDocuments(), std::vector<std::string>{doc});
+}
+
+TEST_F(MainWindowFormTest, GuideIsLookedForBesideTheProgramAndInTheDocumentationFolders) {
+  StartWithDatabase();
+  std::vector<std::string> shownGuides;
+  struct GuideView : FakeMainView {
+    std::vector<std::string>* guides;
+    void ShowGuide(const std::string& path) override { guides->push_back(path); }
+  } guideView;
+  guideView.form = &form;
+  guideView.guides = &shownGuides;
+  form.SetView(&guideView);
+  const std::string bin = dir.File("prefix/bin");
+  std::filesystem::create_directories(bin);
+  form.SetProgramFolder(bin);
+
+  form.Command(MainCommand::Guide);
+  EXPECT_TRUE(shownGuides.empty());
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_NE(dialogs.Last().find("Руководство пользователя не найдено"), std::string::npos);
+  EXPECT_NE(dialogs.Last().find(bin + "/../share/doc/r770cfg/guide.ru.md"), std::string::npos);
+
+  const std::string installed = bin + "/../share/doc/r770cfg/guide.ru.md";
+  std::filesystem::create_directories(dir.File("prefix/share/doc/r770cfg"));
+  WriteFileBytes(installed, "# Руководство\n");
+  form.Command(MainCommand::Guide);
+  WriteFileBytes(bin + "/guide.ru.md", "# Руководство\n");
+  form.Command(MainCommand::Guide);
+  EXPECT_EQ(shownGuides, (std::vector<std::string>{installed, bin + "/guide.ru.md"}));
 }
 
 TEST_F(MainWindowFormTest, DocumentMenusFollowTheDocumentState) {

@@ -15,6 +15,8 @@
 #include <QTableWidget>
 #include <QtTest>
 #include <filesystem>
+#include <memory>
+#include <set>
 
 #include "fake_dialogs.h"
 #include "modbus_server.h"
@@ -23,6 +25,37 @@
 #include "ui/map_monitor_window.h"
 
 using namespace r770;
+
+namespace {
+
+// The simulator's Modbus/TCP server publishing what the configuration maps, as if the
+// document had been written into the module; settings hold the test link to it.
+struct Simulator {
+  std::unique_ptr<sim::ModbusServer> server;
+  ProgramSettings settings;
+  std::string error;
+
+  explicit Simulator(const Configuration& cfg, std::set<std::uint16_t> silent = {}) {
+    const int tables[] = {sim::kMapCoils, sim::kMapDiscreteInputs, sim::kMapHoldingRegisters,
+                          sim::kMapInputRegisters};  // by MapKind
+    sim::ModbusMaps maps;
+    for (MapKind k : kAllMapKinds)
+      for (const MapEntry& e : cfg.Map(k))
+        if (!e.IsEmpty())
+          maps[static_cast<std::size_t>(tables[static_cast<int>(k)])].push_back({e.ModuleNo, e.ParamNo, e.ModbusAddr});
+    sim::ModbusServerOptions o;
+    o.port = 0;
+    o.fixed = true;
+    o.silent = std::move(silent);
+    server = std::make_unique<sim::ModbusServer>(o, [maps] { return maps; });
+    if (!server->Start(error)) return;
+    settings.IP_AdrTest = "127.0.0.1";
+    settings.PortTcpTest = static_cast<std::uint16_t>(server->Port());
+    settings.TimeAnswerTest = 1;
+  }
+};
+
+}  // namespace
 
 class MapMonitorWindowTest : public QObject {
   Q_OBJECT
@@ -59,23 +92,12 @@ class MapMonitorWindowTest : public QObject {
     cfg.Map(MapKind::TIFloat)[0] = {5, 0x0201, 1, "Давление/Насосная(05)", 100};
     cfg.Map(MapKind::TIFloat)[1] = {5, 0x0202, 1, "Расход/Насосная(05)", 102};
     cfg.Map(MapKind::InputReg)[0] = {5, 0x0203, 1, "Уровень/Насосная(05)", 200};
-    sim::ModbusMaps maps;
-    maps[sim::kMapCoils] = {{5, 0x0101, 1}, {5, 0x0102, 2}};
-    maps[sim::kMapDiscreteInputs] = {{5, 0x0103, 1}};
-    maps[sim::kMapHoldingRegisters] = {{5, 0x0201, 100}, {5, 0x0202, 102}};
-    maps[sim::kMapInputRegisters] = {{5, 0x0203, 200}};
-    sim::ModbusServerOptions o;
-    o.port = 0;
-    o.fixed = true;
-    sim::ModbusServer server(o, [maps] { return maps; });
-    std::string error;
-    QVERIFY2(server.Start(error), error.c_str());
-    ProgramSettings settings;
-    settings.IP_AdrTest = "127.0.0.1";
-    settings.PortTcpTest = static_cast<std::uint16_t>(server.Port());
+    Simulator module(cfg);
+    QVERIFY2(module.error.empty(), module.error.c_str());
+    sim::ModbusServer& server = *module.server;
     test::FakeDialogs dialogs;
     {
-      MapMonitorWindow win(cfg, settings, dialogs, nullptr);
+      MapMonitorWindow win(cfg, module.settings, dialogs, nullptr);
       QCOMPARE(win.windowTitle(), QString::fromUtf8("Монитор карты"));
       QStringList titles;
       for (int c = 0; c < win.Table()->columnCount(); ++c) titles << win.Table()->horizontalHeaderItem(c)->text();
@@ -156,23 +178,10 @@ class MapMonitorWindowTest : public QObject {
     cfg.Map(MapKind::TU)[0] = {5, 0x0101, 1, "Пуск/Насосная(05)", 1};
     cfg.Map(MapKind::TIFloat)[0] = {5, 0x0201, 1, "Давление/Насосная(05)", 100};
     cfg.Map(MapKind::InputReg)[0] = {5, 0x0203, 1, "Уровень/Насосная(05)", 200};
-    sim::ModbusMaps maps;
-    maps[sim::kMapCoils] = {{5, 0x0101, 1}};
-    maps[sim::kMapHoldingRegisters] = {{5, 0x0201, 100}};
-    maps[sim::kMapInputRegisters] = {{5, 0x0203, 200}};
-    sim::ModbusServerOptions o;
-    o.port = 0;
-    o.fixed = true;
-    o.silent = {100};
-    sim::ModbusServer server(o, [maps] { return maps; });
-    std::string error;
-    QVERIFY2(server.Start(error), error.c_str());
-    ProgramSettings settings;
-    settings.IP_AdrTest = "127.0.0.1";
-    settings.PortTcpTest = static_cast<std::uint16_t>(server.Port());
-    settings.TimeAnswerTest = 1;
+    Simulator module(cfg, {100});
+    QVERIFY2(module.error.empty(), module.error.c_str());
     test::FakeDialogs dialogs;
-    MapMonitorWindow win(cfg, settings, dialogs, nullptr);
+    MapMonitorWindow win(cfg, module.settings, dialogs, nullptr);
     win.Prepare();
     win.show();
     win.PeriodEdit()->setText("100");

@@ -17,6 +17,7 @@ class FakeDialogs : public Dialogs {
   std::deque<std::optional<std::string>> fileAnswers;  // answers to Open/Save/ChooseFolder
   std::vector<FileFilter> lastFilters;
   int lastPreselected = -1;
+  std::string lastStart;  // start folder of the last file or folder choice
 
   void Information(const std::string& text) override { shown.push_back(text); }
   bool Confirm(const std::string& text) override {
@@ -26,21 +27,26 @@ class FakeDialogs : public Dialogs {
     confirmAnswers.pop_front();
     return a;
   }
-  std::optional<std::string> OpenFile(const std::vector<FileFilter>& f, int pre) override {
-    lastFilters = f;
-    lastPreselected = pre;
+  std::optional<std::string> OpenFile(const std::vector<FileFilter>& f, int pre, const std::string& start) override {
+    return Choice(f, pre, start);
+  }
+  std::optional<std::string> SaveFile(const std::vector<FileFilter>& f, int pre, const std::string& start) override {
+    return Choice(f, pre, start);
+  }
+  std::optional<std::string> ChooseFolder(const std::string& start) override {
+    lastStart = start;
     return NextFile();
   }
-  std::optional<std::string> SaveFile(const std::vector<FileFilter>& f, int pre) override {
-    lastFilters = f;
-    lastPreselected = pre;
-    return NextFile();
-  }
-  std::optional<std::string> ChooseFolder(const std::string&) override { return NextFile(); }
 
   std::string Last() const { return shown.empty() ? std::string() : shown.back(); }
 
  private:
+  std::optional<std::string> Choice(const std::vector<FileFilter>& f, int pre, const std::string& start) {
+    lastFilters = f;
+    lastPreselected = pre;
+    lastStart = start;
+    return NextFile();
+  }
   std::optional<std::string> NextFile() {
     if (fileAnswers.empty()) return std::nullopt;
     auto a = fileAnswers.front();

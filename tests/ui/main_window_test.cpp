@@ -93,13 +93,14 @@ class MainWindowTest : public QObject {
       tree << line;
     }
     QCOMPARE(tree, QStringList({
-                       QString::fromUtf8("Файл|Новый|Загрузить|Сохранить|Сохранить как ...|-|Выход"),
+                       QString::fromUtf8("Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Последние документы|-|Выход"),
                        QString::fromUtf8("Общие настройки|Путь к БД|Дополнительные настройки"),
                        QString::fromUtf8("Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete "
                                          "Inputs|Holding Registers|Input Registers"),
                        QString::fromUtf8("Настройка обмена"),
                        QString::fromUtf8("Обмен с  R-770 TCP/Modbus"),
                        QString::fromUtf8("Тест связи по Modbus|Настройка обмена|Чтение по Modbus|Монитор карты"),
+                       QString::fromUtf8("Справка|Руководство пользователя"),
                    }));
     QVERIFY(!w.MenuAction(MainMenu::ModbusTcp)->isVisible());
     QVERIFY(!w.Action(MainCommand::Save)->isVisible());

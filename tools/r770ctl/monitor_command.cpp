@@ -17,7 +17,7 @@ namespace r770::ctl {
 int Monitor(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
     io.out << "r770ctl monitor FILE.bmt [--host H] [--port P] [--unit U] [--period MS] [--count N]\n"
-              "                [--csv OUT] [--all] [--timeout S]\n"
+              "                [--csv OUT] [--all] [--timeout S] [--write-coil A=0|1 --yes]\n"
               "  Опрашивает по Modbus/TCP все заполненные записи карт документа (Coils, Discrete\n"
               "  Inputs, Holding и Input Registers) и выводит по строке на каждую изменившуюся\n"
               "  запись: время, карта, адрес, параметр, значение, примечание (через табуляцию).\n"
@@ -26,6 +26,9 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
               "  --count    число циклов (по умолчанию - пока не прервут)\n"
               "  --csv OUT  дописывать каждый цикл в файл CSV (UTF-8)\n"
               "  --unit U   Slave-адрес (шестнадцатеричный)\n"
+              "  --write-coil A=0|1 --yes\n"
+              "             перед опросом отправить команду в Coil A карты (функция 5); без --yes\n"
+              "             команда не отправляется\n"
               "  Адрес, порт, Slave-адрес, порядок байт и время ожидания - из файла настроек\n"
               "  (раздел \"ModbusTest\"), если не заданы. Код выхода 1, если ни один цикл не\n"
               "  получил ответа.\n";
@@ -35,8 +38,9 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
   if (!ReadSettings(io, s)) return kExitProblems;
   std::vector<std::string> files;
   std::string csvPath;
-  bool all = false;
+  bool all = false, confirmed = false;
   long period = 1000, count = -1;
+  std::optional<std::pair<std::uint16_t, bool>> coil;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&]() -> std::optional<std::string> {
@@ -80,6 +84,16 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
       csvPath = *v;
     } else if (a == "--all") {
       all = true;
+    } else if (a == "--yes") {
+      confirmed = true;
+    } else if (a == "--write-coil") {
+      auto v = value();
+      const auto eq = v ? v->find('=') : std::string::npos;
+      auto address = eq != std::string::npos ? ParseUDec(v->substr(0, eq)) : std::nullopt;
+      const std::string bit = eq != std::string::npos ? v->substr(eq + 1) : std::string();
+      if (!address || *address > 65535 || (bit != "0" && bit != "1"))
+        return UsageError(io, "--write-coil: АДРЕС=0 или АДРЕС=1");
+      coil = std::pair{static_cast<std::uint16_t>(*address), bit == "1"};
     } else if (!a.empty() && a[0] == '-') {
       return UsageError(io, "неизвестный ключ " + a);
     } else {
@@ -87,6 +101,8 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
     }
   }
   if (files.size() != 1) return UsageError(io, "укажите один файл документа");
+  if (coil && !confirmed)
+    return UsageError(io, "команда в Coil отправляется только с подтверждением --yes");
   Loaded doc;
   if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
   std::vector<MonitorPoint> points = CollectMonitorPoints(doc.cfg);
@@ -104,8 +120,21 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
   Clock& clock = SystemClock();
   TcpModbusTransport transport;
   MapPoller poller(points, MonitorLinkFrom(s), transport, clock, ".");
+  if (coil) {
+    const MonitorPoint* target = nullptr;
+    for (const MonitorPoint& p : points)
+      if (p.kind == MapKind::TU && p.address == coil->first) target = &p;
+    if (!target) {
+      io.err << "r770ctl: Coil " << coil->first << " нет в карте документа\n";
+      return kExitProblems;
+    }
+    CoilWriteResult w = poller.WriteCoil(coil->first, coil->second);
+    io.err << "r770ctl: команда в Coil " << coil->first << " (" << target->name << "): "
+           << (coil->second ? "1" : "0") << " — " << (w.ok ? "выполнена" : "не выполнена: " + w.note)
+           << "\n";
+    if (!w.ok) return kExitProblems;
+  }
   int answered = 0, cycles = 0;
-  std::string lastLink;
   for (long n = 0; count < 0 || n < count; ++n) {
     const std::int64_t began = clock.NowMs();
     CycleReport report = poller.Cycle();

@@ -31,8 +31,12 @@ class ConsoleDialogs : public Dialogs {
     err_ << text << " — " << (answer ? "да" : "нет") << "\n";
     return answer;
   }
-  std::optional<std::string> OpenFile(const std::vector<FileFilter>&, int) override { return std::nullopt; }
-  std::optional<std::string> SaveFile(const std::vector<FileFilter>&, int) override { return std::nullopt; }
+  std::optional<std::string> OpenFile(const std::vector<FileFilter>&, int, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> SaveFile(const std::vector<FileFilter>&, int, const std::string&) override {
+    return std::nullopt;
+  }
   std::optional<std::string> ChooseFolder(const std::string&) override { return std::nullopt; }
   bool answer = false;
   int messages = 0;

@@ -1,0 +1,285 @@
+// The main window around its document: the overview after new, load and read, the shortcuts,
+// the recent documents, a dropped file, the program's argument, the start folders of the
+// file choices and the window's place between runs.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+#include <filesystem>
+#include <functional>
+
+#include "document/document_file.h"
+#include "editor_fixture.h"
+#include "ft12_server.h"
+#include "sim_state.h"
+#include "temp_dir.h"
+#include "ui/exchange_window.h"
+#include "ui/main_window.h"
+#include "ui/qt_support.h"
+
+using namespace r770;
+
+namespace {
+
+QString U(const char* s) { return QString::fromUtf8(s); }
+
+void WhenModal(std::function<void(QWidget*)> action, int triesLeft = 300) {
+  QTimer::singleShot(10, [=] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && w->isVisible()) action(w);
+    else if (triesLeft > 0) WhenModal(action, triesLeft - 1);
+    else QFAIL("no modal window appeared");
+  });
+}
+
+class NullView : public DocumentView {
+ public:
+  void ProgressStep() override {}
+  void PumpEvents() override {}
+  void Information(const std::string&) override {}
+  void SetStatus(const std::string&) override {}
+  void OpenControllerEditor() override {}
+};
+
+// The editor database, a settings file pointing at it and a document with controller 05 and
+// two Coils entries in a folder of its own.
+struct Setup {
+  test::EditorDatabase data;
+  test::TempDir dir;
+  std::string ini = dir.File("r770cfg.ini");
+  std::string docFolder = dir.File("документы");
+  std::string doc = docFolder + "/котельная.bmt";
+
+  explicit Setup(const std::string& extraSettings = "") {
+    std::filesystem::create_directories(docFolder);
+    test::WriteFileBytes(ini, "[BaseL8]\r\nWay=" + data.dir.path() + "\r\nWayAlg=" + data.db.AlgDir() +
+                                  "\r\nWayMod=" + data.db.ModDir() + "\r\nWayTask=" + data.db.TaskDir() +
+                                  "\r\n" + extraSettings);
+    Configuration cfg;
+    cfg.ResetForNew();
+    data.AddController(cfg, data.kotel, 0x05);
+    cfg.Map(MapKind::TU)[0] = test::Placed(0x0101, 1);
+    cfg.Map(MapKind::TU)[1] = test::Placed(0x0102, 2);
+    cfg.SetAllChanged();
+    NullView view;
+    if (!SaveDocument(cfg, doc, view)) qFatal("document not saved");
+  }
+};
+
+QStringList Lines(const TFNastr& w) {
+  QStringList out;
+  for (int i = 0; i < w.Overview()->count(); ++i) out << w.Overview()->item(i)->text().trimmed();
+  return out;
+}
+
+QListWidgetItem* LineItem(const TFNastr& w, const QString& text) {
+  for (int i = 0; i < w.Overview()->count(); ++i)
+    if (w.Overview()->item(i)->text().trimmed() == text) return w.Overview()->item(i);
+  return nullptr;
+}
+
+void ShowAndActivate(TFNastr& w) {
+  w.show();
+  QTRY_VERIFY(!w.windowTitle().isEmpty());
+  QApplication::setActiveWindow(&w);
+  w.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+void Drop(TFNastr& w, const QString& path) {
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&w, &enter);
+  QVERIFY(enter.isAccepted() == path.endsWith(".bmt", Qt::CaseInsensitive));
+  QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&w, &drop);
+}
+
+// The folder a file choice opened in; the choice is then cancelled.
+QString ChoiceFolder(QWidget* modal) {
+  auto* dialog = qobject_cast<QFileDialog*>(modal);
+  if (!dialog) {
+    qobject_cast<QDialog*>(modal)->reject();
+    return "not a file choice: " + modal->windowTitle();
+  }
+  QString folder = dialog->directory().absolutePath();
+  dialog->reject();
+  return folder;
+}
+
+}  // namespace
+
+class MainWindowDocumentTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void overviewFollowsNewDropAndDoubleClick() {
+    Setup s;
+    TFNastr w(s.ini);
+    ShowAndActivate(w);
+    QVERIFY(Lines(w).join("\n").contains(U("Документ не открыт")));
+
+    QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(w.Form().Config().State.IsNew);
+    QVERIFY(Lines(w).contains(U("Новый документ")));
+    QVERIFY(Lines(w).contains(U("Coils 0 из 16")));
+
+    // A file that is not a document is refused at the border of the window.
+    Drop(w, QString::fromStdString(s.dir.File("notes.txt")));
+    Drop(w, QString::fromStdString(s.doc));
+    QTRY_VERIFY(w.Form().Config().State.FromFile);
+    QCOMPARE(w.StatusField()->text(), QString::fromStdString(s.doc));
+    QVERIFY(Lines(w).contains(QString::fromStdString("Загружен из файла " + s.doc)));
+    QVERIFY(Lines(w).contains(U("Coils 2 из 16")));
+    QVERIFY(Lines(w).contains(QString::fromStdString("1. 05  " + s.data.kotel)));
+    QVERIFY(Lines(w).contains(U("Замечаний нет.")));
+
+    // A double click on a map's line opens its editor; an edit shows at once.
+    QListWidgetItem* coils = LineItem(w, U("Coils 2 из 16"));
+    QVERIFY(coils);
+    WhenModal([](QWidget* editor) {
+      QCOMPARE(editor->windowTitle(), U("Coils"));
+      editor->close();
+    });
+    emit w.Overview()->itemActivated(coils);
+    w.Form().Config().Map(MapKind::TU)[5] = test::Placed(0x0103, 2);
+    w.Form().SetStatus("");  // any redraw of the window
+    QVERIFY(Lines(w).contains(U("Coils 3 из 16")));
+    QVERIFY(Lines(w).contains(U("TU Modbus, строка 6: адрес 2 уже занят строкой 2")));
+  }
+
+  void overviewAfterReadFromTheModule() {
+    sim::SimBus bus;
+    bus.Add(0x01, 0x1101);
+    sim::Ft12ServerOptions options;
+    options.port = 0;
+    sim::Ft12Server server(bus, options);
+    std::string error;
+    QVERIFY2(server.Start(&error), error.c_str());
+    Setup s("[Parametr]\r\nVS=Ethernet\r\nIP=127.0.0.1\r\nport_TCP=" + std::to_string(server.Port()) +
+            "\r\nTimeW=1\r\nKPov=1\r\nSetNR770=1\r\n");
+    TFNastr w(s.ini);
+    ShowAndActivate(w);
+    w.Form().OpenDocumentPath(s.doc);
+    QVERIFY(w.Form().Config().State.FromFile);
+
+    bool read = false;
+    WhenModal([&read](QWidget* modal) {
+      auto* exchange = qobject_cast<TFObmen*>(modal);
+      QVERIFY(exchange);
+      QTRY_VERIFY(exchange->form().linkOpen());
+      exchange->readItem()->trigger();
+      QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
+      read = exchange->statusLine()->text() == U("Чтение завершено");
+      exchange->close();
+    });
+    w.Action(MainCommand::Exchange)->trigger();
+    QVERIFY(read);
+    QVERIFY(w.Form().Config().State.FromModule);
+    QVERIFY(Lines(w).contains(U("Прочитан из модуля R-770 TCP/Modbus")));
+    QVERIFY(Lines(w).contains(QString::fromStdString("Файл: " + s.doc)));
+  }
+
+  void shortcutsReachTheirCommands() {
+    Setup s;
+    TFNastr w(s.ini);
+    const std::string guideFolder = s.dir.File("bin");
+    std::filesystem::create_directories(guideFolder);
+    test::WriteFileBytes(guideFolder + "/guide.ru.md", "# Руководство\n\nТекст руководства.\n");
+    w.Form().SetProgramFolder(guideFolder);
+    ShowAndActivate(w);
+
+    struct Case {
+      const char* name;
+      int key;
+      Qt::KeyboardModifiers mods;
+      QString dialogTitle;  // the file choice it opens, if any
+    };
+    const Case cases[] = {
+        {"Ctrl+N", Qt::Key_N, Qt::ControlModifier, {}},
+        {"Ctrl+S", Qt::Key_S, Qt::ControlModifier, U("Сохранить как")},  // a new document has no file
+        {"Ctrl+Shift+S", Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, U("Сохранить как")},
+        {"Ctrl+O", Qt::Key_O, Qt::ControlModifier, U("Открыть")},
+    };
+    for (const Case& c : cases) {
+      ShowAndActivate(w);  // a closed dialog leaves no window active on this platform
+      QString seen;
+      if (!c.dialogTitle.isEmpty())
+        WhenModal([&seen](QWidget* modal) {
+          seen = modal->windowTitle();
+          qobject_cast<QDialog*>(modal)->reject();
+        });
+      QTest::keyClick(&w, c.key, c.mods);
+      QVERIFY2(seen == c.dialogTitle, c.name);
+      if (c.dialogTitle.isEmpty()) QCOMPARE(w.StatusField()->text(), U("Новый файл"));
+    }
+
+    ShowAndActivate(w);
+    QTest::keyClick(&w, Qt::Key_F1);
+    QVERIFY(w.GuideWindow() && w.GuideWindow()->isVisible());
+    QCOMPARE(w.GuideWindow()->windowTitle(), U("Руководство пользователя"));
+    w.GuideWindow()->close();
+
+    ShowAndActivate(w);
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!w.isVisible());
+  }
+
+  void recentDocumentsStartFoldersAndTheProgramArgument() {
+    Setup s;
+    {
+      // The program's argument: the document opens once the window is up, and is remembered.
+      TFNastr w(s.ini);
+      w.Form().SetStartDocument(s.doc);
+      ShowAndActivate(w);
+      QTRY_VERIFY(w.Form().Config().State.FromFile);
+      QCOMPARE(w.RecentMenu()->actions().size(), 1);
+      QCOMPARE(w.RecentMenu()->actions()[0]->text(), QString::fromStdString("&1 " + s.doc));
+      w.Form().Config().ClearAllChanged();
+      w.close();
+    }
+    TFNastr w(s.ini);
+    ShowAndActivate(w);
+    QCOMPARE(w.RecentMenu()->actions().size(), 1);
+    QVERIFY(Lines(w).join("\n").contains(U("Документ не открыт")));
+
+    // "Загрузить" opens in the last document's folder; the choice of a task file in WayTask.
+    QString start;
+    WhenModal([&start](QWidget* modal) { start = ChoiceFolder(modal); });
+    w.Action(MainCommand::Load)->trigger();
+    QCOMPARE(start, QString::fromStdString(s.docFolder));
+
+    w.RecentMenu()->actions()[0]->trigger();
+    QVERIFY(w.Form().Config().State.FromFile);
+    QVERIFY(Lines(w).contains(U("Coils 2 из 16")));
+
+    // "Сохранить как ..." opens in the current document's folder.
+    WhenModal([&start](QWidget* modal) { start = ChoiceFolder(modal); });
+    w.Action(MainCommand::SaveAs)->trigger();
+    QCOMPARE(start, QString::fromStdString(s.docFolder));
+  }
+
+  void windowKeepsItsPlace() {
+    Setup s;
+    {
+      TFNastr w(s.ini);
+      ShowAndActivate(w);
+      w.setGeometry(40, 30, 600, 400);  // inside the 800x600 screen of the test platform
+      w.close();
+    }
+    TFNastr w(s.ini);
+    QCOMPARE(w.geometry(), QRect(40, 30, 600, 400));
+  }
+};
+
+QTEST_MAIN(MainWindowDocumentTest)
+#include "main_window_document_test.moc"
