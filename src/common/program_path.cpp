@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "common/file_io.h"
+
 namespace r770 {
 namespace {
 std::string& Override() {
@@ -25,11 +27,7 @@ std::string ExecutablePath() {
 
 std::string ProgramFolder() {
   if (!Override().empty()) return Override();
-  std::string exe = ExecutablePath();
-  auto slash = exe.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return exe.substr(0, slash);
+  return ParentFolder(ExecutablePath());
 }
 
 std::string SettingsPathFor(const std::string& executable) {
