@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target for SECONDS with its corpus: fuzz.sh SECONDS [TARGET...]
 #
-# Builds build-fuzz with clang first. Each target runs with fuzz/corpus/<target> as its
-# seeds (left as they are); new inputs, findings (crash-, timeout-, oom-, leak-…) and the
-# log go to $R770_FUZZ_OUT/<target> (default build-fuzz/fuzz-out). One line per target
-# then gives its executions, coverage and findings. The exit status is 1 when a target
-# found something.
+# Installs what is missing and builds build-fuzz with clang first. Each target runs with
+# fuzz/corpus/<target> as its seeds (left as they are); new inputs, findings (crash-,
+# timeout-, oom-, leak-…) and the log go to $R770_FUZZ_OUT/<target> (default
+# build-fuzz/fuzz-out). One line per target then gives its executions, coverage and
+# findings. The exit status is 1 when a target found something.
 #
 #   R770_FUZZ_RUNS=N      each target stops after N runs if SECONDS have not passed yet
 #   R770_FUZZ_PARALLEL=N  targets run N at a time (default 1)
 #   R770_FUZZ_MAX_LEN=N   largest input tried (default 4096)
-#   R770_FUZZ_MERGE=1     afterwards, inputs that add coverage are merged into the corpus
+#   R770_FUZZ_MERGE=1     afterwards, new inputs that reach code the corpus does not are
+#                         added to the corpus (edges only, so that it stays small)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
@@ -22,6 +23,7 @@ out=${R770_FUZZ_OUT:-build-fuzz/fuzz-out}
 parallel=${R770_FUZZ_PARALLEL:-1}
 max_len=${R770_FUZZ_MAX_LEN:-4096}
 
+./scripts/deps.sh
 ./scripts/build.sh build-fuzz -DR770_FUZZ=ON -DR770_BUILD_UI=OFF -DCMAKE_CXX_COMPILER=clang++
 
 targets=("$@")
@@ -66,7 +68,7 @@ status=0
 for t in "${targets[@]}"; do
   summary "$t" || status=1
   if [ "${R770_FUZZ_MERGE:-0}" = 1 ]; then
-    "build-fuzz/fuzz/$t" -merge=1 -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" \
+    "build-fuzz/fuzz/$t" -merge=1 -use_counters=0 -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" \
       "fuzz/corpus/$t" "$out/$t/new" >"$out/$t/merge.log" 2>&1
   fi
 done

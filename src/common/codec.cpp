@@ -83,9 +83,12 @@ std::string Cp1251ToUtf8(std::string_view bytes) {
 }
 
 std::string Utf8ToCp1251(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
+  // Keys and most values are plain ASCII: taken over as they are.
   std::size_t i = 0;
+  while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
+  std::string out(utf8.substr(0, i));
+  if (i == utf8.size()) return out;
+  out.reserve(utf8.size());
   while (i < utf8.size()) {
     unsigned char c = static_cast<unsigned char>(utf8[i]);
     if (c < 0x80) { out.push_back(static_cast<char>(c)); ++i; continue; }

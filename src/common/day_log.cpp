@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "common/codec.h"
+#include "common/file_io.h"
 #include "common/program_path.h"
 
 namespace r770 {
@@ -16,19 +17,6 @@ std::string Two(int v) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "%02d", ((v % 100) + 100) % 100);
   return buf;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -65,7 +53,7 @@ bool DayLog::Write(std::string_view text) noexcept {
       fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes);
+    bool ok = WriteAllBytes(fd, bytes);
     if (::close(fd) != 0 && errno != EINTR) ok = false;
     return ok;
   } catch (...) {

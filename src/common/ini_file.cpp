@@ -1,12 +1,5 @@
 #include "common/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "common/codec.h"
 
 namespace r770 {
@@ -34,30 +27,14 @@ bool HeaderName(std::string_view text, std::string_view* name) {
 
 std::string Fold(std::string_view utf8) { return Cp1251UpperString(Utf8ToCp1251(utf8)); }
 
-std::string SysError(const char* what, const std::string& path) {
-  return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
-
 }  // namespace
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
   std::string bytes;
-  struct stat st{};
-  if (::stat(path_.c_str(), &st) != 0) {
-    Parse({});
-    return;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    error_ = "Путь " + path_ + " указывает на папку, а не на файл";
-    Parse({});
-    return;
-  }
-  if (!ReadWholeFile(path_, &bytes)) {
-    error_ = SysError("Не удалось прочитать файл", path_);
-    Parse({});
-    return;
-  }
-  Parse(bytes);
+  bool absent = false;
+  std::string error = ReadRegularFile(path_, &bytes, &absent, kMaxFileSize);
+  if (!error.empty() && !absent) error_ = std::move(error);
+  Parse(bytes);  // empty after any failure
 }
 
 void IniFile::SetBytes(std::string_view bytes) {
@@ -225,64 +202,6 @@ bool IniFile::Save() {
   error_ = WriteFileAtomically(path_, Bytes());
   if (error_.empty()) dirty_ = false;
   return error_.empty();
-}
-
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bytes->clear();
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    bytes->append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return true;
-}
-
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  if (path.empty()) return "Не задано имя файла";
-  struct stat st{};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-    return "Путь " + path + " указывает на папку, а не на файл";
-  std::string tmp = path + ".tmp" + std::to_string(::getpid());
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return SysError("Не удалось записать файл", path);
-  std::size_t off = 0;
-  while (off < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + off, bytes.size() - off);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      std::string msg = SysError("Не удалось записать файл", path);
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return msg;
-    }
-    off += static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0 && errno != EINVAL) {
-    std::string msg = SysError("Не удалось записать файл", path);
-    ::close(fd);
-    ::unlink(tmp.c_str());
-    return msg;
-  }
-  if (::close(fd) != 0) {
-    std::string msg = SysError("Не удалось записать файл", path);
-    ::unlink(tmp.c_str());
-    return msg;
-  }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::string msg = SysError("Не удалось записать файл", path);
-    ::unlink(tmp.c_str());
-    return msg;
-  }
-  return {};
 }
 
 }  // namespace r770

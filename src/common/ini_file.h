@@ -3,8 +3,8 @@
 // Text on disk is code page 1251 with CR LF line ends (LF alone is read too); the API
 // speaks UTF-8. Section and key names compare without regard to letter case; the first
 // occurrence of a key in its section counts; values are trimmed. Lines the layer does not
-// touch are written back byte for byte. Save() replaces the file crash-safely: a temporary
-// file in the same folder, flushed, renamed over the old one.
+// touch are written back byte for byte. Save() replaces the file with one durable atomic
+// write (WriteFileAtomically).
 #pragma once
 #include <cstddef>
 #include <string>
@@ -12,13 +12,20 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/file_io.h"
+
 namespace r770 {
 
 class IniFile {
  public:
+  // Documents and settings files are a few kilobytes; anything far larger is refused
+  // before it is parsed line by line.
+  static constexpr std::size_t kMaxFileSize = 4u << 20;
+
   IniFile() { Parse({}); }
   // Opens the file at path: reads it when it exists (an absent file is an empty one).
-  // error() tells when an existing file could not be read.
+  // error() tells when something at path could not be read as a file: a folder, a FIFO,
+  // a device, an unreadable file, or one larger than kMaxFileSize.
   explicit IniFile(std::string path);
 
   const std::string& path() const { return path_; }
@@ -43,8 +50,8 @@ class IniFile {
   // Removes the section's header and all its lines; an absent section is no error.
   void EraseSection(std::string_view section);
 
-  // Writes the content crash-safely to path(). False with error() set on failure; the file
-  // on disk is then the previous one.
+  // Writes the content to path() in one durable atomic write. False with error() set on
+  // failure; the file on disk is then the previous one.
   bool Save();
   bool dirty() const { return dirty_; }
 
@@ -74,12 +81,5 @@ class IniFile {
   std::vector<Section> sections_;
   bool dirty_ = false;
 };
-
-// Writes bytes to path crash-safely (temporary file in the same folder, fsync, rename).
-// Returns an empty string on success, else a message in Russian.
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
-
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string* bytes);
 
 }  // namespace r770

@@ -16,6 +16,16 @@ enum class HexKeyVariant {
 // upper case; the result passes when the variant allows it. nullopt: the key is refused.
 std::optional<char32_t> FilterHexKey(char32_t key, HexKeyVariant variant);
 
+// What a field with a key filter accepts, shown as the field's tooltip.
+inline constexpr const char* kHexKeysHint =
+    "Шестнадцатеричное число: цифры 0-9 и буквы A-F (на русской раскладке Ф, И, С, В, У, А)";
+inline constexpr const char* kDottedKeysHint = "Четыре числа от 0 до 255 через точку, например 192.168.0.1";
+inline constexpr const char* kDigitKeysHint = "Десятичное число: только цифры 0-9";
+inline constexpr const char* kHexPortKeysHint = "Шестнадцатеричное число до FFFF: цифры 0-9 и буквы A-F";
+inline constexpr const char* kDecPortKeysHint = "Десятичное число до 65535: только цифры 0-9";
+inline constexpr const char* kRegisterListKeysHint = "Десятичные номера регистров через запятую, например 100,102";
+inline constexpr const char* kMapAddressKeysHint = "Адрес Modbus: десятичное число до 65535, только цифры 0-9";
+
 // Digits and Backspace only (decimal inputs).
 inline bool IsDigitKey(char32_t key) { return key == kBackspace || (key >= '0' && key <= '9'); }
 

@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "common/file_io.h"
+
 namespace r770 {
 namespace {
 
@@ -53,11 +55,7 @@ std::string ExecutablePath() {
 
 std::string ProgramFolder() {
   if (!Override().empty()) return Override();
-  std::string exe = ExecutablePath();
-  auto slash = exe.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return exe.substr(0, slash);
+  return ParentFolder(ExecutablePath());
 }
 
 UserEnvironment CurrentUserEnvironment() {

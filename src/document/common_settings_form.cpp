@@ -24,6 +24,19 @@ bool IsHexByteInput(Input i) { return i == Input::AdrCAN || i == Input::AdrExt; 
 
 }  // namespace
 
+const char* CommonSettingsForm::KeyHint(Input input, bool portInHex) {
+  switch (input) {
+    case Input::AdrCAN:
+    case Input::AdrExt: return kHexKeysHint;
+    case Input::twaitCAN: return kDigitKeysHint;
+    case Input::AdrPort: return portInHex ? kHexPortKeysHint : kDecPortKeysHint;
+    case Input::AdrIP:
+    case Input::AdrGate:
+    case Input::Mask: return kDottedKeysHint;
+    default: return nullptr;
+  }
+}
+
 const char* CommonSettingsForm::Label(Input input) {
   switch (input) {
     case Input::AdrCAN: return "Адрес по шине CAN-BUS, Hex";

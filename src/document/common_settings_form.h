@@ -39,6 +39,8 @@ class CommonSettingsForm {
   static constexpr const char* kFloatGroup = "Порядок байт в числах с плавающей запятой";
   // Label of an input ("\n" breaks the line); empty for none.
   static const char* Label(Input input);
+  // What the input's key filter accepts (its tooltip); null for an input without one.
+  static const char* KeyHint(Input input, bool portInHex);
   static constexpr std::array<const char*, 5> kCanSpeedItems{"300", "150", "100", "  50", "  20"};
   static constexpr std::array<const char*, 2> kEthernetItems{"Авто ", "10 МБит/с"};
   static constexpr int kTrepeatMin = 1;

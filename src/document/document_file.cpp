@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "common/codec.h"
 #include "common/ini_file.h"
@@ -252,15 +253,43 @@ void WriteCommon(IniFile& ini, const CommonSettings& c) {
   ini.WriteString(kCommon, "SWAP", c.SWAP ? "YES" : "NO");
 }
 
+// The task file path stored for a controller under "WayUser".
+std::string StoredTaskPath(const ControllerEntry& c, bool fromModule) {
+  // A read document's controller without its task file has no path to write.
+  return fromModule && !c.Found ? std::string() : c.TaskFilePath();
+}
+
 void WriteControllers(IniFile& ini, const Configuration& cfg, bool fromModule) {
   ini.EraseSection(kConfig);
   for (std::size_t n = 0; n < cfg.Controllers.size(); ++n) {
     const ControllerEntry& c = cfg.Controllers[n];
-    // A read document's controller without its task file has no path to write.
-    const std::string path = fromModule && !c.Found ? std::string() : c.TaskFilePath();
-    ini.WriteString(kConfig, "WayUser" + std::to_string(n), OneLine(path));
+    ini.WriteString(kConfig, "WayUser" + std::to_string(n), OneLine(StoredTaskPath(c, fromModule)));
     ini.WriteString(kConfig, "Nset" + std::to_string(n), Hex2(static_cast<std::uint32_t>(c.Nset)));
   }
+}
+
+// The refusal of the first text of the parts to be written that code page 1251 cannot
+// hold; empty when every text fits. Such a text would reach the file with "?" in place of
+// its characters.
+std::string TextThatDoesNotFit(const Configuration& cfg, bool fromModule) {
+  if (cfg.State.ControllersChanged)
+    for (const ControllerEntry& c : cfg.Controllers) {
+      const std::string path = StoredTaskPath(c, fromModule);
+      if (!FitsCp1251(path))
+        return Cp1251Refusal("Путь к очереди задач контроллера " + Hex2(static_cast<std::uint32_t>(c.Nset)) +
+                                 " \"" + Shown(path) + "\"",
+                             path);
+    }
+  for (MapKind k : kAllMapKinds) {
+    if (!cfg.MapChanged(k)) continue;
+    const RegisterMap& map = cfg.Map(k);
+    for (std::size_t n = 0; n < map.size(); ++n)
+      if (!FitsCp1251(map[n].ParamName))
+        return Cp1251Refusal("Имя параметра в разделе \"" + std::string(MapSection(k)) + "\", запись " +
+                                 std::to_string(n) + " \"" + Shown(map[n].ParamName) + "\"",
+                             map[n].ParamName);
+  }
+  return {};
 }
 
 std::string EntryText(MapKind kind, const MapEntry& e) {
@@ -363,43 +392,44 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
     if (allFound) fromModule = false;
   }
 
+  // A text that would lose characters refuses the whole save before anything is written.
+  if (std::string refusal = TextThatDoesNotFit(cfg, fromModule); !refusal.empty()) {
+    view.Information("Файл " + path + " не сохранен. " + refusal);
+    return false;
+  }
+
   std::string target;
   std::string problem = SaveTarget(path, &target);
+  // The existing file is read first: the parts whose flags are clear keep what it holds.
   IniFile ini(target);
   if (problem.empty()) problem = ini.error();
   if (!problem.empty()) {
     view.Information(problem);
     return false;
   }
-  // Each part is saved on its own; its flag is cleared once it is on disk.
-  auto savePart = [&](bool* flag) {
-    if (!ini.Save()) {
-      view.Information(ini.error());
-      return false;
-    }
-    if (flag) *flag = false;
-    return true;
-  };
 
+  // Every part goes into the file's content in memory; the file itself is replaced once,
+  // so that it holds either the whole old document or the whole new one.
   ini.EraseSection(kProtokol);
   ini.WriteString(kProtokol, "Name", kDocumentName);
   ini.WriteString(kProtokol, "TypeFile", fromModule ? "Read" : "Input");
-  if (!savePart(nullptr)) return false;
   Step(view);
 
+  // The flags of the parts written here; they are cleared once the file is on disk.
+  std::vector<bool*> written;
   if (st.CommonChanged) {
     WriteCommon(ini, cfg.Common);
-    if (!savePart(&st.CommonChanged)) return false;
+    written.push_back(&st.CommonChanged);
     Step(view);
   }
   if (st.ControllersChanged) {
     WriteControllers(ini, cfg, fromModule);
-    if (!savePart(&st.ControllersChanged)) return false;
+    written.push_back(&st.ControllersChanged);
     Step(view);
   }
   for (MapKind k : kAllMapKinds) {
-    bool& changed = cfg.MapChanged(k);
-    if (!changed) continue;
+    if (!cfg.MapChanged(k)) continue;
+    written.push_back(&cfg.MapChanged(k));
     const std::string section = MapSection(k);
     const MapKeys keys = KeysOf(k);
     const RegisterMap& map = cfg.Map(k);
@@ -412,9 +442,15 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
       ini.WriteString(section, keys.address + num, std::to_string(e.ModbusAddr));
       Step(view);
     }
-    if (!savePart(&changed)) return false;
+    Step(view);
   }
 
+  // A failed write keeps every flag: nothing of this save reached the file.
+  if (!ini.Save()) {
+    view.Information(ini.error());
+    return false;
+  }
+  for (bool* flag : written) *flag = false;
   st.FromModule = fromModule;
   st.IsNew = false;
   st.FromFile = true;

@@ -4,10 +4,10 @@
 // (controller list as pairs of task file path and network number) and the four map
 // sections "TU Modbus", "TC Modbus", "TIFloat Modbus", "InputReg Modbus".
 //
-// Saving writes the header and then each part whose change flag is set; every part is
-// saved crash-safely on its own (temporary file, flush, rename) and its flag is cleared
-// only once its write succeeded, so a failing save leaves either the old file or the old
-// file with the parts written so far, and the flags of the other parts set.
+// Saving reads the existing file, puts the header and each part whose change flag is set
+// into its content in memory and replaces the file in one durable atomic write: the file
+// on disk is always the whole old document or the whole new one. The flags are cleared
+// only once that write succeeded; a failed save leaves the old file and every flag.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -55,8 +55,9 @@ class DocumentView {
 bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
                   DocumentView& view);
 
-// Writes the header and every part whose change flag is set; each flag is cleared only
-// after its part reached the disk. False (with a message through view) when a write failed.
+// Writes the header and every part whose change flag is set, in one atomic write; the
+// flags are cleared only after it reached the disk. False (with a message through view)
+// when the file could not be read or written; then nothing changed on disk or in cfg.
 bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& view);
 
 // Rebuilds the controller list from the "Config" section of the document file (an empty

@@ -27,7 +27,10 @@ bool BoolKey(const IniFile& f, const char* section, const char* key, bool def) {
 }
 
 std::string NotConverted(const char* key, const std::string& text, const char* kind) {
-  return "Ошибка чтения файла настроек: значение \"" + text + "\" ключа \"" + key + "\" не является " +
+  // Junk of any length must not end up whole in a message box.
+  constexpr std::size_t kShown = 100;
+  const std::string shown = Utf8Length(text) > kShown ? Utf8Left(text, kShown) + "..." : text;
+  return "Ошибка чтения файла настроек: значение \"" + shown + "\" ключа \"" + key + "\" не является " +
          kind + " числом";
 }
 

@@ -306,6 +306,7 @@ bool ExchangeForm::SearchModules(int first, int last) {
   for (int n = first; n <= last; ++n) {
     ResultCode = ProbeModule(static_cast<std::uint8_t>(n), &FoundThunk, this);
     StepProgress();
+    view_.PaintProgressNow();
     if (ResultCode != kOk && ResultCode != kNoAnswer && ResultCode != kNegativeReceipt) break;
   }
   if (!rows_.empty()) {

@@ -48,6 +48,7 @@ void ExchangeSettingsForm::Show() {
 }
 
 void ExchangeSettingsForm::SetLinkKind(LinkKindSetting kind) {
+  if (kind == linkKind_) return;  // the kind already chosen: nothing changes
   linkKind_ = kind;
   moduleNumber_ = kind == LinkKindSetting::CanBus ? Hex2(settings_.ModuleNetNumber) : "01";
   changed_ = true;

@@ -13,6 +13,9 @@ class ExchangeView {
   // The status line and the progress indicator changed (cheap; called once per element).
   virtual void StatusChanged(const std::string& text) {}
   virtual void ProgressChanged(int position) {}
+  // Shows the progress indicator as it stands now, without letting window input run: the
+  // search calls it after every probe, since it pumps no events.
+  virtual void PaintProgressNow() {}
   // Anything else the window shows changed: visibility, enabling, captions, results table.
   virtual void Refresh() {}
   // The log view got a line, or was emptied.

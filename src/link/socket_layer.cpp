@@ -176,13 +176,16 @@ ReceiveResult TTcpClient::Receive(std::span<std::uint8_t> data) {
   return result;
 }
 
-void TTcpClient::DiscardInput() {
-  if (fd_ < 0) return;
+std::vector<std::uint8_t> TTcpClient::TakeWaitingInput() {
+  std::vector<std::uint8_t> taken;
+  if (fd_ < 0) return taken;
   std::uint8_t scratch[256];
   for (int i = 0; i < 64; ++i) {
     const ssize_t n = calls_.Recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT);
+    if (n > 0) taken.insert(taken.end(), scratch, scratch + n);
     if (n <= 0 && !(n < 0 && errno == EINTR)) break;
   }
+  return taken;
 }
 
 void TTcpClient::Close() {

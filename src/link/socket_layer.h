@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace r770 {
 
@@ -64,8 +65,8 @@ class TTcpClient {
   long Send(std::span<const std::uint8_t> data);
   // One receive call for at most data.size() bytes, waiting up to the receive time-out.
   ReceiveResult Receive(std::span<std::uint8_t> data);
-  // Throws away whatever has already arrived, without waiting.
-  void DiscardInput();
+  // Takes whatever has already arrived, without waiting (at most 16 KB); the bytes taken.
+  std::vector<std::uint8_t> TakeWaitingInput();
   // Shuts a connected socket down in both directions and closes it.
   void Close();
 

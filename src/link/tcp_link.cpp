@@ -59,11 +59,16 @@ int T_TCPObmen::Transact(std::span<const std::uint8_t> frame, int expected, std:
   const std::string sendLine = LogPrefix + ">> " + FormatBytes(frame);
   int code = kNoAnswer;
   std::array<std::uint8_t, 256> buffer{};
+  // Bytes left over from an earlier request (a late answer, the tail of a split one) would be
+  // taken for the answer to this frame: they go, logged like every byte received, before the
+  // frame's first sending. Between the attempts nothing is thrown away, so a late answer to
+  // this very frame is taken by the next attempt.
+  if (Retries > 0) {
+    const auto stale = Client.TakeWaitingInput();
+    if (!stale.empty()) Log(LogPrefix + "<< " + FormatBytes(stale));
+  }
   for (int attempt = 0; attempt < Retries && code == kNoAnswer; ++attempt) {
     Log(sendLine);
-    // Bytes left over from an earlier answer (a late one, the tail of a split one) must not
-    // be taken for the answer to this frame.
-    Client.DiscardInput();
     const long sent = Client.Send(frame);
     if (sent < static_cast<long>(frame.size())) continue;
 

@@ -1,5 +1,6 @@
 #include "modbus_test/modbus_frames.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -90,11 +91,19 @@ std::string FormatTestFloat(double value, std::string_view sep) {
     return out + exp;
   }
 
-  // The value in units of 0.0001, rounded half up on the decimal digits.
-  int keep = exponent + 5;  // digits at places of 10^-4 and above
-  std::uint64_t units = 0;
-  for (int i = 0; i < keep; ++i) units = units * 10 + (i < 10 ? digits[i] - '0' : 0);
-  if (keep >= 0 && keep < 10 && digits[keep] >= '5') ++units;
+  // Fixed notation, rounded once from the value's exact decimal expansion, half away from
+  // zero: at the fourth decimal, or earlier where the integer part leaves fewer than four of
+  // the ten significant digits.
+  char exact[512];
+  std::snprintf(exact, sizeof exact, "%.200f", std::fabs(value));
+  const char* point = std::strchr(exact, '.');
+  const int intDigits = static_cast<int>(point - exact);
+  const int decimals = std::min(4, 10 - (exact[0] == '0' ? 1 : intDigits));
+  std::uint64_t units = 0;  // the value in units of 10^-decimals
+  for (const char* p = exact; p < point; ++p) units = units * 10 + static_cast<std::uint64_t>(*p - '0');
+  for (int i = 1; i <= decimals; ++i) units = units * 10 + static_cast<std::uint64_t>(point[i] - '0');
+  if (point[decimals + 1] >= '5') ++units;
+  for (int i = decimals; i < 4; ++i) units *= 10;
   if (units == 0) sign.clear();
   char out[64];
   std::snprintf(out, sizeof out, "%llu", static_cast<unsigned long long>(units / 10000));
@@ -121,6 +130,7 @@ TestReadResult DecodeTestAnswer(int code, const std::string& text,
     }
     return r;
   }
+  bool exceptionCode = false;
   if (answer.size() < 8) {
     r.index = kBadLengthIndex;
   } else if (IsExceptionAnswer(answer)) {
@@ -129,6 +139,7 @@ TestReadResult DecodeTestAnswer(int code, const std::string& text,
     } else {
       int k = answer[8];
       r.index = k + 1 > kModbusErrorMax ? kModbusErrorMax : k + 1;
+      exceptionCode = true;
     }
   } else if (answer.size() == kTestFloatAnswerSize) {
     r.value = FormatTestFloat(AssembleTestFloat(answer[9], answer[10], answer[11], answer[12],
@@ -141,7 +152,9 @@ TestReadResult DecodeTestAnswer(int code, const std::string& text,
   } else {
     r.index = kBadLengthIndex;
   }
-  r.note = ModbusErrorNote(r.index);
+  // An exception code has its note with the code; an answer too short to be read is no
+  // exception and says so without one.
+  r.note = r.index == kBadLengthIndex && !exceptionCode ? ModbusErrorText(r.index) : ModbusErrorNote(r.index);
   return r;
 }
 

@@ -178,6 +178,7 @@ void TFCommon::Render() {
     QSignalBlocker block(edit);
     edit->setMaxLength(form_.MaxLength(input) > 0 ? form_.MaxLength(input) : 32767);
     edit->Show(form_.Text(input));
+    if (const char* hint = CommonSettingsForm::KeyHint(input, form_.PortInHex())) edit->setToolTip(Q(hint));
   }
   {
     QSignalBlocker block(canSpeed_);

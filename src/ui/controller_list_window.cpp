@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QBrush>
 #include <QColor>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/key_filter.h"
 #include "ui/editor_table.h"
 #include "ui/qt_support.h"
 
@@ -32,6 +34,7 @@ TFTask::TFTask(Configuration& cfg, const ProgramSettings& settings, Dialogs& dia
   title_->setAlignment(Qt::AlignCenter);
   table_ = new EditorTable(1, 3, this);
   table_->setHorizontalHeaderLabels({Q(F::kNumberTitle), Q(F::kPathTitle), Q(F::kNsetTitle)});
+  table_->horizontalHeaderItem(F::kColNset)->setToolTip(Q(kHexKeysHint));
   table_->setColumnWidth(F::kColNumber, table_->fontMetrics().horizontalAdvance("0000") + 12);
   table_->setColumnWidth(F::kColPath, 460);
   table_->horizontalHeader()->setStretchLastSection(true);
@@ -46,18 +49,29 @@ TFTask::TFTask(Configuration& cfg, const ProgramSettings& settings, Dialogs& dia
   apply_ = new QPushButton(Q(F::kApplyButton), this);
   apply_->setAutoDefault(false);
 
+  menu_ = new QMenu(this);
+  add_ = menu_->addAction(Q(F::kAddCommand));
+  remove_ = menu_->addAction(Q(F::kRemoveCommand));
+  enter_ = menu_->addAction(Q(F::kEnterCommand));
+  // The same commands as buttons, for those who do not look in the context menu.
+  auto* buttons = new QHBoxLayout;
+  for (auto [button, action] : {std::pair{&addButton_, add_}, {&removeButton_, remove_}, {&enterButton_, enter_}}) {
+    *button = new QPushButton(action->text(), this);
+    (*button)->setAutoDefault(false);
+    QAction* a = action;
+    connect(*button, &QPushButton::clicked, a, &QAction::trigger);
+    buttons->addWidget(*button);
+  }
+  buttons->addStretch(1);
+  buttons->addWidget(apply_);
+
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(title_);
   layout->addWidget(table_, 1);
   layout->addWidget(message_);
   layout->addWidget(notFound_);
-  layout->addWidget(apply_, 0, Qt::AlignRight);
-  resize(720, 380);
-
-  menu_ = new QMenu(this);
-  add_ = menu_->addAction(Q(F::kAddCommand));
-  remove_ = menu_->addAction(Q(F::kRemoveCommand));
-  enter_ = menu_->addAction(Q(F::kEnterCommand));
+  layout->addLayout(buttons);
+  resize(820, 420);
 
   table_->SetKeyHandler([this](char32_t key) {
     const bool taken = form_->Key(key);
@@ -128,6 +142,7 @@ void TFTask::Render() {
   message_->setVisible(!form_->Message().empty());
   notFound_->setVisible(form_->LabelVisible());
   add_->setEnabled(form_->AddEnabled());
+  addButton_->setEnabled(form_->AddEnabled());
 }
 
 void TFTask::OnCurrentCellChanged(int row, int column) {

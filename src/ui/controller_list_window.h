@@ -34,6 +34,10 @@ class TFTask : public QDialog {
   QAction* AddAction() const { return add_; }
   QAction* RemoveAction() const { return remove_; }
   QAction* EnterAction() const { return enter_; }
+  // The context menu's commands also as buttons below the table.
+  QPushButton* AddButton() const { return addButton_; }
+  QPushButton* RemoveButton() const { return removeButton_; }
+  QPushButton* EnterButton() const { return enterButton_; }
 
   // Opens the editor without entering a modal loop.
   void Prepare();
@@ -54,6 +58,9 @@ class TFTask : public QDialog {
   QLabel* message_ = nullptr;
   QLabel* notFound_ = nullptr;
   QPushButton* apply_ = nullptr;
+  QPushButton* addButton_ = nullptr;
+  QPushButton* removeButton_ = nullptr;
+  QPushButton* enterButton_ = nullptr;
   QMenu* menu_ = nullptr;
   QAction* add_ = nullptr;
   QAction* remove_ = nullptr;

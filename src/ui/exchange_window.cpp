@@ -37,6 +37,7 @@ RangeEdit::RangeEdit(ExchangeForm& form, int field, QWidget* parent)
   setAcceptDrops(false);
   setMaximumWidth(40);
   setAlignment(Qt::AlignCenter);
+  setToolTip(Q(kHexKeysHint));
   connect(this, &QLineEdit::textEdited, this,
           [this](const QString& text) { form_.rangeText[static_cast<std::size_t>(field_)] = text.toStdString(); });
 }
@@ -128,10 +129,16 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   auto* buttons = new QHBoxLayout;
   action_ = new QPushButton(this);
   abort_ = new QPushButton(Q(kAbortCaption), this);
+  logButton_ = new QPushButton(QString::fromUtf8("Журнал"), this);
+  logButton_->setCheckable(true);
+  logButton_->setAutoDefault(false);
+  logButton_->setToolTip(QString::fromUtf8("Показать или скрыть журнал обмена (также двойной щелчок по строке состояния)"));
   buttons->addWidget(action_);
   buttons->addWidget(abort_);
   buttons->addStretch();
+  buttons->addWidget(logButton_);
   layout->addLayout(buttons);
+  connect(logButton_, &QPushButton::clicked, this, [this] { form_.StatusDoubleClicked(); });
   connect(action_, &QPushButton::clicked, this, &TFObmen::ActionPressed);
   connect(abort_, &QPushButton::clicked, this, [this] { form_.Abort(); });
   action_->setAutoDefault(false);
@@ -146,6 +153,7 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   status_->setFrameShape(QFrame::StyledPanel);
   status_->setFrameShadow(QFrame::Sunken);
   status_->installEventFilter(this);
+  status_->setToolTip(logButton_->toolTip());
   layout->addWidget(status_);
 
   Refresh();
@@ -217,6 +225,11 @@ void TFObmen::ProgressChanged(int position) {
   if (!busy_) progress_->setValue(position);
 }
 
+void TFObmen::PaintProgressNow() {
+  progress_->setValue(form_.progressPosition());
+  progress_->repaint();  // painted at once: no event runs during a search
+}
+
 void TFObmen::Refresh() {
   searchItem_->setEnabled(form_.menuEnabled(ExchangeMode::Search));
   writeItem_->setEnabled(form_.menuEnabled(ExchangeMode::Write));
@@ -225,6 +238,7 @@ void TFObmen::Refresh() {
   progress_->setVisible(form_.progressVisible());
   progress_->setValue(form_.progressPosition());
   log_->setVisible(form_.logVisible());
+  logButton_->setChecked(form_.logVisible());
   FlushLog();
   results_->setVisible(form_.resultsVisible());
   const bool range = form_.rangeVisible();

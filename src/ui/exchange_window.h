@@ -65,6 +65,8 @@ class TFObmen : public QDialog, private ExchangeView {
   QAction* readItem() const { return readItem_; }
   QPushButton* actionButton() const { return action_; }
   QPushButton* abortButton() const { return abort_; }
+  // "Журнал": shows or hides the log view, as a double click on the status line does.
+  QPushButton* logButton() const { return logButton_; }
   QTableWidget* results() const { return results_; }
   QLabel* statusLine() const { return status_; }
   QPlainTextEdit* logView() const { return log_; }
@@ -88,6 +90,7 @@ class TFObmen : public QDialog, private ExchangeView {
   // ExchangeView
   void StatusChanged(const std::string& text) override;
   void ProgressChanged(int position) override;
+  void PaintProgressNow() override;
   void Refresh() override;
   void LogAppended(const std::string& line) override;
   void LogCleared() override;
@@ -110,6 +113,7 @@ class TFObmen : public QDialog, private ExchangeView {
   QAction* readItem_ = nullptr;
   QPushButton* action_ = nullptr;
   QPushButton* abort_ = nullptr;
+  QPushButton* logButton_ = nullptr;
   QCheckBox* rangeSwitch_ = nullptr;
   QLabel* rangeCaption_ = nullptr;
   QLabel* rangeTo_ = nullptr;

@@ -37,6 +37,7 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
       form_(std::make_unique<MainWindowForm>(dialogs_, busy_, settingsPath)),
       settingsPath_(settingsPath) {
   form_->SetProgramFolder(ProgramFolder());
+  KeepWindowsOnScreen();
   BuildMenu();
   setAcceptDrops(true);
 

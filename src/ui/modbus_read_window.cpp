@@ -1,5 +1,7 @@
 #include "ui/modbus_read_window.h"
 
+#include "common/key_filter.h"
+
 #include <algorithm>
 
 #include <QCoreApplication>
@@ -33,6 +35,7 @@ TFReadModbus_r770::TFReadModbus_r770(Dialogs& dialogs, const ProgramSettings& se
   auto* row = new QHBoxLayout();
   row->addWidget(new QLabel(Q(Form::kRegistersLabel), this));
   registers_ = new KeyLineEdit(this);
+  registers_->setToolTip(Q(kRegisterListKeysHint));
   row->addWidget(registers_, 1);
   layout->addLayout(row);
   auto* caption = new QLabel(Q(Form::kTableCaption), this);
@@ -45,8 +48,13 @@ TFReadModbus_r770::TFReadModbus_r770(Dialogs& dialogs, const ProgramSettings& se
   table_->setHorizontalHeaderLabels(titles);
   table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table_->horizontalHeader()->setStretchLastSection(true);
+  // The columns share the table's width (long titles wrap), so that the note is never pushed
+  // behind the scroll bar.
+  QHeaderView* header = table_->horizontalHeader();
+  header->setSectionResizeMode(QHeaderView::Stretch);
+  header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  header->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
+  header->setMinimumHeight(2 * header->fontMetrics().lineSpacing() + 8);
   layout->addWidget(table_, 1);
 
   progress_ = new QProgressBar(this);
@@ -66,7 +74,7 @@ TFReadModbus_r770::TFReadModbus_r770(Dialogs& dialogs, const ProgramSettings& se
   connect(registers_, &QLineEdit::textEdited, this,
           [this](const QString& t) { form_->registersText = S(t); });
   connect(read_, &QPushButton::clicked, this, [this] { Read(); });
-  resize(760, 420);
+  resize(1180, 480);
   Render();
 }
 

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/key_filter.h"
 #include "ui/qt_support.h"
 
 namespace r770 {
@@ -25,7 +26,9 @@ TFObmenModbus_r770::TFObmenModbus_r770(Dialogs& dialogs, ProgramSettings& settin
 
   slave_ = new KeyLineEdit(this);
   slave_->setMaxLength(2);
+  slave_->setToolTip(Q(kHexKeysHint));
   time_ = new KeyLineEdit(this);
+  time_->setToolTip(Q(kDigitKeysHint));
   ip_ = new QLineEdit(this);
   port_ = new QLineEdit(this);
   portHex_ = new QCheckBox(Q(Form::kPortHexBox), this);

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 #include "document/main_window_form.h"
 
@@ -36,6 +37,46 @@ std::optional<std::string> Chosen(const QString& path) {
 }  // namespace
 
 QString BoxCaption() { return Q(kMainCaption); }
+
+namespace {
+
+class ScreenFit final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(watched);
+      if (w->isWindow() && !w->isMaximized() && w->screen()) Fit(w, w->screen()->availableGeometry());
+    }
+    return false;
+  }
+
+ private:
+  static void Fit(QWidget* w, const QRect& area) {
+    // The frame (caption, borders) takes its share of the area too.
+    const QSize frame = w->frameGeometry().size() - w->geometry().size();
+    const QSize room = area.size() - frame;
+    if (w->width() > room.width() || w->height() > room.height())
+      w->resize(qMin(w->width(), room.width()), qMin(w->height(), room.height()));
+    QRect g = w->frameGeometry();
+    if (!area.contains(g)) {
+      g.moveLeft(qBound(area.left(), g.left(), area.right() - g.width() + 1));
+      g.moveTop(qBound(area.top(), g.top(), area.bottom() - g.height() + 1));
+      w->move(g.topLeft());
+    }
+  }
+};
+
+}  // namespace
+
+void KeepWindowsOnScreen() {
+  static ScreenFit* fit = nullptr;
+  if (fit || !qApp) return;
+  fit = new ScreenFit(qApp);
+  qApp->installEventFilter(fit);
+}
 
 void QtDialogs::Information(const std::string& text) {
   QMessageBox box(QMessageBox::Information, BoxCaption(), Q(text), QMessageBox::Ok, BoxParent());

@@ -86,4 +86,8 @@ class ModelSpinBox : public QAbstractSpinBox {
 // Window caption text for the message boxes.
 QString BoxCaption();
 
+// Keeps every top-level window of the application inside the available screen area when it
+// is shown (smaller screens such as 1366x768 included). Installed once on the application.
+void KeepWindowsOnScreen();
+
 }  // namespace r770

@@ -1,5 +1,7 @@
 #include "ui/register_map_window.h"
 
+#include "common/key_filter.h"
+
 #include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -54,10 +56,13 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
 
   table_ = new EditorTable(form_->RowCount(), RegisterMapForm::kColumns, this);
   table_->setHorizontalHeaderLabels({Q(kNumberTitle), Q(t.AddressTitle), Q(t.ParamTitle)});
+  table_->horizontalHeaderItem(1)->setToolTip(Q(kMapAddressKeysHint));
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setColumnWidth(RegisterMapForm::kColNumber, table_->fontMetrics().horizontalAdvance("0000") + 12);
+  // As wide as the title in the header's own font, so that it is never cut.
   table_->setColumnWidth(RegisterMapForm::kColAddress,
-                         table_->fontMetrics().horizontalAdvance(Q(t.AddressTitle)) + 24);
+                         qMax(table_->fontMetrics().horizontalAdvance(Q(t.AddressTitle)) + 24,
+                              table_->horizontalHeader()->sectionSizeHint(RegisterMapForm::kColAddress) + 8));
   // The parameter column takes the rest of the table's width.
   table_->setMinimumWidth(table_->columnWidth(RegisterMapForm::kColNumber) +
                           table_->columnWidth(RegisterMapForm::kColAddress) + 300 +

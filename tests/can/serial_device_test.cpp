@@ -114,21 +114,24 @@ TEST(PosixSerial, RefusesMissingBusyAndNonTerminalDevices) {
   auto second = OpenPosixSerial(pty.path());
   EXPECT_FALSE(second.device);
   EXPECT_EQ(second.error, SerialOpenError::Busy);
+  EXPECT_EQ(SerialOpenErrorText(second.error, second.sysError), "устройство занято другим приложением");
   first.device.reset();
   EXPECT_TRUE(OpenPosixSerial(pty.path()).device) << "closing gives the device free again";
 
   struct Case {
     std::string path;
     SerialOpenError error;
-  } cases[] = {{"/dev/r770-no-such-port", SerialOpenError::Missing},
-               {"", SerialOpenError::Missing},
-               {"/dev/null", SerialOpenError::NotTty}};
+    const char* text;  // what the log says of it
+  } cases[] = {{"/dev/r770-no-such-port", SerialOpenError::Missing, "нет такого устройства"},
+               {"", SerialOpenError::Missing, "нет такого устройства"},
+               {"/dev/null", SerialOpenError::NotTty, "устройство не является последовательным портом"}};
   for (const auto& c : cases) {
     auto r = OpenPosixSerial(c.path);
     EXPECT_FALSE(r.device) << c.path;
     EXPECT_EQ(r.error, c.error) << c.path;
-    EXPECT_FALSE(SerialOpenErrorText(r.error, r.sysError).empty());
+    EXPECT_EQ(SerialOpenErrorText(r.error, r.sysError), c.text) << c.path;
   }
+  EXPECT_EQ(SerialOpenErrorText(SerialOpenError::Other, 5), "ошибка открытия, код системы 5");
 }
 
 TEST(PosixSerial, DeviceWhoseOtherEndVanishesFailsWritesAndReadsNothing) {

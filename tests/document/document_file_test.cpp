@@ -1,10 +1,14 @@
 #include "document/document_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,6 +17,7 @@
 #include "common/codec.h"
 #include "common/ini_file.h"
 #include "database/task_cl.h"
+#include "controller_database.h"
 #include "database_builder.h"
 #include "document/program_settings.h"
 #include "temp_dir.h"
@@ -195,7 +200,7 @@ TEST_F(DocumentFileTest, NewDocumentIsWrittenInTheFileForm) {
   EXPECT_TRUE(cfg.State.FromFile);
   EXPECT_EQ(cfg.State.FileName, path);
   EXPECT_EQ(view.status, path);
-  EXPECT_EQ(view.steps, 3 + 272);  // header, common, controllers, one per map entry
+  EXPECT_EQ(view.steps, 3 + 272 + 4);  // header, common, controllers, each map entry, each map
 }
 
 TEST_F(DocumentFileTest, FullDocumentRoundTripsByteForByte) {
@@ -542,7 +547,7 @@ TEST_F(DocumentFileTest, OnlyChangedPartsAreWritten) {
   EXPECT_NE(section(after, "Common").find("AdrCAN=77\r\n"), std::string::npos);
   EXPECT_NE(section(after, "TC Modbus").find(Cp("NameTC0=Новое имя\r\n")), std::string::npos);
   EXPECT_FALSE(cfg.AnyChanged());
-  EXPECT_EQ(v.steps, 2 + 128);
+  EXPECT_EQ(v.steps, 2 + 128 + 1);  // header, Common, each entry and the end of the map
 
   // With no flag set only the header is written.
   FakeView w;
@@ -578,32 +583,69 @@ TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
   ASSERT_EQ(stat("/dev/null", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
 
-  // The folder disappears (a removed stick) after the first part reached the disk: the
-  // file holds the header and nothing half written, the other flags stay set.
-  std::string sub = dir.File("sub"), moved = dir.File("moved");
-  ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
-  std::string path = sub + "/doc.bmt";
-  const std::string old = Cp("[Common]\r\nAdrCAN=01\r\n[TU Modbus]\r\nCoil-0=65535\r\n");
-  WriteFileBytes(path, old);
-  cfg.SetAllChanged();
-  FakeView v;
-  v.onStep = [&](int step) {
-    if (step == 2) {
-      ASSERT_EQ(rename(sub.c_str(), moved.c_str()), 0);
-    }
+  // Failures while the save runs or while it writes: the file stays the old one byte for
+  // byte, no temporary is left, every flag stays set, and the message names the path and
+  // the system's reason.
+  struct Failure {
+    const char* name;
+    int error;                      // errno the system reports
+    std::function<void()> arrange;  // before the save
+    std::function<void()> undo;     // after it
+    int vanishAtStep;               // the folder is moved away at this step (0: never)
   };
-  EXPECT_FALSE(SaveDocument(cfg, path, v));
-  ASSERT_EQ(v.messages.size(), 1u);
-  EXPECT_NE(v.messages[0].find(path), std::string::npos);
-  EXPECT_FALSE(cfg.State.CommonChanged);  // written before the folder went
-  EXPECT_TRUE(cfg.State.ControllersChanged && cfg.State.TUChanged && cfg.State.TCChanged &&
-              cfg.State.TIFloatChanged && cfg.State.InputRegChanged);
-  EXPECT_EQ(cfg.State.FileName, "/old/name.bmt");
-  const std::string left = ReadFileBytes(moved + "/doc.bmt");
-  EXPECT_EQ(left.find("[TU Modbus]\r\nCoil-0=65535\r\n"), 0u);
-  EXPECT_NE(left.find("[Common]\r\nAdrCAN=1A\r\n"), std::string::npos);
-  EXPECT_NE(left.find("[Protokol]\r\nName=Modbus/TCP\r\n"), std::string::npos);
-  EXPECT_EQ(access((moved + "/doc.bmt.tmp" + std::to_string(getpid())).c_str(), F_OK), -1);
+  std::string sub = dir.File("sub"), moved = dir.File("moved");
+  const std::string name = "doc.bmt";
+  const std::string old = Cp("[Common]\r\nAdrCAN=01\r\n[TU Modbus]\r\nCoil-0=65535\r\n");
+  const std::string tmpName = name + ".tmp" + std::to_string(getpid());
+  rlimit savedLimit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &savedLimit), 0);
+  const Failure failures[] = {
+      // a removed stick: the folder is gone when the file is written
+      {"folder vanishes", ENOENT, [] {}, [] {}, 2},
+      // the disk fills up in the middle of the file
+      {"file size limit", EFBIG,
+       [&] {
+         signal(SIGXFSZ, SIG_IGN);
+         rlimit small = savedLimit;
+         small.rlim_cur = 100;
+         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+       },
+       [&] {
+         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &savedLimit), 0);
+         signal(SIGXFSZ, SIG_DFL);
+       },
+       0},
+      // the temporary cannot be created
+      {"temporary blocked", EISDIR, [&] { ASSERT_EQ(mkdir((sub + "/" + tmpName).c_str(), 0755), 0); },
+       [&] { rmdir((sub + "/" + tmpName).c_str()); }, 0},
+  };
+  for (const Failure& f : failures) {
+    SCOPED_TRACE(f.name);
+    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    const std::string path = sub + "/" + name;
+    WriteFileBytes(path, old);
+    cfg.SetAllChanged();
+    FakeView v;
+    v.onStep = [&](int step) {
+      if (step == f.vanishAtStep) {
+        ASSERT_EQ(rename(sub.c_str(), moved.c_str()), 0);
+      }
+    };
+    f.arrange();
+    const bool saved = SaveDocument(cfg, path, v);
+    f.undo();
+    EXPECT_FALSE(saved);
+    ASSERT_EQ(v.messages.size(), 1u);
+    EXPECT_NE(v.messages[0].find(path), std::string::npos) << v.messages[0];
+    EXPECT_NE(v.messages[0].find(strerror(f.error)), std::string::npos) << v.messages[0];
+    EXPECT_TRUE(cfg.State.CommonChanged && cfg.State.ControllersChanged && cfg.State.TUChanged &&
+                cfg.State.TCChanged && cfg.State.TIFloatChanged && cfg.State.InputRegChanged);
+    EXPECT_EQ(cfg.State.FileName, "/old/name.bmt");
+    const std::string folder = f.vanishAtStep ? moved : sub;
+    EXPECT_EQ(ReadFileBytes(folder + "/" + name), old);
+    EXPECT_EQ(access((folder + "/" + tmpName).c_str(), F_OK), -1);
+    std::filesystem::remove_all(folder);
+  }
 
   // A folder that may not be written (only meaningful without root's rights).
   if (geteuid() != 0) {
@@ -616,6 +658,62 @@ TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
     EXPECT_FALSE(SaveDocument(cfg, ro + "/doc.bmt", w));
     EXPECT_TRUE(cfg.State.CommonChanged);
     EXPECT_EQ(ReadFileBytes(ro + "/doc.bmt"), old);
+  }
+}
+
+// Text that code page 1251 cannot hold would reach the file as "?": such a save is refused
+// whole, before anything is written; a text in a part that is not written is no obstacle.
+TEST_F(DocumentFileTest, TextOutsideTheCodePageRefusesTheSave) {
+  const std::string path = dir.File("doc.bmt");
+  const std::string old = "[Protokol]\r\nName=Modbus/TCP\r\n";
+  struct Case {
+    const char* name;
+    std::function<void(Configuration&)> change;
+    std::string message;  // empty: the save goes through
+  };
+  const Case cases[] = {
+      {"task file path",
+       [](Configuration& c) {
+         c.Controllers.push_back(Controller("/db/a.tsk", 5, true));
+         c.Controllers.push_back(Controller("/db/\xE4\xB8\xAD.tsk", 0x2A, true));
+       },
+       "Файл " + path + " не сохранен. Путь к очереди задач контроллера 2A \"/db/\xE4\xB8\xAD.tsk\" содержит "
+       "символ \"\xE4\xB8\xAD\", которого нет в кодовой странице 1251: такой текст не может быть сохранен."},
+      {"parameter name",
+       [](Configuration& c) { c.Map(MapKind::TIFloat)[63].ParamName = "Давление \xF0\x9F\x98\x80"; },
+       "Файл " + path + " не сохранен. Имя параметра в разделе \"TIFloat Modbus\", запись 63 \"Давление "
+       "\xF0\x9F\x98\x80\" содержит символ \"\xF0\x9F\x98\x80\", которого нет в кодовой странице 1251: такой "
+       "текст не может быть сохранен."},
+      {"name in a map that is not written",
+       [](Configuration& c) {
+         c.Map(MapKind::TU)[0].ParamName = "Ä";
+         c.State.TUChanged = false;
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(path, old);
+    Configuration cfg;
+    cfg.ResetForNew();
+    cfg.SetAllChanged();
+    c.change(cfg);
+    const bool tuChanged = cfg.State.TUChanged;
+    FakeView v;
+    const bool saved = SaveDocument(cfg, path, v);
+    if (c.message.empty()) {
+      EXPECT_TRUE(saved);
+      EXPECT_EQ(v.messages, std::vector<std::string>{});
+      EXPECT_EQ(IniFile(path).ReadString("TU Modbus", "NameTU1-0", "absent"), "absent");
+      continue;
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(v.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(ReadFileBytes(path), old);
+    EXPECT_EQ(v.steps, 0);
+    EXPECT_TRUE(cfg.State.CommonChanged && cfg.State.ControllersChanged && cfg.State.TCChanged &&
+                cfg.State.TIFloatChanged && cfg.State.InputRegChanged && cfg.State.TUChanged == tuChanged);
+    EXPECT_EQ(cfg.State.FileName, "");
   }
 }
 
@@ -678,37 +776,6 @@ TEST_F(DocumentFileTest, LineBreaksInNamesDoNotBreakTheFile) {
   EXPECT_EQ(back.Common.AdrCAN, 0);
   EXPECT_EQ(back.Common.trepeat, 3);
 }
-
-// A controller database with one module type; each controller is one task file.
-struct ControllerDatabase {
-  TempDir dir;
-  test::DatabaseBuilder db{dir.path()};
-  ProgramSettings settings;
-
-  ControllerDatabase() {
-    test::DbAlgorithm alg{0x0010, 10, "Входы", "ВХ", {test::BitDescriptor(1, "Авария", "Ав")}, "", "", {}};
-    db.Add(alg);
-    db.Add(test::DbModule::Of(0x0001, {0x0010}));
-    test::DbTaskFile sys;
-    sys.ModuleType = 0x0001;
-    sys.Tasks = {test::DbTask{"Системная", "Сист", 1, 10, 0, true, {}, {}}};
-    db.AddSystemTasks(sys);
-    settings.WorkTask = db.TaskDir();
-    settings.WorkMod = db.ModDir();
-    settings.WorkAlg = db.AlgDir();
-  }
-  std::string Controller(const std::string& name, std::uint16_t nset) const {
-    test::DbParam p;
-    p.FullName = "Авария насоса";
-    p.Number = 0x0101;
-    p.Descriptor = 1;
-    test::DbTaskFile f;
-    f.Nset = nset;
-    f.ModuleType = 0x0001;
-    f.Tasks = {test::DbTask{"Насосная", "Нас", 1, 10, 0x1111, true, {p}, {}}};
-    return db.AddTaskFile(name, f);
-  }
-};
 
 TEST_F(DocumentFileTest, ControllersRoundTripThroughTheirTaskFiles) {
   ControllerDatabase cdb;

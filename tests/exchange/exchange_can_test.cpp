@@ -61,7 +61,8 @@ class CanExchangeTest : public ::testing::Test {
     }
     form.Action();
     status = form.statusText();
-    EXPECT_TRUE(form.RequestClose());
+    form.RequestClose();
+    EXPECT_EQ(CurrentEngine(), nullptr);
   }
 
   NoPauseClock clock;

@@ -208,7 +208,7 @@ TEST_F(ExchangeTest, TwoModulesFoundTheTickMovesAndClosingStoresTheNumber) {
   EXPECT_FALSE(form->logVisible());
   EXPECT_TRUE(form->resultsVisible());
 
-  EXPECT_TRUE(form->RequestClose());
+  form->RequestClose();
   EXPECT_FALSE(form->shown());
   EXPECT_EQ(CurrentEngine(), nullptr);
   IniFile ini(settings.Path);
@@ -242,7 +242,13 @@ TEST_F(ExchangeTest, WhileAProcedureRunsActionAndModeAreRefusedAndCloseIsAnAbort
   EXPECT_FALSE(form->shown());
   EXPECT_EQ(CurrentEngine(), nullptr);
   EXPECT_EQ(IniFile(settings.Path).ReadString("Parametr", "SetNR770", "?"), "01");
-  EXPECT_TRUE(form->RequestClose());  // the window's own close event after that: no-op
+  // The window's own close event after that is a no-op: nothing is written or shown again.
+  const std::string file = test::ReadFileBytes(settings.Path);
+  const std::size_t boxes = view.boxes.size();
+  form->RequestClose();
+  EXPECT_EQ(test::ReadFileBytes(settings.Path), file);
+  EXPECT_EQ(view.boxes.size(), boxes);
+  EXPECT_FALSE(form->shown());
 }
 
 TEST_F(ExchangeTest, CanBusLinkRecordFromTheSettings) {

@@ -25,6 +25,19 @@ using namespace r770;
 
 namespace {
 QString U(const char* s) { return QString::fromUtf8(s); }
+
+// The link to the simulator on this machine, with its shortest waits.
+ProgramSettings EthernetSettings(const test::TempDir& dir, int port, std::uint8_t net) {
+  ProgramSettings settings;
+  settings.Path = dir.File("r770cfg.ini");
+  settings.LinkKind = LinkKindSetting::Ethernet;
+  settings.ModuleIP = "127.0.0.1";
+  settings.ModulePort = port;
+  settings.AnswerTimeSec = 1;
+  settings.Retries = 1;
+  settings.ModuleNetNumber = net;
+  return settings;
+}
 }  // namespace
 
 class ExchangeWindowTest : public QObject {
@@ -32,7 +45,56 @@ class ExchangeWindowTest : public QObject {
 
  private slots:
   void openSearchWriteReadClose();
+  void searchPaintsTheProgressAfterEveryProbe();
 };
+
+namespace {
+// Records the value a progress bar shows each time it is painted.
+class PaintRecorder : public QObject {
+ public:
+  explicit PaintRecorder(QProgressBar* bar) : bar_(bar) { bar->installEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == bar_ && event->type() == QEvent::Paint) values.push_back(bar_->value());
+    return false;
+  }
+  std::vector<int> values;
+
+ private:
+  QProgressBar* bar_;
+};
+}  // namespace
+
+void ExchangeWindowTest::searchPaintsTheProgressAfterEveryProbe() {
+  sim::SimBus bus;
+  bus.Add(0x02, 0x1101);
+  sim::Ft12ServerOptions options;
+  options.port = 0;
+  sim::Ft12Server server(bus, options);
+  std::string error;
+  QVERIFY2(server.Start(&error), error.c_str());
+  test::TempDir dir;
+  ProgramSettings settings = EthernetSettings(dir, server.Port(), 0x01);
+  Configuration config;
+  test::FakeDialogs dialogs;
+  TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
+  w.show();
+  QTRY_VERIFY(w.form().shown());
+  w.searchItem()->trigger();
+  QTest::mouseClick(w.rangeSwitch(), Qt::LeftButton);
+  w.rangeField(1)->setFocus();
+  w.rangeField(1)->selectAll();
+  QTest::keyClicks(w.rangeField(1), "3");
+  w.rangeField(0)->setFocus();
+  QCOMPARE(w.rangeField(1)->text(), U("03"));
+  PaintRecorder painted(w.progress());
+  // The probes of 01 and 03 wait out the answer time: the bar must show each step meanwhile.
+  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
+  QCOMPARE(w.statusLine()->text(), U("Поиск завершен"));
+  for (int step : {1, 2, 3})
+    QVERIFY2(std::find(painted.values.begin(), painted.values.end(), step) != painted.values.end(),
+             qPrintable(QString("step %1 was never painted").arg(step)));
+  w.close();
+}
 
 void ExchangeWindowTest::openSearchWriteReadClose() {
   sim::SimBus bus;
@@ -44,14 +106,7 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
   QVERIFY2(server.Start(&error), error.c_str());
 
   test::TempDir dir;
-  ProgramSettings settings;
-  settings.Path = dir.File("r770cfg.ini");
-  settings.LinkKind = LinkKindSetting::Ethernet;
-  settings.ModuleIP = "127.0.0.1";
-  settings.ModulePort = server.Port();
-  settings.AnswerTimeSec = 1;
-  settings.Retries = 1;
-  settings.ModuleNetNumber = 0x05;
+  ProgramSettings settings = EthernetSettings(dir, server.Port(), 0x05);
   Configuration config;
   config.ResetForNew();
   config.State.IsNew = true;

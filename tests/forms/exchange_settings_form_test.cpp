@@ -81,6 +81,22 @@ TEST_F(ExchangeSettingsFormTest, ShowFillsFromTheSettingsAndVisibilityFollowsThe
   EXPECT_TRUE(form.Changed());
 }
 
+TEST_F(ExchangeSettingsFormTest, ChoosingTheKindAlreadyChosenChangesNothing) {
+  for (LinkKindSetting kind : {LinkKindSetting::CanBus, LinkKindSetting::Ethernet}) {
+    settings.LinkKind = kind;
+    form.Show();
+    if (kind == LinkKindSetting::CanBus) form.SetModuleNumber("2A");  // typed, not yet applied
+    const std::string typed = form.ModuleNumber();
+    const bool changed = form.Changed();
+    form.SetLinkKind(kind);
+    EXPECT_EQ(form.ModuleNumber(), typed);
+    EXPECT_EQ(form.Changed(), changed);
+    dialogs.confirmAnswers = {false};
+    EXPECT_TRUE(form.CloseRequested());
+  }
+  EXPECT_EQ(dialogs.shown, std::vector<std::string>{"Сохранить изменения?"}) << "only the typed number asks";
+}
+
 TEST_F(ExchangeSettingsFormTest, ApplyWritesTheSectionInOrderWithFallbacks) {
   WriteFileBytes(ini, "[Parametr]\r\nVS=CAN-BUS\r\nAdapterSetn=05\r\n[BaseL8]\r\nWay=/db\r\n");
   settings.ModuleIP = "192.168.1.50";
@@ -171,13 +187,18 @@ TEST(AdditionalSettingsFormTest, ApplyWritesTheTaskNameStyleAndKeepsThePortChoic
   EXPECT_FALSE(settings.ShortTaskNames);
   EXPECT_EQ(Cp1251ToUtf8(ReadFileBytes(ini)), "[DopNastr]\r\nNameTask=длинное\r\nВид=16-тиричный\r\n");
 
-  // Closing without "Применить" drops the choice: the next showing starts from the settings.
+  // Closing without "Применить" drops the choice without asking: nothing reaches the settings
+  // or their file, and the next showing starts from the settings.
+  const std::string file = ReadFileBytes(ini);
   form.Show();
   EXPECT_EQ(form.TaskName(), 0);
   form.SetTaskName(1);
+  EXPECT_EQ(form.TaskName(), 1);
+  EXPECT_FALSE(settings.ShortTaskNames);
+  EXPECT_EQ(ReadFileBytes(ini), file);
+  EXPECT_TRUE(dialogs.shown.empty());
   form.Show();
   EXPECT_EQ(form.TaskName(), 0);
-  EXPECT_FALSE(settings.ShortTaskNames);
 }
 
 }  // namespace

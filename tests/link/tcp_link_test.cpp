@@ -139,6 +139,20 @@ TEST_F(TcpLinkTest, SilentModuleIsTriedRetriesTimes) {
   EXPECT_EQ(clock.SleptMs(), 3000);  // the pause after each failed receive, on the clock
 }
 
+TEST_F(TcpLinkTest, ALateAnswerIsTakenByTheNextAttemptAndLogged) {
+  // The answer comes 300 ms after each request, past the 150 ms wait of the first attempt but
+  // within the real pause of a second that follows it: the second attempt finds it waiting.
+  SetLinkClock(&SystemClock());
+  Start({.faults = {.delayMs = 300}}, 2);
+  std::string text;
+  std::uint8_t state[1] = {0xFF};
+  EXPECT_EQ(ReadModuleParam(0x01, 0xF01A, state, &text), 0) << text;
+  EXPECT_EQ(state[0], 0);
+  const std::string send = Prefix() + ">> 10 41 01 01 1A F0 00 4D 16 ";
+  EXPECT_EQ(log.lines, (std::vector<std::string>{send, "SOCKET_ERROR", send,
+                                                 Prefix() + "<< 10 01 01 00 00 00 00 02 16 "}));
+}
+
 TEST_F(TcpLinkTest, ProbeMakesASingleAttempt) {
   Start({.faults = {.silent = true}}, 3);
   EXPECT_EQ(ProbeModule(0x01, nullptr, nullptr), 1);

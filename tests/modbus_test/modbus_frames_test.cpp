@@ -50,6 +50,17 @@ TEST(ModbusFrames, FloatText) {
       {0.00004999, ",", "0,0000"},
       {-0.00001, ",", "0,0000"},
       {3.14159274, ",", "3,1416"},
+      {12345.0146484375, ",", "12345,0146"},  // 46 40 E4 0F: rounded once, not via 12345.01465
+      {-12345.0146484375, ",", "-12345,0146"},
+      {0.03125, ",", "0,0313"},     // exact ties go away from zero
+      {-0.03125, ",", "-0,0313"},
+      {0.96875, ",", "0,9688"},
+      {2.34375, ",", "2,3438"},
+      {0.00146484375, ",", "0,0015"},
+      {1234567.0625, ",", "1234567,0630"},  // ten significant digits: a tie at the third decimal
+      {1234567.125, ",", "1234567,1250"},
+      {9999999999.4, ",", "9999999999,0000"},
+      {9999999999.6, ",", "1,000000000E+10"},
       {123456.789, ",", "123456,7890"},
       {123456789.123, ",", "123456789,1000"},  // ten significant digits
       {9999999999.0, ",", "9999999999,0000"},
@@ -62,6 +73,10 @@ TEST(ModbusFrames, FloatText) {
       {-std::numeric_limits<double>::infinity(), ",", "-INF"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatTestFloat(c.v, c.sep), c.text) << c.v;
+  // The same value as the module sends it, most significant byte first.
+  EXPECT_EQ(DecodeTestAnswer(0, "", Bytes{0, 0, 0, 0, 0, 7, 1, 0x03, 0x04, 0x46, 0x40, 0xE4, 0x0F}, true, false, ",")
+                .value,
+            "12345,0146");
 }
 
 TEST(ModbusFrames, ErrorTextsAndNotes) {
@@ -107,12 +122,11 @@ TEST(ModbusFrames, DecodeAnswers) {
        "Нет ответа от устройства (код ошибки 0)"},
       {"no answer", 1, {}, true, 1, "", "Нет ответа от устройства (код ошибки 0)"},
       // Answers too short for what they claim to carry are not read past their end.
-      {"exception without code", 0, Answer({0x83}), true, 5, "",
-       "Неверная длина ответа (код ошибки 4)"},
-      {"one data byte", 0, Answer({0x03, 0x01, 0x07}), true, 5, "",
-       "Неверная длина ответа (код ошибки 4)"},
-      {"header only", 0, Bytes{0, 0, 0, 0, 0, 1, 1}, true, 5, "",
-       "Неверная длина ответа (код ошибки 4)"},
+      {"exception without code", 0, Answer({0x83}), true, 5, "", "Неверная длина ответа"},
+      {"one data byte", 0, Answer({0x03, 0x01, 0x07}), true, 5, "", "Неверная длина ответа"},
+      {"header only", 0, Bytes{0, 0, 0, 0, 0, 1, 1}, true, 5, "", "Неверная длина ответа"},
+      // A real exception 4 keeps its code.
+      {"exception 4", 0, Answer({0x83, 0x04}), true, 5, "", "Неверная длина ответа (код ошибки 4)"},
   };
   for (const auto& c : cases) {
     TestReadResult r = DecodeTestAnswer(c.code, "", c.answer, false, c.swap, ",");

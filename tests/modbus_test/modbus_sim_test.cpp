@@ -196,9 +196,17 @@ TEST_F(ServerFixture, CoilWritesChangeTheCoil) {
 }
 
 TEST(ModbusSimValues, DeterministicSlowMeasurements) {
-  for (std::uint16_t a : {0, 7, 100, 65534}) {
+  // Each address swings by 5 around address + 0.25 with a period of 60 + address % 17 seconds:
+  // at a quarter period it stands 5 above, at three quarters 5 below.
+  const struct {
+    std::uint16_t a;
+    double period;
+  } swings[] = {{0, 60}, {7, 67}, {100, 75}, {65534, 76}};
+  for (const auto& [a, period] : swings) {
     EXPECT_EQ(sim::SimulatedFloat(a, 0), static_cast<float>(a + 0.25)) << a;
-    EXPECT_EQ(sim::SimulatedFloat(a, 12.5), sim::SimulatedFloat(a, 12.5));
+    EXPECT_EQ(sim::SimulatedFloat(a, period / 4), static_cast<float>(a + 5.25)) << a;
+    EXPECT_EQ(sim::SimulatedFloat(a, 3 * period / 4), static_cast<float>(a - 4.75)) << a;
+    EXPECT_EQ(sim::SimulatedFloat(a, period), sim::SimulatedFloat(a, 0)) << a;
     EXPECT_NE(sim::SimulatedFloat(a, 10), sim::SimulatedFloat(a, 0));
     for (double t : {1.0, 15.0, 33.3, 1000.0})
       EXPECT_LE(std::abs(sim::SimulatedFloat(a, t) - (a + 0.25)), 5.01) << a << " " << t;

@@ -7,6 +7,8 @@ namespace r770::test {
 class TempDir {
  public:
   TempDir();
+  // A temporary folder inside parent.
+  explicit TempDir(const std::string& parent);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

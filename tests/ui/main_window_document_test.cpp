@@ -21,7 +21,16 @@
 #include "ft12_server.h"
 #include "sim_state.h"
 #include "temp_dir.h"
+#include "common/key_filter.h"
+#include "ui/common_window.h"
+#include "ui/controller_list_window.h"
 #include "ui/exchange_window.h"
+#include "ui/modbus_read_window.h"
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTableWidget>
 #include "ui/main_window.h"
 #include "ui/qt_support.h"
 
@@ -180,6 +189,13 @@ class MainWindowDocumentTest : public QObject {
       exchange->readItem()->trigger();
       QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
       read = exchange->statusLine()->text() == U("Чтение завершено");
+      // "Журнал" does what a double click on the status line does, and shows its state.
+      QCOMPARE(exchange->logButton()->text(), U("Журнал"));
+      QVERIFY(!exchange->logView()->isVisible() && !exchange->logButton()->isChecked());
+      QTest::mouseClick(exchange->logButton(), Qt::LeftButton);
+      QVERIFY(exchange->logView()->isVisible() && exchange->logButton()->isChecked());
+      QTest::mouseDClick(exchange->statusLine(), Qt::LeftButton);
+      QVERIFY(!exchange->logView()->isVisible() && !exchange->logButton()->isChecked());
       exchange->close();
     });
     w.Action(MainCommand::Exchange)->trigger();
@@ -266,6 +282,58 @@ class MainWindowDocumentTest : public QObject {
     WhenModal([&start](QWidget* modal) { start = ChoiceFolder(modal); });
     w.Action(MainCommand::SaveAs)->trigger();
     QCOMPARE(start, QString::fromStdString(s.docFolder));
+  }
+
+  void commandsAreFoundWithoutTheContextMenuAndFieldsSayWhatTheyAccept() {
+    Setup s;
+    TFNastr w(s.ini);
+    ShowAndActivate(w);
+    w.Form().OpenDocumentPath(s.doc);
+
+    // The controller list editor: its context menu's commands as buttons; "Добавить
+    // контроллер" opens the task file choice in the tasks folder.
+    QString start;
+    WhenModal([&start](QWidget* modal) {
+      auto* tasks = qobject_cast<TFTask*>(modal);
+      QVERIFY(tasks);
+      QCOMPARE(tasks->AddButton()->text(), tasks->AddAction()->text());
+      QCOMPARE(tasks->RemoveButton()->text(), tasks->RemoveAction()->text());
+      QCOMPARE(tasks->EnterButton()->text(), tasks->EnterAction()->text());
+      QVERIFY(tasks->AddButton()->isVisible() && tasks->AddButton()->isEnabled());
+      WhenModal([&start](QWidget* choice) { start = ChoiceFolder(choice); });
+      QTest::mouseClick(tasks->AddButton(), Qt::LeftButton);
+      tasks->reject();
+    });
+    emit w.Overview()->itemActivated(LineItem(w, U("Контроллеры: 1")));
+    QCOMPARE(start, QString::fromStdString(s.data.db.TaskDir()));
+
+    // Fields whose key filter refuses input say what they accept.
+    TFCommon* common = w.Common();
+    common->Prepare();
+    using Input = CommonSettingsForm::Input;
+    struct Hint {
+      Input input;
+      const char* text;
+    };
+    for (const Hint& h : {Hint{Input::AdrCAN, kHexKeysHint}, Hint{Input::twaitCAN, kDigitKeysHint},
+                          Hint{Input::AdrIP, kDottedKeysHint}, Hint{Input::AdrPort, kDecPortKeysHint}})
+      QCOMPARE(common->Edit(h.input)->toolTip(), U(h.text));
+    common->PortInHexBox()->click();
+    QCOMPARE(common->Edit(Input::AdrPort)->toolTip(), U(kHexPortKeysHint));
+    common->hide();
+
+    // The reading window's note column lies inside the table, not behind its scroll bar.
+    auto* reading = w.findChild<TFReadModbus_r770*>();
+    QVERIFY(reading);
+    QCOMPARE(reading->Registers()->toolTip(), U(kRegisterListKeysHint));
+    reading->Prepare();
+    reading->show();
+    QHeaderView* header = reading->Table()->horizontalHeader();
+    QTRY_VERIFY(reading->Table()->viewport()->width() > 0);
+    QTRY_VERIFY(header->sectionViewportPosition(3) + header->sectionSize(3) <= reading->Table()->viewport()->width());
+    QVERIFY(header->sectionSize(3) >= 100);
+    QVERIFY(!reading->Table()->horizontalScrollBar()->isVisible());
+    reading->hide();
   }
 
   void windowKeepsItsPlace() {

@@ -1,6 +1,7 @@
 // Draws the configurator's windows into PNG files for review:
-//   r770_screens OUTPUT_FOLDER
-// The windows are filled from a throw-away settings file and database tree.
+//   r770_screens OUTPUT_FOLDER [DATABASE_ROOT DOCUMENT]
+// The windows are filled from a throw-away settings file and database tree, or from the given
+// database with the given document loaded into the main window.
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
@@ -14,6 +15,8 @@
 #include "ui/common_window.h"
 #include "ui/exchange_settings_window.h"
 #include "ui/main_window.h"
+#include "ui/modbus_read_window.h"
+#include "ui/modbus_settings_window.h"
 #include "ui/way_window.h"
 
 namespace {
@@ -42,7 +45,8 @@ int main(int argc, char* argv[]) {
   QString out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(out);
   QTemporaryDir tmp;
-  QString db = tmp.path() + "/L8";
+  QString db = argc >= 4 ? QString::fromLocal8Bit(argv[2]) : tmp.path() + "/L8";
+  const std::string document = argc >= 4 ? argv[3] : "";
   for (const char* sub : {"/ALG", "/MOD", "/TASK"}) QDir().mkpath(db + sub);
   std::string ini = (tmp.path() + "/r770cfg.ini").toStdString();
   {
@@ -55,7 +59,8 @@ int main(int argc, char* argv[]) {
   r770::TFNastr main(ini);
   main.show();
   Settle();
-  main.Form().Command(r770::MainCommand::New);
+  if (document.empty()) main.Form().Command(r770::MainCommand::New);
+  else main.Form().OpenDocumentPath(document);
   bool ok = Save(&main, out, "main.png");
 
   // The document menu of a new document, opened.
@@ -84,5 +89,17 @@ int main(int argc, char* argv[]) {
   main.DopNastr()->Prepare();
   ok = Save(main.DopNastr(), out, "dopnastr.png") && ok;
   main.DopNastr()->hide();
+
+  if (auto* settings = main.findChild<r770::TFObmenModbus_r770*>()) {
+    settings->Prepare();
+    ok = Save(settings, out, "modbus_settings.png") && ok;
+    settings->hide();
+  }
+  if (auto* reading = main.findChild<r770::TFReadModbus_r770*>()) {
+    reading->Prepare();
+    reading->Registers()->setText("100,102,104");
+    ok = Save(reading, out, "modbus_read.png") && ok;
+    reading->hide();
+  }
   return ok ? 0 : 1;
 }
