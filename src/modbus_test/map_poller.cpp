@@ -15,7 +15,6 @@ namespace {
 constexpr std::size_t kMbapHeader = 7;
 constexpr std::size_t kLargestFrame = 260;  // MBAP 7 + PDU 253
 constexpr int kNoAnswerIndex = 1;
-constexpr int kBadAnswerIndex = 5;          // "Неверная длина ответа"
 constexpr int kConnectFailedCode = 32;      // "  Ошибка установки соединения по TCP "
 constexpr std::int64_t kLongestPauseMs = 30000;
 
@@ -233,7 +232,7 @@ CycleReport MapPoller::Cycle() {
       plan_.insert(plan_.begin() + static_cast<long>(i), parts.begin(), parts.end());
       continue;
     }
-    const std::string note = ModbusErrorNote(exception ? *exception : kBadAnswerIndex);
+    const std::string note = ModbusErrorNote(exception ? *exception : kModbusBadLengthIndex);
     for (int p : request.points) Set(p, false, {}, 0, note);
     ++i;
   }
@@ -265,7 +264,7 @@ CoilWriteResult MapPoller::WriteCoil(std::uint16_t address, bool on) {
   // The answer repeats the request: function, address and value.
   if (answer.size() != request.size() ||
       !std::equal(request.begin() + 7, request.end(), answer.begin() + 7))
-    return {false, ModbusErrorNote(kBadAnswerIndex)};
+    return {false, ModbusErrorNote(kModbusBadLengthIndex)};
   return {true, {}};
 }
 

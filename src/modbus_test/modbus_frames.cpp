@@ -27,9 +27,6 @@ constexpr const char* kModbusErrorTexts[kModbusErrorMax + 1] = {
     "Выбранный шлюз выдал ошибку при ответе",
 };
 
-// Index of "Неверная длина ответа": an answer too short to hold what its kind carries.
-constexpr int kBadLengthIndex = 5;
-
 }  // namespace
 
 std::array<std::uint8_t, kTestRequestSize> BuildTestRequest(std::uint8_t unit,
@@ -132,10 +129,10 @@ TestReadResult DecodeTestAnswer(int code, const std::string& text,
   }
   bool exceptionCode = false;
   if (answer.size() < 8) {
-    r.index = kBadLengthIndex;
+    r.index = kModbusBadLengthIndex;
   } else if (IsExceptionAnswer(answer)) {
     if (answer.size() < 9) {
-      r.index = kBadLengthIndex;
+      r.index = kModbusBadLengthIndex;
     } else {
       int k = answer[8];
       r.index = k + 1 > kModbusErrorMax ? kModbusErrorMax : k + 1;
@@ -150,11 +147,11 @@ TestReadResult DecodeTestAnswer(int code, const std::string& text,
     r.value = std::to_string(answer[9] * 256 + answer[10]);
     return r;
   } else {
-    r.index = kBadLengthIndex;
+    r.index = kModbusBadLengthIndex;
   }
   // An exception code has its note with the code; an answer too short to be read is no
   // exception and says so without one.
-  r.note = r.index == kBadLengthIndex && !exceptionCode ? ModbusErrorText(r.index) : ModbusErrorNote(r.index);
+  r.note = r.index == kModbusBadLengthIndex && !exceptionCode ? ModbusErrorText(r.index) : ModbusErrorNote(r.index);
   return r;
 }
 

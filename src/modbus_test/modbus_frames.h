@@ -16,6 +16,8 @@ inline constexpr std::size_t kTestFloatAnswerSize = 13;
 inline constexpr std::size_t kTestAnswerBuffer = 255;
 // Highest index of ModbusErrorText.
 inline constexpr int kModbusErrorMax = 12;
+// Index of "Неверная длина ответа": an answer too short to hold what its kind carries.
+inline constexpr int kModbusBadLengthIndex = 5;
 
 // MBAP header (transaction 0, protocol 0, length 6), unit, function 3, the register number
 // high byte first, quantity 2. The number is sent as it is, with no offset of one.
