@@ -51,6 +51,17 @@ char32_t DecodeOne(std::string_view s, std::size_t& i) {
   return cp;
 }
 
+// The byte of a letter А..я (U+0410..U+044F, two bytes in UTF-8) at s[i], or -1 when
+// another character is there. Names are mostly such letters.
+inline int BasicCyrillic(std::string_view s, std::size_t i) {
+  if (i + 1 >= s.size()) return -1;
+  const unsigned char lead = static_cast<unsigned char>(s[i]);
+  const unsigned char next = static_cast<unsigned char>(s[i + 1]);
+  if (lead == 0xD0 && next >= 0x90 && next <= 0xBF) return 0xC0 + (next - 0x90);  // U+0410..U+043F
+  if (lead == 0xD1 && next >= 0x80 && next <= 0x8F) return 0xF0 + (next - 0x80);  // U+0440..U+044F
+  return -1;
+}
+
 }  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -82,26 +93,44 @@ std::string Cp1251ToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::string Utf8ToCp1251(std::string_view utf8) {
+void AppendUtf8AsCp1251(std::string& out, std::string_view utf8) {
   // Keys and most values are plain ASCII: taken over as they are.
   std::size_t i = 0;
   while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
-  std::string out(utf8.substr(0, i));
-  if (i == utf8.size()) return out;
-  out.reserve(utf8.size());
+  out.append(utf8.substr(0, i));
+  if (i == utf8.size()) return;
+  // Every character takes at least as many bytes in UTF-8 as in the code page: the rest
+  // fits in utf8.size() - i bytes, and the text is cut to what was used at the end.
+  const std::size_t start = out.size();
+  out.resize(start + (utf8.size() - i));
+  char* const first = out.data() + start;
+  char* p = first;
   while (i < utf8.size()) {
     unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) { out.push_back(static_cast<char>(c)); ++i; continue; }
+    if (c < 0x80) { *p++ = static_cast<char>(c); ++i; continue; }
+    if (const int b = BasicCyrillic(utf8, i); b >= 0) {
+      *p++ = static_cast<char>(b);
+      i += 2;
+      continue;
+    }
     char32_t cp = DecodeOne(utf8, i);
     int b = CpToByte(cp);
-    out.push_back(b < 0 ? '?' : static_cast<char>(b));
+    *p++ = b < 0 ? '?' : static_cast<char>(b);
   }
+  out.resize(start + static_cast<std::size_t>(p - first));
+}
+
+std::string Utf8ToCp1251(std::string_view utf8) {
+  std::string out;
+  AppendUtf8AsCp1251(out, utf8);
   return out;
 }
 
 std::string FirstOutsideCp1251(std::string_view utf8) {
   std::size_t i = 0;
   while (i < utf8.size()) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) { ++i; continue; }
+    if (BasicCyrillic(utf8, i) >= 0) { i += 2; continue; }
     const char32_t cp = DecodeOne(utf8, i);
     if (CpToByte(cp) < 0) {
       std::string out;

@@ -13,6 +13,8 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 // UTF-8 to code page 1251; a character the code page cannot hold becomes '?'.
 // Malformed UTF-8 sequences become '?' too.
 std::string Utf8ToCp1251(std::string_view utf8);
+// The same, appended to out (which keeps its capacity: no allocation once it is large enough).
+void AppendUtf8AsCp1251(std::string& out, std::string_view utf8);
 
 // The first character of a UTF-8 text that code page 1251 cannot hold (a malformed
 // sequence counts as U+FFFD), or the empty text when the whole text fits.

@@ -25,7 +25,63 @@ bool HeaderName(std::string_view text, std::string_view* name) {
   return true;
 }
 
-std::string Fold(std::string_view utf8) { return Cp1251UpperString(Utf8ToCp1251(utf8)); }
+// Cp1251Upper with the ASCII letters of key names handled in line.
+inline unsigned char UpperByte(unsigned char c) {
+  if (c < 0x80) return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c;
+  return Cp1251Upper(c);
+}
+
+// Upper-case code page 1251 form of a UTF-8 name, the form names are compared in; into
+// *out, whose storage is reused.
+void FoldInto(std::string* out, std::string_view utf8) {
+  out->clear();
+  AppendUtf8AsCp1251(*out, utf8);
+  for (char& c : *out) c = static_cast<char>(UpperByte(static_cast<unsigned char>(c)));
+}
+
+std::string Fold(std::string_view utf8) {
+  std::string out;
+  FoldInto(&out, utf8);
+  return out;
+}
+
+// The key of a line "key=value", trimmed; false for a line without one (no "=", an empty
+// key, a comment).
+bool KeyView(std::string_view text, std::string_view* key) {
+  auto eq = text.find('=');
+  if (eq == std::string_view::npos) return false;
+  *key = TrimView(text.substr(0, eq));
+  return !key->empty() && (*key)[0] != ';';
+}
+
+// Hash (FNV-1a) of a name in its folded form; a name and its folded form hash alike, since
+// folding a folded name changes nothing.
+std::uint32_t FoldedHash(std::string_view name) {
+  std::uint32_t h = 2166136261u;
+  for (char c : name) {
+    h ^= UpperByte(static_cast<unsigned char>(c));
+    h *= 16777619u;
+  }
+  return h;
+}
+
+// Whether a raw name folds to the folded name given.
+bool SameFolded(std::string_view raw, std::string_view folded) {
+  if (raw.size() != folded.size()) return false;
+  for (std::size_t i = 0; i < raw.size(); ++i)
+    if (UpperByte(static_cast<unsigned char>(raw[i])) != static_cast<unsigned char>(folded[i])) return false;
+  return true;
+}
+
+// A key line "key=value" in code page 1251.
+std::string KeyLine(std::string_view key, std::string_view value) {
+  std::string line;
+  line.reserve(key.size() + 1 + value.size());
+  AppendUtf8AsCp1251(line, key);
+  line += '=';
+  AppendUtf8AsCp1251(line, value);
+  return line;
+}
 
 }  // namespace
 
@@ -44,6 +100,7 @@ void IniFile::SetBytes(std::string_view bytes) {
 
 void IniFile::Parse(std::string_view bytes) {
   sections_.clear();
+  lastSectionIndex_ = -1;
   sections_.push_back(Section{});
   std::size_t pos = 0;
   while (pos < bytes.size()) {
@@ -56,7 +113,7 @@ void IniFile::Parse(std::string_view bytes) {
         line.eol = "\r\n";
         pos = end + 2;
       } else {
-        line.eol.assign(1, bytes[end]);
+        line.eol = bytes[end] == '\n' ? "\n" : "\r";
         pos = end + 1;
       }
     } else {
@@ -96,27 +153,57 @@ int IniFile::FindSection(std::string_view folded) const {
 }
 
 bool IniFile::KeyOfLine(const std::string& text, std::string* foldedKey, std::string* rawKey) {
-  auto eq = text.find('=');
-  if (eq == std::string::npos) return false;
-  std::string_view key = TrimView(std::string_view(text).substr(0, eq));
-  if (key.empty()) return false;
-  // A comment line is not a key.
-  if (key[0] == ';') return false;
+  std::string_view key;
+  if (!KeyView(text, &key)) return false;
   if (rawKey) rawKey->assign(key);
-  if (foldedKey) *foldedKey = Cp1251UpperString(key);
+  if (foldedKey) {
+    foldedKey->assign(key);
+    for (char& c : *foldedKey) c = static_cast<char>(UpperByte(static_cast<unsigned char>(c)));
+  }
   return true;
 }
 
-int IniFile::FindKey(const Section& s, std::string_view foldedKey) const {
-  if (!s.indexed) {
-    s.keyIndex.clear();
-    std::string k;
-    for (std::size_t i = s.hasHeader ? 1 : 0; i < s.lines.size(); ++i)
-      if (KeyOfLine(s.lines[i].text, &k, nullptr)) s.keyIndex.emplace(k, static_cast<int>(i));  // first one counts
-    s.indexed = true;
+void IniFile::IndexSection(const Section& s) {
+  std::size_t size = 16;
+  while (size < 4 * (s.lines.size() + 1)) size *= 2;  // at most a quarter full when built
+  s.keyTable.assign(size, KeySlot{});
+  s.keyCount = 0;
+  for (std::size_t i = s.hasHeader ? 1 : 0; i < s.lines.size(); ++i) IndexLine(s, static_cast<int>(i));
+  s.indexed = true;
+}
+
+bool IniFile::IndexLine(const Section& s, int line) {
+  std::string_view key;
+  if (!KeyView(s.lines[static_cast<std::size_t>(line)].text, &key)) return true;
+  if (2 * (s.keyCount + 1) > s.keyTable.size()) return false;
+  const std::uint32_t hash = FoldedHash(key);
+  const std::size_t mask = s.keyTable.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    KeySlot& slot = s.keyTable[at];
+    if (slot.line < 0) {
+      slot = KeySlot{hash, line};
+      ++s.keyCount;
+      return true;
+    }
+    std::string_view other;
+    if (slot.hash == hash && KeyView(s.lines[static_cast<std::size_t>(slot.line)].text, &other) &&
+        SameFolded(other, key))
+      return true;  // the first occurrence counts
   }
-  auto it = s.keyIndex.find(std::string(foldedKey));
-  return it == s.keyIndex.end() ? -1 : it->second;
+}
+
+int IniFile::FindKey(const Section& s, std::string_view foldedKey) const {
+  if (!s.indexed) IndexSection(s);
+  const std::uint32_t hash = FoldedHash(foldedKey);
+  const std::size_t mask = s.keyTable.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    const KeySlot& slot = s.keyTable[at];
+    if (slot.line < 0) return -1;
+    std::string_view key;
+    if (slot.hash == hash && KeyView(s.lines[static_cast<std::size_t>(slot.line)].text, &key) &&
+        SameFolded(key, foldedKey))
+      return slot.line;
+  }
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -151,39 +238,53 @@ std::vector<std::string> IniFile::SectionKeys(std::string_view section) const {
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   dirty_ = true;
-  std::string rawKey = Utf8ToCp1251(key);
-  std::string rawValue = Utf8ToCp1251(value);
-  std::string folded = Fold(section);
-  int si = FindSection(folded);
+  // A run of keys written to one section looks the section up once.
+  int si = lastSectionIndex_ >= 0 && section == lastSection_ ? lastSectionIndex_ : -1;
   if (si < 0) {
+    FoldInto(&scratch_, section);
+    si = FindSection(scratch_);
+    if (si >= 0) {
+      lastSection_.assign(section);
+      lastSectionIndex_ = si;
+    }
+  }
+  if (si < 0) {
+    std::string folded = scratch_;
     // A new section goes at the end of the file; the last line gets its line end first.
     Section* last = &sections_.back();
     if (!last->lines.empty() && last->lines.back().eol.empty()) last->lines.back().eol = "\r\n";
     Section s;
-    s.folded = folded;
+    s.folded = std::move(folded);
     s.hasHeader = true;
     s.lines.push_back({"[" + Utf8ToCp1251(section) + "]", "\r\n"});
-    s.lines.push_back({rawKey + "=" + rawValue, "\r\n"});
+    s.lines.push_back({KeyLine(key, value), "\r\n"});
     sections_.push_back(std::move(s));
     return;
   }
   Section& s = sections_[static_cast<std::size_t>(si)];
-  int li = FindKey(s, Cp1251UpperString(rawKey));
+  FoldInto(&scratch_, key);
+  int li = FindKey(s, scratch_);
   if (li >= 0) {
-    Line& l = s.lines[static_cast<std::size_t>(li)];
-    std::string existing;
-    KeyOfLine(l.text, nullptr, &existing);
-    l.text = existing + "=" + rawValue;
+    // The key keeps its own spelling; the text after "=" is replaced. The line is rewritten
+    // in its own storage, so a save of a file of the same shape allocates nothing here.
+    std::string& t = s.lines[static_cast<std::size_t>(li)].text;
+    std::size_t end = t.find('=');
+    while (end > 0 && IsBlank(t[end - 1])) --end;
+    std::size_t begin = 0;
+    while (begin < end && IsBlank(t[begin])) ++begin;
+    t.resize(end);
+    t.erase(0, begin);
+    t += '=';
+    AppendUtf8AsCp1251(t, value);
     return;
   }
   // Append after the last non-blank line of the section.
   std::size_t at = s.lines.size();
   while (at > 1 && TrimView(s.lines[at - 1].text).empty()) --at;
   if (at > 0 && s.lines[at - 1].eol.empty()) s.lines[at - 1].eol = "\r\n";
-  s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), Line{rawKey + "=" + rawValue, "\r\n"});
+  s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), Line{KeyLine(key, value), "\r\n"});
   // Only blank lines followed the insertion point, so no indexed key line moved.
-  std::string newKey;
-  if (s.indexed && KeyOfLine(s.lines[at].text, &newKey, nullptr)) s.keyIndex.emplace(newKey, static_cast<int>(at));
+  if (s.indexed && !IndexLine(s, static_cast<int>(at))) s.indexed = false;  // rebuilt larger on the next look-up
 }
 
 void IniFile::EraseSection(std::string_view section) {
@@ -191,6 +292,7 @@ void IniFile::EraseSection(std::string_view section) {
   for (std::size_t i = 1; i < sections_.size();) {
     if (sections_[i].folded == folded) {
       sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(i));
+      lastSectionIndex_ = -1;  // later sections moved
       dirty_ = true;
     } else {
       ++i;

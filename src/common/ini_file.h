@@ -7,9 +7,9 @@
 // write (WriteFileAtomically).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "common/file_io.h"
@@ -57,16 +57,24 @@ class IniFile {
 
  private:
   struct Line {
-    std::string text;  // raw bytes without line end
-    std::string eol;   // "\r\n", "\n", "\r" or "" (last line without end)
+    std::string text;       // raw bytes without line end
+    std::string_view eol;   // "\r\n", "\n", "\r" or "" (last line without end); always a literal
+  };
+  // One slot of a section's key table: the line of a key and the hash of its folded name.
+  struct KeySlot {
+    std::uint32_t hash = 0;
+    int line = -1;  // -1: empty slot
   };
   struct Section {
     std::string folded;      // upper-case name, code page 1251
     bool hasHeader = false;  // false for the lines before the first header
     std::vector<Line> lines;  // lines[0] is the header when hasHeader
-    // Upper-case key -> index of its first line, built on the first look-up. Key lines
-    // never move: a new key is inserted only in front of trailing blank lines.
-    mutable std::unordered_map<std::string, int> keyIndex;
+    // Open-addressing table of the first line of every key, built on the first look-up.
+    // Names are compared against the lines themselves, so the table holds no strings and
+    // looks up without allocating. Key lines never move: a new key is inserted only in
+    // front of trailing blank lines, and a rewritten line keeps its key.
+    mutable std::vector<KeySlot> keyTable;
+    mutable std::size_t keyCount = 0;
     mutable bool indexed = false;
   };
 
@@ -74,11 +82,19 @@ class IniFile {
   int FindSection(std::string_view foldedName) const;
   // Index of the first line of the key in the section, or -1.
   int FindKey(const Section& s, std::string_view foldedKey) const;
+  static void IndexSection(const Section& s);
+  // Enters the key line at index line unless its key is in the table already; false when
+  // the table is too full to take it.
+  static bool IndexLine(const Section& s, int line);
   static bool KeyOfLine(const std::string& text, std::string* foldedKey, std::string* rawKey);
 
   std::string path_;
   std::string error_;
   std::vector<Section> sections_;
+  // The section of the last WriteString as its caller named it, and its index (-1: none).
+  std::string lastSection_;
+  int lastSectionIndex_ = -1;
+  std::string scratch_;  // storage reused for folded names
   bool dirty_ = false;
 };
 

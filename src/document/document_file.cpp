@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -435,10 +436,14 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
     const RegisterMap& map = cfg.Map(k);
     for (int n = 0; n < MapCount(k); ++n) {
       const std::string num = std::to_string(n);
-      MapEntry e = static_cast<std::size_t>(n) < map.size() ? map[static_cast<std::size_t>(n)] : MapEntry{};
+      static const MapEntry kEmpty{};
+      const MapEntry& e = static_cast<std::size_t>(n) < map.size() ? map[static_cast<std::size_t>(n)] : kEmpty;
       ini.EraseSection(section + num);
       ini.WriteString(section, keys.entry + num, EntryText(k, e));
-      ini.WriteString(section, keys.name + num, OneLine(e.ParamName));
+      if (std::none_of(e.ParamName.begin(), e.ParamName.end(), [](char c) { return c == '\r' || c == '\n'; }))
+        ini.WriteString(section, keys.name + num, e.ParamName);
+      else
+        ini.WriteString(section, keys.name + num, OneLine(e.ParamName));
       ini.WriteString(section, keys.address + num, std::to_string(e.ModbusAddr));
       Step(view);
     }

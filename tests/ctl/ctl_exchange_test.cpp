@@ -141,7 +141,9 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
       EXPECT_EQ(f[4], f[2] + ".2500") << line;
       ++holding;
     }
-    if (f[1] == "ir") EXPECT_EQ(f[4], f[2] + ".5000") << line;
+    if (f[1] == "ir") {
+      EXPECT_EQ(f[4], f[2] + ".5000") << line;
+    }
   }
   EXPECT_EQ(first.size(), 8u) << r.out;
   EXPECT_EQ(holding, 2u);

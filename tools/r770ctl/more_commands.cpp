@@ -51,20 +51,6 @@ class QuietBusy : public BusyIndicator {
   void PumpEvents() override {}
 };
 
-
-bool SplitHostPort(const std::string& text, std::string& host, int& port) {
-  auto colon = text.rfind(':');
-  if (colon == std::string::npos) {
-    host = text;
-    return !host.empty();
-  }
-  host = text.substr(0, colon);
-  auto p = ParseUDec(text.substr(colon + 1));
-  if (!p || *p > 65535 || host.empty()) return false;
-  port = static_cast<int>(*p);
-  return true;
-}
-
 }  // namespace
 
 int ModbusRead(const std::vector<std::string>& args, Io& io) {
