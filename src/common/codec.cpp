@@ -51,17 +51,6 @@ char32_t DecodeOne(std::string_view s, std::size_t& i) {
   return cp;
 }
 
-// The byte of a letter А..я (U+0410..U+044F, two bytes in UTF-8) at s[i], or -1 when
-// another character is there. Names are mostly such letters.
-inline int BasicCyrillic(std::string_view s, std::size_t i) {
-  if (i + 1 >= s.size()) return -1;
-  const unsigned char lead = static_cast<unsigned char>(s[i]);
-  const unsigned char next = static_cast<unsigned char>(s[i + 1]);
-  if (lead == 0xD0 && next >= 0x90 && next <= 0xBF) return 0xC0 + (next - 0x90);  // U+0410..U+043F
-  if (lead == 0xD1 && next >= 0x80 && next <= 0x8F) return 0xF0 + (next - 0x80);  // U+0440..U+044F
-  return -1;
-}
-
 }  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -95,27 +84,45 @@ std::string Cp1251ToUtf8(std::string_view bytes) {
 
 void AppendUtf8AsCp1251(std::string& out, std::string_view utf8) {
   // Keys and most values are plain ASCII: taken over as they are.
-  std::size_t i = 0;
-  while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
-  out.append(utf8.substr(0, i));
-  if (i == utf8.size()) return;
-  // Every character takes at least as many bytes in UTF-8 as in the code page: the rest
-  // fits in utf8.size() - i bytes, and the text is cut to what was used at the end.
+  std::size_t ascii = 0;
+  while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+  if (ascii == utf8.size()) {
+    out.append(utf8);
+    return;
+  }
+  // Every character takes at least as many bytes in UTF-8 as in the code page: the text
+  // fits in utf8.size() bytes, and is cut to what was used at the end.
   const std::size_t start = out.size();
-  out.resize(start + (utf8.size() - i));
+  out.resize(start + utf8.size());
   char* const first = out.data() + start;
   char* p = first;
-  while (i < utf8.size()) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) { *p++ = static_cast<char>(c); ++i; continue; }
-    if (const int b = BasicCyrillic(utf8, i); b >= 0) {
-      *p++ = static_cast<char>(b);
-      i += 2;
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(utf8.data());
+  const unsigned char* const end = in + utf8.size();
+  while (in < end) {
+    const unsigned c = *in;
+    if (c < 0x80) {
+      *p++ = static_cast<char>(c);
+      ++in;
       continue;
     }
-    char32_t cp = DecodeOne(utf8, i);
-    int b = CpToByte(cp);
+    // Names are mostly letters А..я (U+0410..U+044F): two bytes each.
+    if (end - in >= 2) {
+      const unsigned next = in[1];
+      if (c == 0xD0 && next - 0x90u < 0x30u) {
+        *p++ = static_cast<char>(0xC0 + (next - 0x90));
+        in += 2;
+        continue;
+      }
+      if (c == 0xD1 && next - 0x80u < 0x10u) {
+        *p++ = static_cast<char>(0xF0 + (next - 0x80));
+        in += 2;
+        continue;
+      }
+    }
+    std::size_t i = static_cast<std::size_t>(in - reinterpret_cast<const unsigned char*>(utf8.data()));
+    const int b = CpToByte(DecodeOne(utf8, i));
     *p++ = b < 0 ? '?' : static_cast<char>(b);
+    in = reinterpret_cast<const unsigned char*>(utf8.data()) + i;
   }
   out.resize(start + static_cast<std::size_t>(p - first));
 }
@@ -126,11 +133,35 @@ std::string Utf8ToCp1251(std::string_view utf8) {
   return out;
 }
 
+namespace {
+
+// Index of the first character of utf8 from i on that is neither ASCII nor a letter А..я
+// (the characters names are made of), or utf8.size().
+std::size_t SkipPlainText(std::string_view utf8, std::size_t i) {
+  const std::size_t n = utf8.size();
+  while (i < n) {
+    const unsigned c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    if (i + 1 < n) {
+      const unsigned next = static_cast<unsigned char>(utf8[i + 1]);
+      if ((c == 0xD0 && next - 0x90u < 0x30u) || (c == 0xD1 && next - 0x80u < 0x10u)) {
+        i += 2;
+        continue;
+      }
+    }
+    break;
+  }
+  return i;
+}
+
+}  // namespace
+
 std::string FirstOutsideCp1251(std::string_view utf8) {
   std::size_t i = 0;
-  while (i < utf8.size()) {
-    if (static_cast<unsigned char>(utf8[i]) < 0x80) { ++i; continue; }
-    if (BasicCyrillic(utf8, i) >= 0) { i += 2; continue; }
+  while ((i = SkipPlainText(utf8, i)) < utf8.size()) {
     const char32_t cp = DecodeOne(utf8, i);
     if (CpToByte(cp) < 0) {
       std::string out;
@@ -139,6 +170,13 @@ std::string FirstOutsideCp1251(std::string_view utf8) {
     }
   }
   return {};
+}
+
+bool FitsCp1251(std::string_view utf8) {
+  std::size_t i = 0;
+  while ((i = SkipPlainText(utf8, i)) < utf8.size())
+    if (CpToByte(DecodeOne(utf8, i)) < 0) return false;
+  return true;
 }
 
 std::string Cp1251Refusal(std::string_view what, std::string_view utf8) {

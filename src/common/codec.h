@@ -13,13 +13,14 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 // UTF-8 to code page 1251; a character the code page cannot hold becomes '?'.
 // Malformed UTF-8 sequences become '?' too.
 std::string Utf8ToCp1251(std::string_view utf8);
-// The same, appended to out (which keeps its capacity: no allocation once it is large enough).
+// The same, appended to out (which keeps its capacity: no allocation once it is large
+// enough); utf8 must not point into out.
 void AppendUtf8AsCp1251(std::string& out, std::string_view utf8);
 
 // The first character of a UTF-8 text that code page 1251 cannot hold (a malformed
 // sequence counts as U+FFFD), or the empty text when the whole text fits.
 std::string FirstOutsideCp1251(std::string_view utf8);
-inline bool FitsCp1251(std::string_view utf8) { return FirstOutsideCp1251(utf8).empty(); }
+bool FitsCp1251(std::string_view utf8);
 // The message refusing a text that would lose characters on disk: what (for example
 // "Путь /a/b.tsk") + the first such character; empty when the text fits.
 std::string Cp1251Refusal(std::string_view what, std::string_view utf8);

@@ -47,6 +47,25 @@ class IniFile {
   // Replaces the value of an existing key in place, or appends the key at the end of its
   // section; an absent section is appended at the end of the file.
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // Writes a run of keys into one section, as WriteString would key by key; the keys must
+  // be distinct. While the section's key lines come in the order the keys are written, as
+  // in a file written this way, each key is found at the next key line without a look-up.
+  class SectionWriter {
+   public:
+    void Write(std::string_view key, std::string_view value);
+
+   private:
+    friend class IniFile;
+    SectionWriter(IniFile& ini, std::string_view section);
+    IniFile& ini_;
+    std::string section_;
+    int sectionIndex_;
+    std::size_t generation_;
+    std::size_t next_ = 0;  // the line to look at for the next key
+    bool inOrder_;
+  };
+  SectionWriter WriteSection(std::string_view section) { return SectionWriter(*this, section); }
+
   // Removes the section's header and all its lines; an absent section is no error.
   void EraseSection(std::string_view section);
 
@@ -56,9 +75,13 @@ class IniFile {
   bool dirty() const { return dirty_; }
 
  private:
+  // A line is a piece of one of two buffers: the bytes read (source_) or the text written
+  // since (edits_). Neither reading a file nor rewriting a line allocates per line.
   struct Line {
-    std::string text;       // raw bytes without line end
-    std::string_view eol;   // "\r\n", "\n", "\r" or "" (last line without end); always a literal
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;  // without the line end
+    std::uint8_t eol = 0;      // index into kLineEnds
+    bool edited = false;       // the text is in edits_
   };
   // One slot of a section's key table: the line of a key and the hash of its folded name.
   struct KeySlot {
@@ -78,23 +101,38 @@ class IniFile {
     mutable bool indexed = false;
   };
 
-  void Parse(std::string_view bytes);
+  void Parse(std::string bytes);
+  std::string_view Text(const Line& l) const {
+    return std::string_view(l.edited ? edits_ : source_).substr(l.offset, l.length);
+  }
+  // A line holding text (which must not point into edits_), stored in edits_.
+  Line NewLine(std::string_view text, std::uint8_t eol);
+  // Gives line l the text (which must not point into edits_).
+  void Rewrite(Line& l, std::string_view text);
   int FindSection(std::string_view foldedName) const;
+  // Index of the section named section (UTF-8), remembered for the next call.
+  int FindSectionCached(std::string_view section);
+  // Puts value after the key of line l, the key keeping its own spelling.
+  void RewriteValue(Line& l, std::string_view value);
   // Index of the first line of the key in the section, or -1.
   int FindKey(const Section& s, std::string_view foldedKey) const;
-  static void IndexSection(const Section& s);
+  void IndexSection(const Section& s) const;
   // Enters the key line at index line unless its key is in the table already; false when
   // the table is too full to take it.
-  static bool IndexLine(const Section& s, int line);
-  static bool KeyOfLine(const std::string& text, std::string* foldedKey, std::string* rawKey);
+  bool IndexLine(const Section& s, int line) const;
 
   std::string path_;
   std::string error_;
+  std::string source_;
+  std::string edits_;
+  std::size_t deadEdits_ = 0;  // bytes of edits_ no line uses any more
   std::vector<Section> sections_;
   // The section of the last WriteString as its caller named it, and its index (-1: none).
   std::string lastSection_;
   int lastSectionIndex_ = -1;
-  std::string scratch_;  // storage reused for folded names
+  std::string scratch_;      // storage reused for folded names
+  std::string lineScratch_;  // and for the text of a line being written
+  std::size_t generation_ = 0;  // changes whenever sections move
   bool dirty_ = false;
 };
 

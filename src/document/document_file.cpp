@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -434,17 +433,22 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
     const std::string section = MapSection(k);
     const MapKeys keys = KeysOf(k);
     const RegisterMap& map = cfg.Map(k);
-    for (int n = 0; n < MapCount(k); ++n) {
-      const std::string num = std::to_string(n);
+    const std::size_t count = static_cast<std::size_t>(MapCount(k));
+    // Sections named after an entry are no part of the document; they go before the map's
+    // keys are written, which changes nothing in the file, since they are other sections.
+    for (std::size_t n = 0; n < count; ++n) ini.EraseSection(section + std::to_string(n));
+    IniFile::SectionWriter out = ini.WriteSection(section);
+    std::string key, num;
+    for (std::size_t n = 0; n < count; ++n) {
+      num = std::to_string(n);
       static const MapEntry kEmpty{};
-      const MapEntry& e = static_cast<std::size_t>(n) < map.size() ? map[static_cast<std::size_t>(n)] : kEmpty;
-      ini.EraseSection(section + num);
-      ini.WriteString(section, keys.entry + num, EntryText(k, e));
-      if (std::none_of(e.ParamName.begin(), e.ParamName.end(), [](char c) { return c == '\r' || c == '\n'; }))
-        ini.WriteString(section, keys.name + num, e.ParamName);
+      const MapEntry& e = n < map.size() ? map[n] : kEmpty;
+      out.Write((key = keys.entry) += num, EntryText(k, e));
+      if (e.ParamName.find('\n') == std::string::npos && e.ParamName.find('\r') == std::string::npos)
+        out.Write((key = keys.name) += num, e.ParamName);
       else
-        ini.WriteString(section, keys.name + num, OneLine(e.ParamName));
-      ini.WriteString(section, keys.address + num, std::to_string(e.ModbusAddr));
+        out.Write((key = keys.name) += num, OneLine(e.ParamName));
+      out.Write((key = keys.address) += num, std::to_string(e.ModbusAddr));
       Step(view);
     }
     Step(view);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/codec.h"
 #include "temp_dir.h"
 
 namespace r770 {
@@ -80,6 +81,71 @@ TEST(IniFile, KeyLookupFollowsEveryWrite) {
   f.SetBytes("[A]\r\nnew=z\r\n");
   EXPECT_EQ(f.ReadString("A", "new", ""), "z");
   EXPECT_EQ(f.ReadString("A", "k1", "gone"), "gone");
+}
+
+TEST(IniFile, RunOfKeysWritesAsKeyByKey) {
+  // A run written through a section writer must leave the same bytes as the same keys
+  // written one by one, whether or not the file holds them in the order written.
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  const Pairs abc = {{"a", "1"}, {"b", "Имя"}, {"c", ""}};
+  struct Case {
+    const char* what;
+    std::string file;
+    Pairs pairs;
+  };
+  const Case cases[] = {
+      {"in order, other lines between", "[S]\r\na=0\r\n; note\r\n\r\n B = old \r\nc=x\r\n\r\n[T]\r\na=t\r\n", abc},
+      {"out of order", "[S]\r\nc=x\r\na=0\r\nb=y\r\n", abc},
+      {"a later key first", "[S]\r\nb=early\r\na=0\r\nb=late\r\nc=x\r\n", abc},
+      {"a foreign key between", "[S]\r\na=0\r\nz=keep\r\nb=y\r\nc=x\r\n", abc},
+      {"foreign keys after", "[S]\r\na=0\r\nb=y\r\nc=x\r\nz=keep\r\n", abc},
+      {"fewer keys in the file", "[S]\r\na=0\r\n\r\n", abc},
+      {"no such section", "[T]\r\na=t", abc},
+      {"a second section of the name", "[S]\r\na=0\r\n[s]\r\nb=y\r\n", abc},
+      {"non-ASCII keys", "[S]\r\nключ=0\r\nb=y\r\n", {{"КЛЮЧ", "1"}, {"b", "2"}}},
+      {"empty file", "", abc},
+  };
+  for (const Case& c : cases) {
+    IniFile expected = FromBytes(Utf8ToCp1251(c.file));
+    for (const auto& [k, v] : c.pairs) expected.WriteString("s", k, v);
+    IniFile actual = FromBytes(Utf8ToCp1251(c.file));
+    IniFile::SectionWriter out = actual.WriteSection("s");
+    for (const auto& [k, v] : c.pairs) out.Write(k, v);
+    EXPECT_EQ(actual.Bytes(), expected.Bytes()) << c.what;
+    for (const auto& [k, v] : c.pairs) EXPECT_EQ(actual.ReadString("S", k, "?"), v) << c.what << " " << k;
+  }
+
+  // Sections erased while a run is under way move the one written to.
+  IniFile f = FromBytes("[X]\r\nx=1\r\n[S]\r\na=0\r\nb=0\r\n");
+  IniFile::SectionWriter out = f.WriteSection("S");
+  out.Write("a", "1");
+  f.EraseSection("X");
+  out.Write("b", "2");
+  EXPECT_EQ(f.Bytes(), "[S]\r\na=1\r\nb=2\r\n");
+}
+
+TEST(IniFile, ManyRewritesKeepEveryLine) {
+  // Values rewritten over and over, longer and shorter, in a file with lines read and lines
+  // written: every line must still read back right once old texts have been dropped.
+  IniFile f = FromBytes("[A]\r\nread=as read\r\n");
+  for (int i = 0; i < 20; ++i) f.WriteString("A", "k" + std::to_string(i), "first " + std::to_string(i));
+  const std::string still(80, 's');  // written once, moved along with every drop of old texts
+  for (int i = 0; i < 5; ++i) f.WriteString("B", "s" + std::to_string(i), still + std::to_string(i));
+  std::string last;
+  for (int round = 0; round < 3000; ++round) {
+    last = std::string(static_cast<std::size_t>(round % 97), static_cast<char>('a' + round % 26));
+    f.WriteString("A", "k" + std::to_string(round % 20), last + std::to_string(round));
+    if (round == 1500) f.WriteString("A", "read", "rewritten");
+  }
+  EXPECT_EQ(f.ReadString("A", "read", ""), "rewritten");
+  for (int i = 0; i < 20; ++i) {
+    const int round = 2980 + i;
+    EXPECT_EQ(f.ReadString("A", "k" + std::to_string(i), ""),
+              std::string(static_cast<std::size_t>(round % 97), static_cast<char>('a' + round % 26)) +
+                  std::to_string(round));
+  }
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(f.ReadString("B", "s" + std::to_string(i), ""), still + std::to_string(i));
+  EXPECT_LT(f.Bytes().size(), 4500u);
 }
 
 TEST(IniFile, BadBytesNeverCrash) {

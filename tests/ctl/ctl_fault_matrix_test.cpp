@@ -339,7 +339,9 @@ TEST_P(FaultMatrix, FailsWithItsCodeLogsEveryFrameAndTheNextSessionSucceeds) {
       ASSERT_NE(at, std::string::npos) << FormatBytes(frame) << " is not in the log";
     }
   }
-  if (c.code != 20) EXPECT_FALSE(logged.sent.empty()) << "the session sent nothing";
+  if (c.code != 20) {
+    EXPECT_FALSE(logged.sent.empty()) << "the session sent nothing";
+  }
 
   // The same session once the fault is lifted.
   LiftFaults();
