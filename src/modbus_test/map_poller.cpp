@@ -232,7 +232,7 @@ CycleReport MapPoller::Cycle() {
       plan_.insert(plan_.begin() + static_cast<long>(i), parts.begin(), parts.end());
       continue;
     }
-    const std::string note = ModbusErrorNote(exception ? *exception : kModbusBadLengthIndex);
+    const std::string note = exception ? ModbusErrorNote(*exception) : ModbusBadLengthNote();
     for (int p : request.points) Set(p, false, {}, 0, note);
     ++i;
   }
@@ -264,7 +264,7 @@ CoilWriteResult MapPoller::WriteCoil(std::uint16_t address, bool on) {
   // The answer repeats the request: function, address and value.
   if (answer.size() != request.size() ||
       !std::equal(request.begin() + 7, request.end(), answer.begin() + 7))
-    return {false, ModbusErrorNote(kModbusBadLengthIndex)};
+    return {false, ModbusBadLengthNote()};
   return {true, {}};
 }
 

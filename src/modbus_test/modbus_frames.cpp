@@ -44,6 +44,8 @@ std::string ModbusErrorNote(int index) {
   return ModbusErrorText(index) + " (код ошибки " + std::to_string(index - 1) + ")";
 }
 
+std::string ModbusBadLengthNote() { return ModbusErrorText(kModbusBadLengthIndex); }
+
 bool IsExceptionAnswer(std::span<const std::uint8_t> answer) {
   return answer.size() > 7 && (answer[7] & 0x80) != 0;
 }
@@ -149,9 +151,7 @@ TestReadResult DecodeTestAnswer(int code, const std::string& text,
   } else {
     r.index = kModbusBadLengthIndex;
   }
-  // An exception code has its note with the code; an answer too short to be read is no
-  // exception and says so without one.
-  r.note = r.index == kModbusBadLengthIndex && !exceptionCode ? ModbusErrorText(r.index) : ModbusErrorNote(r.index);
+  r.note = exceptionCode ? ModbusErrorNote(r.index) : ModbusBadLengthNote();
   return r;
 }
 

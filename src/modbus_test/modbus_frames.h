@@ -28,6 +28,9 @@ std::array<std::uint8_t, kTestRequestSize> BuildTestRequest(std::uint8_t unit,
 std::string ModbusErrorText(int index);
 // "text (код ошибки N)" with N = index - 1, for an index 1..12.
 std::string ModbusErrorNote(int index);
+// The note of an answer too short (or otherwise not what was asked) to be read. Such an
+// answer carries no exception code, so its note has none: "Неверная длина ответа".
+std::string ModbusBadLengthNote();
 
 // True when the answer is an exception: its function byte (7) has the top bit set.
 bool IsExceptionAnswer(std::span<const std::uint8_t> answer);

@@ -42,7 +42,8 @@ inline void SetModuleFloat(std::uint16_t* regs, float value) { SetFloatPair(regs
 
 class LibModbusServer {
  public:
-  enum class Action { Reply, Exception, Silent, Close };
+  // Short: an answer of the right function that carries no data (byte count 0).
+  enum class Action { Reply, Exception, Silent, Close, Short };
   struct Verdict {
     Action action = Action::Reply;
     int exception = 0;
@@ -137,6 +138,10 @@ class LibModbusServer {
       case Action::Silent: return true;
       case Action::Exception: modbus_reply_exception(ctx_, query, v.exception); return true;
       case Action::Reply: modbus_reply(ctx_, query, length, mapping_); return true;
+      case Action::Short: {
+        const std::uint8_t answer[] = {query[0], query[1], 0, 0, 0, 3, query[6], query[7], 0};
+        return ::send(modbus_get_socket(ctx_), answer, sizeof answer, MSG_NOSIGNAL) == sizeof answer;
+      }
     }
     return true;
   }

@@ -245,6 +245,14 @@ TEST_F(MonitorFixture, CoilCommandOnlyAfterConfirmation) {
   form->WriteCoil(0, false);
   EXPECT_EQ(dialogs.Last(), "Команда в Coil 1 не выполнена: Неверная длина ответа (код ошибки 4)");
   EXPECT_EQ(coil(), 1);
+  // An answer that does not repeat the command is no exception: no code in its text.
+  server.SetHook([](int function, int, int) {
+    return function == 5 ? LibModbusServer::Verdict{LibModbusServer::Action::Short} : LibModbusServer::Verdict{};
+  });
+  dialogs.confirmAnswers = {true};
+  form->WriteCoil(0, false);
+  EXPECT_EQ(dialogs.Last(), "Команда в Coil 1 не выполнена: Неверная длина ответа");
+  EXPECT_EQ(coil(), 1);
 }
 
 TEST_F(MonitorFixture, OnTheWorkerThreadTheResultsComeWithALaterTick) {

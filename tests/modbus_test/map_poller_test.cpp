@@ -137,6 +137,11 @@ TEST_F(PollerFixture, ExceptionOnOneEntryLeavesTheOthersRead) {
   Poller().Cycle();
   EXPECT_EQ(Poller().Readings()[8].note, "Выбранный шлюз выдал ошибку при ответе (код ошибки 11)");
   EXPECT_EQ(Poller().Readings()[6].value, "-273,2500");
+  // An answer without the data asked for is no exception: its note carries no code.
+  server.SetHook([](int function, int, int) { return function == 4 ? Verdict{Action::Short} : Verdict{}; });
+  Poller().Cycle();
+  EXPECT_EQ(Poller().Readings()[8].note, "Неверная длина ответа");
+  EXPECT_EQ(Poller().Readings()[5].value, "1,5000");
 }
 
 TEST_F(PollerFixture, ConnectionClosedMidCycleIsOpenedAgainNextCycle) {
