@@ -255,8 +255,12 @@ void WriteCommon(IniFile& ini, const CommonSettings& c) {
 
 // The task file path stored for a controller under "WayUser".
 std::string StoredTaskPath(const ControllerEntry& c, bool fromModule) {
-  // A read document's controller without its task file has no path to write.
-  return fromModule && !c.Found ? std::string() : c.TaskFilePath();
+  // A read document's controller without its task file has no path to write. A path read
+  // from a document file is written back as it was, also where no task file of the
+  // document exists and it therefore counts as read from the module: blanking it would
+  // lose the path.
+  if (fromModule && !c.Found && c.StoredPath.empty()) return {};
+  return c.TaskFilePath();
 }
 
 void WriteControllers(IniFile& ini, const Configuration& cfg, bool fromModule) {

@@ -951,5 +951,29 @@ TEST_F(DocumentFileTest, ControllersWithoutTheirTaskFileSurviveLoadAndSave) {
   }
 }
 
+// A file document opened where none of its task files exists (another machine, a moved
+// database) has no task object at all and so counts as read from the module; saving it
+// again must still write the paths it was read with, not blank them.
+TEST_F(DocumentFileTest, FileDocumentWithEveryTaskFileMissingKeepsItsPaths) {
+  ControllerDatabase cdb;
+  const std::string path = dir.File("doc.bmt");
+  WriteFileBytes(path, Cp("[Protokol]\r\nName=Modbus/TCP\r\nTypeFile=Input\r\n[Config]\r\n"
+                          "WayUser0=/moved/a.tsk\r\nNset0=05\r\nWayUser1=\r\nNset1=06\r\n"));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    Configuration cfg;
+    FakeView v;
+    ASSERT_TRUE(LoadDocument(cfg, cdb.settings, path, v));
+    ASSERT_EQ(cfg.Controllers.size(), 2u);
+    EXPECT_TRUE(cfg.State.FromModule);
+    cfg.SetAllChanged();
+    ASSERT_TRUE(SaveDocument(cfg, path, view));
+    IniFile saved(path);
+    EXPECT_EQ(saved.ReadString("Config", "WayUser0", "?"), "/moved/a.tsk");
+    EXPECT_EQ(saved.ReadString("Config", "WayUser1", "?"), "");
+    EXPECT_EQ(saved.ReadString("Config", "Nset0", "?"), "05");
+  }
+}
+
 }  // namespace
 }  // namespace r770
