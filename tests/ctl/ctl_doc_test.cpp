@@ -1,6 +1,8 @@
 // r770ctl's document commands on a document made with the real save procedure.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <memory>
 #include <sstream>
 
@@ -117,6 +119,20 @@ TEST_F(CtlTest, CheckReportsEveryKindOfProblem) {
             "TC Modbus, строка 2: адрес 7 уже занят строкой 1\n"
             "TIFloat Modbus, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
             "InputReg Modbus, строка 4: параметр без адреса Modbus\n");
+
+  // A damaged task file: the load leaves the controller out with its message, which the
+  // check lists once among its findings (not a second time on stderr).
+  {
+    std::ofstream damaged(taskFile, std::ios::binary);
+    damaged << "garbage";
+  }
+  r = Run({"check", path});
+  EXPECT_EQ(r.code, 1);
+  const std::string message = taskFile + "\nОбнаружены ошибки в файлах описания очереди задач\n";
+  EXPECT_EQ(r.out.find(message), 0u) << r.out;
+  EXPECT_EQ(r.out.find(message, 1), std::string::npos) << r.out;
+  EXPECT_EQ(r.err.find(message), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.rfind("r770ctl: замечаний: ", 0), 0u) << r.err;
 }
 
 TEST_F(CtlTest, ShowListsAControllerWithoutItsTaskFile) {

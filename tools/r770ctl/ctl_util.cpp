@@ -9,12 +9,12 @@
 
 namespace r770::ctl {
 
-CtlDocumentView::CtlDocumentView(std::ostream& err, std::vector<std::string>* messages)
+CtlDocumentView::CtlDocumentView(std::ostream* err, std::vector<std::string>* messages)
     : err_(err), messages_(messages) {}
 
 void CtlDocumentView::Information(const std::string& text) {
   if (messages_) messages_->push_back(text);
-  err_ << text << "\n";
+  if (err_) *err_ << text << "\n";
 }
 
 bool HasHelp(const std::vector<std::string>& args) {
@@ -55,8 +55,11 @@ bool LoadForCtl(const std::string& path, Io& io, Loaded& doc) {
     doc.settings.WorkMod = doc.dbRoot + "/MOD";
     doc.settings.WorkTask = doc.dbRoot + "/TASK";
   }
-  CtlDocumentView view(io.err, &doc.messages);
-  return LoadDocument(doc.cfg, doc.settings, path, view);
+  CtlDocumentView view(doc.echoMessages ? &io.err : nullptr, &doc.messages);
+  if (LoadDocument(doc.cfg, doc.settings, path, view)) return true;
+  if (!doc.echoMessages)
+    for (const std::string& m : doc.messages) io.err << m << "\n";
+  return false;
 }
 
 }  // namespace r770::ctl

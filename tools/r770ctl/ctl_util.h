@@ -14,7 +14,8 @@ namespace r770::ctl {
 // messages when given); there is no controller list editor to open.
 class CtlDocumentView : public DocumentView {
  public:
-  explicit CtlDocumentView(std::ostream& err, std::vector<std::string>* messages = nullptr);
+  // err may be null: messages are then only collected.
+  explicit CtlDocumentView(std::ostream* err, std::vector<std::string>* messages = nullptr);
   void ProgressStep() override {}
   void PumpEvents() override {}
   void Information(const std::string& text) override;
@@ -22,7 +23,7 @@ class CtlDocumentView : public DocumentView {
   void OpenControllerEditor() override {}
 
  private:
-  std::ostream& err_;
+  std::ostream* err_;
   std::vector<std::string>* messages_;
 };
 
@@ -38,6 +39,9 @@ struct Loaded {
   ProgramSettings settings;
   Configuration cfg;
   std::vector<std::string> messages;  // what the load reported
+  // False: the load's messages are only collected (a command that reports them itself);
+  // they still go to stderr when the load fails.
+  bool echoMessages = true;
 };
 
 // Loads a document the way the configurator does, without windows: messages go to

@@ -221,6 +221,7 @@ int Check(const std::vector<std::string>& args, Io& io) {
   if (files.size() != 1) return UsageError(io, "укажите один файл документа");
   Loaded doc;
   doc.dbRoot = db;
+  doc.echoMessages = false;  // listed below with the other findings
   if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
   std::vector<std::string> problems = doc.messages;  // what the load itself reported
   for (const DocumentProblem& p : CheckDocument(doc.cfg)) problems.push_back(p.Text);

@@ -291,7 +291,7 @@ int Read(const std::vector<std::string>& args, Io& io) {
     if (!session.Run(ExchangeMode::Read)) return Finish(session, io);
   }
   doc.cfg.SetAllChanged();
-  CtlDocumentView view(io.err);
+  CtlDocumentView view(&io.err);
   if (!SaveDocument(doc.cfg, rest[0], view)) return kExitProblems;
   io.out << "Чтение завершено: " << rest[0] << "\n";
   return kExitOk;

@@ -208,7 +208,7 @@ int DemoDocument(const std::vector<std::string>& args, Io& io) {
   c.Mask = {255, 255, 255, 0};
   c.AdrMAC = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
   cfg.SetAllChanged();
-  CtlDocumentView view(io.err);
+  CtlDocumentView view(&io.err);
   if (!SaveDocument(cfg, out, view)) return kExitProblems;
   io.out << "Документ " << out << ": контроллеров " << cfg.Controllers.size() << "\n";
   return kExitOk;
