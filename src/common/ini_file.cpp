@@ -323,6 +323,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   lineScratch_ += '=';
   AppendUtf8AsCp1251(lineScratch_, value);
   s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), NewLine(lineScratch_, kCrLf));
+  ++generation_;  // lines of the section moved
   // Only blank lines followed the insertion point, so no indexed key line moved.
   if (s.indexed && !IndexLine(s, static_cast<int>(at))) s.indexed = false;  // rebuilt larger on the next look-up
 }

@@ -132,7 +132,7 @@ class IniFile {
   int lastSectionIndex_ = -1;
   std::string scratch_;      // storage reused for folded names
   std::string lineScratch_;  // and for the text of a line being written
-  std::size_t generation_ = 0;  // changes whenever sections move
+  std::size_t generation_ = 0;  // changes whenever sections or lines move
   bool dirty_ = false;
 };
 
