@@ -343,7 +343,11 @@ int IniFile::FindSectionCached(std::string_view section) {
 void IniFile::RewriteValue(Line& l, std::string_view value) {
   std::string_view existing;
   KeyView(Text(l), &existing);
-  lineScratch_.assign(existing);
+  RewriteValue(l, existing, value);
+}
+
+void IniFile::RewriteValue(Line& l, std::string_view key, std::string_view value) {
+  lineScratch_.assign(key);
   lineScratch_ += '=';
   AppendUtf8AsCp1251(lineScratch_, value);
   Rewrite(l, lineScratch_);
@@ -364,7 +368,7 @@ void IniFile::SectionWriter::Write(std::string_view key, std::string_view value)
     while (next_ < s.lines.size() && !KeyView(ini_.Text(s.lines[next_]), &lineKey)) ++next_;
     if (next_ < s.lines.size() && SameAsciiKey(lineKey, key)) {
       ini_.dirty_ = true;
-      ini_.RewriteValue(s.lines[next_++], value);
+      ini_.RewriteValue(s.lines[next_++], lineKey, value);
       return;
     }
   }

@@ -112,8 +112,10 @@ class IniFile {
   int FindSection(std::string_view foldedName) const;
   // Index of the section named section (UTF-8), remembered for the next call.
   int FindSectionCached(std::string_view section);
-  // Puts value after the key of line l, the key keeping its own spelling.
+  // Puts value after the key of line l, the key keeping its own spelling; key, when
+  // given, is that key as it stands in the line.
   void RewriteValue(Line& l, std::string_view value);
+  void RewriteValue(Line& l, std::string_view key, std::string_view value);
   // Index of the first line of the key in the section, or -1.
   int FindKey(const Section& s, std::string_view foldedKey) const;
   void IndexSection(const Section& s) const;
