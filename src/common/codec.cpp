@@ -105,16 +105,17 @@ void AppendUtf8AsCp1251(std::string& out, std::string_view utf8) {
       ++in;
       continue;
     }
-    // Names are mostly letters А..я (U+0410..U+044F): two bytes each.
+    // Names are mostly letters А..я (U+0410..U+044F): two bytes each, D0 90..D0 BF and
+    // D1 80..D1 8F, bytes C0..FF of the code page.
     if (end - in >= 2) {
-      const unsigned next = in[1];
-      if (c == 0xD0 && next - 0x90u < 0x30u) {
-        *p++ = static_cast<char>(0xC0 + (next - 0x90));
+      const unsigned pair = c << 8 | in[1];
+      if (pair - 0xD090u < 0x30u) {
+        *p++ = static_cast<char>(0xC0 + (pair - 0xD090u));
         in += 2;
         continue;
       }
-      if (c == 0xD1 && next - 0x80u < 0x10u) {
-        *p++ = static_cast<char>(0xF0 + (next - 0x80));
+      if (pair - 0xD180u < 0x10u) {
+        *p++ = static_cast<char>(0xF0 + (pair - 0xD180u));
         in += 2;
         continue;
       }
@@ -138,23 +139,21 @@ namespace {
 // Index of the first character of utf8 from i on that is neither ASCII nor a letter А..я
 // (the characters names are made of), or utf8.size().
 std::size_t SkipPlainText(std::string_view utf8, std::size_t i) {
-  const std::size_t n = utf8.size();
-  while (i < n) {
-    const unsigned c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      ++i;
+  const unsigned char* const begin = reinterpret_cast<const unsigned char*>(utf8.data());
+  const unsigned char* p = begin + i;
+  const unsigned char* const end = begin + utf8.size();
+  while (p < end) {
+    if (*p < 0x80) {
+      ++p;
       continue;
     }
-    if (i + 1 < n) {
-      const unsigned next = static_cast<unsigned char>(utf8[i + 1]);
-      if ((c == 0xD0 && next - 0x90u < 0x30u) || (c == 0xD1 && next - 0x80u < 0x10u)) {
-        i += 2;
-        continue;
-      }
-    }
-    break;
+    if (end - p < 2) break;
+    // А..п are D0 90..D0 BF, р..я are D1 80..D1 8F.
+    const unsigned pair = static_cast<unsigned>(p[0]) << 8 | p[1];
+    if (pair - 0xD090u >= 0x30u && pair - 0xD180u >= 0x10u) break;
+    p += 2;
   }
-  return i;
+  return static_cast<std::size_t>(p - begin);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ TEST(Codec, EveryByteRoundTrips) {
   std::string utf8 = Cp1251ToUtf8(all);
   EXPECT_EQ(Utf8ToCp1251(utf8), all);
   EXPECT_EQ(Utf8Length(utf8), 256u);
+  EXPECT_TRUE(FitsCp1251(utf8));
 }
 
 TEST(Codec, KnownLetters) {
@@ -41,6 +42,8 @@ TEST(Codec, TextsThatCodePage1251CannotHold) {
       {"a\xE4\xB8\xADz\xE4\xB8\x80", "\xE4\xB8\xAD"},  // the first of two CJK characters
       {"Насос \xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},     // an emoji
       {"ĉ", "ĉ"},                                               // Latin letter outside the page
+      {"Пар\xD0\x80", "\xD0\x80"},                              // U+0400, just below А..я
+      {"вод\xD1\x90", "\xD1\x90"},                              // U+0450, just above
       {"ok\xC3", "\xEF\xBF\xBD"},                            // a cut sequence
       {"\xFF", "\xEF\xBF\xBD"},
   };
