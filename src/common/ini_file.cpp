@@ -87,7 +87,6 @@ bool SameFolded(std::string_view raw, std::string_view folded) {
   return true;
 }
 
-
 constexpr std::string_view kLineEnds[] = {"", "\r\n", "\n", "\r"};
 constexpr std::uint8_t kCrLf = 1;
 
