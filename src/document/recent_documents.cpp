@@ -1,7 +1,9 @@
 #include "document/recent_documents.h"
 
 #include <algorithm>
+#include <string_view>
 
+#include "common/codec.h"
 #include "common/ini_file.h"
 #include "common/number_forms.h"
 
@@ -17,6 +19,47 @@ std::string Saved(IniFile& f) {
   return f.error();
 }
 
+// A path that code page 1251 cannot hold (a folder named in another script) would reach
+// the file with "?" in place of its letters. It is kept as "utf8:" and its UTF-8 bytes with
+// every byte outside ASCII, and "%", written %XX. Stored paths are absolute and never
+// begin with the mark otherwise.
+constexpr std::string_view kUtf8Mark = "utf8:";
+
+std::string Stored(const std::string& path) {
+  if (FitsCp1251(path) && path.rfind(kUtf8Mark, 0) != 0) return path;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out(kUtf8Mark);
+  for (unsigned char c : path) {
+    if (c >= 0x80 || c == '%' || c < 0x20) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string Restored(const std::string& text) {
+  if (text.rfind(kUtf8Mark, 0) != 0) return text;
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  for (std::size_t i = kUtf8Mark.size(); i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 && digit(text[i + 2]) >= 0) {
+      out += static_cast<char>(digit(text[i + 1]) * 16 + digit(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 std::optional<int> IntValue(const IniFile& f, const char* key) {
   if (!f.HasKey(kPlaceSection, key)) return std::nullopt;
   auto v = ParseIntKey(f.ReadString(kPlaceSection, key, ""));
@@ -30,7 +73,7 @@ std::vector<std::string> ReadRecentDocuments(const std::string& settingsPath) {
   IniFile f(settingsPath);
   std::vector<std::string> list;
   for (std::size_t i = 1; i <= kRecentDocumentsMax; ++i) {
-    std::string path = f.ReadString(kRecentSection, "File" + std::to_string(i), "");
+    std::string path = Restored(f.ReadString(kRecentSection, "File" + std::to_string(i), ""));
     if (!path.empty() && std::find(list.begin(), list.end(), path) == list.end()) list.push_back(path);
   }
   return list;
@@ -40,7 +83,7 @@ std::string WriteRecentDocuments(const std::string& settingsPath, const std::vec
   IniFile f(settingsPath);
   f.EraseSection(kRecentSection);
   for (std::size_t i = 0; i < list.size() && i < kRecentDocumentsMax; ++i)
-    f.WriteString(kRecentSection, "File" + std::to_string(i + 1), list[i]);
+    f.WriteString(kRecentSection, "File" + std::to_string(i + 1), Stored(list[i]));
   return Saved(f);
 }
 

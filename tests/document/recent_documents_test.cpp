@@ -57,6 +57,23 @@ TEST(RecentDocuments, SurviveTheWritersOfOtherSections) {
   EXPECT_NE(ReadFileBytes(path).find(Utf8ToCp1251("котельная")), std::string::npos);
 }
 
+TEST(RecentDocuments, PathsOutsideTheCodePageComeBackWhole) {
+  TempDir dir;
+  const std::string path = dir.File("r770cfg.ini");
+  const std::vector<std::string> list{"/home/jürgen/Ölpumpe 100%.bmt", "/srv/站/a.bmt", "utf8:/odd.bmt",
+                                      "/home/инженер/котельная.bmt"};
+  ASSERT_EQ(WriteRecentDocuments(path, list), "");
+  EXPECT_EQ(ReadRecentDocuments(path), list);
+  const std::string bytes = ReadFileBytes(path);
+  EXPECT_EQ(bytes.find('?'), std::string::npos);
+  EXPECT_NE(bytes.find("File1=utf8:/home/j%C3%BCrgen/%C3%96lpumpe 100%25.bmt\r\n"), std::string::npos) << bytes;
+  // A path the code page holds is stored as it is.
+  EXPECT_NE(bytes.find("File4=" + Utf8ToCp1251("/home/инженер/котельная.bmt") + "\r\n"), std::string::npos);
+  // A broken escape is taken literally rather than dropped.
+  WriteFileBytes(path, "[LastDocuments]\r\nFile1=utf8:/a%G1%4\r\n");
+  EXPECT_EQ(ReadRecentDocuments(path), (std::vector<std::string>{"/a%G1%4"}));
+}
+
 TEST(RecentDocuments, ReadSkipsEmptyAndRepeatedKeysAndRewriteDropsOldOnes) {
   TempDir dir;
   const std::string path = dir.File("r770cfg.ini");
