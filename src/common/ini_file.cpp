@@ -298,11 +298,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     AppendUtf8AsCp1251(lineScratch_, section);
     lineScratch_ += ']';
     s.lines.push_back(NewLine(lineScratch_, kCrLf));
-    lineScratch_.clear();
-    AppendUtf8AsCp1251(lineScratch_, key);
-    lineScratch_ += '=';
-    AppendUtf8AsCp1251(lineScratch_, value);
-    s.lines.push_back(NewLine(lineScratch_, kCrLf));
+    s.lines.push_back(NewLine(KeyLine(key, value), kCrLf));
     sections_.push_back(std::move(s));
     return;
   }
@@ -317,11 +313,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   std::size_t at = s.lines.size();
   while (at > 1 && TrimView(Text(s.lines[at - 1])).empty()) --at;
   if (at > 0 && s.lines[at - 1].eol == 0) s.lines[at - 1].eol = kCrLf;
-  lineScratch_.clear();
-  AppendUtf8AsCp1251(lineScratch_, key);
-  lineScratch_ += '=';
-  AppendUtf8AsCp1251(lineScratch_, value);
-  s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), NewLine(lineScratch_, kCrLf));
+  s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), NewLine(KeyLine(key, value), kCrLf));
   ++generation_;  // lines of the section moved
   // Only blank lines followed the insertion point, so no indexed key line moved.
   if (s.indexed && !IndexLine(s, static_cast<int>(at))) s.indexed = false;  // rebuilt larger on the next look-up
@@ -343,6 +335,14 @@ void IniFile::RewriteValue(Line& l, std::string_view value) {
   std::string_view existing;
   KeyView(Text(l), &existing);
   RewriteValue(l, existing, value);
+}
+
+std::string_view IniFile::KeyLine(std::string_view key, std::string_view value) {
+  lineScratch_.clear();
+  AppendUtf8AsCp1251(lineScratch_, key);
+  lineScratch_ += '=';
+  AppendUtf8AsCp1251(lineScratch_, value);
+  return lineScratch_;
 }
 
 void IniFile::RewriteValue(Line& l, std::string_view key, std::string_view value) {

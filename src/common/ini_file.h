@@ -112,6 +112,8 @@ class IniFile {
   int FindSection(std::string_view foldedName) const;
   // Index of the section named section (UTF-8), remembered for the next call.
   int FindSectionCached(std::string_view section);
+  // The line "key=value" in code page 1251 (UTF-8 key and value), in lineScratch_.
+  std::string_view KeyLine(std::string_view key, std::string_view value);
   // Puts value after the key of line l, the key keeping its own spelling; key, when
   // given, is that key as it stands in the line.
   void RewriteValue(Line& l, std::string_view value);
