@@ -17,7 +17,7 @@
 #include "database/db_files.h"
 #include "database/param_tree.h"
 #include "database/task_cl.h"
-#include "database_builder.h"
+#include "database/database_builder.h"
 #include "temp_dir.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "document/configuration.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
-#include "database_builder.h"
+#include "database/database_builder.h"
 #include "temp_dir.h"
 
 namespace {
@@ -32,29 +32,29 @@ struct NullView : DocumentView {
 // eight parameters, like a small plant.
 struct Database {
   test::TempDir dir;
-  test::DatabaseBuilder db{dir.path()};
+  DatabaseBuilder db{dir.path()};
   ProgramSettings settings;
   std::vector<std::string> taskFiles;
 
   Database() {
-    test::DbAlgorithm alg{0x0010, 10, "Входы", "ВХ", {}, "a/b", "", {}};
+    DbAlgorithm alg{0x0010, 10, "Входы", "ВХ", {}, "a/b", "", {}};
     for (int d = 1; d <= 8; ++d)
-      alg.Descriptors.push_back(d % 2 ? test::BitDescriptor(static_cast<std::int16_t>(d), "Бит " + std::to_string(d))
-                                      : test::FloatDescriptor(static_cast<std::int16_t>(d), "Регистр " + std::to_string(d)));
+      alg.Descriptors.push_back(d % 2 ? BitDescriptor(static_cast<std::int16_t>(d), "Бит " + std::to_string(d))
+                                      : FloatDescriptor(static_cast<std::int16_t>(d), "Регистр " + std::to_string(d)));
     db.Add(alg);
-    db.Add(test::DbModule::Of(0x0001, {0x0010}));
-    test::DbTaskFile sys;
+    db.Add(DbModule::Of(0x0001, {0x0010}));
+    DbTaskFile sys;
     sys.ModuleType = 0x0001;
-    sys.Tasks = {test::DbTask{"Системная", "Сист", 1, 10, 0, true, {}, {}}};
+    sys.Tasks = {DbTask{"Системная", "Сист", 1, 10, 0, true, {}, {}}};
     db.AddSystemTasks(sys);
     for (int c = 0; c < 32; ++c) {
-      test::DbTaskFile f;
+      DbTaskFile f;
       f.Nset = static_cast<std::uint16_t>(c + 1);
       f.ModuleType = 0x0001;
       for (int t = 1; t <= 4; ++t) {
-        test::DbTask task{"Задача " + std::to_string(t), "", static_cast<std::int16_t>(t), 10, 0x1111, true, {}, {}};
+        DbTask task{"Задача " + std::to_string(t), "", static_cast<std::int16_t>(t), 10, 0x1111, true, {}, {}};
         for (int d = 1; d <= 8; ++d) {
-          test::DbParam p;
+          DbParam p;
           p.FullName = "Параметр " + std::to_string(d);
           p.Number = static_cast<std::uint16_t>(0x0100 * t + d);
           p.Descriptor = static_cast<std::int16_t>(d);

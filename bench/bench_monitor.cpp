@@ -21,8 +21,8 @@
 
 #include "fake_dialogs.h"
 #include "modbus_server.h"
-#include "modbus_test/map_monitor_form.h"
-#include "modbus_test/map_poller.h"
+#include "monitor/monitor_form.h"
+#include "monitor/monitor_poller.h"
 
 namespace {
 
@@ -118,7 +118,7 @@ void CycleAgainstPingPong(benchmark::State& state, bool contiguous) {
   link.host = "127.0.0.1";
   link.port = static_cast<std::uint16_t>(server->Port());
   TcpModbusTransport transport;
-  MapPoller poller(CollectMonitorPoints(layout->cfg), link, transport, SystemClock());
+  MonitorPoller poller(CollectMonitorPoints(layout->cfg), link, transport, SystemClock());
   PingPong bare(server->Port());
   poller.Cycle();  // connects and settles the plan
   using Steady = std::chrono::steady_clock;
@@ -159,7 +159,7 @@ void BM_MonitorHourOfTrends(benchmark::State& state) {
   test::FakeDialogs dialogs;
   for (auto _ : state) {
     FakeClock clock;
-    MapMonitorForm form(layout->cfg, settings, dialogs, clock, {}, false);
+    MonitorForm form(layout->cfg, settings, dialogs, clock, {}, false);
     form.Show();
     form.periodText = "100";
     int ticked = 0;

@@ -33,7 +33,7 @@ struct SampleWithInput {
   explicit SampleWithInput(WriteFile writeFile) : file(writeFile(s)) {}
 
   std::unique_ptr<Task_CL> Load(const std::uint8_t* data, std::size_t size) const {
-    test::WriteDatabaseFile(file, std::string(reinterpret_cast<const char*>(data), size));
+    WriteDatabaseFile(file, std::string(reinterpret_cast<const char*>(data), size));
     return s.Load();
   }
 };

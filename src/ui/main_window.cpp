@@ -18,13 +18,13 @@
 
 #include "common/program_path.h"
 #include "document/recent_documents.h"
-#include "editors/document_overview.h"
+#include "document/document_overview.h"
 
 #include "ui/common_window.h"
 #include "ui/controller_list_window.h"
 #include "ui/exchange_settings_window.h"
 #include "ui/exchange_window.h"
-#include "ui/map_monitor_window.h"
+#include "ui/monitor_window.h"
 #include "ui/modbus_read_window.h"
 #include "ui/modbus_settings_window.h"
 #include "ui/register_map_window.h"
@@ -89,7 +89,7 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
   auto* modbusRead = new TFReadModbus_r770(f.GetDialogs(), f.Settings(), this);
   SetOpener(MainCommand::ModbusTestSettings, [modbusSettings] { modbusSettings->Open(); });
   SetOpener(MainCommand::ModbusTestRead, [modbusRead] { modbusRead->Open(); });
-  auto* monitor = new MapMonitorWindow(f.Config(), f.Settings(), f.GetDialogs(), this);
+  auto* monitor = new MonitorWindow(f.Config(), f.Settings(), f.GetDialogs(), this);
   SetOpener(MainCommand::ModbusMonitor, [monitor] { monitor->Open(); });
   // The exchange window (search, write, read), found by type with findChild.
   auto* exchange = new TFObmen(f.Config(), f.Settings(), this, &f.GetDialogs());

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/ini_file.h"
-#include "database_builder.h"
+#include "database/database_builder.h"
 
 namespace r770::test {
 

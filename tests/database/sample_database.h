@@ -13,7 +13,7 @@
 #include <string>
 
 #include "database/task_cl.h"
-#include "database_builder.h"
+#include "database/database_builder.h"
 #include "temp_dir.h"
 
 namespace r770::test {

@@ -190,7 +190,7 @@ TEST(BadInput, TruncatedValueAndAccessFiles) {
   const std::string valueFile =
       cdb.db.AddValues(task, {{1, 10, 0x0101, 1, {1, 2, 3, 4}, 0}, {1, 10, 0x0101, 1, {5, 6, 7, 8}, 1},
                               {1, 10, 0x0101, 1, {9, 9, 9, 9}, 0}});
-  const std::string accessFile = cdb.db.AddAccess(0x0001, test::DbAccess{{{"A", "1F"}, {"B", "3"}}, {{"C", "2"}}});
+  const std::string accessFile = cdb.db.AddAccess(0x0001, DbAccess{{{"A", "1F"}, {"B", "3"}}, {{"C", "2"}}});
   const Task_CL whole = load();
   ASSERT_EQ(whole.Errors(), std::vector<std::string>{});
   ASSERT_EQ(whole.Values().size(), 3u);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "database_builder.h"
+#include "database/database_builder.h"
 #include "document/program_settings.h"
 #include "temp_dir.h"
 
@@ -12,30 +12,30 @@ namespace r770 {
 
 struct ControllerDatabase {
   test::TempDir dir;
-  test::DatabaseBuilder db{dir.path()};
+  DatabaseBuilder db{dir.path()};
   ProgramSettings settings;
 
   ControllerDatabase() {
-    test::DbAlgorithm alg{0x0010, 10, "Входы", "ВХ", {test::BitDescriptor(1, "Авария", "Ав")}, "", "", {}};
+    DbAlgorithm alg{0x0010, 10, "Входы", "ВХ", {BitDescriptor(1, "Авария", "Ав")}, "", "", {}};
     db.Add(alg);
-    db.Add(test::DbModule::Of(0x0001, {0x0010}));
-    test::DbTaskFile sys;
+    db.Add(DbModule::Of(0x0001, {0x0010}));
+    DbTaskFile sys;
     sys.ModuleType = 0x0001;
-    sys.Tasks = {test::DbTask{"Системная", "Сист", 1, 10, 0, true, {}, {}}};
+    sys.Tasks = {DbTask{"Системная", "Сист", 1, 10, 0, true, {}, {}}};
     db.AddSystemTasks(sys);
     settings.WorkTask = db.TaskDir();
     settings.WorkMod = db.ModDir();
     settings.WorkAlg = db.AlgDir();
   }
   std::string Controller(const std::string& name, std::uint16_t nset) const {
-    test::DbParam p;
+    DbParam p;
     p.FullName = "Авария насоса";
     p.Number = 0x0101;
     p.Descriptor = 1;
-    test::DbTaskFile f;
+    DbTaskFile f;
     f.Nset = nset;
     f.ModuleType = 0x0001;
-    f.Tasks = {test::DbTask{"Насосная", "Нас", 1, 10, 0x1111, true, {p}, {}}};
+    f.Tasks = {DbTask{"Насосная", "Нас", 1, 10, 0x1111, true, {p}, {}}};
     return db.AddTaskFile(name, f);
   }
 };

@@ -18,7 +18,7 @@
 #include "common/ini_file.h"
 #include "database/task_cl.h"
 #include "controller_database.h"
-#include "database_builder.h"
+#include "database/database_builder.h"
 #include "document/program_settings.h"
 #include "temp_dir.h"
 

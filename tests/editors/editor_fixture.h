@@ -13,7 +13,7 @@
 #include "common/dialogs.h"
 #include "database/param_tree.h"
 #include "database/task_cl.h"
-#include "database_builder.h"
+#include "database/database_builder.h"
 #include "document/configuration.h"
 #include "document/program_settings.h"
 #include "fake_dialogs.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "database/task_cl.h"
-#include "database_builder.h"
+#include "database/database_builder.h"
 #include "document/configuration.h"
 #include "document/program_settings.h"
 #include "temp_dir.h"

@@ -12,7 +12,7 @@
 
 #include "fake_dialogs.h"
 #include "modbus_server.h"
-#include "ui/map_monitor_window.h"
+#include "ui/monitor_window.h"
 
 int main(int argc, char* argv[]) {
   using namespace r770;
@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
   settings.IP_AdrTest = "127.0.0.1";
   settings.PortTcpTest = static_cast<std::uint16_t>(server.Port());
   test::FakeDialogs dialogs;
-  MapMonitorWindow win(cfg, settings, dialogs, nullptr);
+  MonitorWindow win(cfg, settings, dialogs, nullptr);
   win.Prepare();
   win.show();
   win.Form().SetTrend(4, true);

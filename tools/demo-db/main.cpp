@@ -19,12 +19,11 @@
 #include "common/version.h"
 #include "database/param_tree.h"
 #include "database/task_cl.h"
-#include "database_builder.h"
+#include "database/database_builder.h"
 
 namespace {
 
 using namespace r770;
-using namespace r770::test;
 
 DbAlgorithm Alg(std::uint16_t fileNo, std::string full, std::string shortName, std::string folder, std::string fileName,
                 std::vector<DbDescriptor> descriptors) {

@@ -12,8 +12,8 @@
 #include "document/configuration.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
-#include "editors/document_check.h"
-#include "editors/document_overview.h"
+#include "document/document_check.h"
+#include "document/document_overview.h"
 
 namespace r770::ctl {
 namespace {

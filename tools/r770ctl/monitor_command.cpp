@@ -8,9 +8,9 @@
 #include "common/number_forms.h"
 #include "ctl.h"
 #include "ctl_util.h"
-#include "modbus_test/map_poller.h"
-#include "modbus_test/monitor_csv.h"
-#include "modbus_test/monitor_transport.h"
+#include "monitor/monitor_poller.h"
+#include "monitor/monitor_recorder.h"
+#include "monitor/monitor_transport.h"
 
 namespace r770::ctl {
 
@@ -119,7 +119,7 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
   }
   Clock& clock = SystemClock();
   TcpModbusTransport transport;
-  MapPoller poller(points, MonitorLinkFrom(s), transport, clock, ".");
+  MonitorPoller poller(points, MonitorLinkFrom(s), transport, clock, ".");
   if (coil) {
     const MonitorPoint* target = nullptr;
     for (const MonitorPoint& p : points)

@@ -1,4 +1,4 @@
-#include "ui/map_monitor_window.h"
+#include "ui/monitor_window.h"
 
 #include <QChart>
 #include <QChartView>
@@ -23,7 +23,7 @@
 namespace r770 {
 namespace {
 
-using Form = MapMonitorForm;
+using Form = MonitorForm;
 // Column 0 holds the trend check box; the form's columns follow.
 constexpr int kTrendColumn = 0;
 constexpr int kFirstColumn = 1;
@@ -33,11 +33,11 @@ constexpr std::size_t kMaxPlotted = 1500;
 
 }  // namespace
 
-MapMonitorWindow::MapMonitorWindow(const Configuration& cfg, const ProgramSettings& settings,
+MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& settings,
                                    Dialogs& dialogs, QWidget* parent,
-                                   MapMonitorForm::TransportFactory transports)
+                                   MonitorForm::TransportFactory transports)
     : QDialog(parent),
-      form_(std::make_unique<MapMonitorForm>(cfg, settings, dialogs, SystemClock(),
+      form_(std::make_unique<MonitorForm>(cfg, settings, dialogs, SystemClock(),
                                              std::move(transports))) {
   setWindowTitle(Q(Form::kCaption));
   setModal(true);
@@ -153,47 +153,47 @@ MapMonitorWindow::MapMonitorWindow(const Configuration& cfg, const ProgramSettin
   resize(1100, 700);
 }
 
-MapMonitorWindow::~MapMonitorWindow() {
+MonitorWindow::~MonitorWindow() {
   timer_->stop();
   form_->Stop();
 }
 
-void MapMonitorWindow::Prepare() {
+void MonitorWindow::Prepare() {
   form_->Show();
   renderedCycles_ = -1;
   timer_->start();
   Render();
 }
 
-void MapMonitorWindow::Open() {
+void MonitorWindow::Open() {
   Prepare();
   exec();
 }
 
-void MapMonitorWindow::reject() {
+void MonitorWindow::reject() {
   form_->Stop();
   if (form_->Recording()) form_->ToggleRecording();
   timer_->stop();
   QDialog::reject();
 }
 
-void MapMonitorWindow::Tick() {
+void MonitorWindow::Tick() {
   form_->Tick();
   if (form_->Cycles() != renderedCycles_ || Q(form_->Status()) != status_->text()) Render();
 }
 
-int MapMonitorWindow::CurrentPoint() const {
+int MonitorWindow::CurrentPoint() const {
   const int row = table_->currentRow();
   QTableWidgetItem* item = row >= 0 ? table_->item(row, kTrendColumn) : nullptr;
   return item ? item->data(Qt::UserRole).toInt() : -1;
 }
 
-QLineSeries* MapMonitorWindow::Series(int point) const {
+QLineSeries* MonitorWindow::Series(int point) const {
   auto it = series_.find(point);
   return it == series_.end() ? nullptr : it->second;
 }
 
-void MapMonitorWindow::Render() {
+void MonitorWindow::Render() {
   start_->setText(Q(form_->Running() ? Form::kStopButton : Form::kStartButton));
   period_->setEnabled(!form_->Running());
   if (!period_->hasFocus()) period_->setText(Q(form_->periodText));
@@ -212,7 +212,7 @@ void MapMonitorWindow::Render() {
   }
 }
 
-void MapMonitorWindow::RenderTable() {
+void MonitorWindow::RenderTable() {
   rendering_ = true;
   const std::vector<int> visible = form_->VisibleRows();
   table_->setRowCount(static_cast<int>(visible.size()));
@@ -248,7 +248,7 @@ void MapMonitorWindow::RenderTable() {
   rendering_ = false;
 }
 
-void MapMonitorWindow::RenderChart() {
+void MonitorWindow::RenderChart() {
   const std::vector<int> points = form_->TrendPoints();
   // Series of trends no longer ticked go.
   for (auto it = series_.begin(); it != series_.end();) {

@@ -1,4 +1,4 @@
-#include "modbus_test/monitor_worker.h"
+#include "monitor/monitor_worker.h"
 
 namespace r770 {
 

@@ -5,7 +5,7 @@
 
 #include "fake_dialogs.h"
 #include "lib_modbus_server.h"
-#include "modbus_test/map_monitor_form.h"
+#include "monitor/monitor_form.h"
 #include "temp_dir.h"
 
 namespace r770 {
@@ -20,7 +20,7 @@ struct MonitorFixture : ::testing::Test {
   ProgramSettings settings;
   FakeDialogs dialogs;
   FakeClock clock;
-  std::unique_ptr<MapMonitorForm> form;
+  std::unique_ptr<MonitorForm> form;
 
   void SetUp() override {
     cfg.CreateMaps();
@@ -39,8 +39,8 @@ struct MonitorFixture : ::testing::Test {
       test::SetModuleFloat(m.tab_input_registers + 300, 3.5f);
       m.tab_input_bits[20] = 1;
     });
-    form = std::make_unique<MapMonitorForm>(cfg, settings, dialogs, clock,
-                                            MapMonitorForm::TransportFactory{}, false);
+    form = std::make_unique<MonitorForm>(cfg, settings, dialogs, clock,
+                                            MonitorForm::TransportFactory{}, false);
     form->Show();
   }
   const MonitorRow& Row(int i) { return form->Rows()[static_cast<std::size_t>(i)]; }
@@ -160,7 +160,7 @@ TEST_F(MonitorFixture, TrendsOfUpToEightRegisterEntries) {
   EXPECT_EQ(t->At(4).value, 10.0);
   EXPECT_EQ(form->Trend(12)->At(0).value, 3.5);
   EXPECT_EQ(form->Trend(9), nullptr);
-  EXPECT_EQ(t->Capacity(), MapMonitorForm::kTrendCapacity);
+  EXPECT_EQ(t->Capacity(), MonitorForm::kTrendCapacity);
 }
 
 TEST(TrendBuffer, RingKeepsTheNewestWithinItsCapacity) {
@@ -256,7 +256,7 @@ TEST_F(MonitorFixture, CoilCommandOnlyAfterConfirmation) {
 }
 
 TEST_F(MonitorFixture, OnTheWorkerThreadTheResultsComeWithALaterTick) {
-  MapMonitorForm threaded(cfg, settings, dialogs, clock);  // exchanges on its own thread
+  MonitorForm threaded(cfg, settings, dialogs, clock);  // exchanges on its own thread
   threaded.Show();
   threaded.Start();
   threaded.Settle();

@@ -1,4 +1,4 @@
-#include "modbus_test/monitor_transport.h"
+#include "monitor/monitor_transport.h"
 
 #include <algorithm>
 #include <cerrno>

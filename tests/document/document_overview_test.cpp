@@ -1,4 +1,4 @@
-#include "editors/document_overview.h"
+#include "document/document_overview.h"
 
 #include <gtest/gtest.h>
 

@@ -22,7 +22,7 @@
 #include "modbus_server.h"
 #include "temp_dir.h"
 #include "ui/main_window.h"
-#include "ui/map_monitor_window.h"
+#include "ui/monitor_window.h"
 
 using namespace r770;
 
@@ -57,7 +57,7 @@ struct Simulator {
 
 }  // namespace
 
-class MapMonitorWindowTest : public QObject {
+class MonitorWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -79,7 +79,7 @@ class MapMonitorWindowTest : public QObject {
     QVERIFY(!monitor->isEnabled());
     w.Action(MainCommand::New)->trigger();
     QVERIFY(monitor->isEnabled());
-    QVERIFY(w.findChild<MapMonitorWindow*>());
+    QVERIFY(w.findChild<MonitorWindow*>());
   }
 
   void monitorAgainstTheSimulator() {
@@ -97,7 +97,7 @@ class MapMonitorWindowTest : public QObject {
     sim::ModbusServer& server = *module.server;
     test::FakeDialogs dialogs;
     {
-      MapMonitorWindow win(cfg, module.settings, dialogs, nullptr);
+      MonitorWindow win(cfg, module.settings, dialogs, nullptr);
       QCOMPARE(win.windowTitle(), QString::fromUtf8("Монитор карты"));
       QStringList titles;
       for (int c = 0; c < win.Table()->columnCount(); ++c) titles << win.Table()->horizontalHeaderItem(c)->text();
@@ -181,7 +181,7 @@ class MapMonitorWindowTest : public QObject {
     Simulator module(cfg, {100});
     QVERIFY2(module.error.empty(), module.error.c_str());
     test::FakeDialogs dialogs;
-    MapMonitorWindow win(cfg, module.settings, dialogs, nullptr);
+    MonitorWindow win(cfg, module.settings, dialogs, nullptr);
     win.Prepare();
     win.show();
     win.PeriodEdit()->setText("100");
@@ -197,5 +197,5 @@ class MapMonitorWindowTest : public QObject {
   }
 };
 
-QTEST_MAIN(MapMonitorWindowTest)
-#include "map_monitor_window_test.moc"
+QTEST_MAIN(MonitorWindowTest)
+#include "monitor_window_test.moc"

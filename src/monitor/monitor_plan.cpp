@@ -1,4 +1,4 @@
-#include "modbus_test/monitor_plan.h"
+#include "monitor/monitor_plan.h"
 
 #include <algorithm>
 #include <numeric>

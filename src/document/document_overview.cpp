@@ -1,8 +1,8 @@
-#include "editors/document_overview.h"
+#include "document/document_overview.h"
 
 #include "common/number_forms.h"
 #include "database/task_cl.h"
-#include "editors/document_check.h"
+#include "document/document_check.h"
 
 namespace r770 {
 namespace {

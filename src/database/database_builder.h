@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace r770::test {
+namespace r770 {
 
 // One parameter of an algorithm (descriptor record).
 struct DbDescriptor {
@@ -153,4 +153,4 @@ class DatabaseBuilder {
 // Writes bytes to a file, creating its folders; throws std::runtime_error on failure.
 void WriteDatabaseFile(const std::string& path, const std::string& bytes);
 
-}  // namespace r770::test
+}  // namespace r770

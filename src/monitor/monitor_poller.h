@@ -12,8 +12,8 @@
 
 #include "common/clock.h"
 #include "document/program_settings.h"
-#include "modbus_test/monitor_plan.h"
-#include "modbus_test/monitor_transport.h"
+#include "monitor/monitor_plan.h"
+#include "monitor/monitor_transport.h"
 
 namespace r770 {
 
@@ -59,10 +59,10 @@ struct CoilWriteResult {
   std::string note;
 };
 
-class MapPoller {
+class MonitorPoller {
  public:
   // decimalSeparator: of the values shown ("," or ".").
-  MapPoller(std::vector<MonitorPoint> points, MonitorLink link, ModbusTransport& transport,
+  MonitorPoller(std::vector<MonitorPoint> points, MonitorLink link, ModbusTransport& transport,
             Clock& clock, std::string decimalSeparator = ",", const PlanLimits& limits = {});
 
   // One cycle. Safe to call again right after; the pause after a lost connection is kept by

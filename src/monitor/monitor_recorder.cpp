@@ -1,4 +1,4 @@
-#include "modbus_test/monitor_csv.h"
+#include "monitor/monitor_recorder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-// "Монитор карты": the live map monitor window, drawing MapMonitorForm — the table of every
+// "Монитор карты": the live map monitor window, drawing MonitorForm — the table of every
 // mapped entry with its value, the trend plot of the ticked register entries, recording and
 // coil commands. A timer drives the form; the exchange itself runs on the form's worker
 // thread, so the window never waits for the module.
@@ -7,7 +7,7 @@
 #include <map>
 #include <memory>
 
-#include "modbus_test/map_monitor_form.h"
+#include "monitor/monitor_form.h"
 
 class QChart;
 class QChartView;
@@ -22,14 +22,14 @@ class QValueAxis;
 
 namespace r770 {
 
-class MapMonitorWindow : public QDialog {
+class MonitorWindow : public QDialog {
   Q_OBJECT
  public:
-  MapMonitorWindow(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
-                   QWidget* parent, MapMonitorForm::TransportFactory transports = {});
-  ~MapMonitorWindow() override;
+  MonitorWindow(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
+                   QWidget* parent, MonitorForm::TransportFactory transports = {});
+  ~MonitorWindow() override;
 
-  MapMonitorForm& Form() { return *form_; }
+  MonitorForm& Form() { return *form_; }
   // Builds the table from the maps and shows the window modally.
   void Open();
   // The same without the modal loop (tests, screenshots).
@@ -57,7 +57,7 @@ class MapMonitorWindow : public QDialog {
   void RenderChart();
   int CurrentPoint() const;
 
-  std::unique_ptr<MapMonitorForm> form_;
+  std::unique_ptr<MonitorForm> form_;
   QPushButton* start_ = nullptr;
   QPushButton* record_ = nullptr;
   QPushButton* coilOn_ = nullptr;

@@ -19,9 +19,9 @@
 #include "common/clock.h"
 #include "document/configuration.h"
 #include "document/program_settings.h"
-#include "modbus_test/map_poller.h"
-#include "modbus_test/monitor_csv.h"
-#include "modbus_test/monitor_worker.h"
+#include "monitor/monitor_poller.h"
+#include "monitor/monitor_recorder.h"
+#include "monitor/monitor_worker.h"
 
 namespace r770 {
 
@@ -63,7 +63,7 @@ class TrendBuffer {
   std::size_t size_ = 0;
 };
 
-class MapMonitorForm {
+class MonitorForm {
  public:
   static constexpr const char* kCaption = "Монитор карты";
   static constexpr const char* kStartButton = "Пуск";
@@ -89,10 +89,10 @@ class MapMonitorForm {
   // cfg and settings are read on the window's thread only (at Show and Start); transports
   // come from `transports` (none: TCP). threaded: exchange on a worker thread (else inside
   // Tick, for tests).
-  MapMonitorForm(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
+  MonitorForm(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
                  Clock& clock = SystemClock(), TransportFactory transports = {},
                  bool threaded = true);
-  ~MapMonitorForm();
+  ~MonitorForm();
 
   // Decimal separator of the values shown (the locale's).
   std::string decimalSeparator = ",";

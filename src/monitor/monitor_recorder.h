@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/clock.h"
-#include "modbus_test/map_poller.h"
-#include "modbus_test/monitor_plan.h"
+#include "monitor/monitor_poller.h"
+#include "monitor/monitor_plan.h"
 
 namespace r770 {
 

@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "lib_modbus_server.h"
-#include "modbus_test/map_poller.h"
+#include "monitor/monitor_poller.h"
 #include "modbus_test/modbus_frames.h"
-#include "modbus_test/monitor_csv.h"
+#include "monitor/monitor_recorder.h"
 #include "temp_dir.h"
 
 namespace r770 {
@@ -39,7 +39,7 @@ struct PollerFixture : ::testing::Test {
   LibModbusServer server;
   TcpModbusTransport transport;
   MonitorLink link;
-  std::unique_ptr<MapPoller> poller;
+  std::unique_ptr<MonitorPoller> poller;
 
   void SetUp() override {
     link.host = "127.0.0.1";
@@ -60,8 +60,8 @@ struct PollerFixture : ::testing::Test {
       test::SetFloatPair(m.tab_input_registers + 200, kFloats[3], invert, swap);
     });
   }
-  MapPoller& Poller() {
-    if (!poller) poller = std::make_unique<MapPoller>(FixturePoints(), link, transport, SystemClock());
+  MonitorPoller& Poller() {
+    if (!poller) poller = std::make_unique<MonitorPoller>(FixturePoints(), link, transport, SystemClock());
     return *poller;
   }
   std::vector<std::string> Values() {
@@ -96,7 +96,7 @@ TEST_F(PollerFixture, DecodesEveryTableInEveryByteOrder) {
 
 TEST_F(PollerFixture, ChangedMarksWhatDifferedFromTheCycleBefore) {
   FakeClock clock;
-  poller = std::make_unique<MapPoller>(FixturePoints(), link, transport, clock);
+  poller = std::make_unique<MonitorPoller>(FixturePoints(), link, transport, clock);
   EXPECT_EQ(poller->Cycle().changed, 9);  // the first reading of each point
   clock.Advance(1000);
   EXPECT_EQ(poller->Cycle().changed, 0);
@@ -240,14 +240,14 @@ class SilentPeer : public ModbusTransport {
   bool connected_ = false;
 };
 
-TEST(MapPollerSilent, EachCycleWaitsOneAnswerTimeAndReconnectsAfterGrowingPauses) {
+TEST(MonitorPollerSilent, EachCycleWaitsOneAnswerTimeAndReconnectsAfterGrowingPauses) {
   for (bool refuse : {false, true}) {
     FakeClock clock;
     SilentPeer peer(clock);
     peer.refuse = refuse;
     MonitorLink link;
     link.answerMs = 1000;
-    MapPoller poller(FixturePoints(), link, peer, clock);
+    MonitorPoller poller(FixturePoints(), link, peer, clock);
     const std::int64_t pauses[] = {1000, 2000, 4000, 8000, 16000, 30000, 30000};
     for (std::int64_t pause : pauses) {
       const std::int64_t before = clock.NowMs();

@@ -1,4 +1,4 @@
-#include "database_builder.h"
+#include "database/database_builder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -7,7 +7,7 @@
 #include "common/codec.h"
 #include "common/number_forms.h"
 
-namespace r770::test {
+namespace r770 {
 namespace {
 
 // A record of fixed size being filled field by field.
@@ -241,4 +241,4 @@ std::string DatabaseBuilder::AddAccess(std::uint16_t moduleType, const DbAccess&
   return path;
 }
 
-}  // namespace r770::test
+}  // namespace r770

@@ -1,4 +1,4 @@
-#include "editors/document_check.h"
+#include "document/document_check.h"
 
 #include <functional>
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "modbus_test/monitor_plan.h"
+#include "monitor/monitor_plan.h"
 
 namespace r770 {
 namespace {

@@ -1,4 +1,4 @@
-#include "modbus_test/map_poller.h"
+#include "monitor/monitor_poller.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,7 +37,7 @@ MonitorLink MonitorLinkFrom(const ProgramSettings& s) {
   return link;
 }
 
-MapPoller::MapPoller(std::vector<MonitorPoint> points, MonitorLink link,
+MonitorPoller::MonitorPoller(std::vector<MonitorPoint> points, MonitorLink link,
                      ModbusTransport& transport, Clock& clock, std::string decimalSeparator,
                      const PlanLimits& limits)
     : points_(std::move(points)),
@@ -48,14 +48,14 @@ MapPoller::MapPoller(std::vector<MonitorPoint> points, MonitorLink link,
       plan_(PlanRequests(points_, limits)),
       readings_(points_.size()) {}
 
-std::int64_t MapPoller::ReconnectPauseMs(int failures) {
+std::int64_t MonitorPoller::ReconnectPauseMs(int failures) {
   if (failures <= 0) return 0;
   std::int64_t pause = 1000;
   for (int i = 1; i < failures && pause < kLongestPauseMs; ++i) pause *= 2;
   return std::min(pause, kLongestPauseMs);
 }
 
-std::vector<std::uint8_t> MapPoller::Frame(std::uint8_t function, std::uint16_t address,
+std::vector<std::uint8_t> MonitorPoller::Frame(std::uint8_t function, std::uint16_t address,
                                            std::uint16_t value) {
   ++transaction_;
   return {static_cast<std::uint8_t>(transaction_ >> 8), static_cast<std::uint8_t>(transaction_),
@@ -64,7 +64,7 @@ std::vector<std::uint8_t> MapPoller::Frame(std::uint8_t function, std::uint16_t 
           static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
 }
 
-MapPoller::Wait MapPoller::Exchange(const std::vector<std::uint8_t>& request,
+MonitorPoller::Wait MonitorPoller::Exchange(const std::vector<std::uint8_t>& request,
                                     std::vector<std::uint8_t>& answer) {
   if (!transport_.Send(request)) return Wait::Lost;
   const std::int64_t deadline = clock_.NowMs() + link_.answerMs;
@@ -97,7 +97,7 @@ MapPoller::Wait MapPoller::Exchange(const std::vector<std::uint8_t>& request,
   }
 }
 
-void MapPoller::Set(int point, bool valid, std::string value, double number, std::string note) {
+void MonitorPoller::Set(int point, bool valid, std::string value, double number, std::string note) {
   PointReading& r = readings_[static_cast<std::size_t>(point)];
   const bool differs = !r.seen || r.valid != valid || r.value != value || r.note != note;
   r.valid = valid;
@@ -112,17 +112,17 @@ void MapPoller::Set(int point, bool valid, std::string value, double number, std
   }
 }
 
-void MapPoller::FailFrom(std::size_t firstRequest, const std::string& note) {
+void MonitorPoller::FailFrom(std::size_t firstRequest, const std::string& note) {
   for (std::size_t i = firstRequest; i < plan_.size(); ++i)
     for (int p : plan_[i].points) Set(p, false, {}, 0, note);
 }
 
-void MapPoller::DropLink() {
+void MonitorPoller::DropLink() {
   transport_.Close();
   pending_.clear();
 }
 
-bool MapPoller::Decode(const PlannedRequest& request, const std::vector<std::uint8_t>& answer,
+bool MonitorPoller::Decode(const PlannedRequest& request, const std::vector<std::uint8_t>& answer,
                        std::optional<int>& exceptionIndex) {
   exceptionIndex.reset();
   if (answer.size() >= 9 && answer[7] == (request.function | 0x80)) {
@@ -156,7 +156,7 @@ bool MapPoller::Decode(const PlannedRequest& request, const std::vector<std::uin
   return true;
 }
 
-CycleReport MapPoller::Cycle() {
+CycleReport MonitorPoller::Cycle() {
   cancel_ = false;
   CycleReport report;
   for (PointReading& r : readings_) r.changed = false;
@@ -248,7 +248,7 @@ CycleReport MapPoller::Cycle() {
   return tally();
 }
 
-CoilWriteResult MapPoller::WriteCoil(std::uint16_t address, bool on) {
+CoilWriteResult MonitorPoller::WriteCoil(std::uint16_t address, bool on) {
   if (!transport_.Connected()) {
     if (!transport_.Connect(link_.host, link_.port, link_.answerMs))
       return {false, ConnectFailedText()};

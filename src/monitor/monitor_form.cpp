@@ -1,4 +1,4 @@
-#include "modbus_test/map_monitor_form.h"
+#include "monitor/monitor_form.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -55,13 +55,13 @@ std::vector<TrendSample> TrendBuffer::Since(double fromSeconds) const {
 
 // ---- the exchange side ----
 
-struct MapMonitorForm::Session {
+struct MonitorForm::Session {
   std::uint64_t id = 0;
   std::unique_ptr<ModbusTransport> transport;
-  std::unique_ptr<MapPoller> poller;
+  std::unique_ptr<MonitorPoller> poller;
 };
 
-struct MapMonitorForm::Outcome {
+struct MonitorForm::Outcome {
   std::uint64_t session = 0;
   bool write = false;
   CycleReport report;
@@ -72,7 +72,7 @@ struct MapMonitorForm::Outcome {
   std::uint16_t coil = 0;
 };
 
-MapMonitorForm::MapMonitorForm(const Configuration& cfg, const ProgramSettings& settings,
+MonitorForm::MonitorForm(const Configuration& cfg, const ProgramSettings& settings,
                                Dialogs& dialogs, Clock& clock, TransportFactory transports,
                                bool threaded)
     : cfg_(cfg),
@@ -85,12 +85,12 @@ MapMonitorForm::MapMonitorForm(const Configuration& cfg, const ProgramSettings& 
   status_ = "Остановлен";
 }
 
-MapMonitorForm::~MapMonitorForm() {
+MonitorForm::~MonitorForm() {
   if (session_) session_->poller->Cancel();
   worker_.reset();  // joins: the job under way ends within one answer time
 }
 
-void MapMonitorForm::BuildPoints() {
+void MonitorForm::BuildPoints() {
   std::vector<MonitorPoint> points = CollectMonitorPoints(cfg_);
   // The same maps as before keep their ticked trends.
   if (points != points_) trends_.clear();
@@ -100,7 +100,7 @@ void MapMonitorForm::BuildPoints() {
   BuildRows();
 }
 
-void MapMonitorForm::BuildRows() {
+void MonitorForm::BuildRows() {
   rows_.resize(points_.size());
   for (std::size_t i = 0; i < points_.size(); ++i) {
     const MonitorPoint& p = points_[i];
@@ -121,27 +121,27 @@ void MapMonitorForm::BuildRows() {
   }
 }
 
-void MapMonitorForm::Show() {
+void MonitorForm::Show() {
   if (running_) return;
   BuildPoints();
 }
 
-void MapMonitorForm::ApplyPeriod() {
+void MonitorForm::ApplyPeriod() {
   auto v = ParseUDec(Trim(periodText));
   if (v) periodMs_ = static_cast<int>(std::clamp<std::uint32_t>(*v, kMinPeriodMs, 3600000));
   periodText = std::to_string(periodMs_);
 }
 
-void MapMonitorForm::NewSession() {
+void MonitorForm::NewSession() {
   auto session = std::make_shared<Session>();
   session->id = session_ ? session_->id + 1 : 1;
   session->transport = transports_();
-  session->poller = std::make_unique<MapPoller>(points_, MonitorLinkFrom(settings_),
+  session->poller = std::make_unique<MonitorPoller>(points_, MonitorLinkFrom(settings_),
                                                 *session->transport, clock_, decimalSeparator);
   session_ = std::move(session);
 }
 
-void MapMonitorForm::Start() {
+void MonitorForm::Start() {
   if (running_) return;
   ApplyPeriod();
   BuildPoints();
@@ -158,7 +158,7 @@ void MapMonitorForm::Start() {
   Tick();
 }
 
-void MapMonitorForm::Stop() {
+void MonitorForm::Stop() {
   const bool wasRunning = running_;
   running_ = false;
   if (session_) {
@@ -169,7 +169,7 @@ void MapMonitorForm::Stop() {
   if (wasRunning) status_ = "Остановлен. " + StatusText();
 }
 
-void MapMonitorForm::PostCycle() {
+void MonitorForm::PostCycle() {
   cyclePending_ = true;
   std::shared_ptr<Session> session = session_;
   worker_->Post([this, session] {
@@ -184,7 +184,7 @@ void MapMonitorForm::PostCycle() {
   });
 }
 
-void MapMonitorForm::Tick() {
+void MonitorForm::Tick() {
   Collect();
   if (running_ && !cyclePending_ && clock_.NowMs() >= nextCycleMs_) {
     // The next cycle is due a period after this one began; a late cycle starts at once.
@@ -194,12 +194,12 @@ void MapMonitorForm::Tick() {
   }
 }
 
-void MapMonitorForm::Settle() {
+void MonitorForm::Settle() {
   worker_->Drain();
   Collect();
 }
 
-void MapMonitorForm::Collect() {
+void MonitorForm::Collect() {
   std::vector<Outcome> outcomes;
   {
     std::lock_guard lock(mailboxMutex_);
@@ -208,7 +208,7 @@ void MapMonitorForm::Collect() {
   for (Outcome& o : outcomes) Apply(o);
 }
 
-void MapMonitorForm::Apply(Outcome& o) {
+void MonitorForm::Apply(Outcome& o) {
   if (!session_ || o.session != session_->id) return;  // from before the last "Пуск"
   if (o.write) {
     writePending_ = false;
@@ -242,7 +242,7 @@ void MapMonitorForm::Apply(Outcome& o) {
   status_ = StatusText();
 }
 
-std::string MapMonitorForm::StatusText() const {
+std::string MonitorForm::StatusText() const {
   auto ms = [this](double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.1f", v);
@@ -264,7 +264,7 @@ std::string MapMonitorForm::StatusText() const {
   return s;
 }
 
-std::vector<int> MapMonitorForm::VisibleRows() const {
+std::vector<int> MonitorForm::VisibleRows() const {
   std::vector<int> out;
   const std::u32string needle = Folded(Trim(textFilter));
   for (const MonitorRow& row : rows_) {
@@ -278,7 +278,7 @@ std::vector<int> MapMonitorForm::VisibleRows() const {
   return out;
 }
 
-bool MapMonitorForm::SetTrend(int point, bool on) {
+bool MonitorForm::SetTrend(int point, bool on) {
   if (point < 0 || point >= static_cast<int>(points_.size())) return false;
   if (!on) {
     trends_.erase(point);
@@ -297,18 +297,18 @@ bool MapMonitorForm::SetTrend(int point, bool on) {
   return true;
 }
 
-std::vector<int> MapMonitorForm::TrendPoints() const {
+std::vector<int> MonitorForm::TrendPoints() const {
   std::vector<int> out;
   for (const auto& [point, trend] : trends_) out.push_back(point);
   return out;
 }
 
-const TrendBuffer* MapMonitorForm::Trend(int point) const {
+const TrendBuffer* MonitorForm::Trend(int point) const {
   auto it = trends_.find(point);
   return it == trends_.end() ? nullptr : &it->second;
 }
 
-void MapMonitorForm::ToggleRecording() {
+void MonitorForm::ToggleRecording() {
   if (recorder_.IsOpen()) {
     recorder_.Close();
     return;
@@ -319,7 +319,7 @@ void MapMonitorForm::ToggleRecording() {
   if (!recorder_.Open(*path, error)) dialogs_.Information(error);
 }
 
-void MapMonitorForm::WriteCoil(int point, bool on) {
+void MonitorForm::WriteCoil(int point, bool on) {
   if (point < 0 || point >= static_cast<int>(points_.size()) || writePending_) return;
   const MonitorPoint& p = points_[static_cast<std::size_t>(point)];
   if (p.kind != MapKind::TU) return;
