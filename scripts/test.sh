@@ -10,6 +10,9 @@ cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
 jobs=${R770_JOBS:-$(nproc)}
 
+echo "== layer check"
+/usr/bin/python3 scripts/check-layers.py
+
 echo "== build"
 ./scripts/build.sh build
 echo "== tests"

@@ -30,7 +30,7 @@ AppCommandLine ParseAppCommandLine(const std::vector<std::string>& args) {
   return cl;
 }
 
-std::string AppVersionText() { return std::string("r770cfg ") + kVersion + "\n"; }
+std::string AppVersionText() { return VersionText("r770cfg"); }
 
 std::string AppHelpText(const ProgramFolders& folders, const std::string& settingsFile) {
   std::string text =

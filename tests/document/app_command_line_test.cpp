@@ -46,7 +46,7 @@ TEST(AppCommandLine, ParseTable) {
 }
 
 TEST(AppCommandLine, VersionComesFromTheBuild) {
-  EXPECT_EQ(AppVersionText(), std::string("r770cfg ") + kVersion + "\n");
+  EXPECT_EQ(AppVersionText(), std::string("r770cfg ") + kVersion + "\nЛицензия: MIT\n");
   EXPECT_STRNE(kVersion, "");
 }
 

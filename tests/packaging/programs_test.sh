@@ -10,7 +10,8 @@ trap 'rm -rf "$scratch"' EXIT
 
 for program in r770cfg r770ctl r770-sim r770-demo-db; do
   out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$bin/$program" --version 2>&1)
-  [ "$out" = "$program $version" ] || fail "$program --version printed '$out', expected '$program $version'"
+  expected=$(printf '%s %s\nЛицензия: MIT' "$program" "$version")
+  [ "$out" = "$expected" ] || fail "$program --version printed '$out', expected '$expected'"
 done
 
 # --help needs no display and tells where this copy keeps its files: a build folder is one

@@ -275,7 +275,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 2 && first == "--version") {
-    std::printf("r770-demo-db %s\n", kVersion);
+    std::fputs(VersionText("r770-demo-db").c_str(), stdout);
     return 0;
   }
   // An option is never taken for the folder to write into.

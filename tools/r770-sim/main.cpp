@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (options.version) {
-    std::cout << "r770-sim " << kVersion << "\n";
+    std::cout << VersionText("r770-sim");
     return 0;
   }
   if (options.help) {

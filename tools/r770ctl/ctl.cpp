@@ -46,7 +46,7 @@ int Main(const std::vector<std::string>& argsIn, Io& io) {
     args.erase(args.begin(), args.begin() + 2);
   }
   if (!args.empty() && args[0] == "--version") {
-    io.out << "r770ctl " << kVersion << "\n";
+    io.out << VersionText("r770ctl");
     return kExitOk;
   }
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
