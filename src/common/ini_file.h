@@ -5,6 +5,25 @@
 // occurrence of a key in its section counts; values are trimmed. Lines the layer does not
 // touch are written back byte for byte. Save() replaces the file with one durable atomic
 // write (WriteFileAtomically).
+//
+// Why the layer is not a plain vector of line strings searched from the top: a save of a
+// document rewrites about 2,000 keys (the map sections) and must cost little more than the
+// one durable write of the file, and a plain layer spent 5.1 million instructions per save of
+// a full document, 2.9 times the single write of the same bytes. Each piece below takes a
+// share of that away (callgrind over 100 saves of bench_document's full document):
+//  * lines are pieces of the bytes read (source_) or of one buffer of written text (edits_),
+//    not one std::string each: reading and rewriting allocate nothing per line, and a value
+//    that fits is rewritten in place;
+//  * each section has an open-addressing table of its key lines (hashes and line numbers, no
+//    strings), built on the first look-up, so a key is found without a linear scan;
+//  * SectionWriter matches a run of keys written in file order at the next key line, with no
+//    look-up at all; generation_ tells it when lines moved under it, and it falls back to
+//    WriteString key by key;
+//  * edits_ is compacted once dead text passes 64 KiB and half the buffer, so a long session
+//    of saves does not grow it without end.
+// Together: 1.74 million instructions per save, and a save within 1.5 times the single
+// write (1.42 times on tmpfs-like fast storage; on this project's CI disk, where the fsync
+// dominates, 1.04 times: BM_SaveAgainstSingleWrite in bench/bench_document.cpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>
