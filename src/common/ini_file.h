@@ -22,8 +22,8 @@
 //  * edits_ is compacted once dead text passes 64 KiB and half the buffer, so a long session
 //    of saves does not grow it without end.
 // Together: 1.74 million instructions per save, and a save within 1.5 times the single
-// write (1.42 times on tmpfs-like fast storage; on this project's CI disk, where the fsync
-// dominates, 1.04 times: BM_SaveAgainstSingleWrite in bench/bench_document.cpp).
+// write (1.42 times where an fsync takes well under a millisecond; where it takes about
+// 10 ms, 1.04 times: BM_SaveAgainstSingleWrite in bench/bench_document.cpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>
