@@ -2,7 +2,7 @@
 # Installs the Debian packages the project needs, only those that are missing,
 # so a second run costs a single dpkg query.
 set -euo pipefail
-PKGS=(cmake ninja-build g++ pkg-config ccache python3
+PKGS=(cmake ninja-build g++ pkg-config ccache python3 clang-format
       qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
       libgtest-dev googletest libgmock-dev libbenchmark-dev
       libmodbus-dev
