@@ -70,10 +70,14 @@ const std::vector<MainMenuDef>& MainMenuLayout();
 // Texts of the main window and of the standard boxes the window system shows for the program.
 inline constexpr const char* kMainCaption = "Настройка R-770 Modbus/TCP(версия 10)";
 inline constexpr const char* kNewFileStatus = "Новый файл";
+inline constexpr const char* kProgramName = "r770cfg";
+inline constexpr const char* kNewDocumentTitle = "Новый документ";
+inline constexpr const char* kReadDocumentTitle = "Прочитан из модуля";
 inline constexpr const char* kLoadingCaption = "Идет загрузка файла";
 inline constexpr const char* kSavingCaption = "Идет сохранение файла";
 inline constexpr const char* kButtonYes = "Да";
 inline constexpr const char* kButtonNo = "Нет";
+inline constexpr const char* kButtonCancel = "Отмена";
 inline constexpr const char* kButtonOk = "OK";
 inline constexpr const char* kOpenDialogTitle = "Открыть";
 inline constexpr const char* kSaveDialogTitle = "Сохранить как";

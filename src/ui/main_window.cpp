@@ -32,8 +32,11 @@
 
 namespace r770 {
 
-TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
+TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent) : TFNastr(settingsPath, qtDialogs_, parent) {}
+
+TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
+      dialogs_(dialogs),
       form_(std::make_unique<MainWindowForm>(dialogs_, busy_, settingsPath)),
       settingsPath_(settingsPath) {
   form_->SetProgramFolder(ProgramFolder());

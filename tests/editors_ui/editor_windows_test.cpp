@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
@@ -21,6 +20,8 @@
 #include "document/document_file.h"
 #include "editor_fixture.h"
 #include "large_database.h"
+#include "modal_windows.h"
+#include "scripted_dialogs.h"
 #include "ui/controller_list_window.h"
 #include "ui/editor_table.h"
 #include "ui/main_window.h"
@@ -53,20 +54,6 @@ struct NoDocumentWindow : DocumentView {
   void SetStatus(const std::string&) override {}
   void OpenControllerEditor() override {}
 };
-
-// Runs action on the next modal window to appear other than notThis.
-void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int triesLeft = 200) {
-  QTimer::singleShot(10, [=] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && w != notThis && w->isVisible()) {
-      action(w);
-    } else if (triesLeft > 0) {
-      WhenModal(action, notThis, triesLeft - 1);
-    } else {
-      QFAIL("no modal window appeared");
-    }
-  });
-}
 
 }  // namespace
 
@@ -345,7 +332,7 @@ class EditorWindowsTest : public QObject {
     main.Action(MainCommand::New)->trigger();
 
     bool opened = false;
-    WhenModal([&](QWidget* w) {
+    WhenModal("the controller list editor", [&](QWidget* w) {
       QCOMPARE(w->windowTitle(), QString("Определение списка контроллеров"));
       opened = true;
       w->close();
@@ -360,11 +347,12 @@ class EditorWindowsTest : public QObject {
     for (const auto& [command, caption] : editors) {
       // Without controllers the editor says so first, then opens.
       QString seen;
-      WhenModal([&](QWidget* box) {
+      WhenModal("\"Нет списка контроллеров!\" before " + caption, [&](QWidget* box) {
         auto* mb = qobject_cast<QMessageBox*>(box);
         QVERIFY(mb);
         QCOMPARE(mb->text(), QString("Нет списка контроллеров!"));
         WhenModal(
+            "the editor " + caption,
             [&](QWidget* w) {
               seen = w->windowTitle();
               w->close();
@@ -387,36 +375,32 @@ class EditorWindowsTest : public QObject {
     WriteFileBytes(doc, Utf8ToCp1251("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nWayUser0=" + db.kotel +
                                      "\r\nNset0=05\r\nWayUser1=" + missing + "\r\nNset1=07\r\n"
                                      "[TC Modbus]\r\nTC0=0101.7.1\r\nNameTC0=Авария/Котел2\r\nDiscretInp0=4\r\n"));
-    TFNastr main(ini);
+    ScriptedDialogs dialogs;
+    TFNastr main(ini, dialogs);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QTRY_VERIFY(main.Action(MainCommand::Load)->isEnabled());
 
     bool editorSeen = false;
-    WhenModal([&](QWidget* modal) {
-      auto* chooser = qobject_cast<QFileDialog*>(modal);
-      QVERIFY(chooser);
-      WhenModal(
-          [&](QWidget* w) {
-            auto* editor = qobject_cast<TFTask*>(w);
-            QVERIFY(editor);
-            editorSeen = true;
-            QCOMPARE(editor->windowTitle(), QString("Определение списка контроллеров"));
-            QVERIFY(editor->NotFoundLabel()->isVisible());
-            QCOMPARE(editor->NotFoundLabel()->text(), QString("Путь к очереди задач не найден"));
-            QCOMPARE(editor->Table()->item(1, 1)->text(), QString::fromStdString(missing));
-            QCOMPARE(editor->Table()->item(1, 0)->background().color(), QColor(0, 255, 0));
-            QCOMPARE(editor->Table()->item(0, 0)->background().style(), Qt::NoBrush);
-            QCOMPARE(editor->Table()->currentRow(), 1);
-            QVERIFY(main.ProgressStrip()->isHidden());
-            editor->reject();
-          },
-          modal);
-      chooser->selectFile(QString::fromStdString(doc));
-      static_cast<QDialog*>(chooser)->accept();  // QFileDialog's own accept is protected
+    dialogs.files = {doc};
+    WhenModal("the controller list editor opened by the load", [&](QWidget* w) {
+      auto* editor = qobject_cast<TFTask*>(w);
+      QVERIFY(editor);
+      editorSeen = true;
+      QCOMPARE(editor->windowTitle(), QString("Определение списка контроллеров"));
+      QVERIFY(editor->NotFoundLabel()->isVisible());
+      QCOMPARE(editor->NotFoundLabel()->text(), QString("Путь к очереди задач не найден"));
+      QCOMPARE(editor->Table()->item(1, 1)->text(), QString::fromStdString(missing));
+      QCOMPARE(editor->Table()->item(1, 0)->background().color(), QColor(0, 255, 0));
+      QCOMPARE(editor->Table()->item(0, 0)->background().style(), Qt::NoBrush);
+      QCOMPARE(editor->Table()->currentRow(), 1);
+      QVERIFY(main.ProgressStrip()->isHidden());
+      editor->reject();
     });
     main.Action(MainCommand::Load)->trigger();
     QVERIFY(editorSeen);
+    QCOMPARE(dialogs.choices.size(), std::size_t{1});
+    QVERIFY(dialogs.choices[0].kind == ScriptedDialogs::Choice::Open);
     const Configuration& cfg = main.Form().Config();
     QCOMPARE(cfg.Controllers.size(), std::size_t{2});
     QVERIFY(!cfg.Controllers[1].Found);
@@ -426,7 +410,7 @@ class EditorWindowsTest : public QObject {
 
     // The Discrete Inputs editor shows that controller without its tasks, and its entry.
     bool mapSeen = false;
-    WhenModal([&](QWidget* w) {
+    WhenModal("the Discrete Inputs editor", [&](QWidget* w) {
       auto* map = dynamic_cast<TFModbusTC*>(w);
       QVERIFY(map);
       mapSeen = true;
