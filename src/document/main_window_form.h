@@ -131,7 +131,10 @@ class MainWindowForm final : public DocumentView {
   BusyIndicator& Busy() { return busy_; }
 
   // --- what the window shows
-  const std::string& Caption() const { return caption_; }
+  // The window's caption: the program's title until a document exists, then the program's
+  // name, the document (its file name, "Новый документ" or "Прочитан из модуля") and " *"
+  // while it has unsaved changes: "r770cfg — boiler.bmt *". Empty until first shown.
+  std::string Caption() const;
   const std::string& Status() const { return status_; }
   bool MenuVisible(MainMenu menu) const { return menuVisible_[Index(menu)]; }
   bool ItemVisible(MainCommand c) const { return itemVisible_[Index(c)]; }
@@ -176,8 +179,9 @@ class MainWindowForm final : public DocumentView {
   void UpdateDocumentMenus(bool newDocument);
   // True when the three working database folders exist; enables "Новый" and "Загрузить".
   bool CheckDatabaseFolders();
-  // The unsaved-changes prompt. False when the user asked to save and the document was not
-  // saved (save dialog cancelled or writing failed): the asking command must not go on.
+  // The unsaved-changes prompt, with Да, Нет and Отмена. False when the user cancelled (Отмена,
+  // Esc), or asked to save and the document was not saved (save dialog cancelled or writing
+  // failed): the asking command must not go on.
   bool AskSaveChanges();
 
   // The document commands (also reachable through Command).

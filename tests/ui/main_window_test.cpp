@@ -100,6 +100,36 @@ class MainWindowTest : public QObject {
     QVERIFY(w.Action(MainCommand::SaveAs)->isVisible());
   }
 
+  // The unsaved-changes question has three buttons; Esc cancels the closing. The caption
+  // names the document and marks the changes.
+  void closingWithChangesAsksAndEscKeepsTheWindow() {
+    test::TempDir dir;
+    TFNastr w(WriteSettings(dir, true));
+    w.show();
+    QTRY_VERIFY(!w.windowTitle().isEmpty());
+    w.Action(MainCommand::New)->trigger();
+    QCOMPARE(w.windowTitle(), QString::fromUtf8("r770cfg — Новый документ"));
+    w.Form().Config().State.CommonChanged = true;
+    w.Form().SetStatus("");  // any redraw of the window
+    QCOMPARE(w.windowTitle(), QString::fromUtf8("r770cfg — Новый документ *"));
+
+    QStringList buttons;
+    WhenModal("\"Сохранить изменения?\" on closing", [&](QWidget* box) {
+      QCOMPARE(BoxText(box), QString::fromUtf8("Сохранить изменения?"));
+      buttons = r770::test::ButtonTexts(box);
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QVERIFY(!w.close());
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({QString::fromUtf8("Да"), QString::fromUtf8("Нет"), QString::fromUtf8("Отмена")}));
+    QVERIFY(w.isVisible());
+    QVERIFY(w.Form().Config().State.CommonChanged);
+
+    WhenModal("\"Сохранить изменения?\" on closing again", [](QWidget* box) { Press(box, "Нет"); });
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+  }
+
   void pathWindowOpensByItselfWhenTheDatabaseIsMissing() {
     test::TempDir dir;
     TFNastr w(WriteSettings(dir, false));
