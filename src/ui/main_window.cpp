@@ -98,6 +98,7 @@ TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* par
   auto* exchange = new TFObmen(f.Config(), f.Settings(), this, &f.GetDialogs());
   exchange->onMainStatus = [this](const std::string& text) { form_->SetStatus(text); };
   exchange->onUpdateDocumentMenus = [this](bool newDocument) { form_->UpdateDocumentMenus(newDocument); };
+  exchange->onAskSaveChanges = [this] { return form_->AskSaveChanges(); };
   SetOpener(MainCommand::Exchange, [exchange] { exchange->Open(); });
 
   form_->SetView(this);

@@ -164,13 +164,31 @@ class MainWindowDocumentTest : public QObject {
     ShowAndActivate(w);
     w.Form().OpenDocumentPath(s.doc);
     QVERIFY(w.Form().Config().State.FromFile);
+    // An edit not saved: the read asks first, and Отмена leaves the document as it is.
+    w.Form().Config().Common.AdrCAN = 0x3C;
+    w.Form().Config().State.CommonChanged = true;
 
     bool read = false;
-    WhenModal("the exchange window", [&read](QWidget* modal) {
+    QString asked;
+    WhenModal("the exchange window", [&](QWidget* modal) {
       auto* exchange = qobject_cast<TFObmen*>(modal);
       QVERIFY(exchange);
       QTRY_VERIFY(exchange->form().linkOpen());
       exchange->readItem()->trigger();
+      WhenModal("\"Сохранить изменения?\" before the read", [&asked](QWidget* box) {
+        asked = r770::test::BoxText(box);
+        r770::test::Press(box, U("Отмена"));
+      }, modal);
+      QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
+      QCOMPARE(asked, U("Сохранить изменения?"));
+      QVERIFY(w.Form().Config().State.FromFile);
+      QCOMPARE(w.Form().Config().Common.AdrCAN, 0x3C);
+      QVERIFY(w.Form().Config().State.CommonChanged);
+      QVERIFY(exchange->statusLine()->text() != U("Чтение завершено"));
+      // Нет drops the edit and reads.
+      WhenModal("\"Сохранить изменения?\" before the read, again", [](QWidget* box) {
+        r770::test::Press(box, U("Нет"));
+      }, modal);
       QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
       read = exchange->statusLine()->text() == U("Чтение завершено");
       // "Журнал" does what a double click on the status line does, and shows its state.

@@ -12,6 +12,11 @@
 namespace r770::test {
 namespace {
 
+QByteArray CurrentFunction() {
+  const char* name = QTest::currentTestFunction();
+  return name ? QByteArray(name) : QByteArray();
+}
+
 // Once a test function has failed around a modal window, any modal window that opens later
 // in that function (a message shown after a cancelled choice, say) is closed as well.
 class Sweeper final : public QObject {
@@ -36,11 +41,6 @@ class Sweeper final : public QObject {
     timer_.start();
     CloseModalWindows();
   }
-  static QByteArray CurrentFunction() {
-    const char* name = QTest::currentTestFunction();
-    return name ? QByteArray(name) : QByteArray();
-  }
-
   QByteArray function_;
   QTimer timer_;
 };
@@ -55,7 +55,17 @@ void WhenModal(const QString& what, std::function<void(QWidget*)> action, QWidge
   clock->start();
   QPointer<QWidget> excluded(notThis);
   const bool hadExclusion = notThis != nullptr;
+  const QByteArray function = CurrentFunction();
   QObject::connect(timer, &QTimer::timeout, timer, [=] {
+    if (CurrentFunction() != function) {
+      // Its test function has ended (it failed otherwise): the windows of the next one are
+      // not its business.
+      timer->stop();
+      timer->deleteLater();
+      qWarning("%s: no modal window appeared before the test function ended: %s", function.constData(),
+               what.toUtf8().constData());
+      return;
+    }
     QWidget* w = QApplication::activeModalWidget();
     // The window to leave alone may have closed meanwhile; then nothing is excluded.
     const bool isExcluded = hadExclusion && excluded && w == excluded.data();

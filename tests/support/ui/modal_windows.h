@@ -17,7 +17,9 @@ inline constexpr int kModalDeadlineMs = 10000;
 // waited for. When none appears before the deadline, the test fails with
 // "no modal window appeared: <what>" at the caller's line and every modal window is closed
 // (and kept closed until the test function ends), so the exec() the test is blocked in
-// returns instead of hanging. An action that fails a check ends the same way.
+// returns instead of hanging. An action that fails a check ends the same way. A wait still
+// running when its test function ends is dropped with a warning (it never acts on the
+// windows of the next function).
 void WhenModal(const QString& what, std::function<void(QWidget*)> action, QWidget* notThis = nullptr,
                std::source_location where = std::source_location::current());
 
