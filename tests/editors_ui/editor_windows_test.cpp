@@ -95,8 +95,18 @@ class EditorWindowsTest : public QObject {
     QCOMPARE(f.dialogs.Last(), std::string("Удалить 5 строку?"));
     QCOMPARE(w.Table()->item(4, 1)->text(), QString("нет"));
     QCOMPARE(w.Table()->item(4, 2)->toolTip(), QString());
-    // Closing without "Применить" leaves the map.
-    w.close();
+    // Closing without "Применить" asks: Отмена (for the close button and for Esc) keeps the
+    // editor open, Нет closes it and leaves the map.
+    f.dialogs.shown.clear();
+    f.dialogs.askAnswers = {Dialogs::Answer::Cancel, Dialogs::Answer::Cancel, Dialogs::Answer::No};
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.Table()->item(4, 1)->text(), QString("нет"));
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+    QCOMPARE(f.dialogs.shown, std::vector<std::string>(3, "Применить изменения?"));
     QCOMPARE(f.cfg.Map(MapKind::TIFloat)[4].ParamNo, 0x0F01);
   }
 
@@ -296,7 +306,15 @@ class EditorWindowsTest : public QObject {
     w.RemoveAction()->trigger();
     QCOMPARE(w.Table()->rowCount(), 2);
     QVERIFY(std::filesystem::remove(doc));
-    w.reject();  // closed without "Применить"
+    // Closed without "Применить": asked first; Esc's Отмена keeps the editor, Нет closes it.
+    f.dialogs.shown.clear();
+    f.dialogs.askAnswers = {Dialogs::Answer::Cancel, Dialogs::Answer::No};
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(w.isVisible());
+    QCOMPARE(f.cfg.Controllers.size(), std::size_t{1});
+    QVERIFY(w.close());
+    QCOMPARE(f.dialogs.shown.front(), std::string("Применить изменения?"));
+    QCOMPARE(f.dialogs.shown.size(), std::size_t{3});  // twice asked, then the file's absence
     QCOMPARE(f.cfg.Controllers.size(), std::size_t{2});
     QCOMPARE(f.cfg.Controllers[0].TaskFilePath(), f.data.kotel);
     QCOMPARE(f.cfg.Controllers[1].Nset, 0x1A);
