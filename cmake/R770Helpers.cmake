@@ -11,6 +11,23 @@ function(r770_add_test)
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
 endfunction()
 
+# r770_add_qt_test(NAME name SOURCES ... [LIBS ...] [INCLUDES ...] [TIMEOUT seconds])
+# One QtTest window test registered with CTest: label ui, the offscreen platform, linked with
+# the ui library and the window tests' support (modal windows, scripted file choices).
+function(r770_add_qt_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;INCLUDES" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
+  target_include_directories(${T_NAME} PRIVATE ${T_INCLUDES})
+  target_link_libraries(${T_NAME} PRIVATE r770_ui_test_support ${T_LIBS} Qt6::Test)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS ui TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
 # r770_add_subdirectories(dir): add every direct sub-folder of dir that has a CMakeLists.txt,
 # so each area owns its own CMakeLists and nobody edits a shared list.
 function(r770_add_subdirectories)

@@ -20,11 +20,16 @@ std::string ExistingFolderOf(const std::string& path);
 
 class Dialogs {
  public:
+  // The answer to a question that may also be cancelled.
+  enum class Answer { Yes, No, Cancel };
+
   virtual ~Dialogs() = default;
   // Information box with one OK button (also used for plain message boxes).
   virtual void Information(const std::string& text) = 0;
   // Confirmation box with Yes and No; true for Yes.
   virtual bool Confirm(const std::string& text) = 0;
+  // Question box with Yes, No and Cancel; Esc and closing the box answer Cancel.
+  virtual Answer Ask(const std::string& text) = 0;
   // File choices; nullopt when cancelled. preselected: index of the filter shown first;
   // startFolder: where the choice opens (empty: wherever the window system likes).
   virtual std::optional<std::string> OpenFile(const std::vector<FileFilter>& filters, int preselected = 0,

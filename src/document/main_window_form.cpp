@@ -112,6 +112,23 @@ MainWindowForm::MainWindowForm(Dialogs& dialogs, BusyIndicator& busy, std::strin
   itemEnabled_.fill(true);
 }
 
+std::string MainWindowForm::Caption() const {
+  if (caption_.empty()) return caption_;  // not shown yet
+  const DocumentState& s = cfg_.State;
+  std::string name;
+  if (s.IsNew) {
+    name = kNewDocumentTitle;
+  } else if (s.FromFile && !s.FileName.empty()) {
+    const auto slash = s.FileName.find_last_of('/');
+    name = slash == std::string::npos ? s.FileName : s.FileName.substr(slash + 1);
+  } else if (s.FromModule) {
+    name = kReadDocumentTitle;
+  } else {
+    return caption_;  // no document
+  }
+  return std::string(kProgramName) + " — " + name + (cfg_.AnyChanged() ? " *" : "");
+}
+
 void MainWindowForm::Render() {
   if (view_) view_->Render();
 }
@@ -183,9 +200,15 @@ void MainWindowForm::UpdateDocumentMenus(bool newDocument) {
 bool MainWindowForm::AskSaveChanges() {
   if (!cfg_.AnyChanged()) return true;
   const char* question = cfg_.State.FromModule ? "Сохранить данные?" : "Сохранить изменения?";
-  if (dialogs_.Confirm(question)) return Save();
-  cfg_.ClearAllChanged();
-  return true;
+  switch (dialogs_.Ask(question)) {
+    case Dialogs::Answer::Yes: return Save();
+    case Dialogs::Answer::No:
+      cfg_.ClearAllChanged();
+      Render();
+      return true;
+    case Dialogs::Answer::Cancel: break;
+  }
+  return false;
 }
 
 void MainWindowForm::Command(MainCommand command) {
@@ -323,8 +346,8 @@ void MainWindowForm::LoadChosen(const std::optional<std::string>& path) {
 
 bool MainWindowForm::Save() {
   if (cfg_.State.IsNew || cfg_.State.FromModule || cfg_.State.FileName.empty()) return SaveAs();
-  if (dialogs_.Confirm(ReplaceQuestion(cfg_.State.FileName))) return SaveTo(cfg_.State.FileName);
-  return SaveAs();
+  // The document's own file: written without asking (only another existing file is asked about).
+  return SaveTo(cfg_.State.FileName);
 }
 
 bool MainWindowForm::SaveAs() {

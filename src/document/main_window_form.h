@@ -70,10 +70,14 @@ const std::vector<MainMenuDef>& MainMenuLayout();
 // Texts of the main window and of the standard boxes the window system shows for the program.
 inline constexpr const char* kMainCaption = "Настройка R-770 Modbus/TCP(версия 10)";
 inline constexpr const char* kNewFileStatus = "Новый файл";
+inline constexpr const char* kProgramName = "r770cfg";
+inline constexpr const char* kNewDocumentTitle = "Новый документ";
+inline constexpr const char* kReadDocumentTitle = "Прочитан из модуля";
 inline constexpr const char* kLoadingCaption = "Идет загрузка файла";
 inline constexpr const char* kSavingCaption = "Идет сохранение файла";
 inline constexpr const char* kButtonYes = "Да";
 inline constexpr const char* kButtonNo = "Нет";
+inline constexpr const char* kButtonCancel = "Отмена";
 inline constexpr const char* kButtonOk = "OK";
 inline constexpr const char* kOpenDialogTitle = "Открыть";
 inline constexpr const char* kSaveDialogTitle = "Сохранить как";
@@ -127,7 +131,10 @@ class MainWindowForm final : public DocumentView {
   BusyIndicator& Busy() { return busy_; }
 
   // --- what the window shows
-  const std::string& Caption() const { return caption_; }
+  // The window's caption: the program's title until a document exists, then the program's
+  // name, the document (its file name, "Новый документ" or "Прочитан из модуля") and " *"
+  // while it has unsaved changes: "r770cfg — boiler.bmt *". Empty until first shown.
+  std::string Caption() const;
   const std::string& Status() const { return status_; }
   bool MenuVisible(MainMenu menu) const { return menuVisible_[Index(menu)]; }
   bool ItemVisible(MainCommand c) const { return itemVisible_[Index(c)]; }
@@ -172,8 +179,9 @@ class MainWindowForm final : public DocumentView {
   void UpdateDocumentMenus(bool newDocument);
   // True when the three working database folders exist; enables "Новый" and "Загрузить".
   bool CheckDatabaseFolders();
-  // The unsaved-changes prompt. False when the user asked to save and the document was not
-  // saved (save dialog cancelled or writing failed): the asking command must not go on.
+  // The unsaved-changes prompt, with Да, Нет and Отмена. False when the user cancelled (Отмена,
+  // Esc), or asked to save and the document was not saved (save dialog cancelled or writing
+  // failed): the asking command must not go on.
   bool AskSaveChanges();
 
   // The document commands (also reachable through Command).

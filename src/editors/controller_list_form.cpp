@@ -306,6 +306,16 @@ bool ControllerListForm::Apply() {
   return true;
 }
 
+bool ControllerListForm::CloseRequested() {
+  if (applied_ || (!changed_ && !Editing())) return true;
+  switch (dialogs_.Ask(kApplyQuestion)) {
+    case Dialogs::Answer::Yes: return Apply();
+    case Dialogs::Answer::No: return true;
+    case Dialogs::Answer::Cancel: break;
+  }
+  return false;
+}
+
 void ControllerListForm::Closed() {
   editRow_ = -1;
   editText_.clear();

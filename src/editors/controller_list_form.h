@@ -41,6 +41,7 @@ class ControllerListForm {
   static constexpr const char* kRemoveCommand = "Удалить контроллер";
   static constexpr const char* kEnterCommand = "Ввести очередь задач";
   static constexpr const char* kApplyButton = "Применить";
+  static constexpr const char* kApplyQuestion = "Применить изменения?";
   static constexpr const char* kTaskFilter = "All files(*.*)|*.*|Tsk(*.tsk)|*.tsk";
   static constexpr int kTaskFilterPreselected = 1;
   static constexpr const char* kNoDatabaseMessage = "Не указан путь к базе данных!";
@@ -101,6 +102,11 @@ class ControllerListForm {
   void RemoveController();
   // "Применить": true when the editor closes.
   bool Apply();
+  // The window is closed otherwise than by "Применить" (its close button, Esc): true when it
+  // may close. With changes not applied it asks kApplyQuestion: Да applies them (the editor
+  // stays open when the network number being edited is refused), Нет closes as before (see
+  // Closed()), Отмена keeps the editor open.
+  bool CloseRequested();
   // The editor closes (after "Применить" or by other means).
   void Closed();
 

@@ -457,6 +457,23 @@ bool RegisterMapForm::Apply() {
   return true;
 }
 
+bool RegisterMapForm::Unapplied() const {
+  if (Editing()) return true;
+  RegisterMap applied = cfg_.Map(traits_.Kind);
+  applied.resize(working_.size());
+  return working_ != applied;
+}
+
+bool RegisterMapForm::CloseRequested() {
+  if (!Unapplied()) return true;
+  switch (dialogs_.Ask(kApplyChangesQuestion)) {
+    case Dialogs::Answer::Yes: return Apply();
+    case Dialogs::Answer::No: EndEdit(); return true;
+    case Dialogs::Answer::Cancel: break;
+  }
+  return false;
+}
+
 std::optional<PrintTable> RegisterMapForm::Print() {
   if (!FinishEdit()) return std::nullopt;
   using W = PrintTable::Width;

@@ -93,6 +93,8 @@ inline constexpr const char* kNumberTitle = "№";
 inline constexpr const char* kNoAddressText = "нет";
 inline constexpr const char* kNoParamSelectedMessage = "Параметр не выбран!";
 inline constexpr const char* kEnterValueMessage = "Введите значение!";
+// Asked when the editor is closed otherwise than by "Применить" with changes not applied.
+inline constexpr const char* kApplyChangesQuestion = "Применить изменения?";
 
 // What an address cell's text reads as. Everything from the first "н" on is cut when "н"
 // is not the first character ("12нет" reads as 12); "нет" and "" are Empty.
@@ -189,6 +191,13 @@ class RegisterMapForm {
   void Insert();
   // "Применить": true when the editor closes.
   bool Apply();
+  // True while the table holds what "Применить" has not yet put into the map (a cell being
+  // edited included).
+  bool Unapplied() const;
+  // The window is closed otherwise than by "Применить" (its close button, Esc): true when it
+  // may close. With changes not applied it asks kApplyChangesQuestion: Да applies them (and
+  // the editor stays open when "Применить" refuses), Нет drops them, Отмена keeps the editor.
+  bool CloseRequested();
   // "Печать": the table to print, or nothing when the cell being edited refuses.
   std::optional<PrintTable> Print();
 

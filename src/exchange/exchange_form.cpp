@@ -159,7 +159,7 @@ void ExchangeForm::Action() {
     Search();
   else if (actionCaption_ == "Записать")
     WriteConfiguration();
-  else if (actionCaption_ == "Прочитать")
+  else if (actionCaption_ == "Прочитать" && view_.AskSaveChanges())
     ReadConfiguration();
   running_ = false;
   if (closePending_) Close();

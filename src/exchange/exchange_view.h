@@ -33,6 +33,9 @@ class ExchangeView {
   // The main window: its status line, and the menus that depend on the document.
   virtual void SetMainStatus(const std::string& text) = 0;
   virtual void UpdateDocumentMenus(bool newDocument) = 0;
+  // The main window's unsaved-changes prompt, before the read replaces the document: false
+  // when the user cancelled it (or the save it asked for failed), and the read does not start.
+  virtual bool AskSaveChanges() { return true; }
 };
 
 }  // namespace r770

@@ -124,6 +124,14 @@ void TFTask::done(int result) {
   QDialog::done(result);
 }
 
+void TFTask::reject() {
+  if (!open_ || form_->CloseRequested()) {
+    QDialog::reject();
+    return;
+  }
+  Render();
+}
+
 void TFTask::Render() {
   using F = ControllerListForm;
   const int rows = form_->RowCount();

@@ -46,6 +46,8 @@ class TFTask : public QDialog {
 
   // Every way of closing ends here: the form decides what closing without "Применить" undoes.
   void done(int result) override;
+  // The close button and Esc end here: changes not applied are offered first.
+  void reject() override;
 
  private:
   void Render();

@@ -320,4 +320,6 @@ void TFObmen::UpdateDocumentMenus(bool newDocument) {
   if (onUpdateDocumentMenus) onUpdateDocumentMenus(newDocument);
 }
 
+bool TFObmen::AskSaveChanges() { return !onAskSaveChanges || onAskSaveChanges(); }
+
 }  // namespace r770

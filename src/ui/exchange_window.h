@@ -54,6 +54,8 @@ class TFObmen : public QDialog, private ExchangeView {
   // The main window's status line and its document menus (set by the main window).
   std::function<void(const std::string&)> onMainStatus;
   std::function<void(bool)> onUpdateDocumentMenus;
+  // The main window's unsaved-changes prompt (asked before a read); none: nothing is asked.
+  std::function<bool()> onAskSaveChanges;
 
   ExchangeForm& form() { return form_; }
   // Shows the window modally; returns when it has closed.
@@ -100,6 +102,7 @@ class TFObmen : public QDialog, private ExchangeView {
   bool Confirm(const std::string& text) override;
   void SetMainStatus(const std::string& text) override;
   void UpdateDocumentMenus(bool newDocument) override;
+  bool AskSaveChanges() override;
 
   Dialogs* dialogs_;
   ExchangeLog exchangeLog_;

@@ -32,8 +32,11 @@
 
 namespace r770 {
 
-TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
+TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent) : TFNastr(settingsPath, qtDialogs_, parent) {}
+
+TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
+      dialogs_(dialogs),
       form_(std::make_unique<MainWindowForm>(dialogs_, busy_, settingsPath)),
       settingsPath_(settingsPath) {
   form_->SetProgramFolder(ProgramFolder());
@@ -95,6 +98,7 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
   auto* exchange = new TFObmen(f.Config(), f.Settings(), this, &f.GetDialogs());
   exchange->onMainStatus = [this](const std::string& text) { form_->SetStatus(text); };
   exchange->onUpdateDocumentMenus = [this](bool newDocument) { form_->UpdateDocumentMenus(newDocument); };
+  exchange->onAskSaveChanges = [this] { return form_->AskSaveChanges(); };
   SetOpener(MainCommand::Exchange, [exchange] { exchange->Open(); });
 
   form_->SetView(this);

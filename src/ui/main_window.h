@@ -36,6 +36,9 @@ class TFNastr : public QMainWindow, public MainWindowView {
  public:
   // settingsPath: the program settings file (DefaultSettingsPath() in the program).
   explicit TFNastr(const std::string& settingsPath, QWidget* parent = nullptr);
+  // The same window with message boxes and file choices of its own (tests answer the file
+  // choices without a file dialog); dialogs outlives the window.
+  TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* parent = nullptr);
   ~TFNastr() override;
 
   MainWindowForm& Form() { return *form_; }
@@ -78,7 +81,8 @@ class TFNastr : public QMainWindow, public MainWindowView {
   void RestorePlace();
   void OverviewActivated(QListWidgetItem* item);
 
-  QtDialogs dialogs_;
+  QtDialogs qtDialogs_;
+  Dialogs& dialogs_;  // qtDialogs_ unless the window was given others
   QtBusy busy_;
   std::unique_ptr<MainWindowForm> form_;
   std::map<MainCommand, QAction*> actions_;

@@ -93,6 +93,21 @@ bool QtDialogs::Confirm(const std::string& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
+Dialogs::Answer QtDialogs::Ask(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, BoxCaption(), Q(text),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, BoxParent());
+  box.button(QMessageBox::Yes)->setText(Q(kButtonYes));
+  box.button(QMessageBox::No)->setText(Q(kButtonNo));
+  box.button(QMessageBox::Cancel)->setText(Q(kButtonCancel));
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+  }
+}
+
 std::optional<std::string> QtDialogs::OpenFile(const std::vector<FileFilter>& filters, int preselected,
                                                const std::string& startFolder) {
   QString selected;

@@ -170,6 +170,15 @@ void RegisterMapWindow::Open() {
   exec();
 }
 
+void RegisterMapWindow::reject() {
+  if (form_->CloseRequested()) {
+    QDialog::reject();
+    return;
+  }
+  Render();
+  ApplyFocus();
+}
+
 void RegisterMapWindow::BuildTree() {
   QSignalBlocker block(tree_);
   tree_->clear();

@@ -63,6 +63,9 @@ class RegisterMapWindow : public QDialog {
   // dialog). False when nothing was printed.
   bool PrintTo(QPrinter& printer);
 
+  // The close button and Esc end here: changes not applied are offered first.
+  void reject() override;
+
  private:
   void BuildTree();
   void Render();

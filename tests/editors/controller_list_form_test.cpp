@@ -479,6 +479,52 @@ TEST(ControllerListFormTest, NetworkNumberEditing) {
   EXPECT_FALSE(e.form.Key(U'1'));
 }
 
+TEST(ControllerListFormTest, ClosingWithChangesNotAppliedAsksToApplyThem) {
+  using A = Dialogs::Answer;
+  enum class Change { None, Number, Typed, Emptied };
+  const struct {
+    const char* name;
+    Change change;
+    std::optional<A> answer;  // none: nothing is asked
+    bool closes;
+    int nsetAfter;  // the controller's network number once the editor has closed (or not)
+    bool controllersChanged;
+  } cases[] = {
+      {"no change", Change::None, std::nullopt, true, 5, false},
+      {"Отмена", Change::Number, A::Cancel, false, 7, false},
+      {"Нет: the list as it was", Change::Number, A::No, true, 5, false},
+      {"Да", Change::Number, A::Yes, true, 7, true},
+      {"a number typed, not left, Да", Change::Typed, A::Yes, true, 7, true},
+      {"a number typed, not left, Нет", Change::Typed, A::No, true, 5, false},
+      {"Да refused: the cell is empty", Change::Emptied, A::Yes, false, 5, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ListEditor e;
+    e.data.AddController(e.cfg, e.data.kotel, 5);
+    e.Open();
+    if (c.change != Change::None) {
+      ASSERT_TRUE(e.form.SetCurrentRow(0));
+      e.Type(c.change == Change::Emptied ? U"\x7F" : U"\x7F" U"7");
+    }
+    if (c.change == Change::Number) ASSERT_TRUE(e.form.FinishEdit());
+    e.dialogs.shown.clear();
+    if (c.answer) e.dialogs.askAnswers = {*c.answer};
+    const bool closes = e.form.CloseRequested();
+    EXPECT_EQ(closes, c.closes);
+    if (closes) e.form.Closed();
+    if (c.answer) {
+      ASSERT_FALSE(e.dialogs.shown.empty());
+      EXPECT_EQ(e.dialogs.shown[0], F::kApplyQuestion);
+    } else {
+      EXPECT_THAT(e.dialogs.shown, IsEmpty());
+    }
+    ASSERT_EQ(e.cfg.Controllers.size(), 1u);
+    EXPECT_EQ(e.cfg.Controllers[0].Nset, c.nsetAfter);
+    EXPECT_EQ(e.cfg.State.ControllersChanged, c.controllersChanged);
+  }
+}
+
 TEST(ControllerListFormTest, NetworkNumberEditLeavesTheMapsAlone) {
   ListEditor e;
   e.data.AddController(e.cfg, e.data.kotel, 5);

@@ -578,6 +578,61 @@ TEST(RegisterMapFormTest, ClosingWithoutApplyLeavesTheMap) {
   }
 }
 
+TEST(RegisterMapFormTest, ClosingWithChangesNotAppliedAsksToApplyThem) {
+  using A = Dialogs::Answer;
+  enum class Change { None, Typed, Placed, AddressOnly };
+  const struct {
+    const char* name;
+    Change change;
+    std::optional<A> answer;  // none: nothing is asked
+    bool closes;
+    bool applied;
+  } cases[] = {
+      {"no change", Change::None, std::nullopt, true, false},
+      {"Отмена", Change::Placed, A::Cancel, false, false},
+      {"Нет", Change::Placed, A::No, true, false},
+      {"Да", Change::Placed, A::Yes, true, true},
+      {"a cell typed into, Отмена", Change::Typed, A::Cancel, false, false},
+      {"a cell typed into, Нет", Change::Typed, A::No, true, false},
+      {"Да refused by the checks of Применить", Change::AddressOnly, A::Yes, false, false},
+  };
+  for (MapKind kind : kKinds) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(MapTraits(kind).Caption) + ": " + c.name);
+      MapEditor e(kind);
+      e.cfg.Map(kind)[0] = Placed(0x0101, 2);
+      const RegisterMap before = e.cfg.Map(kind);
+      e.Open();
+      if (c.change == Change::Typed) {
+        ASSERT_TRUE(e.form.SetCurrentCell(1, RegisterMapForm::kColAddress));
+        e.Type("4");
+      } else if (c.change != Change::None) {
+        ASSERT_TRUE(e.EnterAddress(1, "4"));
+      }
+      if (c.change == Change::Placed) {
+        e.Select(e.Leaf());
+        e.form.SetCurrentCell(1, RegisterMapForm::kColParam);
+        e.form.Place();
+      }
+      EXPECT_EQ(e.form.Unapplied(), c.change != Change::None);
+      e.dialogs.shown.clear();
+      if (c.answer) e.dialogs.askAnswers = {*c.answer};
+      EXPECT_EQ(e.form.CloseRequested(), c.closes);
+      if (c.answer) {
+        ASSERT_FALSE(e.dialogs.shown.empty());
+        EXPECT_EQ(e.dialogs.shown[0], "Применить изменения?");
+      } else {
+        EXPECT_THAT(e.dialogs.shown, IsEmpty());
+      }
+      EXPECT_EQ(e.cfg.Map(kind) != before, c.applied);
+      EXPECT_EQ(e.cfg.MapChanged(kind), c.applied);
+      if (c.applied) EXPECT_EQ(e.cfg.Map(kind)[1].ModbusAddr, 4);
+      // An editor that stays open keeps what was typed.
+      if (!c.closes) EXPECT_TRUE(e.form.Unapplied());
+    }
+  }
+}
+
 TEST(RegisterMapFormTest, ChangedIsKeptBetweenOpeningsExceptByHoldingRegisters) {
   for (MapKind kind : kKinds) {
     SCOPED_TRACE(MapTraits(kind).Caption);

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
@@ -21,6 +20,8 @@
 #include "document/document_file.h"
 #include "editor_fixture.h"
 #include "large_database.h"
+#include "modal_windows.h"
+#include "scripted_dialogs.h"
 #include "ui/controller_list_window.h"
 #include "ui/editor_table.h"
 #include "ui/main_window.h"
@@ -53,20 +54,6 @@ struct NoDocumentWindow : DocumentView {
   void SetStatus(const std::string&) override {}
   void OpenControllerEditor() override {}
 };
-
-// Runs action on the next modal window to appear other than notThis.
-void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int triesLeft = 200) {
-  QTimer::singleShot(10, [=] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && w != notThis && w->isVisible()) {
-      action(w);
-    } else if (triesLeft > 0) {
-      WhenModal(action, notThis, triesLeft - 1);
-    } else {
-      QFAIL("no modal window appeared");
-    }
-  });
-}
 
 }  // namespace
 
@@ -108,8 +95,18 @@ class EditorWindowsTest : public QObject {
     QCOMPARE(f.dialogs.Last(), std::string("Удалить 5 строку?"));
     QCOMPARE(w.Table()->item(4, 1)->text(), QString("нет"));
     QCOMPARE(w.Table()->item(4, 2)->toolTip(), QString());
-    // Closing without "Применить" leaves the map.
-    w.close();
+    // Closing without "Применить" asks: Отмена (for the close button and for Esc) keeps the
+    // editor open, Нет closes it and leaves the map.
+    f.dialogs.shown.clear();
+    f.dialogs.askAnswers = {Dialogs::Answer::Cancel, Dialogs::Answer::Cancel, Dialogs::Answer::No};
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.Table()->item(4, 1)->text(), QString("нет"));
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+    QCOMPARE(f.dialogs.shown, std::vector<std::string>(3, "Применить изменения?"));
     QCOMPARE(f.cfg.Map(MapKind::TIFloat)[4].ParamNo, 0x0F01);
   }
 
@@ -309,7 +306,15 @@ class EditorWindowsTest : public QObject {
     w.RemoveAction()->trigger();
     QCOMPARE(w.Table()->rowCount(), 2);
     QVERIFY(std::filesystem::remove(doc));
-    w.reject();  // closed without "Применить"
+    // Closed without "Применить": asked first; Esc's Отмена keeps the editor, Нет closes it.
+    f.dialogs.shown.clear();
+    f.dialogs.askAnswers = {Dialogs::Answer::Cancel, Dialogs::Answer::No};
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(w.isVisible());
+    QCOMPARE(f.cfg.Controllers.size(), std::size_t{1});
+    QVERIFY(w.close());
+    QCOMPARE(f.dialogs.shown.front(), std::string("Применить изменения?"));
+    QCOMPARE(f.dialogs.shown.size(), std::size_t{3});  // twice asked, then the file's absence
     QCOMPARE(f.cfg.Controllers.size(), std::size_t{2});
     QCOMPARE(f.cfg.Controllers[0].TaskFilePath(), f.data.kotel);
     QCOMPARE(f.cfg.Controllers[1].Nset, 0x1A);
@@ -345,7 +350,7 @@ class EditorWindowsTest : public QObject {
     main.Action(MainCommand::New)->trigger();
 
     bool opened = false;
-    WhenModal([&](QWidget* w) {
+    WhenModal("the controller list editor", [&](QWidget* w) {
       QCOMPARE(w->windowTitle(), QString("Определение списка контроллеров"));
       opened = true;
       w->close();
@@ -360,11 +365,12 @@ class EditorWindowsTest : public QObject {
     for (const auto& [command, caption] : editors) {
       // Without controllers the editor says so first, then opens.
       QString seen;
-      WhenModal([&](QWidget* box) {
+      WhenModal("\"Нет списка контроллеров!\" before " + caption, [&](QWidget* box) {
         auto* mb = qobject_cast<QMessageBox*>(box);
         QVERIFY(mb);
         QCOMPARE(mb->text(), QString("Нет списка контроллеров!"));
         WhenModal(
+            "the editor " + caption,
             [&](QWidget* w) {
               seen = w->windowTitle();
               w->close();
@@ -387,36 +393,32 @@ class EditorWindowsTest : public QObject {
     WriteFileBytes(doc, Utf8ToCp1251("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nWayUser0=" + db.kotel +
                                      "\r\nNset0=05\r\nWayUser1=" + missing + "\r\nNset1=07\r\n"
                                      "[TC Modbus]\r\nTC0=0101.7.1\r\nNameTC0=Авария/Котел2\r\nDiscretInp0=4\r\n"));
-    TFNastr main(ini);
+    ScriptedDialogs dialogs;
+    TFNastr main(ini, dialogs);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QTRY_VERIFY(main.Action(MainCommand::Load)->isEnabled());
 
     bool editorSeen = false;
-    WhenModal([&](QWidget* modal) {
-      auto* chooser = qobject_cast<QFileDialog*>(modal);
-      QVERIFY(chooser);
-      WhenModal(
-          [&](QWidget* w) {
-            auto* editor = qobject_cast<TFTask*>(w);
-            QVERIFY(editor);
-            editorSeen = true;
-            QCOMPARE(editor->windowTitle(), QString("Определение списка контроллеров"));
-            QVERIFY(editor->NotFoundLabel()->isVisible());
-            QCOMPARE(editor->NotFoundLabel()->text(), QString("Путь к очереди задач не найден"));
-            QCOMPARE(editor->Table()->item(1, 1)->text(), QString::fromStdString(missing));
-            QCOMPARE(editor->Table()->item(1, 0)->background().color(), QColor(0, 255, 0));
-            QCOMPARE(editor->Table()->item(0, 0)->background().style(), Qt::NoBrush);
-            QCOMPARE(editor->Table()->currentRow(), 1);
-            QVERIFY(main.ProgressStrip()->isHidden());
-            editor->reject();
-          },
-          modal);
-      chooser->selectFile(QString::fromStdString(doc));
-      static_cast<QDialog*>(chooser)->accept();  // QFileDialog's own accept is protected
+    dialogs.files = {doc};
+    WhenModal("the controller list editor opened by the load", [&](QWidget* w) {
+      auto* editor = qobject_cast<TFTask*>(w);
+      QVERIFY(editor);
+      editorSeen = true;
+      QCOMPARE(editor->windowTitle(), QString("Определение списка контроллеров"));
+      QVERIFY(editor->NotFoundLabel()->isVisible());
+      QCOMPARE(editor->NotFoundLabel()->text(), QString("Путь к очереди задач не найден"));
+      QCOMPARE(editor->Table()->item(1, 1)->text(), QString::fromStdString(missing));
+      QCOMPARE(editor->Table()->item(1, 0)->background().color(), QColor(0, 255, 0));
+      QCOMPARE(editor->Table()->item(0, 0)->background().style(), Qt::NoBrush);
+      QCOMPARE(editor->Table()->currentRow(), 1);
+      QVERIFY(main.ProgressStrip()->isHidden());
+      editor->reject();
     });
     main.Action(MainCommand::Load)->trigger();
     QVERIFY(editorSeen);
+    QCOMPARE(dialogs.choices.size(), std::size_t{1});
+    QVERIFY(dialogs.choices[0].kind == ScriptedDialogs::Choice::Open);
     const Configuration& cfg = main.Form().Config();
     QCOMPARE(cfg.Controllers.size(), std::size_t{2});
     QVERIFY(!cfg.Controllers[1].Found);
@@ -426,7 +428,7 @@ class EditorWindowsTest : public QObject {
 
     // The Discrete Inputs editor shows that controller without its tasks, and its entry.
     bool mapSeen = false;
-    WhenModal([&](QWidget* w) {
+    WhenModal("the Discrete Inputs editor", [&](QWidget* w) {
       auto* map = dynamic_cast<TFModbusTC*>(w);
       QVERIFY(map);
       mapSeen = true;

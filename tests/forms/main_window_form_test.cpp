@@ -404,7 +404,7 @@ TEST_F(MainWindowFormTest, AskSaveChangesYesSavesNoDiscards) {
   EXPECT_EQ(form.Config().Common.AdrCAN, 0);                // and then "Новый" went on
 }
 
-TEST_F(MainWindowFormTest, SaveOfALoadedDocumentAsksToReplaceItsOwnFile) {
+TEST_F(MainWindowFormTest, SaveOfALoadedDocumentWritesItsOwnFileWithoutAsking) {
   StartWithDatabase();
   std::string doc = WriteDocument("doc.bmt");
   Load(doc);
@@ -413,26 +413,18 @@ TEST_F(MainWindowFormTest, SaveOfALoadedDocumentAsksToReplaceItsOwnFile) {
   form.Config().Common.AdrExt = 0x44;
   form.Config().State.CommonChanged = true;
 
-  dialogs.confirmAnswers = {true};
+  dialogs.shown.clear();
   form.Command(MainCommand::Save);
-  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"Файл " + doc + " уже существует.Заменить?"}));
+  EXPECT_TRUE(dialogs.shown.empty());  // its own file is no other existing file
+  EXPECT_EQ(dialogs.lastPreselected, 0);  // only the load's choice was offered
   std::string text = Cp1251ToUtf8(ReadFileBytes(doc));
   EXPECT_NE(text.find("AdrExt=44"), std::string::npos);
   EXPECT_EQ(text.find("[TU Modbus]"), std::string::npos);  // only the changed part
   EXPECT_FALSE(form.Config().AnyChanged());
   EXPECT_TRUE(form.Config().State.FromFile);
-
-  // No: "Сохранить как ..." instead.
-  dialogs.shown.clear();
-  dialogs.confirmAnswers = {false};
-  dialogs.fileAnswers.push_back(dir.File("other.bmt"));
-  form.Command(MainCommand::Save);
-  EXPECT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_TRUE(std::filesystem::exists(dir.File("other.bmt")));
-  EXPECT_EQ(form.Status(), dir.File("other.bmt"));
+  EXPECT_EQ(form.Status(), doc);
 
   // A read document always opens the save dialog.
-  dialogs.shown.clear();
   form.Config().State.FromModule = true;
   dialogs.fileAnswers.push_back(std::nullopt);
   form.Command(MainCommand::Save);
@@ -440,6 +432,96 @@ TEST_F(MainWindowFormTest, SaveOfALoadedDocumentAsksToReplaceItsOwnFile) {
   EXPECT_TRUE(dialogs.fileAnswers.empty());
   EXPECT_EQ(dialogs.lastFilters.size(), 2u);
   EXPECT_EQ(dialogs.lastFilters[1].pattern, "*.*");
+}
+
+TEST_F(MainWindowFormTest, CancelOfTheUnsavedChangesQuestionCancelsTheCommandThatAsked) {
+  StartWithDatabase();
+  std::string other = WriteDocument("other.bmt");
+  Load(WriteDocument("doc.bmt"));
+  ASSERT_EQ(form.Config().State.FileName, dir.File("doc.bmt"));
+  struct Case {
+    const char* name;
+    std::function<void()> command;
+  } cases[] = {
+      {"Новый", [&] { form.Command(MainCommand::New); }},
+      {"Загрузить", [&] { form.Command(MainCommand::Load); }},
+      {"a dropped document", [&] { form.OpenDocumentPath(other); }},
+      {"a recent document", [&] { form.OpenRecent(0); }},
+      {"Выход", [&] { form.Command(MainCommand::Exit); }},
+      {"closing the window", [&] { EXPECT_FALSE(form.CloseRequested()); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    form.Config().Common.AdrCAN = 0x3C;
+    form.Config().State.CommonChanged = true;
+    dialogs.shown.clear();
+    dialogs.askAnswers = {Dialogs::Answer::Cancel};
+    dialogs.fileAnswers = {other};  // taken only by a file choice that should not come
+    c.command();
+    EXPECT_EQ(dialogs.shown, std::vector<std::string>{"Сохранить данные?"});  // no controllers
+    EXPECT_EQ(dialogs.fileAnswers.size(), 1u);
+    EXPECT_EQ(view.closes, 0);
+    EXPECT_EQ(form.Config().Common.AdrCAN, 0x3C);
+    EXPECT_TRUE(form.Config().State.CommonChanged);
+    EXPECT_FALSE(form.Config().State.IsNew);
+    EXPECT_EQ(form.Config().State.FileName, dir.File("doc.bmt"));
+  }
+
+  // Нет drops the changes and lets the command go on; Да saves first.
+  dialogs.fileAnswers.clear();
+  dialogs.askAnswers = {Dialogs::Answer::No};
+  form.OpenDocumentPath(other);
+  EXPECT_EQ(form.Config().State.FileName, other);
+  EXPECT_FALSE(form.Config().AnyChanged());
+  form.Config().Common.AdrCAN = 0x3D;
+  form.Config().State.CommonChanged = true;
+  form.Config().State.FromModule = false;  // a document with its own file
+  dialogs.askAnswers = {Dialogs::Answer::Yes};
+  EXPECT_TRUE(form.CloseRequested());
+  EXPECT_NE(Cp1251ToUtf8(ReadFileBytes(other)).find("AdrCAN=3D"), std::string::npos);
+}
+
+TEST_F(MainWindowFormTest, CaptionNamesTheDocumentAndMarksUnsavedChanges) {
+  form.Command(MainCommand::New);
+  EXPECT_EQ(form.Caption(), "");  // not shown yet
+  StartWithDatabase();
+  std::string doc = WriteDocument("boiler.bmt");
+  struct Case {
+    const char* name;
+    std::function<void()> act;
+    std::string caption;
+  } cases[] = {
+      {"no document", [] {}, "Настройка R-770 Modbus/TCP(версия 10)"},
+      {"new", [&] { form.Command(MainCommand::New); }, "r770cfg — Новый документ"},
+      {"new, changed", [&] { form.Config().State.TUChanged = true; }, "r770cfg — Новый документ *"},
+      {"loaded without controllers",  // taken as read from the module
+       [&] {
+         dialogs.askAnswers = {Dialogs::Answer::No};
+         Load(doc);
+       },
+       "r770cfg — Прочитан из модуля"},
+      {"loaded, changed",
+       [&] {
+         form.Config().State.FromFile = true;  // as a load with controllers marks it
+         form.Config().State.FromModule = false;
+         form.Config().State.CommonChanged = true;
+       },
+       "r770cfg — boiler.bmt *"},
+      {"saved", [&] { form.Command(MainCommand::Save); }, "r770cfg — boiler.bmt"},
+      {"read from the module",
+       [&] {
+         DocumentState& st = form.Config().State;
+         st.FromModule = true;
+         st.FromFile = false;
+         st.TCChanged = true;
+       },
+       "r770cfg — Прочитан из модуля *"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.act();
+    EXPECT_EQ(form.Caption(), c.caption);
+  }
 }
 
 TEST_F(MainWindowFormTest, SaveAsNamesTheFile) {

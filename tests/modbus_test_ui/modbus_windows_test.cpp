@@ -19,6 +19,7 @@
 
 #include "common/ini_file.h"
 #include "fake_dialogs.h"
+#include "modal_windows.h"
 #include "temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/modbus_read_window.h"
@@ -26,22 +27,9 @@
 #include "ui/qt_support.h"
 
 using namespace r770;
+using r770::test::WhenModal;
 
 namespace {
-
-// Runs action on the next modal window to appear other than notThis.
-void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int triesLeft = 200) {
-  QTimer::singleShot(10, [=] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && w != notThis && w->isVisible()) {
-      action(w);
-    } else if (triesLeft > 0) {
-      WhenModal(action, notThis, triesLeft - 1);
-    } else {
-      QFAIL("no modal window appeared");
-    }
-  });
-}
 
 QStringList LabelTexts(QWidget* w) {
   QStringList out;
@@ -98,7 +86,7 @@ class ModbusWindowsTest : public QObject {
     auto* win = w.findChild<TFObmenModbus_r770*>();
     QVERIFY(win);
     bool seen = false;
-    WhenModal([&](QWidget* modal) {
+    WhenModal("the Modbus test settings window", [&](QWidget* modal) {
       seen = true;
       QCOMPARE(modal, static_cast<QWidget*>(win));
       QCOMPARE(modal->windowTitle(), QString::fromUtf8("Настройка обмена по Modbus"));
@@ -130,7 +118,7 @@ class ModbusWindowsTest : public QObject {
       QCOMPARE(win->Port()->text(), QString("01F6"));
       win->Port()->selectAll();
       QTest::keyClicks(win->Port(), "10000");
-      WhenModal([&](QWidget* box) {
+      WhenModal("the refusal of the port", [&](QWidget* box) {
         QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8("Неправильно введен адрес порта."));
         qobject_cast<QMessageBox*>(box)->accept();
       }, modal);

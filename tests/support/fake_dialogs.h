@@ -14,6 +14,9 @@ class FakeDialogs : public Dialogs {
  public:
   std::vector<std::string> shown;          // every text of an information or confirmation box
   std::deque<bool> confirmAnswers;         // answers to Confirm, in order (default: No)
+  // Answers to Ask, in order; when empty, Ask takes the next of confirmAnswers (Yes or No),
+  // and without that too the answer is No.
+  std::deque<Answer> askAnswers;
   std::deque<std::optional<std::string>> fileAnswers;  // answers to Open/Save/ChooseFolder
   std::vector<FileFilter> lastFilters;
   int lastPreselected = -1;
@@ -25,6 +28,13 @@ class FakeDialogs : public Dialogs {
     if (confirmAnswers.empty()) return false;
     bool a = confirmAnswers.front();
     confirmAnswers.pop_front();
+    return a;
+  }
+  Answer Ask(const std::string& text) override {
+    if (askAnswers.empty()) return Confirm(text) ? Answer::Yes : Answer::No;
+    shown.push_back(text);
+    Answer a = askAnswers.front();
+    askAnswers.pop_front();
     return a;
   }
   std::optional<std::string> OpenFile(const std::vector<FileFilter>& f, int pre, const std::string& start) override {

@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -19,6 +18,8 @@
 #include "document/document_file.h"
 #include "editor_fixture.h"
 #include "ft12_server.h"
+#include "modal_windows.h"
+#include "scripted_dialogs.h"
 #include "sim_state.h"
 #include "temp_dir.h"
 #include "common/key_filter.h"
@@ -35,19 +36,12 @@
 #include "ui/qt_support.h"
 
 using namespace r770;
+using r770::test::ScriptedDialogs;
+using r770::test::WhenModal;
 
 namespace {
 
 QString U(const char* s) { return QString::fromUtf8(s); }
-
-void WhenModal(std::function<void(QWidget*)> action, int triesLeft = 300) {
-  QTimer::singleShot(10, [=] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && w->isVisible()) action(w);
-    else if (triesLeft > 0) WhenModal(action, triesLeft - 1);
-    else QFAIL("no modal window appeared");
-  });
-}
 
 class NullView : public DocumentView {
  public:
@@ -66,6 +60,8 @@ struct Setup {
   std::string ini = dir.File("r770cfg.ini");
   std::string docFolder = dir.File("документы");
   std::string doc = docFolder + "/котельная.bmt";
+  // Real message boxes; file choices answered by the test.
+  ScriptedDialogs dialogs;
 
   explicit Setup(const std::string& extraSettings = "") {
     std::filesystem::create_directories(docFolder);
@@ -113,18 +109,6 @@ void Drop(TFNastr& w, const QString& path) {
   QApplication::sendEvent(&w, &drop);
 }
 
-// The folder a file choice opened in; the choice is then cancelled.
-QString ChoiceFolder(QWidget* modal) {
-  auto* dialog = qobject_cast<QFileDialog*>(modal);
-  if (!dialog) {
-    qobject_cast<QDialog*>(modal)->reject();
-    return "not a file choice: " + modal->windowTitle();
-  }
-  QString folder = dialog->directory().absolutePath();
-  dialog->reject();
-  return folder;
-}
-
 }  // namespace
 
 class MainWindowDocumentTest : public QObject {
@@ -133,7 +117,7 @@ class MainWindowDocumentTest : public QObject {
  private slots:
   void overviewFollowsNewDropAndDoubleClick() {
     Setup s;
-    TFNastr w(s.ini);
+    TFNastr w(s.ini, s.dialogs);
     ShowAndActivate(w);
     QVERIFY(Lines(w).join("\n").contains(U("Документ не открыт")));
 
@@ -155,7 +139,7 @@ class MainWindowDocumentTest : public QObject {
     // A double click on a map's line opens its editor; an edit shows at once.
     QListWidgetItem* coils = LineItem(w, U("Coils 2 из 16"));
     QVERIFY(coils);
-    WhenModal([](QWidget* editor) {
+    WhenModal("the Coils editor", [](QWidget* editor) {
       QCOMPARE(editor->windowTitle(), U("Coils"));
       editor->close();
     });
@@ -176,17 +160,35 @@ class MainWindowDocumentTest : public QObject {
     QVERIFY2(server.Start(&error), error.c_str());
     Setup s("[Parametr]\r\nVS=Ethernet\r\nIP=127.0.0.1\r\nport_TCP=" + std::to_string(server.Port()) +
             "\r\nTimeW=1\r\nKPov=1\r\nSetNR770=1\r\n");
-    TFNastr w(s.ini);
+    TFNastr w(s.ini, s.dialogs);
     ShowAndActivate(w);
     w.Form().OpenDocumentPath(s.doc);
     QVERIFY(w.Form().Config().State.FromFile);
+    // An edit not saved: the read asks first, and Отмена leaves the document as it is.
+    w.Form().Config().Common.AdrCAN = 0x3C;
+    w.Form().Config().State.CommonChanged = true;
 
     bool read = false;
-    WhenModal([&read](QWidget* modal) {
+    QString asked;
+    WhenModal("the exchange window", [&](QWidget* modal) {
       auto* exchange = qobject_cast<TFObmen*>(modal);
       QVERIFY(exchange);
       QTRY_VERIFY(exchange->form().linkOpen());
       exchange->readItem()->trigger();
+      WhenModal("\"Сохранить изменения?\" before the read", [&asked](QWidget* box) {
+        asked = r770::test::BoxText(box);
+        r770::test::Press(box, U("Отмена"));
+      }, modal);
+      QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
+      QCOMPARE(asked, U("Сохранить изменения?"));
+      QVERIFY(w.Form().Config().State.FromFile);
+      QCOMPARE(w.Form().Config().Common.AdrCAN, 0x3C);
+      QVERIFY(w.Form().Config().State.CommonChanged);
+      QVERIFY(exchange->statusLine()->text() != U("Чтение завершено"));
+      // Нет drops the edit and reads.
+      WhenModal("\"Сохранить изменения?\" before the read, again", [](QWidget* box) {
+        r770::test::Press(box, U("Нет"));
+      }, modal);
       QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
       read = exchange->statusLine()->text() == U("Чтение завершено");
       // "Журнал" does what a double click on the status line does, and shows its state.
@@ -207,36 +209,34 @@ class MainWindowDocumentTest : public QObject {
 
   void shortcutsReachTheirCommands() {
     Setup s;
-    TFNastr w(s.ini);
+    TFNastr w(s.ini, s.dialogs);
     const std::string guideFolder = s.dir.File("bin");
     std::filesystem::create_directories(guideFolder);
     test::WriteFileBytes(guideFolder + "/guide.ru.md", "# Руководство\n\nТекст руководства.\n");
     w.Form().SetProgramFolder(guideFolder);
     ShowAndActivate(w);
 
+    using Choice = ScriptedDialogs::Choice;
     struct Case {
       const char* name;
       int key;
       Qt::KeyboardModifiers mods;
-      QString dialogTitle;  // the file choice it opens, if any
+      std::optional<Choice> choice;  // the file choice it opens, if any (cancelled)
     };
     const Case cases[] = {
         {"Ctrl+N", Qt::Key_N, Qt::ControlModifier, {}},
-        {"Ctrl+S", Qt::Key_S, Qt::ControlModifier, U("Сохранить как")},  // a new document has no file
-        {"Ctrl+Shift+S", Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, U("Сохранить как")},
-        {"Ctrl+O", Qt::Key_O, Qt::ControlModifier, U("Открыть")},
+        {"Ctrl+S", Qt::Key_S, Qt::ControlModifier, Choice::Save},  // a new document has no file
+        {"Ctrl+Shift+S", Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, Choice::Save},
+        {"Ctrl+O", Qt::Key_O, Qt::ControlModifier, Choice::Open},
     };
     for (const Case& c : cases) {
       ShowAndActivate(w);  // a closed dialog leaves no window active on this platform
-      QString seen;
-      if (!c.dialogTitle.isEmpty())
-        WhenModal([&seen](QWidget* modal) {
-          seen = modal->windowTitle();
-          qobject_cast<QDialog*>(modal)->reject();
-        });
+      s.dialogs.choices.clear();
+      if (c.choice) s.dialogs.files = {std::nullopt};
       QTest::keyClick(&w, c.key, c.mods);
-      QVERIFY2(seen == c.dialogTitle, c.name);
-      if (c.dialogTitle.isEmpty()) QCOMPARE(w.StatusField()->text(), U("Новый файл"));
+      QVERIFY2(s.dialogs.choices.size() == (c.choice ? 1u : 0u), c.name);
+      if (c.choice) QVERIFY2(s.dialogs.choices[0].kind == *c.choice, c.name);
+      if (!c.choice) QCOMPARE(w.StatusField()->text(), U("Новый файл"));
     }
 
     ShowAndActivate(w);
@@ -254,7 +254,7 @@ class MainWindowDocumentTest : public QObject {
     Setup s;
     {
       // The program's argument: the document opens once the window is up, and is remembered.
-      TFNastr w(s.ini);
+      TFNastr w(s.ini, s.dialogs);
       w.Form().SetStartDocument(s.doc);
       ShowAndActivate(w);
       QTRY_VERIFY(w.Form().Config().State.FromFile);
@@ -263,49 +263,53 @@ class MainWindowDocumentTest : public QObject {
       w.Form().Config().ClearAllChanged();
       w.close();
     }
-    TFNastr w(s.ini);
+    TFNastr w(s.ini, s.dialogs);
     ShowAndActivate(w);
     QCOMPARE(w.RecentMenu()->actions().size(), 1);
     QVERIFY(Lines(w).join("\n").contains(U("Документ не открыт")));
 
     // "Загрузить" opens in the last document's folder; the choice of a task file in WayTask.
-    QString start;
-    WhenModal([&start](QWidget* modal) { start = ChoiceFolder(modal); });
+    s.dialogs.files = {std::nullopt};
     w.Action(MainCommand::Load)->trigger();
-    QCOMPARE(start, QString::fromStdString(s.docFolder));
+    QCOMPARE(s.dialogs.choices.size(), std::size_t{1});
+    QVERIFY(s.dialogs.choices.back().kind == ScriptedDialogs::Choice::Open);
+    QCOMPARE(s.dialogs.choices.back().start, s.docFolder);
 
     w.RecentMenu()->actions()[0]->trigger();
     QVERIFY(w.Form().Config().State.FromFile);
     QVERIFY(Lines(w).contains(U("Coils 2 из 16")));
 
     // "Сохранить как ..." opens in the current document's folder.
-    WhenModal([&start](QWidget* modal) { start = ChoiceFolder(modal); });
+    s.dialogs.files = {std::nullopt};
     w.Action(MainCommand::SaveAs)->trigger();
-    QCOMPARE(start, QString::fromStdString(s.docFolder));
+    QCOMPARE(s.dialogs.choices.size(), std::size_t{2});
+    QVERIFY(s.dialogs.choices.back().kind == ScriptedDialogs::Choice::Save);
+    QCOMPARE(s.dialogs.choices.back().start, s.docFolder);
   }
 
   void commandsAreFoundWithoutTheContextMenuAndFieldsSayWhatTheyAccept() {
     Setup s;
-    TFNastr w(s.ini);
+    TFNastr w(s.ini, s.dialogs);
     ShowAndActivate(w);
     w.Form().OpenDocumentPath(s.doc);
 
     // The controller list editor: its context menu's commands as buttons; "Добавить
     // контроллер" opens the task file choice in the tasks folder.
-    QString start;
-    WhenModal([&start](QWidget* modal) {
+    WhenModal("the controller list editor", [&s](QWidget* modal) {
       auto* tasks = qobject_cast<TFTask*>(modal);
       QVERIFY(tasks);
       QCOMPARE(tasks->AddButton()->text(), tasks->AddAction()->text());
       QCOMPARE(tasks->RemoveButton()->text(), tasks->RemoveAction()->text());
       QCOMPARE(tasks->EnterButton()->text(), tasks->EnterAction()->text());
       QVERIFY(tasks->AddButton()->isVisible() && tasks->AddButton()->isEnabled());
-      WhenModal([&start](QWidget* choice) { start = ChoiceFolder(choice); });
+      s.dialogs.files = {std::nullopt};
       QTest::mouseClick(tasks->AddButton(), Qt::LeftButton);
       tasks->reject();
     });
     emit w.Overview()->itemActivated(LineItem(w, U("Контроллеры: 1")));
-    QCOMPARE(start, QString::fromStdString(s.data.db.TaskDir()));
+    QCOMPARE(s.dialogs.choices.size(), std::size_t{1});
+    QVERIFY(s.dialogs.choices[0].kind == ScriptedDialogs::Choice::Open);
+    QCOMPARE(s.dialogs.choices[0].start, s.data.db.TaskDir());
 
     // Fields whose key filter refuses input say what they accept.
     TFCommon* common = w.Common();
@@ -339,12 +343,12 @@ class MainWindowDocumentTest : public QObject {
   void windowKeepsItsPlace() {
     Setup s;
     {
-      TFNastr w(s.ini);
+      TFNastr w(s.ini, s.dialogs);
       ShowAndActivate(w);
       w.setGeometry(40, 30, 600, 400);  // inside the 800x600 screen of the test platform
       w.close();
     }
-    TFNastr w(s.ini);
+    TFNastr w(s.ini, s.dialogs);
     QCOMPARE(w.geometry(), QRect(40, 30, 600, 400));
   }
 };

@@ -21,6 +21,7 @@
 #include <functional>
 
 #include "common/codec.h"
+#include "modal_windows.h"
 #include "temp_dir.h"
 #include "ui/common_window.h"
 #include "ui/exchange_settings_window.h"
@@ -30,35 +31,11 @@
 #include "ui/way_window.h"
 
 using namespace r770;
+using r770::test::BoxText;
+using r770::test::Press;
+using r770::test::WhenModal;
 
 namespace {
-
-// Runs action on the next modal window to appear (a dialog opened with exec() blocks the
-// test until the window is closed, so the test acts from inside its event loop).
-void WhenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int triesLeft = 200) {
-  QTimer::singleShot(10, [=] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && w != notThis && w->isVisible()) {
-      action(w);
-    } else if (triesLeft > 0) {
-      WhenModal(action, notThis, triesLeft - 1);
-    } else {
-      QFAIL("no modal window appeared");
-    }
-  });
-}
-
-// Presses the button of a message box with the given text.
-void Press(QWidget* box, const char* text) {
-  auto* mb = qobject_cast<QMessageBox*>(box);
-  QVERIFY(mb);
-  for (QAbstractButton* b : mb->buttons())
-    if (b->text() == Q(text)) {
-      b->click();
-      return;
-    }
-  QFAIL("button not found");
-}
 
 std::string WriteSettings(const test::TempDir& dir, bool withDatabase) {
   std::string root = dir.File("L8");
@@ -123,11 +100,41 @@ class MainWindowTest : public QObject {
     QVERIFY(w.Action(MainCommand::SaveAs)->isVisible());
   }
 
+  // The unsaved-changes question has three buttons; Esc cancels the closing. The caption
+  // names the document and marks the changes.
+  void closingWithChangesAsksAndEscKeepsTheWindow() {
+    test::TempDir dir;
+    TFNastr w(WriteSettings(dir, true));
+    w.show();
+    QTRY_VERIFY(!w.windowTitle().isEmpty());
+    w.Action(MainCommand::New)->trigger();
+    QCOMPARE(w.windowTitle(), QString::fromUtf8("r770cfg — Новый документ"));
+    w.Form().Config().State.CommonChanged = true;
+    w.Form().SetStatus("");  // any redraw of the window
+    QCOMPARE(w.windowTitle(), QString::fromUtf8("r770cfg — Новый документ *"));
+
+    QStringList buttons;
+    WhenModal("\"Сохранить изменения?\" on closing", [&](QWidget* box) {
+      QCOMPARE(BoxText(box), QString::fromUtf8("Сохранить изменения?"));
+      buttons = r770::test::ButtonTexts(box);
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QVERIFY(!w.close());
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({QString::fromUtf8("Да"), QString::fromUtf8("Нет"), QString::fromUtf8("Отмена")}));
+    QVERIFY(w.isVisible());
+    QVERIFY(w.Form().Config().State.CommonChanged);
+
+    WhenModal("\"Сохранить изменения?\" on closing again", [](QWidget* box) { Press(box, "Нет"); });
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+  }
+
   void pathWindowOpensByItselfWhenTheDatabaseIsMissing() {
     test::TempDir dir;
     TFNastr w(WriteSettings(dir, false));
     bool seen = false;
-    WhenModal([&](QWidget* modal) {
+    WhenModal("the database path window", [&](QWidget* modal) {
       seen = true;
       QCOMPARE(modal, static_cast<QWidget*>(w.Way()));
       QCOMPARE(modal->windowTitle(), QString::fromUtf8("Путь к базе данных ЛОРИС-8"));
@@ -167,7 +174,7 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY(!w.windowTitle().isEmpty());
     w.Action(MainCommand::New)->trigger();
     bool seen = false;
-    WhenModal([&](QWidget* modal) {
+    WhenModal("the common settings editor", [&](QWidget* modal) {
       seen = true;
       QCOMPARE(modal->windowTitle(), QString::fromUtf8("Общие настройки"));
       QLineEdit* can = w.Common()->Edit(TFCommon::Input::AdrCAN);
@@ -193,8 +200,8 @@ class MainWindowTest : public QObject {
       QTest::keyClick(ip, Qt::Key_Backspace);
       QTest::keyClicks(ip, "10.0.0.300");
       // The bad address: a message box, the focus on the field, the editor stays open.
-      WhenModal([&](QWidget* box) {
-        QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8("Неправильно введен адрес IP."));
+      WhenModal("the refusal of the IP address", [&](QWidget* box) {
+        QCOMPARE(BoxText(box), QString::fromUtf8("Неправильно введен адрес IP."));
         Press(box, "OK");
       }, modal);
       w.Common()->ApplyButton()->click();
@@ -218,16 +225,16 @@ class MainWindowTest : public QObject {
     w.show();
     QTRY_VERIFY(!w.windowTitle().isEmpty());
     bool asked = false;
-    WhenModal([&](QWidget* modal) {
+    WhenModal("the exchange settings window", [&](QWidget* modal) {
       QCOMPARE(modal->windowTitle(), QString::fromUtf8("Настройка обмена"));
       QVERIFY(w.NastrObm()->ComPortGroup()->isVisible());
       w.NastrObm()->LinkKindChoice(LinkKindSetting::Ethernet)->click();
       QCOMPARE(w.NastrObm()->ModuleNumber()->text(), QString("01"));
       QVERIFY(!w.NastrObm()->ComPortGroup()->isVisible());
       QVERIFY(w.NastrObm()->EthernetGroup()->isVisible());
-      WhenModal([&](QWidget* box) {
+      WhenModal("\"Сохранить изменения?\" of the exchange settings", [&](QWidget* box) {
         asked = true;
-        QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8("Сохранить изменения?"));
+        QCOMPARE(BoxText(box), QString::fromUtf8("Сохранить изменения?"));
         Press(box, "Нет");
       }, modal);
       w.NastrObm()->reject();
@@ -238,7 +245,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.Form().Settings().LinkKind, LinkKindSetting::CanBus);
 
     // "Дополнительные настройки": the choice reaches the settings on "Применить".
-    WhenModal([&](QWidget* modal) {
+    WhenModal("the additional settings window", [&](QWidget* modal) {
       QCOMPARE(modal->windowTitle(), QString::fromUtf8("Дополнительные настройки"));
       w.DopNastr()->Choice(0)->click();
       w.DopNastr()->ApplyButton()->click();
@@ -247,34 +254,89 @@ class MainWindowTest : public QObject {
     QVERIFY(!w.Form().Settings().ShortTaskNames);
   }
 
-  void boxesAndFileDialogsOfTheQtLayer() {
+  void boxesOfTheQtLayer() {
     QtDialogs dialogs;
-    WhenModal([](QWidget* box) {
+    WhenModal("the confirmation box", [](QWidget* box) {
       QCOMPARE(box->windowTitle(), QString::fromUtf8("Настройка R-770 Modbus/TCP(версия 10)"));
+      QCOMPARE(r770::test::ButtonTexts(box).size(), 2);
       Press(box, "Да");
     });
     QVERIFY(dialogs.Confirm("Сохранить изменения?"));
-    WhenModal([](QWidget* box) { Press(box, "Нет"); });
+    WhenModal("the confirmation box", [](QWidget* box) { Press(box, "Нет"); });
     QVERIFY(!dialogs.Confirm("Сохранить изменения?"));
-    WhenModal([](QWidget* box) { Press(box, "OK"); });
+    WhenModal("the information box", [](QWidget* box) { Press(box, "OK"); });
     dialogs.Information("Файл x не найден");
 
-    WhenModal([](QWidget* modal) {
+    // The question that may be cancelled: three buttons; Esc and the box's close button cancel.
+    struct Case {
+      const char* name;
+      std::function<void(QWidget*)> answer;
+      Dialogs::Answer expected;
+    };
+    const Case cases[] = {
+        {"Да", [](QWidget* box) { Press(box, "Да"); }, Dialogs::Answer::Yes},
+        {"Нет", [](QWidget* box) { Press(box, "Нет"); }, Dialogs::Answer::No},
+        {"Отмена", [](QWidget* box) { Press(box, "Отмена"); }, Dialogs::Answer::Cancel},
+        {"Esc", [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); }, Dialogs::Answer::Cancel},
+        {"close", [](QWidget* box) { box->close(); }, Dialogs::Answer::Cancel},
+    };
+    for (const Case& c : cases) {
+      WhenModal(QString("the question answered with ") + c.name, [&c](QWidget* box) {
+        QCOMPARE(BoxText(box), QString::fromUtf8("Сохранить данные?"));
+        QStringList texts = r770::test::ButtonTexts(box);
+        texts.sort();
+        QCOMPARE(texts, QStringList({QString::fromUtf8("Да"), QString::fromUtf8("Нет"), QString::fromUtf8("Отмена")}));
+        c.answer(box);
+      });
+      QVERIFY2(dialogs.Ask("Сохранить данные?") == c.expected, c.name);
+    }
+  }
+
+  // The real file choices are wired: title, filters, the filter shown first and the start
+  // folder; a cancelled choice gives no path. (Tests of windows answer file choices through
+  // their Dialogs and never drive a file dialog.)
+  void fileChoicesOfTheQtLayer() {
+    test::TempDir dir;
+    const QString start = QString::fromStdString(dir.path());
+    QtDialogs dialogs;
+    const std::vector<FileFilter> filters = ParseFilterText("*.bmt|*.bmt|*.* (All files)|*.*");
+    struct Case {
+      QString title;
+      std::function<std::optional<std::string>()> choose;
+    };
+    const Case cases[] = {
+        {QString::fromUtf8("Открыть"), [&] { return dialogs.OpenFile(filters, 1, dir.path()); }},
+        {QString::fromUtf8("Сохранить как"), [&] { return dialogs.SaveFile(filters, 1, dir.path()); }},
+    };
+    for (const Case& c : cases) {
+      WhenModal("the file choice " + c.title, [&](QWidget* modal) {
+        auto* fd = qobject_cast<QFileDialog*>(modal);
+        QVERIFY2(fd, qPrintable(BoxText(modal)));
+        QCOMPARE(fd->windowTitle(), c.title);
+        QCOMPARE(fd->nameFilters(), QStringList({"*.bmt (*.bmt)", "*.* (All files) (*)"}));
+        QCOMPARE(fd->selectedNameFilter(), QString("*.* (All files) (*)"));
+        QCOMPARE(fd->directory().absolutePath(), start);
+        fd->reject();
+      });
+      QVERIFY(!c.choose().has_value());
+    }
+    WhenModal("the folder choice", [&](QWidget* modal) {
       auto* fd = qobject_cast<QFileDialog*>(modal);
-      QVERIFY(fd);
-      QCOMPARE(fd->nameFilters(), QStringList({"*.bmt (*.bmt)", "*.* (All files) (*)"}));
+      QVERIFY2(fd, qPrintable(BoxText(modal)));
+      QCOMPARE(fd->windowTitle(), QString::fromUtf8("Выбор каталога"));
+      QCOMPARE(fd->fileMode(), QFileDialog::Directory);
       fd->reject();
     });
-    QVERIFY(!dialogs.OpenFile(ParseFilterText("*.bmt|*.bmt|*.* (All files)|*.*"), 0).has_value());
+    QVERIFY(!dialogs.ChooseFolder(dir.path()).has_value());
   }
 
   // Runs last: from here on Qt's own texts are Russian.
   void qtOwnDialogsSpeakRussian() {
     QVERIFY(InstallQtTranslations(*QCoreApplication::instance()));
     QtDialogs dialogs;
-    WhenModal([](QWidget* modal) {
+    WhenModal("the file choice", [](QWidget* modal) {
       auto* fd = qobject_cast<QFileDialog*>(modal);
-      QVERIFY(fd);
+      QVERIFY2(fd, qPrintable(BoxText(modal)));
       auto* box = fd->findChild<QDialogButtonBox*>();
       QVERIFY(box);
       QStringList texts;

@@ -31,6 +31,7 @@ class ConsoleDialogs : public Dialogs {
     err_ << text << " — " << (answer ? "да" : "нет") << "\n";
     return answer;
   }
+  Answer Ask(const std::string& text) override { return Confirm(text) ? Answer::Yes : Answer::No; }
   std::optional<std::string> OpenFile(const std::vector<FileFilter>&, int, const std::string&) override {
     return std::nullopt;
   }
