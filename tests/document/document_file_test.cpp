@@ -16,6 +16,7 @@
 
 #include "common/codec.h"
 #include "common/ini_file.h"
+#include "common/number_forms.h"
 #include "database/task_cl.h"
 #include "controller_database.h"
 #include "database/database_builder.h"
@@ -761,6 +762,47 @@ TEST_F(DocumentFileTest, BadInputNeverCrashes) {
   EXPECT_FALSE(LoadDocument(cfg, settings, dir.path(), v));
   ASSERT_EQ(v.messages.size(), 1u);
   EXPECT_NE(v.messages[0].find(dir.path()), std::string::npos);
+}
+
+// Network numbers are one byte: a document naming more controllers than the network holds
+// is refused before any task file is loaded, and the open document stays as it was.
+TEST_F(DocumentFileTest, MoreControllersThanTheNetworkHoldsAreRefused) {
+  ControllerDatabase cdb;
+  const std::string task = cdb.Controller("Насосная.tsk", 5);
+  auto text = [&](std::size_t count) {
+    std::string t = "[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\n";
+    for (std::size_t i = 0; i < count; ++i)
+      t += "WayUser" + std::to_string(i) + "=" + task + "\r\nNset" + std::to_string(i) + "=" + Hex2(i & 0xFF) + "\r\n";
+    return t;
+  };
+  struct Case { std::size_t count; bool loads; } cases[] = {{256, true}, {257, false}, {50000, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.count);
+    Configuration cfg;
+    FakeView v;
+    const std::string before = dir.File("before.bmt");
+    WriteFileBytes(before, Cp(text(1)));
+    ASSERT_TRUE(LoadDocument(cfg, cdb.settings, before, v));
+    const std::string path = dir.File("many.bmt");
+    WriteFileBytes(path, Cp(text(c.count)));
+    v.messages.clear();
+    EXPECT_EQ(LoadDocument(cfg, cdb.settings, path, v), c.loads);
+    if (c.loads) {
+      EXPECT_EQ(cfg.Controllers.size(), c.count);
+      EXPECT_EQ(cfg.State.FileName, path);
+      continue;
+    }
+    ASSERT_EQ(v.messages.size(), 1u);
+    EXPECT_EQ(v.messages[0], "Файл " + path + " не загружен: в нем " + std::to_string(c.count) +
+                                 " контроллеров, а в сети CAN-BUS их может быть не больше 256 (сетевой номер "
+                                 "занимает один байт)");
+    EXPECT_EQ(cfg.State.FileName, before);
+    EXPECT_EQ(cfg.Controllers.size(), 1u);
+    v.messages.clear();
+    EXPECT_FALSE(LoadControllers(cfg, cdb.settings, path, v));
+    EXPECT_EQ(cfg.Controllers.size(), 1u);
+    ASSERT_EQ(v.messages.size(), 1u);
+  }
 }
 
 TEST_F(DocumentFileTest, LineBreaksInNamesDoNotBreakTheFile) {
