@@ -27,6 +27,12 @@ bool ReadWholeFile(const std::string& path, std::string* bytes);
 // system's reason; before the rename a failure leaves the old file untouched.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// Opens the regular file at path for appending, creating it (mode 0644 less the umask) when
+// absent. Never blocks: a FIFO, a device or a folder at path is refused without being
+// waited on. Returns the descriptor (O_CLOEXEC, blocking writes), or -1 with *error set to
+// a message in Russian naming the path and the reason.
+int OpenForAppend(const std::string& path, std::string* error);
+
 // Writes all bytes to fd, retrying interrupted and short writes; false (errno set) on failure.
 bool WriteAllBytes(int fd, std::string_view bytes);
 

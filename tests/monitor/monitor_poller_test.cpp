@@ -3,8 +3,11 @@
 // clock (the answer time bounds each cycle; reconnects come after a growing pause); and the
 // recorder's CSV lines.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -392,6 +395,11 @@ TEST(MonitorRecorder, CsvLinesWithHeaderOnceAndQuoting) {
   MonitorRecorder bad;
   EXPECT_FALSE(bad.Open(dir.path() + "/no/such/folder.csv", error));
   EXPECT_NE(error.find("no/such/folder.csv"), std::string::npos);
+  // A FIFO as the file: refused at once instead of waiting for a reader.
+  const std::string fifo = dir.path() + "/fifo.csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  EXPECT_FALSE(bad.Open(fifo, error));
+  EXPECT_EQ(error, "Путь " + fifo + " не указывает на обычный файл");
 }
 
 }  // namespace

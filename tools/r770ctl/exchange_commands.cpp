@@ -2,7 +2,6 @@
 // window's own procedures, with the console in place of the window.
 #include <unistd.h>
 
-#include <csignal>
 #include <ostream>
 
 #include "common/number_forms.h"
@@ -15,23 +14,6 @@
 
 namespace r770::ctl {
 namespace {
-
-volatile std::sig_atomic_t gInterrupted = 0;
-// Set while nothing between the requests would notice an interruption (the search probes one
-// number after another without looking), so that Ctrl-C ends the program at once.
-volatile std::sig_atomic_t gExitOnInterrupt = 0;
-
-// The first Ctrl-C asks the running procedure to stop between two commands ("Прервать"); a
-// second one, or any during a search, ends the program at once with 128 + SIGINT.
-extern "C" void OnInterrupt(int) {
-  if (gExitOnInterrupt || gInterrupted) {
-    static const char kText[] = "\nr770ctl: прервано\n";
-    const ssize_t ignored = ::write(STDERR_FILENO, kText, sizeof kText - 1);
-    (void)ignored;
-    ::_exit(kExitInterrupted);
-  }
-  gInterrupted = 1;
-}
 
 // The window around the procedures: status lines and progress on stderr, messages on stderr,
 // the restart question answered by --restart, Ctrl-C taken as "Прервать".
@@ -57,7 +39,7 @@ class ConsoleExchangeView : public ExchangeView {
   }
   void SetBusy(bool) override {}
   void PumpEvents() override {
-    if (gInterrupted && form_ && !aborted_) {
+    if (Interrupted() && form_ && !aborted_) {
       aborted_ = true;
       form_->Abort();
     }
@@ -175,16 +157,10 @@ struct Session {
     log.SetView(&view);
     view.SetForm(&form);
     form.SetStoreOnClose(false);  // the settings file stays as it was found
-    gInterrupted = 0;
-    gExitOnInterrupt = 0;
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
   }
   ~Session() {
-    gExitOnInterrupt = 0;
+    ExitOnInterrupt(false);
     form.RequestClose();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
   }
   bool Run(ExchangeMode mode) {
     form.Show();
@@ -193,6 +169,7 @@ struct Session {
     form.Action();
     return form.succeeded();
   }
+  InterruptScope interrupts;
   ConsoleExchangeView view;
   ExchangeLog log;
   ExchangeForm form;
@@ -200,7 +177,7 @@ struct Session {
 
 // The exit code of a procedure that did not succeed; its message is already on stderr.
 int Finish(Session& session, Io& io) {
-  if (session.form.ResultCode == kResultAborted && gInterrupted) {
+  if (session.form.ResultCode == kResultAborted && Interrupted()) {
     io.err << "r770ctl: обмен прерван\n";
     return kExitInterrupted;
   }
@@ -241,9 +218,9 @@ int Search(const std::vector<std::string>& args, Io& io) {
   session.form.rangeText = {from, to};
   session.form.RangeLeft(0);
   session.form.RangeLeft(1);
-  gExitOnInterrupt = 1;
+  ExitOnInterrupt(true);
   session.form.Action();
-  gExitOnInterrupt = 0;
+  ExitOnInterrupt(false);
   if (!session.form.succeeded()) return Finish(session, io);  // the form said why
   for (const auto& row : session.form.rows())
     io.out << row.numberText() << "\tR-770 TCP/Modbus" << (row.ticked ? "\t(выбран)" : "") << "\n";
