@@ -162,6 +162,15 @@ int OpenForAppend(const std::string& path, std::string* error) {
   return fd;
 }
 
+std::string RegularFileProblem(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return "Файл " + path + " не найден";
+    return "Не удалось прочитать файл " + path + ": " + Reason();
+  }
+  return NotAFile(path, st);
+}
+
 bool ReadWholeFile(const std::string& path, std::string* bytes) { return ReadRegularFile(path, bytes).empty(); }
 
 std::string TemporaryFileName(const std::string& path, long pid) { return path + ".tmp" + std::to_string(pid); }

@@ -15,6 +15,11 @@ namespace r770 {
 std::string ReadRegularFile(const std::string& path, std::string* bytes, bool* absent = nullptr,
                             std::size_t maxSize = SIZE_MAX);
 
+// Why path cannot be opened as a regular file, or empty when it can: "Файл … не найден"
+// when nothing is there, a folder or another kind of file named as such, or the system's
+// reason (a loop of symbolic links, a name too long, no access).
+std::string RegularFileProblem(const std::string& path);
+
 // Reads a whole regular file; false when it is absent, not a regular file or unreadable.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 

@@ -322,7 +322,10 @@ std::string SaveTarget(const std::string& path, std::string* target) {
       std::free(real);
     }
   }
-  if (::stat(target->c_str(), &st) != 0) return {};
+  // Nothing there yet: a new file. Any other reason (a name too long, a loop of links, no
+  // access to a folder) is that of the write that cannot be.
+  if (::stat(target->c_str(), &st) != 0)
+    return errno == ENOENT ? std::string() : "Не удалось записать файл " + path + ": " + std::strerror(errno);
   if (S_ISDIR(st.st_mode)) return "Путь " + path + " указывает на папку, а не на файл";
   if (!S_ISREG(st.st_mode)) return "Путь " + path + " не указывает на обычный файл";
   if (::access(target->c_str(), W_OK) != 0)

@@ -250,11 +250,23 @@ TEST_F(CtlTest, ExportWritesItsFileWholeOrNotAtAll) {
 }
 
 TEST_F(CtlTest, BadArgumentsAndFilesGiveClearMessages) {
-  struct Case { std::vector<std::string> args; int code; const char* err; } cases[] = {
+  const std::string loop = dir.File("loop.bmt");
+  ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
+  const std::string loopText = "Не удалось прочитать файл " + loop + ": " + std::strerror(ELOOP);
+  const std::string folderText = "Путь " + dir.path() + " указывает на папку, а не на файл";
+  struct Case { std::vector<std::string> args; int code; std::string err; } cases[] = {
       {{}, 2, ""},
       {{"frobnicate"}, 2, "неизвестная команда frobnicate"},
       {{"show"}, 2, "укажите один файл документа"},
       {{"show", "/nonexistent.bmt"}, 1, "Файл /nonexistent.bmt не найден"},
+      {{"show", dir.path()}, 1, folderText},
+      {{"check", loop}, 1, loopText},
+      {{"monitor", dir.path()}, 1, folderText},
+      // Input the Modbus test window refuses in its field is a usage error.
+      {{"modbus-read", "--host", "127.0.0.1"}, 2, "укажите номера регистров"},
+      {{"modbus-read", "--host", "127.0.0.1", "1,,2"}, 2, "неверно введены номера регистров: 1,,2"},
+      {{"modbus-read", "--host", "127.0.0.1", "70000"}, 2, "неверно введены номера регистров: 70000"},
+      {{"modbus-read", "--host", "127.0.0.1", "x1"}, 2, "неверно введены номера регистров: x1"},
       {{"export-csv", "x.bmt", "--map", "zz"}, 2, "--map: coils, di, hr, ir или all"},
       {{"check", "--bogus", "x"}, 2, "неизвестный ключ --bogus"},
   };

@@ -563,13 +563,27 @@ TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
   FillFull(cfg);
   cfg.State.FileName = "/old/name.bmt";
 
-  // A path that names a folder, a device, a missing folder: nothing written, nothing cleared.
-  for (const std::string& path : {dir.path(), std::string("/dev/null"), dir.File("missing/x.bmt")}) {
+  // A path that names a folder, a device, a missing folder, a name too long for the file
+  // system, a loop of links: nothing written, nothing cleared, and a message of the write.
+  const std::string tooLong = dir.File(std::string(300, 'x') + ".bmt");
+  const std::string loop = dir.File("loop.bmt");
+  std::filesystem::create_symlink(loop, loop);
+  auto writeFailed = [](const std::string& path, int error) {
+    return "Не удалось записать файл " + path + ": " + std::strerror(error);
+  };
+  struct Refused { std::string path, message; } refused[] = {
+      {dir.path(), "Путь " + dir.path() + " указывает на папку, а не на файл"},
+      {"/dev/null", "Путь /dev/null не указывает на обычный файл"},
+      {dir.File("missing/x.bmt"), writeFailed(dir.File("missing/x.bmt"), ENOENT)},
+      {tooLong, writeFailed(tooLong, ENAMETOOLONG)},
+      {loop, writeFailed(loop, ELOOP)},
+  };
+  for (const auto& [path, message] : refused) {
     cfg.SetAllChanged();
     FakeView v;
     EXPECT_FALSE(SaveDocument(cfg, path, v)) << path;
     ASSERT_EQ(v.messages.size(), 1u) << path;
-    EXPECT_NE(v.messages[0].find(path), std::string::npos) << v.messages[0];
+    EXPECT_EQ(v.messages[0], message);
     EXPECT_TRUE(cfg.State.CommonChanged && cfg.State.ControllersChanged && cfg.State.TUChanged &&
                 cfg.State.TCChanged && cfg.State.TIFloatChanged && cfg.State.InputRegChanged);
     EXPECT_EQ(cfg.State.FileName, "/old/name.bmt");

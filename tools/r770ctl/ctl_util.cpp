@@ -1,6 +1,5 @@
 #include "ctl_util.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -99,9 +98,8 @@ bool ReadSettings(Io& io, ProgramSettings& s) {
 }
 
 bool LoadForCtl(const std::string& path, Io& io, Loaded& doc) {
-  struct stat st{};
-  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
-    io.err << "r770ctl: Файл " << path << " не найден\n";
+  if (std::string problem = RegularFileProblem(path); !problem.empty()) {
+    io.err << "r770ctl: " << problem << "\n";
     return false;
   }
   if (!ReadSettings(io, doc.settings)) return false;

@@ -99,6 +99,9 @@ int ModbusRead(const std::vector<std::string>& args, Io& io) {
       regs += (regs.empty() ? "" : ",") + a;
     }
   }
+  // What the window would refuse in its field is a usage error here.
+  if (regs.empty()) return UsageError(io, "укажите номера регистров");
+  if (!ParseRegisterList(regs)) return UsageError(io, "неверно введены номера регистров: " + regs);
   if (invertGiven || swapGiven) {
     s.InversModTest = invertGiven;
     s.SwapModTest = swapGiven;
