@@ -191,6 +191,22 @@ TEST_F(CtlTest, ShowJsonAndCsvCarryEveryMappedEntry) {
   EXPECT_EQ(hr.out, "map,row,address,module,param,task,name\r\nhr,64,200,05,0103,1,Давление\r\n");
 }
 
+// A database folder given relative to the current folder: the document names its task files
+// by full path, so that it opens from anywhere.
+TEST_F(CtlTest, DemoDocumentNamesTaskFilesByFullPath) {
+  char cwd[4096];
+  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  Result r = Run({"demo-document", "rel.bmt", "--db", "db/"});
+  ASSERT_EQ(::chdir(cwd), 0);
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string doc = test::ReadFileBytes(dir.File("rel.bmt"));
+  EXPECT_NE(doc.find("WayUser0=" + dir.File("db/TASK/")), std::string::npos) << doc;
+  Result shown = Run({"show", dir.File("rel.bmt")});
+  EXPECT_EQ(shown.code, 0) << shown.err;
+  EXPECT_EQ(shown.out.find("(не найден)"), std::string::npos) << shown.out;
+}
+
 // A name with an escape sequence and a tab reaches neither the terminal nor the CSV raw.
 TEST_F(CtlTest, ControlCharactersInNamesAreEscapedInEveryListing) {
   Place(MapKind::TU, 0, 0x0101, 1, "Авария\x1b[2J\tнасос");
@@ -262,6 +278,12 @@ TEST_F(CtlTest, BadArgumentsAndFilesGiveClearMessages) {
       {{"show", dir.path()}, 1, folderText},
       {{"check", loop}, 1, loopText},
       {{"monitor", dir.path()}, 1, folderText},
+      {{"search", "--from", "10", "--to", "05"}, 2, "диапазон: --from 10 больше --to 05"},
+      // A settings file named on purpose must be one.
+      {{"--settings"}, 2, "--settings: нужен файл настроек"},
+      {{"--settings", "show", "x.bmt"}, 2, "--settings: Файл show не найден"},
+      {{"--settings", "/nonexistent.ini", "show", "x.bmt"}, 2, "--settings: Файл /nonexistent.ini не найден"},
+      {{"--settings", dir.path(), "show", "x.bmt"}, 2, "--settings: " + folderText},
       // Input the Modbus test window refuses in its field is a usage error.
       {{"modbus-read", "--host", "127.0.0.1"}, 2, "укажите номера регистров"},
       {{"modbus-read", "--host", "127.0.0.1", "1,,2"}, 2, "неверно введены номера регистров: 1,,2"},

@@ -4,6 +4,7 @@
 // the program. A FIFO where the program writes its files never holds it.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <signal.h>
 #include <spawn.h>
@@ -68,16 +69,18 @@ int WaitAtMost(pid_t pid, int seconds) {
   return WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
 }
 
-// Starts program with args; stderr goes to errPath, stdout to outFd (or /dev/null when -1).
+// Starts program with args; stderr goes to errPath (or errFd when it is not -1), stdout to
+// outFd (or /dev/null when -1).
 pid_t SpawnProgram(const std::string& program, std::vector<std::string> args, const std::string& errPath,
-                   int outFd = -1) {
+                   int outFd = -1, int errFd = -1) {
   args.insert(args.begin(), program);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+  else posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
   else posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t pid = -1;
@@ -227,6 +230,22 @@ TEST_F(CtlChildFiles, CtrlCEndsTheMonitorAfterItsCycleWithTheSummary) {
   EXPECT_EQ(WaitAtMost(pid, 30), 130) << Err();
   ::close(out[0]);
   EXPECT_NE(Err().find("r770ctl: циклов 1, с ответом 1"), std::string::npos) << Err();
+}
+
+// On a terminal the search shows the number it probes and what it has found as it goes.
+TEST_F(CtlChildFiles, SearchOnATerminalShowsEachNumberAndWhatItFound) {
+  int master = -1, slave = -1;
+  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  const pid_t pid = SpawnProgram(program, Args({"search", "--from", "04", "--to", "06"}, tcp), "", -1, slave);
+  ::close(slave);
+  std::string screen;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<std::size_t>(n));
+  ::close(master);
+  EXPECT_EQ(WaitAtMost(pid, 60), 0) << screen;
+  for (const char* line : {"\r  номер 04 (1 из 3), найдено: нет", "\r  номер 05 (2 из 3), найдено: нет",
+                           "\r  номер 06 (3 из 3), найдено: 05"})
+    EXPECT_NE(screen.find(line), std::string::npos) << line << "\n" << screen;
 }
 
 }  // namespace
