@@ -1,6 +1,7 @@
 #include "common/codec.h"
 
 #include <array>
+#include <cstdio>
 
 namespace r770 {
 namespace {
@@ -249,6 +250,32 @@ std::string Utf8Upper(std::string_view utf8) {
     char32_t cp = DecodeOne(utf8, i);
     int b = CpToByte(cp);
     AppendUtf8(out, b < 0 ? cp : ByteToCp(Cp1251Upper(static_cast<unsigned char>(b))));
+  }
+  return out;
+}
+
+std::string EscapeControlChars(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    unsigned code = 0x100;  // not a control character
+    if (c < 0x20 || c == 0x7F) code = c;
+    // U+0080..U+009F in UTF-8: C2 80 .. C2 9F.
+    else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+             static_cast<unsigned char>(utf8[i + 1]) <= 0x9F)
+      code = static_cast<unsigned char>(utf8[++i]);
+    switch (code) {
+      case 0x100: out.push_back(static_cast<char>(c)); break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", code);
+        out += buf;
+      }
+    }
   }
   return out;
 }

@@ -44,4 +44,9 @@ std::string Cp1251UpperString(std::string_view bytes);
 // Upper-case of a UTF-8 text for the letters code page 1251 knows.
 std::string Utf8Upper(std::string_view utf8);
 
+// A text with its control characters (U+0000..U+001F, U+007F, U+0080..U+009F) written as
+// JSON writes them: \t, \n, \r, else \u00XX; everything else as it is. For names that go to
+// a terminal or into a line-based file, where a raw ESC or line break would do harm.
+std::string EscapeControlChars(std::string_view utf8);
+
 }  // namespace r770

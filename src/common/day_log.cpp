@@ -1,6 +1,5 @@
 #include "common/day_log.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,10 +47,8 @@ bool DayLog::Write(std::string_view text) noexcept {
     LocalTime now = clock_.LocalNow();
     std::string path = Folder() + "/" + DayLogFileName(now);
     std::string bytes = Utf8ToCp1251(DayLogLine(now, text)) + "\r\n";
-    int fd;
-    do {
-      fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
+    std::string error;
+    const int fd = OpenForAppend(path, &error);
     if (fd < 0) return false;
     bool ok = WriteAllBytes(fd, bytes);
     if (::close(fd) != 0 && errno != EINTR) ok = false;

@@ -129,6 +129,48 @@ std::string ReadRegularFile(const std::string& path, std::string* bytes, bool* a
   return {};
 }
 
+int OpenForAppend(const std::string& path, std::string* error) {
+  auto failed = [&](const std::string& msg) {
+    *error = msg;
+    return -1;
+  };
+  auto refused = [&] { return "Не удалось открыть файл " + path + ": " + Reason(); };
+  struct stat st{};
+  // The type is checked before opening: opening a FIFO for writing waits for a reader.
+  if (::stat(path.c_str(), &st) == 0) {
+    if (std::string msg = NotAFile(path, st); !msg.empty()) return failed(msg);
+  } else if (errno != ENOENT) {
+    return failed(refused());
+  }
+  // O_NONBLOCK guards against the path being swapped for a FIFO after the check (the open
+  // then fails with ENXIO instead of waiting); it is cleared once the file is known regular.
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return failed(refused());
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return failed("Путь " + path + " не указывает на обычный файл");
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    std::string msg = refused();
+    ::close(fd);
+    return failed(msg);
+  }
+  return fd;
+}
+
+std::string RegularFileProblem(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return "Файл " + path + " не найден";
+    return "Не удалось прочитать файл " + path + ": " + Reason();
+  }
+  return NotAFile(path, st);
+}
+
 bool ReadWholeFile(const std::string& path, std::string* bytes) { return ReadRegularFile(path, bytes).empty(); }
 
 std::string TemporaryFileName(const std::string& path, long pid) { return path + ".tmp" + std::to_string(pid); }

@@ -15,6 +15,11 @@ namespace r770 {
 std::string ReadRegularFile(const std::string& path, std::string* bytes, bool* absent = nullptr,
                             std::size_t maxSize = SIZE_MAX);
 
+// Why path cannot be opened as a regular file, or empty when it can: "Файл … не найден"
+// when nothing is there, a folder or another kind of file named as such, or the system's
+// reason (a loop of symbolic links, a name too long, no access).
+std::string RegularFileProblem(const std::string& path);
+
 // Reads a whole regular file; false when it is absent, not a regular file or unreadable.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 
@@ -26,6 +31,12 @@ bool ReadWholeFile(const std::string& path, std::string* bytes);
 // Returns an empty string on success, else a message in Russian naming the path and the
 // system's reason; before the rename a failure leaves the old file untouched.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Opens the regular file at path for appending, creating it (mode 0644 less the umask) when
+// absent. Never blocks: a FIFO, a device or a folder at path is refused without being
+// waited on. Returns the descriptor (O_CLOEXEC, blocking writes), or -1 with *error set to
+// a message in Russian naming the path and the reason.
+int OpenForAppend(const std::string& path, std::string* error);
 
 // Writes all bytes to fd, retrying interrupted and short writes; false (errno set) on failure.
 bool WriteAllBytes(int fd, std::string_view bytes);

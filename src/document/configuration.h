@@ -65,6 +65,9 @@ using RegisterMap = std::vector<MapEntry>;
 // Cuts a name to 80 characters (characters, not bytes).
 std::string CutParamName(const std::string& name);
 
+// Network numbers on the CAN-BUS are one byte: a document never holds more controllers.
+inline constexpr std::size_t kMaxControllers = 256;
+
 struct ControllerEntry {
   ControllerEntry();
   ControllerEntry(ControllerEntry&&) noexcept;

@@ -142,6 +142,16 @@ bool ReadCommon(Configuration& cfg, Reader& r) {
   return true;
 }
 
+// The refusal of a file whose "Config" names more controllers than the network can hold
+// (checked before any task file is loaded), or empty.
+std::string TooManyControllers(const IniFile& ini, const std::string& path) {
+  const std::size_t count = ini.SectionKeys(kConfig).size() / 2;
+  if (count <= kMaxControllers) return {};
+  return "Файл " + path + " не загружен: в нем " + std::to_string(count) +
+         " контроллеров, а в сети CAN-BUS их может быть не больше " + std::to_string(kMaxControllers) +
+         " (сетевой номер занимает один байт)";
+}
+
 // Rebuilds the controller list from "Config": the keys in file order, taken as pairs. A
 // controller whose task file is missing (or whose path is empty) stays in the list without
 // a task object, with Found clear and its path kept; one whose task file exists but does
@@ -312,7 +322,10 @@ std::string SaveTarget(const std::string& path, std::string* target) {
       std::free(real);
     }
   }
-  if (::stat(target->c_str(), &st) != 0) return {};
+  // Nothing there yet: a new file. Any other reason (a name too long, a loop of links, no
+  // access to a folder) is that of the write that cannot be.
+  if (::stat(target->c_str(), &st) != 0)
+    return errno == ENOENT ? std::string() : "Не удалось записать файл " + path + ": " + std::strerror(errno);
   if (S_ISDIR(st.st_mode)) return "Путь " + path + " указывает на папку, а не на файл";
   if (!S_ISREG(st.st_mode)) return "Путь " + path + " не указывает на обычный файл";
   if (::access(target->c_str(), W_OK) != 0)
@@ -333,6 +346,10 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
   // not become the target of the next save.
   if (ini.ReadString(kProtokol, "Name", "") != kDocumentName) {
     view.Information("Файл " + path + " не соответствует нужному типу");
+    return false;
+  }
+  if (std::string refusal = TooManyControllers(ini, path); !refusal.empty()) {
+    view.Information(refusal);
     return false;
   }
   cfg.State.FileName = path;
@@ -376,6 +393,7 @@ bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const 
   IniFile ini(path);
   std::string problem = ini.error();
   if (problem.empty() && !path.empty() && !db::PathExists(path)) problem = "Файл " + path + " не найден";
+  if (problem.empty()) problem = TooManyControllers(ini, path);
   if (!problem.empty()) {
     view.Information(problem);  // the list stays as it is
     return false;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "common/dialogs.h"
+#include "common/file_io.h"
 #include "document/recent_documents.h"
 
 namespace r770 {
@@ -323,9 +324,10 @@ void MainWindowForm::ShowGuide() {
 
 void MainWindowForm::LoadChosen(const std::optional<std::string>& path) {
   if (path) {
-    struct stat st {};
-    if (path->empty() || stat(path->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-      dialogs_.Information("Файл " + *path + " не найден");
+    // A folder, a device or a loop of links is told as what it is, not as a missing file.
+    const std::string problem = path->empty() ? "Файл  не найден" : RegularFileProblem(*path);
+    if (!problem.empty()) {
+      dialogs_.Information(problem);
     } else {
       bool loaded;
       {

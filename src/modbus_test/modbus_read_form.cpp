@@ -11,10 +11,7 @@
 #include "modbus_test/modbus_frames.h"
 
 namespace r770 {
-namespace {
 
-// Register numbers of the field, or nullopt when a piece is not a number of 0..65535
-// (an empty piece included).
 std::optional<std::vector<std::uint16_t>> ParseRegisterList(const std::string& text) {
   std::vector<std::uint16_t> out;
   std::size_t start = 0;
@@ -30,8 +27,6 @@ std::optional<std::vector<std::uint16_t>> ParseRegisterList(const std::string& t
   }
   return out;
 }
-
-}  // namespace
 
 ModbusReadForm::ModbusReadForm(const ProgramSettings& settings, Dialogs& dialogs,
                                BusyIndicator& busy, ModbusTestLink& link, DayLog& log)

@@ -25,6 +25,10 @@ struct ModbusReadRow {
   bool operator==(const ModbusReadRow&) const = default;
 };
 
+// Register numbers of the field "1,2,45", or nullopt when a piece is not a number of
+// 0..65535 (an empty piece included).
+std::optional<std::vector<std::uint16_t>> ParseRegisterList(const std::string& text);
+
 class ModbusReadForm {
  public:
   // Captions of the window.

@@ -73,7 +73,7 @@ MonitorPoller::Wait MonitorPoller::Exchange(const std::vector<std::uint8_t>& req
     while (pending_.size() >= kMbapHeader) {
       const std::size_t length = static_cast<std::size_t>(pending_[4] << 8 | pending_[5]);
       // Not a Modbus/TCP frame: nothing after it can be trusted on this connection.
-      if (length < 2 || length + 6 > kLargestFrame) return Wait::Lost;
+      if (length < 2 || length + 6 > kLargestFrame) return Wait::Garbled;
       if (pending_.size() < length + 6) break;
       std::vector<std::uint8_t> frame(pending_.begin(),
                                       pending_.begin() + static_cast<long>(length + 6));
@@ -81,16 +81,26 @@ MonitorPoller::Wait MonitorPoller::Exchange(const std::vector<std::uint8_t>& req
       // An answer to an earlier request that came after its time is dropped.
       if (frame[0] == request[0] && frame[1] == request[1]) {
         answer = std::move(frame);
+        const unsigned protocol = static_cast<unsigned>(answer[2] << 8 | answer[3]);
+        if (protocol != 0) {
+          badNote_ = "Неверный ответ: идентификатор протокола " + std::to_string(protocol) + " вместо 0";
+          return Wait::BadAnswer;
+        }
+        if (answer[6] != request[6]) {
+          badNote_ = "Неверный ответ: адрес Slave " + Hex2(answer[6]) + " вместо " + Hex2(request[6]);
+          return Wait::BadAnswer;
+        }
         return Wait::Answer;
       }
     }
+    // Part of a frame that is never completed is an answer cut short, not silence.
     const std::int64_t left = deadline - clock_.NowMs();
-    if (left <= 0) return Wait::TimedOut;
+    if (left <= 0) return pending_.empty() ? Wait::TimedOut : Wait::Garbled;
     ReceiveResult r = transport_.Receive(buffer, static_cast<int>(std::min<std::int64_t>(left, 1 << 30)));
     if (r.status == ReceiveResult::Data) {
       pending_.insert(pending_.end(), buffer, buffer + r.count);
     } else if (r.status == ReceiveResult::Closed) {
-      return Wait::Lost;
+      return pending_.empty() ? Wait::Lost : Wait::Garbled;
     } else if (r.error != EAGAIN && r.error != EWOULDBLOCK && r.error != EINTR) {
       return Wait::Lost;
     }
@@ -208,11 +218,19 @@ CycleReport MonitorPoller::Cycle() {
       FailFrom(i, ConnectFailedText());
       break;
     }
+    if (wait == Wait::BadAnswer) {
+      // The connection still carries frames: the next request goes on.
+      report.anyAnswer = true;
+      for (int p : request.points) Set(p, false, {}, 0, badNote_);
+      ++i;
+      continue;
+    }
     if (wait != Wait::Answer) {
-      // The rest of the cycle would wait again: its points wait for the next cycle.
-      FailFrom(i, noAnswer);
+      // The rest of the cycle would wait again: its points wait for the next cycle. After
+      // garbage nothing on the connection can be trusted.
+      FailFrom(i, wait == Wait::Garbled ? ModbusBadLengthNote() : noAnswer);
       if (wait == Wait::TimedOut) timedOut = i;
-      if (wait == Wait::Lost || !report.anyAnswer) {
+      if (wait == Wait::Lost || wait == Wait::Garbled || !report.anyAnswer) {
         DropLink();
         if (!report.anyAnswer) failed();
       }
@@ -257,7 +275,9 @@ CoilWriteResult MonitorPoller::WriteCoil(std::uint16_t address, bool on) {
   const std::vector<std::uint8_t> request = Frame(5, address, on ? 0xFF00 : 0x0000);
   std::vector<std::uint8_t> answer;
   const Wait wait = Exchange(request, answer);
-  if (wait == Wait::Lost) DropLink();
+  if (wait == Wait::Lost || wait == Wait::Garbled) DropLink();
+  if (wait == Wait::BadAnswer) return {false, badNote_};
+  if (wait == Wait::Garbled) return {false, ModbusBadLengthNote()};
   if (wait != Wait::Answer) return {false, ModbusErrorNote(kNoAnswerIndex)};
   if (answer.size() >= 9 && answer[7] == 0x85)
     return {false, ModbusErrorNote(ExceptionIndex(answer[8]))};

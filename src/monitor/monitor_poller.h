@@ -83,7 +83,10 @@ class MonitorPoller {
   static std::int64_t ReconnectPauseMs(int failures);
 
  private:
-  enum class Wait { Answer, TimedOut, Lost };
+  // Answer: the answer to the request. BadAnswer: an answer to it from another unit or of
+  // another protocol (badNote_ says which). Garbled: bytes came that make no Modbus/TCP
+  // frame, or only part of one. TimedOut: nothing came. Lost: the connection went.
+  enum class Wait { Answer, BadAnswer, Garbled, TimedOut, Lost };
   std::vector<std::uint8_t> Frame(std::uint8_t function, std::uint16_t address,
                                   std::uint16_t value);
   Wait Exchange(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& answer);
@@ -101,6 +104,7 @@ class MonitorPoller {
   std::vector<PlannedRequest> plan_;
   std::vector<PointReading> readings_;
   std::vector<std::uint8_t> pending_;  // bytes received beyond the last answer
+  std::string badNote_;               // why the last BadAnswer is one
   std::uint16_t transaction_ = 0;
   int failures_ = 0;
   std::int64_t nextConnectMs_ = 0;

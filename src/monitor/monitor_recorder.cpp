@@ -1,6 +1,5 @@
 #include "monitor/monitor_recorder.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/codec.h"
+#include "common/file_io.h"
 #include "modbus_test/modbus_frames.h"
 
 namespace r770 {
@@ -33,11 +34,8 @@ MonitorRecorder::~MonitorRecorder() { Close(); }
 
 bool MonitorRecorder::Open(const std::string& path, std::string& error) {
   Close();
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd_ < 0) {
-    error = "Не удалось открыть файл " + path + ": " + std::strerror(errno);
-    return false;
-  }
+  fd_ = OpenForAppend(path, &error);
+  if (fd_ < 0) return false;
   path_ = path;
   struct stat st {};
   if (::fstat(fd_, &st) == 0 && st.st_size == 0 &&
@@ -78,7 +76,7 @@ std::string MonitorRecorder::CycleLines(const LocalTime& time,
     std::string value;
     if (r.valid) value = IsBitMap(p.kind) ? r.value : FormatTestFloat(r.number, ".");
     out += stamp + ',' + MonitorMapKey(p.kind) + ',' + std::to_string(p.address) + ',' +
-           CsvField(p.name) + ',' + value + ',' + CsvField(r.note) + "\r\n";
+           CsvField(EscapeControlChars(p.name)) + ',' + value + ',' + CsvField(r.note) + "\r\n";
   }
   return out;
 }

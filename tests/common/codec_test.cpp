@@ -69,4 +69,19 @@ TEST(Codec, CharacterCounting) {
   EXPECT_EQ(Utf8Upper("tc5 Вид ё"), "TC5 ВИД Ё");
 }
 
+TEST(Codec, ControlCharactersAreEscapedAsJsonWritesThem) {
+  struct Case { std::string in, out; } cases[] = {
+      {"Давление P1", "Давление P1"},
+      {"a\tb\nc\rd", "a\\tb\\nc\\rd"},
+      {"\x1b[31mКрасный\x1b[0m", "\\u001b[31mКрасный\\u001b[0m"},
+      {std::string("x\0y", 3), "x\\u0000y"},
+      {"del\x7f", "del\\u007f"},
+      {"csi\xC2\x9B" "2J", "csi\\u009b2J"},     // U+009B: a C1 control
+      {"\xC2\xA0nbsp \xC3\xA9", "\xC2\xA0nbsp \xC3\xA9"},  // U+00A0, U+00E9 stay
+      {"back\\slash \"q\"", "back\\slash \"q\""},
+      {"cut\xC2", "cut\xC2"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(EscapeControlChars(c.in), c.out) << c.in;
+}
+
 }  // namespace r770

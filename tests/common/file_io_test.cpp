@@ -110,5 +110,42 @@ TEST(FileIo, OnlyRegularFilesAreReadOrReplaced) {
   EXPECT_EQ(bytes.size(), 2000u);
 }
 
+// Appending writers (the day log, the monitor's CSV) open only regular files: a FIFO is
+// refused at once instead of waiting for a reader, a missing file is created.
+TEST(FileIo, AppendOpensOnlyRegularFiles) {
+  TempDir dir;
+  const std::string fifo = dir.File("log.Txt");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const std::string old = dir.File("old.csv");
+  WriteFileBytes(old, "a\r\n");
+  struct Case {
+    std::string path;
+    std::string message;  // empty: opened
+    std::string after;    // the file's bytes after appending "b"
+  };
+  const Case cases[] = {
+      {fifo, "Путь " + fifo + " не указывает на обычный файл", ""},
+      {"/dev/null", "Путь /dev/null не указывает на обычный файл", ""},
+      {dir.path(), "Путь " + dir.path() + " указывает на папку, а не на файл", ""},
+      {dir.File("missing/x.csv"), "Не удалось открыть файл " + dir.File("missing/x.csv") + ": " + std::strerror(ENOENT), ""},
+      {dir.File("new.csv"), "", "b"},
+      {old, "", "a\r\nb"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string error;
+    const int fd = OpenForAppend(c.path, &error);
+    if (!c.message.empty()) {
+      EXPECT_EQ(fd, -1);
+      EXPECT_EQ(error, c.message);
+      continue;
+    }
+    ASSERT_GE(fd, 0) << error;
+    EXPECT_TRUE(WriteAllBytes(fd, "b"));
+    close(fd);
+    EXPECT_EQ(ReadFileBytes(c.path), c.after);
+  }
+}
+
 }  // namespace
 }  // namespace r770

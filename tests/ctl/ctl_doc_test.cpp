@@ -1,11 +1,17 @@
 // r770ctl's document commands on a document made with the real save procedure.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <fstream>
 
 #include <memory>
 #include <sstream>
 
+#include "common/file_io.h"
 #include "ctl.h"
 #include "database/task_cl.h"
 #include "pump_database.h"
@@ -185,12 +191,104 @@ TEST_F(CtlTest, ShowJsonAndCsvCarryEveryMappedEntry) {
   EXPECT_EQ(hr.out, "map,row,address,module,param,task,name\r\nhr,64,200,05,0103,1,Давление\r\n");
 }
 
+// A database folder given relative to the current folder: the document names its task files
+// by full path, so that it opens from anywhere.
+TEST_F(CtlTest, DemoDocumentNamesTaskFilesByFullPath) {
+  char cwd[4096];
+  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  Result r = Run({"demo-document", "rel.bmt", "--db", "db/"});
+  ASSERT_EQ(::chdir(cwd), 0);
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string doc = test::ReadFileBytes(dir.File("rel.bmt"));
+  EXPECT_NE(doc.find("WayUser0=" + dir.File("db/TASK/")), std::string::npos) << doc;
+  Result shown = Run({"show", dir.File("rel.bmt")});
+  EXPECT_EQ(shown.code, 0) << shown.err;
+  EXPECT_EQ(shown.out.find("(не найден)"), std::string::npos) << shown.out;
+}
+
+// A name with an escape sequence and a tab reaches neither the terminal nor the CSV raw.
+TEST_F(CtlTest, ControlCharactersInNamesAreEscapedInEveryListing) {
+  Place(MapKind::TU, 0, 0x0101, 1, "Авария\x1b[2J\tнасос");
+  const std::string path = Save("doc.bmt");
+  const std::string escaped = "Авария\\u001b[2J\\tнасос";
+  struct Case { std::vector<std::string> args; std::string line; } cases[] = {
+      {{"show", path}, "задача 1, " + escaped + "\n"},
+      {{"show", path, "--json"}, "\"name\": \"" + escaped + "\"}"},
+      {{"export-csv", path}, "coils,1,1,05,0101,1," + escaped + "\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.size() == 3 ? c.args[2] : c.args[0]);
+    Result r = Run(c.args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  }
+}
+
+// The export replaces its file whole or not at all, says why it failed, and never opens a
+// FIFO or a device.
+TEST_F(CtlTest, ExportWritesItsFileWholeOrNotAtAll) {
+  Place(MapKind::TU, 0, 0x0101, 1, "Авария");
+  const std::string doc = Save("doc.bmt");
+  const std::string fifo = dir.File("fifo.csv");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  // An old export whose temporary cannot be made (a folder holds its name).
+  const std::string blocked = dir.File("blocked.csv");
+  test::WriteFileBytes(blocked, "old\r\n");
+  ASSERT_EQ(::mkdir(TemporaryFileName(blocked, ::getpid()).c_str(), 0755), 0);
+  const std::string replaced = dir.File("replaced.csv");
+  test::WriteFileBytes(replaced, "old\r\n");
+  const std::string csv = "map,row,address,module,param,task,name\r\ncoils,1,1,05,0101,1,Авария\r\n";
+  struct Case {
+    std::string target;
+    int code;
+    std::string err;    // the message, or empty
+    std::string after;  // the target's bytes afterwards (regular files)
+  };
+  const Case cases[] = {
+      {"/dev/full", 1, "r770ctl: Путь /dev/full не указывает на обычный файл\n", ""},
+      {fifo, 1, "r770ctl: Путь " + fifo + " не указывает на обычный файл\n", ""},
+      {dir.path(), 1, "r770ctl: Путь " + dir.path() + " указывает на папку, а не на файл\n", ""},
+      {dir.File("no/such.csv"), 1,
+       "r770ctl: Не удалось записать файл " + dir.File("no/such.csv") + ": " + std::strerror(ENOENT) + "\n", ""},
+      {blocked, 1, "r770ctl: Не удалось записать файл " + blocked + ": " + std::strerror(EISDIR) + "\n", "old\r\n"},
+      {replaced, 0, "", csv},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    Result r = Run({"export-csv", doc, "-o", c.target});
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.err, c.err);
+    struct stat st{};
+    if (::stat(c.target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) EXPECT_EQ(test::ReadFileBytes(c.target), c.after);
+  }
+}
+
 TEST_F(CtlTest, BadArgumentsAndFilesGiveClearMessages) {
-  struct Case { std::vector<std::string> args; int code; const char* err; } cases[] = {
+  const std::string loop = dir.File("loop.bmt");
+  ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
+  const std::string loopText = "Не удалось прочитать файл " + loop + ": " + std::strerror(ELOOP);
+  const std::string folderText = "Путь " + dir.path() + " указывает на папку, а не на файл";
+  struct Case { std::vector<std::string> args; int code; std::string err; } cases[] = {
       {{}, 2, ""},
       {{"frobnicate"}, 2, "неизвестная команда frobnicate"},
       {{"show"}, 2, "укажите один файл документа"},
       {{"show", "/nonexistent.bmt"}, 1, "Файл /nonexistent.bmt не найден"},
+      {{"show", dir.path()}, 1, folderText},
+      {{"check", loop}, 1, loopText},
+      {{"monitor", dir.path()}, 1, folderText},
+      {{"search", "--from", "10", "--to", "05"}, 2, "диапазон: --from 10 больше --to 05"},
+      // A settings file named on purpose must be one.
+      {{"--settings"}, 2, "--settings: нужен файл настроек"},
+      {{"--settings", "show", "x.bmt"}, 2, "--settings: Файл show не найден"},
+      {{"--settings", "/nonexistent.ini", "show", "x.bmt"}, 2, "--settings: Файл /nonexistent.ini не найден"},
+      {{"--settings", dir.path(), "show", "x.bmt"}, 2, "--settings: " + folderText},
+      // Input the Modbus test window refuses in its field is a usage error.
+      {{"modbus-read", "--host", "127.0.0.1"}, 2, "укажите номера регистров"},
+      {{"modbus-read", "--host", "127.0.0.1", "1,,2"}, 2, "неверно введены номера регистров: 1,,2"},
+      {{"modbus-read", "--host", "127.0.0.1", "70000"}, 2, "неверно введены номера регистров: 70000"},
+      {{"modbus-read", "--host", "127.0.0.1", "x1"}, 2, "неверно введены номера регистров: x1"},
       {{"export-csv", "x.bmt", "--map", "zz"}, 2, "--map: coils, di, hr, ir или all"},
       {{"check", "--bogus", "x"}, 2, "неизвестный ключ --bogus"},
   };

@@ -7,10 +7,7 @@
 #include "common/program_path.h"
 #include "ctl.h"
 #include "pump_database.h"
-#include "ft12_server.h"
-#include "modbus_module_maps.h"
-#include "modbus_server.h"
-#include "sim_module.h"
+#include "sim_servers.h"
 #include "temp_dir.h"
 
 namespace r770 {
@@ -25,31 +22,19 @@ class CtlExchangeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     OverrideProgramFolder(dir.path());  // the day's exchange log goes here
-    module = &bus.Add(0x01, 0x1101);
-    bus.Add(0x03, 0x1106);
-    bus.Add(0x04, 0x2222);  // another device type: answers, not listed
-    sim::Ft12ServerOptions fo;
-    fo.listen = "127.0.0.1";
-    fo.port = 0;
-    ft12 = std::make_unique<sim::Ft12Server>(bus, fo);
-    std::string error;
-    ASSERT_TRUE(ft12->Start(&error)) << error;
-    sim::ModbusServerOptions mo;
-    mo.bindAddress = "127.0.0.1";
-    mo.port = 0;
-    mo.fixed = true;
-    modbus = std::make_unique<sim::ModbusServer>(mo, sim::SnapshotOf(*module));
-    ASSERT_TRUE(modbus->Start(error)) << error;
-
+    module = &sim.bus.Add(0x01, 0x1101);
+    sim.bus.Add(0x03, 0x1106);
+    sim.bus.Add(0x04, 0x2222);  // another device type: answers, not listed
+    const std::string error = sim.Start(*module);
+    ASSERT_EQ(error, "");
     test::PumpDatabase db = test::WritePumpDatabase(dir.path());
     dbRoot = db.root;
     settingsPath = db.settingsPath;
     ASSERT_FALSE(settingsPath.empty());
-    tcp = "127.0.0.1:" + std::to_string(ft12->Port());
+    tcp = sim.Tcp();
   }
   void TearDown() override {
-    modbus->Stop();
-    ft12->Stop();
+    sim.Stop();
     OverrideProgramFolder("");
   }
 
@@ -61,10 +46,8 @@ class CtlExchangeTest : public ::testing::Test {
   }
 
   test::TempDir dir;
-  sim::SimBus bus;
+  test::SimServers sim;
   sim::SimModule* module = nullptr;
-  std::unique_ptr<sim::Ft12Server> ft12;
-  std::unique_ptr<sim::ModbusServer> modbus;
   std::string settingsPath, dbRoot, tcp;
 };
 
@@ -85,7 +68,7 @@ TEST_F(CtlExchangeTest, WriteThenReadBackEqualsWritten) {
 
   // The published Holding Registers: the demo document maps them from 100 on, step 2.
   for (const auto& order : std::vector<std::vector<std::string>>{{"--swap"}, {}, {"--invert"}, {"--invert", "--swap"}}) {
-    std::vector<std::string> args{"modbus-read", "--host", "127.0.0.1", "--port", std::to_string(modbus->Port())};
+    std::vector<std::string> args{"modbus-read", "--host", "127.0.0.1", "--port", std::to_string(sim.modbus->Port())};
     args.insert(args.end(), order.begin(), order.end());
     args.push_back("100,7");
     r = Run(args);
@@ -111,7 +94,7 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
   ASSERT_EQ(r.code, 0) << r.err;
   r = Run({"write", doc, "--tcp", tcp, "--net", "01", "--restart", "yes"});
   ASSERT_EQ(r.code, 0) << r.err;
-  const std::string port = std::to_string(modbus->Port());
+  const std::string port = std::to_string(sim.modbus->Port());
   auto lines = [](const std::string& text, const char* end) {
     std::vector<std::string> out;
     for (std::size_t at = 0; at < text.size();) {
@@ -163,11 +146,11 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
   // A coil command: refused without --yes, sent with it, and the next cycle reads it back.
   r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--count", "1", "--write-coil", "2=1"});
   EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(modbus->WrittenCoil(2), std::nullopt);
+  EXPECT_EQ(sim.modbus->WrittenCoil(2), std::nullopt);
   r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--count", "1", "--write-coil", "2=1",
            "--yes"});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(modbus->WrittenCoil(2), std::optional<bool>(true));
+  EXPECT_EQ(sim.modbus->WrittenCoil(2), std::optional<bool>(true));
   EXPECT_NE(r.err.find("команда в Coil 2 (Работа насоса (№ 0102)/НАСОС(pump)): 1 — выполнена"),
             std::string::npos) << r.err;
   EXPECT_NE(r.out.find("\tcoils\t2\tРабота насоса (№ 0102)/НАСОС(pump)\t1\n"), std::string::npos) << r.out;

@@ -16,6 +16,7 @@
 
 #include "common/codec.h"
 #include "common/ini_file.h"
+#include "common/number_forms.h"
 #include "database/task_cl.h"
 #include "controller_database.h"
 #include "database/database_builder.h"
@@ -562,13 +563,27 @@ TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
   FillFull(cfg);
   cfg.State.FileName = "/old/name.bmt";
 
-  // A path that names a folder, a device, a missing folder: nothing written, nothing cleared.
-  for (const std::string& path : {dir.path(), std::string("/dev/null"), dir.File("missing/x.bmt")}) {
+  // A path that names a folder, a device, a missing folder, a name too long for the file
+  // system, a loop of links: nothing written, nothing cleared, and a message of the write.
+  const std::string tooLong = dir.File(std::string(300, 'x') + ".bmt");
+  const std::string loop = dir.File("loop.bmt");
+  std::filesystem::create_symlink(loop, loop);
+  auto writeFailed = [](const std::string& path, int error) {
+    return "Не удалось записать файл " + path + ": " + std::strerror(error);
+  };
+  struct Refused { std::string path, message; } refused[] = {
+      {dir.path(), "Путь " + dir.path() + " указывает на папку, а не на файл"},
+      {"/dev/null", "Путь /dev/null не указывает на обычный файл"},
+      {dir.File("missing/x.bmt"), writeFailed(dir.File("missing/x.bmt"), ENOENT)},
+      {tooLong, writeFailed(tooLong, ENAMETOOLONG)},
+      {loop, writeFailed(loop, ELOOP)},
+  };
+  for (const auto& [path, message] : refused) {
     cfg.SetAllChanged();
     FakeView v;
     EXPECT_FALSE(SaveDocument(cfg, path, v)) << path;
     ASSERT_EQ(v.messages.size(), 1u) << path;
-    EXPECT_NE(v.messages[0].find(path), std::string::npos) << v.messages[0];
+    EXPECT_EQ(v.messages[0], message);
     EXPECT_TRUE(cfg.State.CommonChanged && cfg.State.ControllersChanged && cfg.State.TUChanged &&
                 cfg.State.TCChanged && cfg.State.TIFloatChanged && cfg.State.InputRegChanged);
     EXPECT_EQ(cfg.State.FileName, "/old/name.bmt");
@@ -761,6 +776,47 @@ TEST_F(DocumentFileTest, BadInputNeverCrashes) {
   EXPECT_FALSE(LoadDocument(cfg, settings, dir.path(), v));
   ASSERT_EQ(v.messages.size(), 1u);
   EXPECT_NE(v.messages[0].find(dir.path()), std::string::npos);
+}
+
+// Network numbers are one byte: a document naming more controllers than the network holds
+// is refused before any task file is loaded, and the open document stays as it was.
+TEST_F(DocumentFileTest, MoreControllersThanTheNetworkHoldsAreRefused) {
+  ControllerDatabase cdb;
+  const std::string task = cdb.Controller("Насосная.tsk", 5);
+  auto text = [&](std::size_t count) {
+    std::string t = "[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\n";
+    for (std::size_t i = 0; i < count; ++i)
+      t += "WayUser" + std::to_string(i) + "=" + task + "\r\nNset" + std::to_string(i) + "=" + Hex2(i & 0xFF) + "\r\n";
+    return t;
+  };
+  struct Case { std::size_t count; bool loads; } cases[] = {{256, true}, {257, false}, {50000, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.count);
+    Configuration cfg;
+    FakeView v;
+    const std::string before = dir.File("before.bmt");
+    WriteFileBytes(before, Cp(text(1)));
+    ASSERT_TRUE(LoadDocument(cfg, cdb.settings, before, v));
+    const std::string path = dir.File("many.bmt");
+    WriteFileBytes(path, Cp(text(c.count)));
+    v.messages.clear();
+    EXPECT_EQ(LoadDocument(cfg, cdb.settings, path, v), c.loads);
+    if (c.loads) {
+      EXPECT_EQ(cfg.Controllers.size(), c.count);
+      EXPECT_EQ(cfg.State.FileName, path);
+      continue;
+    }
+    ASSERT_EQ(v.messages.size(), 1u);
+    EXPECT_EQ(v.messages[0], "Файл " + path + " не загружен: в нем " + std::to_string(c.count) +
+                                 " контроллеров, а в сети CAN-BUS их может быть не больше 256 (сетевой номер "
+                                 "занимает один байт)");
+    EXPECT_EQ(cfg.State.FileName, before);
+    EXPECT_EQ(cfg.Controllers.size(), 1u);
+    v.messages.clear();
+    EXPECT_FALSE(LoadControllers(cfg, cdb.settings, path, v));
+    EXPECT_EQ(cfg.Controllers.size(), 1u);
+    ASSERT_EQ(v.messages.size(), 1u);
+  }
 }
 
 TEST_F(DocumentFileTest, LineBreaksInNamesDoNotBreakTheFile) {

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -568,6 +570,7 @@ TEST_F(MainWindowFormTest, SaveAsNamesTheFile) {
 TEST_F(MainWindowFormTest, LoadShowsBusyCursorAndProgressAndRefusesBadFiles) {
   StartWithDatabase();
   std::filesystem::create_directories(dir.File("folder.bmt"));
+  std::filesystem::create_symlink(dir.File("loop.bmt"), dir.File("loop.bmt"));
   WriteFileBytes(dir.File("binary.bmt"), std::string("\x00\xFF\x89PNG\r\n\x1A\n\x00\x00", 11));
   std::string foreign = WriteDocument("foreign.bmt", "[Protokol]\r\nName=Modbus/RTU\r\n");
   struct Case {
@@ -575,7 +578,8 @@ TEST_F(MainWindowFormTest, LoadShowsBusyCursorAndProgressAndRefusesBadFiles) {
     std::string message;
   } cases[] = {
       {dir.File("missing.bmt"), "Файл " + dir.File("missing.bmt") + " не найден"},
-      {dir.File("folder.bmt"), "Файл " + dir.File("folder.bmt") + " не найден"},
+      {dir.File("folder.bmt"), "Путь " + dir.File("folder.bmt") + " указывает на папку, а не на файл"},
+      {dir.File("loop.bmt"), "Не удалось прочитать файл " + dir.File("loop.bmt") + ": " + std::strerror(ELOOP)},
       {dir.File("binary.bmt"), "Файл " + dir.File("binary.bmt") + " не соответствует нужному типу"},
       {foreign, "Файл " + foreign + " не соответствует нужному типу"},
   };

@@ -66,6 +66,11 @@ TEST(DayLog, FailureReturnsFalse) {
   DayLog blocked(clock, dir.path());
   ASSERT_EQ(0, ::mkdir(blocked.CurrentPath().c_str(), 0755));
   EXPECT_FALSE(blocked.Write("x"));
+  // A FIFO nobody reads in place of the day's file: refused at once, never waited on.
+  TempDir other;
+  DayLog fifo(clock, other.path());
+  ASSERT_EQ(0, ::mkfifo(fifo.CurrentPath().c_str(), 0644));
+  EXPECT_FALSE(fifo.Write("x"));
 }
 
 TEST(DayLog, DefaultFolderIsTheProgramFolder) {

@@ -3,8 +3,11 @@
 // clock (the answer time bounds each cycle; reconnects come after a growing pause); and the
 // recorder's CSV lines.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -271,6 +274,93 @@ TEST(MonitorPollerSilent, EachCycleWaitsOneAnswerTimeAndReconnectsAfterGrowingPa
   }
 }
 
+// A peer that answers each request with what its script makes of it, at once; a wait with
+// nothing to give moves the fake clock by the time waited.
+class ScriptedPeer : public ModbusTransport {
+ public:
+  using Script = std::function<std::vector<std::uint8_t>(const std::vector<std::uint8_t>& request)>;
+  ScriptedPeer(FakeClock& clock, Script script) : clock_(clock), script_(std::move(script)) {}
+  bool Connect(const std::string&, std::uint16_t, int) override { return connected_ = true; }
+  bool Connected() const override { return connected_; }
+  bool Send(std::span<const std::uint8_t> frame) override {
+    const std::vector<std::uint8_t> answer = script_({frame.begin(), frame.end()});
+    inbox_.insert(inbox_.end(), answer.begin(), answer.end());
+    return connected_;
+  }
+  ReceiveResult Receive(std::span<std::uint8_t> data, int timeoutMs) override {
+    ReceiveResult r;
+    if (inbox_.empty()) {
+      clock_.Advance(timeoutMs);
+      r.error = EAGAIN;
+      return r;
+    }
+    r.count = std::min(data.size(), inbox_.size());
+    std::copy_n(inbox_.begin(), r.count, data.begin());
+    inbox_.erase(inbox_.begin(), inbox_.begin() + static_cast<long>(r.count));
+    r.status = ReceiveResult::Data;
+    return r;
+  }
+  void Close() override {
+    connected_ = false;
+    inbox_.clear();
+  }
+
+ private:
+  FakeClock& clock_;
+  Script script_;
+  bool connected_ = false;
+  std::vector<std::uint8_t> inbox_;
+};
+
+// What arrived but is no valid answer of the polled unit is noted as such, never taken as
+// data or as silence: a wrong unit id, a protocol id other than 0, garbage, a frame longer
+// than Modbus/TCP allows, half an answer.
+TEST(MonitorPollerAnswers, WhatArrivedButIsNoValidAnswerIsNotedAsABadAnswer) {
+  // The answer to a read of one coil (its bit set) or the echo of a coil command.
+  auto good = [](const std::vector<std::uint8_t>& q) {
+    if (q[7] == 5) return q;
+    return std::vector<std::uint8_t>{q[0], q[1], 0, 0, 0, 4, q[6], q[7], 1, 1};
+  };
+  using Bytes = std::vector<std::uint8_t>;
+  struct Case {
+    const char* name;
+    std::function<Bytes(Bytes)> change;  // what becomes of the good answer
+    std::string note;                    // empty: the value is read
+  };
+  const std::string badLength = "Неверная длина ответа";
+  const Case cases[] = {
+      {"good", [](Bytes a) { return a; }, ""},
+      {"wrong unit", [](Bytes a) { a[6] = 7; return a; }, "Неверный ответ: адрес Slave 07 вместо 01"},
+      {"protocol id", [](Bytes a) { a[3] = 1; return a; }, "Неверный ответ: идентификатор протокола 1 вместо 0"},
+      {"garbage", [](Bytes) { return Bytes(12, 0xFF); }, badLength},
+      {"oversized", [](Bytes a) { a[4] = 1; a[5] = 0x2C; return a; }, badLength},
+      {"half an answer", [](Bytes a) { a.resize(5); return a; }, badLength},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (bool coilCommand : {false, true}) {
+      FakeClock clock;
+      ScriptedPeer peer(clock, [&](const Bytes& q) { return c.change(good(q)); });
+      MonitorLink link;
+      link.unit = 1;
+      link.answerMs = 1000;
+      MonitorPoller poller({{MapKind::TU, 0, 1, "Пуск"}}, link, peer, clock);
+      if (coilCommand) {
+        CoilWriteResult w = poller.WriteCoil(1, true);
+        EXPECT_EQ(w.ok, c.note.empty());
+        EXPECT_EQ(w.note, c.note);
+        continue;
+      }
+      CycleReport r = poller.Cycle();
+      const PointReading& reading = poller.Readings()[0];
+      EXPECT_EQ(reading.valid, c.note.empty());
+      EXPECT_EQ(reading.note, c.note);
+      EXPECT_EQ(r.errors, c.note.empty() ? 0 : 1);
+      if (c.note.empty()) EXPECT_EQ(reading.value, "1");
+    }
+  }
+}
+
 TEST(MonitorRecorder, CsvLinesWithHeaderOnceAndQuoting) {
   test::TempDir dir;
   const std::string path = dir.path() + "/monitor.csv";
@@ -305,6 +395,11 @@ TEST(MonitorRecorder, CsvLinesWithHeaderOnceAndQuoting) {
   MonitorRecorder bad;
   EXPECT_FALSE(bad.Open(dir.path() + "/no/such/folder.csv", error));
   EXPECT_NE(error.find("no/such/folder.csv"), std::string::npos);
+  // A FIFO as the file: refused at once instead of waiting for a reader.
+  const std::string fifo = dir.path() + "/fifo.csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  EXPECT_FALSE(bad.Open(fifo, error));
+  EXPECT_EQ(error, "Путь " + fifo + " не указывает на обычный файл");
 }
 
 }  // namespace

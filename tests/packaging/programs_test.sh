@@ -28,6 +28,18 @@ code=$?
 [ $code -eq 0 ] || fail "r770cfg --quit-after-start exited with $code: $out"
 grep -q "главное окно показано" <<<"$out" || fail "r770cfg --quit-after-start did not report the main window: $out"
 
+# A start document the configurator refuses: what the message box says goes to stderr and the
+# start fails (exit status 1), as nobody is there to read the box.
+mkdir -p "$scratch/db/ALG" "$scratch/db/MOD" "$scratch/db/TASK"
+printf '[BaseL8]\r\nWay=%s\r\nWayAlg=%s/ALG\r\nWayMod=%s/MOD\r\nWayTask=%s/TASK\r\n' \
+  "$scratch/db" "$scratch/db" "$scratch/db" "$scratch/db" >"$scratch/r770cfg.ini"
+printf '[Protokol]\r\nName=Other\r\n' >"$scratch/other.bmt"
+err=$(cd "$scratch" && timeout 120 ./r770cfg -platform offscreen other.bmt --quit-after-start 2>&1 >/dev/null)
+code=$?
+[ $code -eq 1 ] || fail "r770cfg --quit-after-start with a refused document exited with $code: $err"
+grep -q "r770cfg: Файл $scratch/other.bmt не соответствует нужному типу" <<<"$err" ||
+  fail "r770cfg --quit-after-start did not say why it refused the document: $err"
+
 # Wrong command lines: exit status 2 and nothing made. (r770cfg tells Qt's options from
 # wrong ones once Qt has taken its own, which needs a platform.)
 check_refused() {

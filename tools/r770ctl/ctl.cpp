@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "common/file_io.h"
 #include "common/version.h"
 #include "ctl_util.h"
 
@@ -41,7 +42,12 @@ void Usage(std::ostream& out) {
 
 int Main(const std::vector<std::string>& argsIn, Io& io) {
   std::vector<std::string> args = argsIn;
-  if (args.size() >= 2 && args[0] == "--settings") {
+  if (!args.empty() && args[0] == "--settings") {
+    if (args.size() < 2 || args[1].empty() || args[1][0] == '-') return UsageError(io, "--settings: нужен файл настроек");
+    // A settings file named on purpose must be there: defaults in its place would be a
+    // quiet surprise (another database, another module).
+    if (std::string problem = RegularFileProblem(args[1]); !problem.empty())
+      return UsageError(io, "--settings: " + problem);
     io.settingsPath = args[1];
     args.erase(args.begin(), args.begin() + 2);
   }

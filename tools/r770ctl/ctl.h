@@ -32,5 +32,6 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitProblems = 1;  // check found something to fix; exchange failed
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130;  // Ctrl-C: 128 + SIGINT
+inline constexpr int kExitTerminated = 143;   // SIGTERM: 128 + SIGTERM
 
 }  // namespace r770::ctl

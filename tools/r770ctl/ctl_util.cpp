@@ -1,9 +1,11 @@
 #include "ctl_util.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <ostream>
 
+#include "common/file_io.h"
 #include "common/program_path.h"
 #include "document/document_file.h"
 
@@ -28,6 +30,58 @@ int UsageError(Io& io, const std::string& message) {
   return kExitUsage;
 }
 
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+volatile std::sig_atomic_t gExitOnInterrupt = 0;
+
+void EndNow(int code) {
+  static const char kText[] = "\nr770ctl: прервано\n";
+  const ssize_t ignored = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+  (void)ignored;
+  ::_exit(code);
+}
+
+extern "C" void OnInterrupt(int) {
+  if (gExitOnInterrupt || gInterrupted) EndNow(kExitInterrupted);
+  gInterrupted = 1;
+}
+
+extern "C" void OnTerminate(int) { EndNow(kExitTerminated); }
+
+}  // namespace
+
+InterruptScope::InterruptScope() {
+  gInterrupted = 0;
+  gExitOnInterrupt = 0;
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnTerminate);
+}
+
+InterruptScope::~InterruptScope() {
+  gExitOnInterrupt = 0;
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+}
+
+bool Interrupted() { return gInterrupted != 0; }
+void ExitOnInterrupt(bool on) { gExitOnInterrupt = on ? 1 : 0; }
+
+bool WriteOutput(Io& io, const std::string& path, const std::string& bytes) {
+  if (path.empty()) {
+    io.out << bytes;
+    io.out.flush();
+    if (io.out.good()) return true;
+    io.err << "r770ctl: не удалось вывести результат (стандартный вывод)\n";
+    return false;
+  }
+  if (std::string error = WriteFileAtomically(path, bytes); !error.empty()) {
+    io.err << "r770ctl: " << error << "\n";
+    return false;
+  }
+  return true;
+}
+
 std::string SettingsPath(const Io& io) {
   if (!io.settingsPath.empty()) return io.settingsPath;
   // The configurator's own settings file: beside the programs, or in the user's settings folder.
@@ -44,9 +98,8 @@ bool ReadSettings(Io& io, ProgramSettings& s) {
 }
 
 bool LoadForCtl(const std::string& path, Io& io, Loaded& doc) {
-  struct stat st{};
-  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
-    io.err << "r770ctl: Файл " << path << " не найден\n";
+  if (std::string problem = RegularFileProblem(path); !problem.empty()) {
+    io.err << "r770ctl: " << problem << "\n";
     return false;
   }
   if (!ReadSettings(io, doc.settings)) return false;

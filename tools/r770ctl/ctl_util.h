@@ -30,6 +30,25 @@ class CtlDocumentView : public DocumentView {
 bool HasHelp(const std::vector<std::string>& args);
 int UsageError(Io& io, const std::string& message);
 
+// Ctrl-C and SIGTERM while a command runs. The first Ctrl-C only sets Interrupted(), for the
+// command to stop at its next step; a second one, or one while ExitOnInterrupt is set, ends
+// the program at once with 130. SIGTERM always ends it at once with 143, so that `timeout`
+// or a service manager can stop a command that waits.
+class InterruptScope {
+ public:
+  InterruptScope();
+  ~InterruptScope();
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+};
+bool Interrupted();
+void ExitOnInterrupt(bool on);
+
+// Writes a command's output: to out when path is empty, else durably and atomically to the
+// file (a failed write leaves an old file whole; a FIFO or a device is refused). False, with
+// the reason on err, when it did not reach its place.
+bool WriteOutput(Io& io, const std::string& path, const std::string& bytes);
+
 // The settings of the configurator (database folders, links, test parameters).
 std::string SettingsPath(const Io& io);
 bool ReadSettings(Io& io, ProgramSettings& s);

@@ -1,5 +1,4 @@
 // Commands on documents: show, export-csv, check.
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -31,29 +30,20 @@ const char* MapKey(MapKind k) {
 // Map order of the listings: the order of the module's Modbus objects.
 constexpr MapKind kListOrder[] = {MapKind::TU, MapKind::TC, MapKind::TIFloat, MapKind::InputReg};
 
+// A JSON string; control characters as EscapeControlChars writes them.
 std::string Json(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
-    }
+  std::string quoted;
+  for (char c : s) {
+    if (c == '"' || c == '\\') quoted.push_back('\\');
+    quoted.push_back(c);
   }
-  return out + "\"";
+  return "\"" + EscapeControlChars(quoted) + "\"";
 }
 
-std::string Csv(const std::string& s) {
+// A CSV field (RFC 4180 quoting) of a name; its control characters escaped, so that every
+// record is one line.
+std::string Csv(const std::string& name) {
+  const std::string s = EscapeControlChars(name);
   if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
   std::string out = "\"";
   for (char c : s) {
@@ -67,12 +57,12 @@ std::string DecBytes(const std::uint8_t* b, int n) { return DecBytesText(b, n); 
 
 void ShowText(const Configuration& cfg, std::ostream& out) {
   const CommonSettings& c = cfg.Common;
-  out << "Документ: " << cfg.State.FileName << "\n";
+  out << "Документ: " << EscapeControlChars(cfg.State.FileName) << "\n";
   out << "Общие настройки\n";
   for (const auto& [label, value] : CommonSettingsTexts(c)) out << "  " << label << ": " << value << "\n";
   out << "Контроллеры\n";
   for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
-    out << "  " << ControllerText(cfg, i) << "\n";
+    out << "  " << EscapeControlChars(ControllerText(cfg, i)) << "\n";
   }
   for (MapKind k : kListOrder) {
     out << MapSection(k) << "\n";
@@ -82,7 +72,7 @@ void ShowText(const Configuration& cfg, std::ostream& out) {
       if (e.IsEmpty()) continue;
       out << "  " << (i + 1) << ": адрес " << e.ModbusAddr << ", модуль " << Hex2(e.ModuleNo)
           << ", параметр " << Hex4(e.ParamNo) << ", задача " << static_cast<std::int16_t>(e.TaskNo)
-          << ", " << cfg.DisplayName(e) << "\n";
+          << ", " << EscapeControlChars(cfg.DisplayName(e)) << "\n";
     }
   }
 }
@@ -188,17 +178,7 @@ int ExportCsv(const std::vector<std::string>& args, Io& io) {
           << "\r\n";
     }
   }
-  if (outPath.empty()) {
-    io.out << csv.str();
-  } else {
-    std::ofstream f(outPath, std::ios::binary | std::ios::trunc);
-    f << csv.str();
-    if (!f.good()) {
-      io.err << "r770ctl: не удалось записать файл " << outPath << "\n";
-      return kExitProblems;
-    }
-  }
-  return kExitOk;
+  return WriteOutput(io, outPath, csv.str()) ? kExitOk : kExitProblems;
 }
 
 int Check(const std::vector<std::string>& args, Io& io) {

@@ -2,7 +2,7 @@
 // window's own procedures, with the console in place of the window.
 #include <unistd.h>
 
-#include <csignal>
+#include <algorithm>
 #include <ostream>
 
 #include "common/number_forms.h"
@@ -15,23 +15,6 @@
 
 namespace r770::ctl {
 namespace {
-
-volatile std::sig_atomic_t gInterrupted = 0;
-// Set while nothing between the requests would notice an interruption (the search probes one
-// number after another without looking), so that Ctrl-C ends the program at once.
-volatile std::sig_atomic_t gExitOnInterrupt = 0;
-
-// The first Ctrl-C asks the running procedure to stop between two commands ("Прервать"); a
-// second one, or any during a search, ends the program at once with 128 + SIGINT.
-extern "C" void OnInterrupt(int) {
-  if (gExitOnInterrupt || gInterrupted) {
-    static const char kText[] = "\nr770ctl: прервано\n";
-    const ssize_t ignored = ::write(STDERR_FILENO, kText, sizeof kText - 1);
-    (void)ignored;
-    ::_exit(kExitInterrupted);
-  }
-  gInterrupted = 1;
-}
 
 // The window around the procedures: status lines and progress on stderr, messages on stderr,
 // the restart question answered by --restart, Ctrl-C taken as "Прервать".
@@ -48,8 +31,23 @@ class ConsoleExchangeView : public ExchangeView {
     err_ << text << "\n";
     lastStatus_ = text;
   }
+  // The search shows on a terminal the number it probes and what it found so far.
+  void SetSearchRange(int first, int last) {
+    searchFirst_ = first;
+    searchLast_ = last;
+  }
   void ProgressChanged(int position) override {
     ++steps_;
+    if (tty_ && searchFirst_ >= 0 && form_) {
+      std::string found;
+      for (const auto& row : form_->rows()) found += " " + row.numberText();
+      const int total = searchLast_ - searchFirst_ + 1;
+      const int probing = std::min(searchFirst_ + position, searchLast_);
+      err_ << "\r  номер " << Hex2(static_cast<std::uint32_t>(probing)) << " (" << std::min(position + 1, total)
+           << " из " << total << "), найдено:" << (found.empty() ? std::string(" нет") : found) << std::flush;
+      progressShown_ = true;
+      return;
+    }
     if (tty_ && position % 16 == 0) {
       err_ << "\r  шагов: " << steps_ << std::flush;
       progressShown_ = true;
@@ -57,7 +55,7 @@ class ConsoleExchangeView : public ExchangeView {
   }
   void SetBusy(bool) override {}
   void PumpEvents() override {
-    if (gInterrupted && form_ && !aborted_) {
+    if (Interrupted() && form_ && !aborted_) {
       aborted_ = true;
       form_->Abort();
     }
@@ -86,6 +84,7 @@ class ConsoleExchangeView : public ExchangeView {
   bool progressShown_ = false;
   bool aborted_ = false;
   int steps_ = 0;
+  int searchFirst_ = -1, searchLast_ = -1;
   std::string lastStatus_;
   ExchangeForm* form_ = nullptr;
 };
@@ -175,16 +174,10 @@ struct Session {
     log.SetView(&view);
     view.SetForm(&form);
     form.SetStoreOnClose(false);  // the settings file stays as it was found
-    gInterrupted = 0;
-    gExitOnInterrupt = 0;
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
   }
   ~Session() {
-    gExitOnInterrupt = 0;
+    ExitOnInterrupt(false);
     form.RequestClose();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
   }
   bool Run(ExchangeMode mode) {
     form.Show();
@@ -193,6 +186,7 @@ struct Session {
     form.Action();
     return form.succeeded();
   }
+  InterruptScope interrupts;
   ConsoleExchangeView view;
   ExchangeLog log;
   ExchangeForm form;
@@ -200,7 +194,7 @@ struct Session {
 
 // The exit code of a procedure that did not succeed; its message is already on stderr.
 int Finish(Session& session, Io& io) {
-  if (session.form.ResultCode == kResultAborted && gInterrupted) {
+  if (session.form.ResultCode == kResultAborted && Interrupted()) {
     io.err << "r770ctl: обмен прерван\n";
     return kExitInterrupted;
   }
@@ -215,6 +209,10 @@ int Search(const std::vector<std::string>& args, Io& io) {
     io.out << "r770ctl search [--from HEX] [--to HEX] [связь]\n"
               "  Ищет модули R-770 TCP/Modbus на шине в диапазоне сетевых номеров (по умолчанию\n"
               "  01..FF) и выводит найденные; первый найденный отмечен \"(выбран)\".\n"
+              "  Номер, который не отвечает, ждёт время ожидания на каждый повтор: весь диапазон\n"
+              "  01..FF занимает до 255 x повторы x время ожидания (при 3 повторах по 1 с - около\n"
+              "  13 минут), поэтому сузьте его ключами --from и --to. На терминале поиск показывает\n"
+              "  проверяемый номер и найденные модули.\n"
            << kLinkHelp;
     return kExitOk;
   }
@@ -229,10 +227,13 @@ int Search(const std::vector<std::string>& args, Io& io) {
   }
   if (!LinkOptions(linkArgs, doc.settings, rest, io, nullptr)) return kExitUsage;
   if (!rest.empty()) return UsageError(io, "лишний аргумент " + rest[0]);
-  for (const std::string& v : {from, to}) {
-    auto n = ParseHex(v);
+  int range[2] = {0, 0};
+  for (int k = 0; k < 2; ++k) {
+    auto n = ParseHex(k == 0 ? from : to);
     if (!n || *n > 255) return UsageError(io, "диапазон: шестнадцатеричные числа 00..FF");
+    range[k] = static_cast<int>(*n);
   }
+  if (range[1] < range[0]) return UsageError(io, "диапазон: --from " + from + " больше --to " + to);
   Session session(doc.cfg, doc.settings, io.err, false);
   session.form.Show();
   if (!session.form.linkOpen()) return Finish(session, io);
@@ -241,9 +242,10 @@ int Search(const std::vector<std::string>& args, Io& io) {
   session.form.rangeText = {from, to};
   session.form.RangeLeft(0);
   session.form.RangeLeft(1);
-  gExitOnInterrupt = 1;
+  session.view.SetSearchRange(range[0], range[1]);
+  ExitOnInterrupt(true);
   session.form.Action();
-  gExitOnInterrupt = 0;
+  ExitOnInterrupt(false);
   if (!session.form.succeeded()) return Finish(session, io);  // the form said why
   for (const auto& row : session.form.rows())
     io.out << row.numberText() << "\tR-770 TCP/Modbus" << (row.ticked ? "\t(выбран)" : "") << "\n";

@@ -1,10 +1,12 @@
 // r770ctl monitor: the live map monitor on the console. Every non-empty entry of the
 // document's maps is read from the module's Modbus/TCP server cycle after cycle; each cycle
 // prints the entries that changed (all of them with --all) and may go to a CSV file.
+#include <algorithm>
 #include <optional>
 #include <ostream>
 
 #include "common/clock.h"
+#include "common/codec.h"
 #include "common/number_forms.h"
 #include "ctl.h"
 #include "ctl_util.h"
@@ -135,7 +137,10 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
     if (!w.ok) return kExitProblems;
   }
   int answered = 0, cycles = 0;
-  for (long n = 0; count < 0 || n < count; ++n) {
+  // Ctrl-C ends the cycle under way and then the program, with the summary; a second one,
+  // or SIGTERM, ends it at once.
+  InterruptScope interrupts;
+  for (long n = 0; (count < 0 || n < count) && !Interrupted(); ++n) {
     const std::int64_t began = clock.NowMs();
     CycleReport report = poller.Cycle();
     const LocalTime now = clock.LocalNow();
@@ -147,8 +152,8 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
       const PointReading& r = readings[i];
       if (!all && !r.changed) continue;
       io.out << stamp << '\t' << MonitorMapKey(points[i].kind) << '\t' << points[i].address << '\t'
-             << points[i].name << '\t' << (r.valid ? r.value : "-");
-      if (!r.note.empty()) io.out << '\t' << r.note;
+             << EscapeControlChars(points[i].name) << '\t' << (r.valid ? r.value : "-");
+      if (!r.note.empty()) io.out << '\t' << EscapeControlChars(r.note);
       io.out << '\n';
     }
     io.out.flush();
@@ -157,11 +162,12 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
       return kExitProblems;
     }
     if (count >= 0 && n + 1 >= count) break;
-    const std::int64_t left = began + period - clock.NowMs();
-    if (left > 0) clock.SleepMs(static_cast<int>(left));
+    for (std::int64_t left; (left = began + period - clock.NowMs()) > 0 && !Interrupted();)
+      clock.SleepMs(static_cast<int>(std::min<std::int64_t>(left, 50)));
   }
   io.err << "r770ctl: циклов " << cycles << ", с ответом " << answered << ", запросов за цикл "
          << poller.Plan().size() << "\n";
+  if (Interrupted()) return kExitInterrupted;
   return answered > 0 ? kExitOk : kExitProblems;
 }
 

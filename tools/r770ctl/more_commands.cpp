@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iomanip>
 #include <memory>
 #include <ostream>
@@ -100,6 +101,9 @@ int ModbusRead(const std::vector<std::string>& args, Io& io) {
       regs += (regs.empty() ? "" : ",") + a;
     }
   }
+  // What the window would refuse in its field is a usage error here.
+  if (regs.empty()) return UsageError(io, "укажите номера регистров");
+  if (!ParseRegisterList(regs)) return UsageError(io, "неверно введены номера регистров: " + regs);
   if (invertGiven || swapGiven) {
     s.InversModTest = invertGiven;
     s.SwapModTest = swapGiven;
@@ -140,6 +144,12 @@ int DemoDocument(const std::vector<std::string>& args, Io& io) {
     else out = args[i];
   }
   if (out.empty() || db.empty()) return UsageError(io, "укажите файл документа и --db");
+  // The document names its task files by full path, as every save does: a relative one would
+  // name nothing once the document is opened from another folder.
+  std::error_code absoluteFailed;
+  const std::filesystem::path full = std::filesystem::absolute(db, absoluteFailed);
+  if (!absoluteFailed) db = full.lexically_normal().string();
+  while (db.size() > 1 && db.back() == '/') db.pop_back();
   const std::string taskDir = db + "/TASK";
   std::vector<std::string> files;
   if (DIR* d = opendir(taskDir.c_str())) {
