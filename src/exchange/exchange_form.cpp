@@ -355,7 +355,10 @@ void ExchangeForm::Search() {
     view_.Information(kRangeReversed);
     return;
   }
-  if (!rangeSwitch_) return;
+  if (!rangeSwitch_) {
+    view_.Information(kRangeSwitchClear);
+    return;
+  }
   view_.SetBusy(true);
   abortEnabled_ = true;
   view_.Refresh();
@@ -381,6 +384,15 @@ bool ExchangeForm::SearchModules(int first, int last) {
     StepProgress();
     view_.PaintProgressNow();
     if (ResultCode != kOk && ResultCode != kNoAnswer && ResultCode != kNegativeReceipt) break;
+    // Between two probes "Прервать" is noticed: a scan of the whole range takes minutes.
+    if (n < last) {
+      Pump();
+      if (AbortRequested) {
+        ResultCode = kResultAborted;
+        ResultText.clear();
+        return false;  // the modules found so far stay listed
+      }
+    }
   }
   if (!rows_.empty()) {
     ResultText.clear();

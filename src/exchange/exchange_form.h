@@ -39,6 +39,8 @@ inline constexpr std::array<const char*, 3> kResultColumns{"", "Сетевой �
 inline constexpr const char* kRangeReversed = "Введите правильно диапазон поиска!";
 inline constexpr const char* kRangeEmpty =
     "Не задан диапазон поиска: введите в оба поля сетевой номер R-770 (Hex)!";
+inline constexpr const char* kRangeSwitchClear =
+    "Поиск не начат: отметьте флажок \"Поиск сетевого номера R-770 (Hex) с\"!";
 inline constexpr const char* kRestartQuestion =
     "Запись завершена. Прибор находился в состоянии \"Работа\". Перевести прибор в состояние "
     "\"Работа\"?";
