@@ -72,6 +72,20 @@ void Configuration::ResetMapEntry(MapKind kind, int index) {
   }
 }
 
+bool EntryBelongsTo(const MapEntry& e, std::int32_t nset) {
+  return !e.IsEmpty() && e.ModuleNo == static_cast<std::uint8_t>(nset & 0xFF);
+}
+
+void Configuration::EmptyEntriesOfDeleted() {
+  for (MapKind kind : kAllMapKinds) {
+    RegisterMap& map = Map(kind);
+    for (std::size_t i = 0; i < map.size(); ++i)
+      for (std::int32_t nset : DeletedNsets)
+        if (EntryBelongsTo(map[i], nset)) ResetMapEntry(kind, static_cast<int>(i));
+  }
+  DeletedNsets.clear();
+}
+
 void Configuration::ClearControllers() {
   Controllers.clear();
   DeletedNsets.clear();

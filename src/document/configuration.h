@@ -98,6 +98,10 @@ struct DocumentState {
   bool InputRegChanged = false;
 };
 
+// A map entry belongs to a controller when its module number is the low byte of the
+// controller's network number (that is what "<< Поместить" stores).
+bool EntryBelongsTo(const MapEntry& e, std::int32_t nset);
+
 class Configuration {
  public:
   Configuration();
@@ -109,6 +113,9 @@ class Configuration {
   std::vector<ControllerEntry> Controllers;
   std::vector<std::int32_t> DeletedNsets;
   DocumentState State;
+  // Set by the load while the controller list editor it opens runs: the maps are read only
+  // after the editor has closed, so the removals it applies wait in DeletedNsets for them.
+  bool MapsPending = false;
 
   RegisterMap& Map(MapKind kind) { return maps_[static_cast<int>(kind)]; }
   const RegisterMap& Map(MapKind kind) const { return maps_[static_cast<int>(kind)]; }
@@ -126,6 +133,8 @@ class Configuration {
   std::string DisplayName(const MapEntry& entry) const;
   bool HasControllers() const;
   std::optional<std::size_t> FindController(std::int32_t nset) const;
+  // Empties every map entry of a controller in DeletedNsets, then clears DeletedNsets.
+  void EmptyEntriesOfDeleted();
 
   // Reset for "Новый" (the database paths are read again by the caller, who owns the
   // settings): CreateMaps, ResetCommon, ClearControllers, ResetMapEntry(-1) for each map.

@@ -170,11 +170,17 @@ bool ReadControllers(Configuration& cfg, const ProgramSettings& settings, const 
       auto task = std::make_unique<Task_CL>(path, settings.WorkTask, settings.WorkMod, settings.WorkAlg);
       if (!task->Errors().empty()) {
         view.Information(path + "\n" + task->Errors().front());
-        Step(view);
-        continue;
+        if (db::IsRegularFile(path)) {  // a faulty task file: the controller is left out
+          Step(view);
+          continue;
+        }
+        // A folder or a device where the task file should be: the controller stays as one
+        // whose task file is missing, so that the next save keeps its path.
+        *needsAttention = true;
+      } else {
+        entry.Task = std::move(task);
+        entry.Found = true;
       }
-      entry.Task = std::move(task);
-      entry.Found = true;
     } else {
       *needsAttention = true;
     }
@@ -369,10 +375,13 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
   Step(view);
   if (needsAttention) {
     // The editor shows the list as that of a file document (paths, the rows without their
-    // task file marked); the origin is settled once it has closed.
+    // task file marked); the origin is settled once it has closed. The maps are read only
+    // after it: the removals it applies are kept for them.
     cfg.State.IsNew = false;
     cfg.State.FromModule = false;
+    cfg.MapsPending = true;
     view.OpenControllerEditor();
+    cfg.MapsPending = false;
   }
 
   cfg.State.IsNew = false;
@@ -381,8 +390,17 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
 
   for (MapKind k : kAllMapKinds) cfg.ResetMapEntry(k, -1);
   for (MapKind k : kAllMapKinds) {
-    if (!ReadMap(cfg, k, r)) return false;
+    if (!ReadMap(cfg, k, r)) {
+      cfg.DeletedNsets.clear();
+      return false;
+    }
     Step(view);
+  }
+  // Controllers removed in the editor take their map entries with them, as "Применить"
+  // does for maps already read; the document then differs from its file.
+  if (!cfg.DeletedNsets.empty()) {
+    cfg.EmptyEntriesOfDeleted();
+    for (MapKind k : kAllMapKinds) cfg.MapChanged(k) = true;
   }
   view.SetStatus(cfg.State.FileName);
   return true;

@@ -23,11 +23,7 @@ bool IsRegularFile(const std::string& path) {
 // Maps are checked against an attached task file in this order.
 constexpr MapKind kCheckOrder[] = {MapKind::TC, MapKind::TU, MapKind::TIFloat, MapKind::InputReg};
 
-// A map entry belongs to a controller when its module number is the low byte of the
-// controller's network number (that is what "<< Поместить" stores).
-bool BelongsTo(const MapEntry& e, std::int32_t nset) {
-  return !e.IsEmpty() && e.ModuleNo == static_cast<std::uint8_t>(nset & 0xFF);
-}
+bool BelongsTo(const MapEntry& e, std::int32_t nset) { return EntryBelongsTo(e, nset); }
 
 // What the reload of the controller list needs of a window: its messages. The reload runs
 // while the editor closes, so it lets no other window input run meanwhile.
@@ -322,15 +318,8 @@ void ControllerListForm::Closed() {
   if (changed_) {
     DocumentState& st = cfg_.State;
     if (applied_) {
-      if (removed_) {
-        for (MapKind kind : kAllMapKinds) {
-          RegisterMap& map = cfg_.Map(kind);
-          for (std::size_t i = 0; i < map.size(); ++i)
-            for (std::int32_t nset : cfg_.DeletedNsets)
-              if (BelongsTo(map[i], nset)) cfg_.ResetMapEntry(kind, static_cast<int>(i));
-        }
-        cfg_.DeletedNsets.clear();
-      }
+      // During a load the maps are read after the editor closed; the load empties them.
+      if (removed_ && !cfg_.MapsPending) cfg_.EmptyEntriesOfDeleted();
       if (removed_ || queueEntered_) st.TCChanged = st.TUChanged = st.TIFloatChanged = st.InputRegChanged = true;
     } else if (!st.FromModule) {
       busy_.SetBusy(true);
@@ -339,7 +328,9 @@ void ControllerListForm::Closed() {
       // from what it was on opening, so those changes are not lost.
       // A file that has gone or cannot be read gives the list back as it was too.
       ReloadView view(dialogs_);
-      if (st.FileName.empty() || controllersChangedAtOpen_ || !LoadControllers(cfg_, settings_, st.FileName, view))
+      // A new document ("Новый" keeps the name of the file loaded before) has no file of its own.
+      if (st.FileName.empty() || st.IsNew || controllersChangedAtOpen_ ||
+          !LoadControllers(cfg_, settings_, st.FileName, view))
         RestoreSnapshot();
       busy_.SetBusy(false);
       changed_ = false;

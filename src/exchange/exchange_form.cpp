@@ -3,6 +3,7 @@
 #include "exchange/exchange_form.h"
 
 #include <algorithm>
+#include <array>
 
 #include "common/key_filter.h"
 #include "common/number_forms.h"
@@ -94,6 +95,8 @@ void ExchangeForm::Show() {
   rows_.clear();
   resultsVisible_ = false;
   linkOpen_ = false;
+  reopenLink_ = false;
+  runState_.reset();
   view_.Refresh();
   view_.SetBusy(true);
   OpenExchangeLink();
@@ -153,7 +156,9 @@ void ExchangeForm::Action() {
   if (running_ || !actionVisible_ || !shown_) return;
   AbortRequested = false;
   succeeded_ = false;
+  if (!ReopenIfNeeded()) return;
   running_ = true;
+  procedureRan_ = false;
   view_.Refresh();
   if (actionCaption_ == "Найти")
     Search();
@@ -161,10 +166,73 @@ void ExchangeForm::Action() {
     WriteConfiguration();
   else if (actionCaption_ == "Прочитать" && view_.AskSaveChanges())
     ReadConfiguration();
+  // After a search the state is that of the module it selected; none found, none to read.
+  const bool searchedInVain = actionCaption_ == "Найти" && rows_.empty();
+  if (procedureRan_ && !closePending_) {
+    if (searchedInVain)
+      runState_.reset();
+    else
+      QueryRunState();
+  }
   running_ = false;
   if (closePending_) Close();
   view_.Refresh();
 }
+
+bool ExchangeForm::ReopenIfNeeded() {
+  if (!reopenLink_) return true;
+  view_.SetBusy(true);
+  OpenExchangeLink();
+  view_.SetBusy(false);
+  view_.Refresh();
+  if (!linkOpen_) {
+    view_.Information(ResultText);
+    return false;  // the next command tries again
+  }
+  reopenLink_ = false;
+  return true;
+}
+
+namespace {
+
+// Outcomes after which the module is known to answer in good order, so that its run state is
+// worth one more request: after any other failure (no answer, a garbled or foreign answer, a
+// lost connection) the state stays unknown rather than cost another wait.
+bool ModuleAnswers(int code) {
+  return code == kOk || code == kResultAborted || code == kPositiveReceipt ||
+         code == kNegativeReceipt || code == kAccessDenied || code == kNotStopped ||
+         code == kNotRunning || code == kResultNoModule;
+}
+
+}  // namespace
+
+void ExchangeForm::QueryRunState() {
+  runState_.reset();
+  if (!linkOpen_ || !CurrentEngine()) return;
+  if (!succeeded_ && !ModuleAnswers(ResultCode)) return;
+  std::array<std::uint8_t, 1> state{};
+  const int code = ReadModuleParam(settings_.ModuleNetNumber, ParamRunState, state, nullptr);
+  if (code == kOk)
+    runState_ = state[0];
+  else if (!ModuleAnswers(code))
+    reopenLink_ = true;
+}
+
+std::string ExchangeForm::runStateText() const {
+  std::string text = "Состояние прибора: ";
+  if (!runState_) return text + "неизвестно";
+  switch (*runState_) {
+    case 0x00: return text + "Работа";
+    case 0x81: return text + "Стоп";
+    case 0x01: return text + "переходит в Стоп";
+    default: return text + "код " + Hex2(*runState_);
+  }
+}
+
+bool ExchangeForm::runStopEnabled() const { return shown_ && !running_ && (linkOpen_ || reopenLink_); }
+
+void ExchangeForm::RunModule() { ChangeRunState(false); }
+void ExchangeForm::StopModule() { ChangeRunState(true); }
 
 void ExchangeForm::Abort() {
   if (abortEnabled_) AbortRequested = true;
@@ -247,6 +315,7 @@ void ExchangeForm::Close() {
   }
   link_.reset();
   linkOpen_ = false;
+  reopenLink_ = false;
   if (!storeOnClose_) return;
   const std::string error = WriteExchangeWindowClose(SettingsPath(), 0x00, settings_.ModuleNetNumber);
   if (!error.empty()) view_.Information(error);
@@ -254,6 +323,10 @@ void ExchangeForm::Close() {
 
 void ExchangeForm::EndProcedure(bool ok, const char* doneText, const char* abortedText) {
   succeeded_ = ok;
+  procedureRan_ = true;
+  // A failed exchange may have lost the connection (the module restarted, the cable was
+  // out): the next command opens the link again rather than failing at once.
+  if (!ok && ResultCode != kResultAborted) reopenLink_ = true;
   if (ok) {
     SetStatus(doneText);
     SetProgress(kExchangeProgressMax);
@@ -282,7 +355,10 @@ void ExchangeForm::Search() {
     view_.Information(kRangeReversed);
     return;
   }
-  if (!rangeSwitch_) return;
+  if (!rangeSwitch_) {
+    view_.Information(kRangeSwitchClear);
+    return;
+  }
   view_.SetBusy(true);
   abortEnabled_ = true;
   view_.Refresh();
@@ -308,6 +384,15 @@ bool ExchangeForm::SearchModules(int first, int last) {
     StepProgress();
     view_.PaintProgressNow();
     if (ResultCode != kOk && ResultCode != kNoAnswer && ResultCode != kNegativeReceipt) break;
+    // Between two probes "Прервать" is noticed: a scan of the whole range takes minutes.
+    if (n < last) {
+      Pump();
+      if (AbortRequested) {
+        ResultCode = kResultAborted;
+        ResultText.clear();
+        return false;  // the modules found so far stay listed
+      }
+    }
   }
   if (!rows_.empty()) {
     ResultText.clear();

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,17 @@ inline constexpr std::array<const char*, 3> kResultColumns{"", "Сетевой �
 inline constexpr const char* kRangeReversed = "Введите правильно диапазон поиска!";
 inline constexpr const char* kRangeEmpty =
     "Не задан диапазон поиска: введите в оба поля сетевой номер R-770 (Hex)!";
+inline constexpr const char* kRangeSwitchClear =
+    "Поиск не начат: отметьте флажок \"Поиск сетевого номера R-770 (Hex) с\"!";
 inline constexpr const char* kRestartQuestion =
     "Запись завершена. Прибор находился в состоянии \"Работа\". Перевести прибор в состояние "
     "\"Работа\"?";
+// The write found the device already stopped (or stopping): its return to work is offered too.
+inline constexpr const char* kRestartStoppedQuestion =
+    "Запись завершена. Прибор находится в состоянии \"Стоп\". Перевести прибор в состояние "
+    "\"Работа\"?";
+inline constexpr const char* kRunCaption = "Пуск";
+inline constexpr const char* kStopCaption = "Стоп";
 inline constexpr const char* kReadMainStatus = "Прочитаны данные из R-770 TCP/Modbus";
 inline constexpr const char* kNoModuleText = "Нет ответа от ведущего модуля";
 
@@ -97,6 +106,16 @@ class ExchangeForm {
   // out at the end of Action): the window is to be closed when this turns false.
   bool shown() const { return shown_; }
   const TCustomLink* linkRecord() const { return link_.get(); }
+  // The module's run state as last read (after each procedure and each "Пуск" / "Стоп"):
+  // the state byte (0 running, 1 stop command taken, 0x81 stopped), none while unknown.
+  const std::optional<std::uint8_t>& runState() const { return runState_; }
+  // The line the window shows for it: "Состояние прибора: Работа" / "Стоп" / "неизвестно".
+  std::string runStateText() const;
+  // "Пуск" and "Стоп": while the window is shown with a link (or one to open again) and no
+  // procedure runs.
+  bool runStopEnabled() const;
+  // Whether the next procedure opens the link again first (a procedure failed).
+  bool reopenPending() const { return reopenLink_; }
 
   // The two range fields (0: from, 1: to).
   std::array<std::string, 2> rangeText;
@@ -122,6 +141,10 @@ class ExchangeForm {
   void Action();
   // "Прервать".
   void Abort();
+  // "Пуск" and "Стоп": put the device into operation or stop it (access level 2, then the
+  // run-state command); the outcome is reported as a procedure's.
+  void RunModule();
+  void StopModule();
   void SetRangeSwitch(bool ticked);
   // A key typed into a range field with the caret at selStart and selLength characters
   // selected; true when the text changed. caret(): where the caret goes.
@@ -160,6 +183,13 @@ class ExchangeForm {
   void StepProgress();
   void Pump();
   void EndProcedure(bool ok, const char* doneText, const char* abortedText);
+  // Opens the link again when the last procedure failed; false (message shown) when it
+  // does not open.
+  bool ReopenIfNeeded();
+  // Reads the run state of the module addressed after a procedure, leaving its outcome
+  // (ResultCode, ResultText) as it was.
+  void QueryRunState();
+  void ChangeRunState(bool stop);
   bool DocumentPresent() const;
   std::string SettingsPath() const;
   void Close();
@@ -191,6 +221,9 @@ class ExchangeForm {
   bool shown_ = false;
   bool succeeded_ = false;
   bool storeOnClose_ = true;
+  bool reopenLink_ = false;
+  bool procedureRan_ = false;
+  std::optional<std::uint8_t> runState_;
   int caret_ = 0;
 };
 

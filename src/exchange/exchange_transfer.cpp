@@ -30,8 +30,12 @@ void ExchangeForm::WriteConfiguration() {
     ok = WriteRegisterMaps(net);
     Log("=> Pusk");
     // LastRunState is what the stop found: 0 means the device was running before the write.
-    if (ok && LastRunState() == 0 && view_.Confirm(kRestartQuestion))
-      ok = SetRunState(net, false, &ResultText, &ResultCode);
+    // A device found stopped (left so by an interrupted write, say) is offered its return to
+    // work as well, so that a write never leaves it stopped without a word.
+    if (ok) {
+      const char* question = LastRunState() == 0 ? kRestartQuestion : kRestartStoppedQuestion;
+      if (view_.Confirm(question)) ok = SetRunState(net, false, &ResultText, &ResultCode);
+    }
   }
   EndProcedure(ok, "Запись завершена", "Запись прервана");
 }
@@ -88,6 +92,31 @@ bool ExchangeForm::WriteRegisterMaps(std::uint8_t net) {
   }
   if (AbortRequested) ResultCode = kResultAborted;
   return ResultCode == 0;
+}
+
+// ---- "Пуск" and "Стоп"
+
+void ExchangeForm::ChangeRunState(bool stop) {
+  if (!runStopEnabled()) return;
+  AbortRequested = false;
+  succeeded_ = false;
+  if (!ReopenIfNeeded()) return;
+  running_ = true;
+  const std::uint8_t net = settings_.ModuleNetNumber;
+  view_.SetBusy(true);
+  view_.Refresh();
+  Log(stop ? "=> Stop" : "=> Pusk");
+  SetStatus(stop ? "Идет останов прибора" : "Идет пуск прибора");
+  ResultCode = 0;
+  ResultText.clear();
+  const bool ok = LoginModule(net, kAccessLevel, &ResultText, &ResultCode) &&
+                  SetRunState(net, stop, &ResultText, &ResultCode);
+  EndProcedure(ok, stop ? "Прибор в состоянии \"Стоп\"" : "Прибор в состоянии \"Работа\"",
+               kIdleStatus);
+  if (!closePending_) QueryRunState();
+  running_ = false;
+  if (closePending_) Close();
+  view_.Refresh();
 }
 
 // ---- read

@@ -94,12 +94,14 @@ int CheckFrame(std::span<const std::uint8_t> received, int expected, std::uint8_
     isLong = true;
     dataLength = b[1] - 2;
   }
+  // A byte that was not received matches nothing.
   if (n <= h || b[h] != (packet & 0x0F)) return kPacketMismatch;
   if (n <= h + 1 || b[h + 1] != address) return kAddressMismatch;
-  // Control and address bytes, then at least the checksum and the end byte.
-  if (n < h + 4) return kChecksum;
+  // The checksum and end byte positions follow from the count received, so in an answer cut
+  // short they fall on the control or address byte (the first segment 10 01 01 81 of a split
+  // answer sums to its checksum and fails on its end byte); nothing past the end is read.
   std::uint8_t sum = 0;
-  for (std::size_t i = h; i <= n - 3; ++i) sum = static_cast<std::uint8_t>(sum + b[i]);
+  for (std::size_t i = h; i + 3 <= n; ++i) sum = static_cast<std::uint8_t>(sum + b[i]);
   if (sum != b[n - 2]) return kChecksum;
   if (b[n - 1] != 0x16) return kEndByte;
   if (expected > 0 && isLong && dataLength != expected) return kDataLength;
@@ -107,7 +109,7 @@ int CheckFrame(std::span<const std::uint8_t> received, int expected, std::uint8_
   // The data actually received lie between the address byte and the checksum; an answer
   // that does not hold the expected count (a long frame whose length bytes point past the
   // received bytes, a cut short frame) cannot deliver it.
-  const std::size_t available = n - h - 4;
+  const std::size_t available = n >= h + 4 ? n - h - 4 : 0;
   const std::size_t want = expected > 0 ? static_cast<std::size_t>(expected) : 0;
   if (want > available) return kDataLength;
   const std::size_t count = std::min(want, out.size());

@@ -136,6 +136,15 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   buttons->addWidget(action_);
   buttons->addWidget(abort_);
   buttons->addStretch();
+  runState_ = new QLabel(this);
+  run_ = new QPushButton(Q(kRunCaption), this);
+  stop_ = new QPushButton(Q(kStopCaption), this);
+  for (QPushButton* b : {run_, stop_}) b->setAutoDefault(false);
+  buttons->addWidget(runState_);
+  buttons->addWidget(run_);
+  buttons->addWidget(stop_);
+  connect(run_, &QPushButton::clicked, this, [this] { RunStopPressed(false); });
+  connect(stop_, &QPushButton::clicked, this, [this] { RunStopPressed(true); });
   buttons->addWidget(logButton_);
   layout->addLayout(buttons);
   connect(logButton_, &QPushButton::clicked, this, [this] { form_.StatusDoubleClicked(); });
@@ -176,6 +185,11 @@ void TFObmen::Activate() {
 void TFObmen::ActionPressed() {
   form_.Action();
   if (!form_.shown() && form_.closePending()) QDialog::reject();  // closed during the procedure
+}
+
+void TFObmen::RunStopPressed(bool stop) {
+  stop ? form_.StopModule() : form_.RunModule();
+  if (!form_.shown() && form_.closePending()) QDialog::reject();  // closed meanwhile
 }
 
 void TFObmen::reject() {
@@ -256,6 +270,8 @@ void TFObmen::Refresh() {
   action_->setText(Q(form_.actionCaption()));
   abort_->setVisible(form_.abortVisible());
   abort_->setEnabled(form_.abortEnabled());
+  runState_->setText(Q(form_.runStateText()));
+  for (QPushButton* b : {run_, stop_}) b->setEnabled(form_.runStopEnabled());
   SyncTable();
 }
 

@@ -67,6 +67,10 @@ class TFObmen : public QDialog, private ExchangeView {
   QAction* readItem() const { return readItem_; }
   QPushButton* actionButton() const { return action_; }
   QPushButton* abortButton() const { return abort_; }
+  // "Пуск" and "Стоп", and the line with the module's run state.
+  QPushButton* runButton() const { return run_; }
+  QPushButton* stopButton() const { return stop_; }
+  QLabel* runStateLine() const { return runState_; }
   // "Журнал": shows or hides the log view, as a double click on the status line does.
   QPushButton* logButton() const { return logButton_; }
   QTableWidget* results() const { return results_; }
@@ -86,6 +90,7 @@ class TFObmen : public QDialog, private ExchangeView {
  private:
   void Activate();
   void ActionPressed();
+  void RunStopPressed(bool stop);
   void SyncTable();
   void FlushLog();
 
@@ -116,6 +121,9 @@ class TFObmen : public QDialog, private ExchangeView {
   QAction* readItem_ = nullptr;
   QPushButton* action_ = nullptr;
   QPushButton* abort_ = nullptr;
+  QPushButton* run_ = nullptr;
+  QPushButton* stop_ = nullptr;
+  QLabel* runState_ = nullptr;
   QPushButton* logButton_ = nullptr;
   QCheckBox* rangeSwitch_ = nullptr;
   QLabel* rangeCaption_ = nullptr;

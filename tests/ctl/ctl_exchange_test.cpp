@@ -170,6 +170,51 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
   }
 }
 
+TEST_F(CtlExchangeTest, RestartYesEndsWithTheDeviceRunningOrCode30) {
+  const std::string doc = dir.File("sample.bmt");
+  ASSERT_EQ(Run({"demo-document", doc, "--db", dbRoot}).code, 0);
+  const std::vector<std::string> link{"--tcp", tcp, "--net", "01"};
+  auto with = [&](std::vector<std::string> args) {
+    args.insert(args.end(), link.begin(), link.end());
+    return Run(args);
+  };
+  // stop and run, as the window's buttons.
+  Result r = with({"stop"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Состояние прибора: Стоп\n");
+  EXPECT_EQ(module->RunState(), 0x81);
+  EXPECT_EQ(with({"stop"}).code, 0);  // already stopped: nothing to do
+  // A write that finds the device stopped (an earlier one was cut off) still asks.
+  r = with({"write", doc, "--restart", "no"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("Прибор находится в состоянии \"Стоп\". Перевести прибор в состояние \"Работа\"? — нет"),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Состояние прибора: Стоп\n"), std::string::npos) << r.err;
+  EXPECT_EQ(module->RunState(), 0x81);
+  r = with({"write", doc, "--restart", "yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("Состояние прибора: Работа\n"), std::string::npos) << r.err;
+  EXPECT_EQ(module->RunState(), 0x00);
+  // A device that does not go back to work: exit 1 with code 30, for write and run alike.
+  module->SetBehaviour({.neverRuns = true});
+  for (const auto& args : std::vector<std::vector<std::string>>{{"write", doc, "--restart", "yes"}, {"run"}}) {
+    r = with(args);
+    EXPECT_EQ(r.code, 1) << args[0];
+    EXPECT_NE(r.err.find("r770ctl: код ошибки 30\n"), std::string::npos) << r.err;
+    EXPECT_EQ(module->RunState(), 0x81);
+  }
+  module->SetBehaviour({});
+  r = with({"run"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Состояние прибора: Работа\n");
+  EXPECT_EQ(module->RunState(), 0x00);
+  EXPECT_EQ(Run({"run", "extra"}).code, 2);
+  EXPECT_EQ(Run({"stop", "--tcp"}).code, 2);
+  r = Run({"stop", "--tcp", "127.0.0.1:1", "--timeout", "1"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Ошибка установки соединения по TCP"), std::string::npos) << r.err;
+}
+
 TEST_F(CtlExchangeTest, SearchListsModulesOfTheRightType) {
   Result r = Run({"search", "--tcp", tcp, "--timeout", "1", "--from", "00", "--to", "05"});
   ASSERT_EQ(r.code, 0) << r.err;

@@ -898,7 +898,7 @@ TEST_F(DocumentFileTest, ControllerPairsByPositionAndFaultyTaskFiles) {
                           "Nset0=" + good + "\r\nWayUser0=1A\r\n"       // names swapped: still path, number
                           "WayUser1=" + missing + "\r\nNset1=01\r\n"    // missing: kept without task object
                           "WayUser2=" + damaged + "\r\nNset2=02\r\n"    // damaged: reported, left out
-                          "WayUser3=" + folder + "\r\nNset3=03\r\n"     // a folder: reported, left out
+                          "WayUser3=" + folder + "\r\nNset3=03\r\n"     // a folder: reported, kept without task object
                           "x=" + other + "\r\ny=\r\n"                  // empty number: does not convert
                           "WayUser5=" + good + "\r\n"));                 // odd key: ignored
   EXPECT_FALSE(LoadDocument(cfg, cdb.settings, path, v));
@@ -906,11 +906,30 @@ TEST_F(DocumentFileTest, ControllerPairsByPositionAndFaultyTaskFiles) {
   EXPECT_EQ(v.messages[0].substr(0, damaged.size() + 1), damaged + "\n");
   EXPECT_EQ(v.messages[1], folder + "\n" + kFaultyTaskFilesMessage);
   EXPECT_EQ(v.messages[2], "Ошибка в файле: раздел \"Config\", ключ \"y\": значение \"\" не является числом");
-  ASSERT_EQ(cfg.Controllers.size(), 2u);
+  ASSERT_EQ(cfg.Controllers.size(), 3u);
   EXPECT_EQ(cfg.Controllers[0].Nset, 0x1A);
   EXPECT_TRUE(cfg.Controllers[0].Found);
   EXPECT_EQ(cfg.Controllers[1].Nset, 0x01);
   EXPECT_FALSE(cfg.Controllers[1].Found);
+  EXPECT_EQ(cfg.Controllers[2].Nset, 0x03);
+  EXPECT_FALSE(cfg.Controllers[2].Found);
+  EXPECT_EQ(cfg.Controllers[2].Task, nullptr);
+  EXPECT_EQ(cfg.Controllers[2].StoredPath, folder);
+
+  // A folder in place of the task file: the controller and its path survive load and save.
+  WriteFileBytes(path, Cp("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nWayUser0=" + folder +
+                          "\r\nNset0=03\r\nWayUser1=" + good + "\r\nNset1=11\r\n"));
+  FakeView f;
+  ASSERT_TRUE(LoadDocument(cfg, cdb.settings, path, f));
+  EXPECT_EQ(f.messages, std::vector<std::string>{folder + "\n" + kFaultyTaskFilesMessage});
+  EXPECT_EQ(f.editorOpened, 1);
+  ASSERT_EQ(cfg.Controllers.size(), 2u);
+  EXPECT_FALSE(cfg.Controllers[0].Found);
+  EXPECT_EQ(cfg.Controllers[0].Nset, 0x03);
+  EXPECT_TRUE(cfg.State.FromFile);
+  cfg.SetAllChanged();
+  ASSERT_TRUE(SaveDocument(cfg, path, f));
+  EXPECT_EQ(IniFile(path).ReadString("Config", "WayUser0", "?"), folder);
 
   // Without the pair that does not convert the load goes through, and the controller list
   // editor opens for the controller whose task file is missing.

@@ -319,6 +319,71 @@ TEST(ControllerListFormTest, ClosingWithoutApplyKeepsChangesAppliedEarlier) {
   EXPECT_TRUE(e.cfg.State.ControllersChanged);
 }
 
+TEST(ControllerListFormTest, ClosingWithoutApplyAfterNewKeepsTheNewDocumentsList) {
+  // "Новый" after a loaded document keeps that file's name: the new document still has no
+  // file of its own, and the old file's controllers must not come back into it.
+  ListEditor e;
+  e.data.AddController(e.cfg, e.data.kotel, 5);
+  const std::string doc = e.data.dir.File("doc.bmt");
+  QuietDocumentView view;
+  e.cfg.SetAllChanged();
+  ASSERT_TRUE(SaveDocument(e.cfg, doc, view));
+  e.cfg.ResetForNew();
+  e.cfg.State.IsNew = true;
+  e.cfg.State.FromFile = false;
+  ASSERT_EQ(e.cfg.State.FileName, doc);
+
+  e.Open();
+  e.Choose(e.data.nasos);
+  e.form.AddController();
+  ASSERT_EQ(e.cfg.Controllers.size(), 1u);
+  e.form.Closed();
+  EXPECT_THAT(e.cfg.Controllers, IsEmpty());
+  EXPECT_FALSE(e.cfg.State.ControllersChanged);
+  EXPECT_THAT(e.dialogs.shown, IsEmpty());
+}
+
+TEST(ControllerListFormTest, RemovalsAppliedDuringALoadReachTheMapsReadAfterIt) {
+  // Controller 07 has no task file, so the editor opens during the load; the user removes it.
+  const struct {
+    const char* name;
+    bool apply;
+  } cases[] = {{"applied", true}, {"closed without applying", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ListEditor e;
+    const std::string doc = e.data.dir.File("doc.bmt");
+    WriteFileBytes(doc, Utf8ToCp1251("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nWayUser0=" + e.data.kotel +
+                                     "\r\nNset0=05\r\nWayUser1=" + e.data.dir.File("нет.tsk") +
+                                     "\r\nNset1=07\r\n"
+                                     "[TC Modbus]\r\nTC0=0101.5.1\r\nNameTC0=a\r\nDiscretInp0=1\r\n"
+                                     "TC1=0301.7.1\r\nNameTC1=b\r\nDiscretInp1=2\r\n"
+                                     "[TU Modbus]\r\nTU1-0=0302.07.1\r\nNameTU1-0=c\r\nCoil-0=3\r\n"));
+    EditorOpeningView view;
+    view.onOpen = [&] {
+      e.Open();
+      e.form.SetCurrentRow(1);
+      e.dialogs.confirmAnswers = {true};
+      e.form.RemoveController();
+      ASSERT_EQ(e.cfg.Controllers.size(), 1u);
+      if (c.apply)
+        EXPECT_TRUE(e.ApplyAndClose());
+      else
+        e.form.Closed();
+    };
+    ASSERT_TRUE(LoadDocument(e.cfg, e.settings, doc, view));
+    EXPECT_EQ(e.cfg.Controllers.size(), c.apply ? 1u : 2u);
+    EXPECT_EQ(e.cfg.Map(MapKind::TC)[0].ModuleNo, 5);
+    EXPECT_EQ(e.cfg.Map(MapKind::TC)[1].IsEmpty(), c.apply);
+    EXPECT_EQ(e.cfg.Map(MapKind::TU)[0].IsEmpty(), c.apply);
+    EXPECT_THAT(e.cfg.DeletedNsets, IsEmpty());
+    EXPECT_FALSE(e.cfg.MapsPending);
+    // Applied, the emptied entries differ from the file: the next save writes them.
+    EXPECT_EQ(e.cfg.State.TCChanged && e.cfg.State.TUChanged, c.apply);
+    EXPECT_EQ(e.cfg.State.ControllersChanged, c.apply);
+  }
+}
+
 // A document read from the module: controller 05 without task file, its map entries with
 // generated names.
 struct ReadDocument : ListEditor {

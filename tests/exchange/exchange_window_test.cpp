@@ -127,7 +127,7 @@ TEST_F(ExchangeTest, SearchRangeRules) {
        {ErrorText(kNoAnswer)}},
       {"10", "0F", true, {}, {kRangeReversed}},
       {"", "0F", true, {}, {kRangeEmpty}},
-      {"01", "02", false, {}, {}},  // switch clear: nothing happens
+      {"01", "02", false, {}, {kRangeSwitchClear}},  // switch clear: nothing probed, but said why
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(std::string(t.from) + ".." + t.to);
@@ -176,6 +176,32 @@ TEST_F(ExchangeTest, SearchEndsAtAProbeFailingOtherwiseThanNoAnswerOrNegativeRec
     EXPECT_EQ(view.boxes, std::vector<std::string>{t.box});
     EXPECT_TRUE(form->rows().empty());
   }
+}
+
+TEST_F(ExchangeTest, AbortStopsTheSearchWithinOneProbe) {
+  ScriptedModule module;
+  module.probeCode = [](std::uint8_t n) { return n == 0x02 ? 0 : 1; };
+  StartFake(module.Script());
+  form->ChooseMode(ExchangeMode::Search);
+  form->SetRangeSwitch(true);
+  form->rangeText = {"01", "20"};
+  bool abortEnabled = false;
+  view.onPump = [&] {
+    abortEnabled = form->abortEnabled();
+    if (view.pumps == 3) form->Abort();
+  };
+  form->Action();
+  EXPECT_TRUE(abortEnabled);
+  // 01, 02, 03, then the abort; and the run state of 02, which the search selected.
+  ASSERT_EQ(Addresses(fake->requests), (std::vector<int>{1, 2, 3, 2}));
+  EXPECT_EQ(fake->requests.back().bytes, (std::vector<std::uint8_t>{0x03, 0x01, 0x1A, 0xF0}));
+  EXPECT_EQ(form->ResultCode, kResultAborted);
+  EXPECT_EQ(form->statusText(), "Поиск прерван");
+  EXPECT_EQ(form->progressPosition(), 0);
+  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_EQ(form->rows(), (std::vector<FoundModuleRow>{{0x02, true}}));  // found before the abort
+  EXPECT_FALSE(form->abortEnabled());
+  EXPECT_FALSE(form->running());
 }
 
 TEST_F(ExchangeTest, TwoModulesFoundTheTickMovesAndClosingStoresTheNumber) {

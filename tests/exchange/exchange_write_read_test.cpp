@@ -145,7 +145,7 @@ TEST_F(ExchangeTest, NewDocumentWritesEveryElementEmptyInMapAndArrayOrder) {
   StartFake(module.Script());
   Run(ExchangeMode::Write);
   EXPECT_EQ(form->statusText(), "Запись завершена");
-  EXPECT_TRUE(view.boxes.empty());  // the device was not running: no question
+  EXPECT_EQ(view.boxes, std::vector<std::string>{kRestartStoppedQuestion});  // answered No
   EXPECT_EQ(module.runState, 0x81);
 
   const auto writes = ElementWrites(fake->requests);
@@ -162,17 +162,28 @@ TEST_F(ExchangeTest, NewDocumentWritesEveryElementEmptyInMapAndArrayOrder) {
       ASSERT_EQ(writes[w].data, empty);
     }
   }
-  // The checksum step closes the write: the state parameter is read after the last element.
+  // The checksum step closes the write: the state parameter is read after the last element
+  // (and once more for the window's run state line).
+  const auto last = std::find_if(fake->requests.rbegin(), fake->requests.rend(),
+                                 [](const RecordedRequest& r) { return r.bytes[1] == 0x16; });
+  ASSERT_GE(last - fake->requests.rbegin(), 2);
+  EXPECT_EQ((last - 1)->bytes, (Bytes{0x03, 0x01, 0x1A, 0xF0}));
   EXPECT_EQ(fake->requests.back().bytes, (Bytes{0x03, 0x01, 0x1A, 0xF0}));
+  EXPECT_EQ(form->runStateText(), "Состояние прибора: Стоп");
 }
 
-TEST_F(ExchangeTest, RestartQuestionOnlyForADeviceThatWasRunning) {
+TEST_F(ExchangeTest, RestartQuestionNamesTheStateTheDeviceWasFoundIn) {
+  // A device found stopped (an earlier write was cut off) is offered its return to work too.
   const struct {
     std::uint8_t before;
     bool answer;
-    bool asked;
+    const char* question;
     std::uint8_t after;
-  } cases[] = {{0x00, true, true, 0x00}, {0x00, false, true, 0x81}, {0x81, true, false, 0x81}};
+  } cases[] = {{0x00, true, kRestartQuestion, 0x00},
+               {0x00, false, kRestartQuestion, 0x81},
+               {0x81, true, kRestartStoppedQuestion, 0x00},
+               {0x81, false, kRestartStoppedQuestion, 0x81},
+               {0x01, true, kRestartStoppedQuestion, 0x00}};
   config.ResetForNew();
   config.State.IsNew = true;
   for (const auto& t : cases) {
@@ -184,9 +195,12 @@ TEST_F(ExchangeTest, RestartQuestionOnlyForADeviceThatWasRunning) {
     ASSERT_TRUE(sim->Module(1).SetParamBytes(0xF01A, Bytes{t.before}));
     Run(ExchangeMode::Write);
     EXPECT_EQ(form->statusText(), "Запись завершена");
-    EXPECT_EQ(view.questions.size(), t.asked ? 1u : 0u);
-    EXPECT_EQ(sim->Module(1).RunState(), t.after);
+    EXPECT_EQ(view.questions, std::vector<std::string>{t.question});
     EXPECT_EQ(view.boxes.size(), view.questions.size());  // no message box
+    EXPECT_EQ(sim->Module(1).RunState(), t.after);
+    // The window shows the state the write left.
+    ASSERT_EQ(form->runState(), std::optional<std::uint8_t>(t.after));
+    EXPECT_EQ(form->runStateText(), t.after == 0 ? "Состояние прибора: Работа" : "Состояние прибора: Стоп");
   }
 }
 
@@ -223,7 +237,12 @@ TEST_F(ExchangeTest, FailureInInputRegEndsTheWriteWithoutChecksumStep) {
   EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
   EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(14)});  // no restart question
   EXPECT_EQ(ElementWrites(fake->requests).size(), 3u * (64 + 128 + 16) + 4);
-  EXPECT_EQ(fake->requests.back().bytes[1], 0x16);  // nothing after the failing element
+  // Nothing after the failing element but the read of the run state the window shows.
+  ASSERT_GE(fake->requests.size(), 2u);
+  EXPECT_EQ(fake->requests.end()[-2].bytes[1], 0x16);
+  EXPECT_EQ(fake->requests.back().bytes, (Bytes{0x03, 0x01, 0x1A, 0xF0}));
+  EXPECT_EQ(form->runStateText(), "Состояние прибора: Стоп");
+  EXPECT_TRUE(form->reopenPending());
   EXPECT_EQ(LogIndex("WrModbus пересчет KC"), -1);
   EXPECT_GE(LogIndex("=> Pusk"), 0);
   EXPECT_EQ(module.runState, 0x81);
@@ -278,13 +297,140 @@ TEST_F(ExchangeTest, ModuleClosingTheConnectionMidWriteEndsWithNoAnswer) {
   EXPECT_FALSE(form->running());
   EXPECT_EQ(view.busyOn, view.busyOff);
   EXPECT_GT(sim->Module(1).WriteCount(), 50);  // partly written, no rollback
-  // The window stays usable: the next read fails the same way, and closing works.
+  EXPECT_TRUE(form->reopenPending());
+  EXPECT_EQ(form->runState(), std::nullopt);  // no second wait for a lost connection
+  EXPECT_EQ(form->runStateText(), "Состояние прибора: неизвестно");
+  EXPECT_EQ(sim->Module(1).RunState(), 0x81);
+
+  // The module is back: the next write in the same window opens the link again and, the
+  // device being found stopped, offers its return to work.
+  sim->server->SetFaults({});
   view.boxes.clear();
+  view.answers = {true};
+  Run(ExchangeMode::Write);
+  EXPECT_EQ(form->statusText(), "Запись завершена");
+  EXPECT_EQ(view.boxes, std::vector<std::string>{kRestartStoppedQuestion});
+  EXPECT_EQ(sim->server->Connections(), 2);
+  EXPECT_FALSE(form->reopenPending());
+  EXPECT_EQ(sim->Module(1).RunState(), 0x00);
+  EXPECT_EQ(form->runStateText(), "Состояние прибора: Работа");
+  // A successful procedure keeps its link.
   Run(ExchangeMode::Read);
-  EXPECT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(form->statusText(), "Чтение завершено");
+  EXPECT_EQ(sim->server->Connections(), 2);
   form->RequestClose();
   EXPECT_FALSE(form->shown());
   EXPECT_EQ(CurrentEngine(), nullptr);
+}
+
+TEST_F(ExchangeTest, LinkThatDoesNotOpenAgainIsTriedAgainByTheNextCommand) {
+  FillConfiguration(config);
+  ScriptedModule module;
+  const auto answer = module.Script();
+  bool cableOut = true;
+  int openCode = 0, engines = 0;
+  SetEngineFactory(kLinkTcp, [&](const TCustomLink& link, Clock& c) {
+    auto e = std::make_unique<FakeEngine>(link, c);
+    e->openCode = openCode;
+    e->script = [&](const RecordedRequest& r, std::span<std::uint8_t> out, int& delivered) {
+      return cableOut && r.bytes[1] == 0x16 ? 1 : answer(r, out, delivered);
+    };
+    fake = e.get();
+    ++engines;
+    return e;
+  });
+  ShowWindow();
+  Run(ExchangeMode::Write);
+  ASSERT_EQ(form->ResultCode, 1);
+  ASSERT_EQ(engines, 1);
+
+  openCode = 32;  // the next opening fails: reported, nothing sent, tried again next time
+  view.boxes.clear();
+  form->Action();
+  EXPECT_EQ(engines, 2);
+  EXPECT_EQ(view.boxes, std::vector<std::string>{"FAKE \rОшибка установки соединения по TCP"});
+  EXPECT_TRUE(fake->requests.empty());
+  EXPECT_TRUE(form->reopenPending());
+  EXPECT_FALSE(form->running());
+  EXPECT_TRUE(form->runStopEnabled());
+
+  openCode = 0;
+  cableOut = false;
+  form->StopModule();  // "Стоп" opens the link too
+  EXPECT_EQ(engines, 3);
+  EXPECT_FALSE(form->reopenPending());
+  EXPECT_EQ(form->statusText(), "Прибор в состоянии \"Стоп\"");
+  form->Action();
+  EXPECT_EQ(form->statusText(), "Запись завершена");
+  EXPECT_EQ(engines, 3);  // a link that works is kept
+}
+
+TEST_F(ExchangeTest, RunAndStopCommandsChangeAndShowTheRunState) {
+  StartSim();
+  EXPECT_TRUE(form->runStopEnabled());  // without a mode chosen
+  EXPECT_EQ(form->runStateText(), "Состояние прибора: неизвестно");
+  const struct {
+    bool stop;
+    const char* status;
+    std::uint8_t state;
+    const char* shown;
+  } cases[] = {{true, "Прибор в состоянии \"Стоп\"", 0x81, "Состояние прибора: Стоп"},
+               {true, "Прибор в состоянии \"Стоп\"", 0x81, "Состояние прибора: Стоп"},
+               {false, "Прибор в состоянии \"Работа\"", 0x00, "Состояние прибора: Работа"}};
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.status);
+    t.stop ? form->StopModule() : form->RunModule();
+    EXPECT_TRUE(form->succeeded());
+    EXPECT_EQ(form->statusText(), t.status);
+    EXPECT_EQ(sim->Module(1).RunState(), t.state);
+    EXPECT_EQ(form->runStateText(), t.shown);
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(view.busyOn, view.busyOff);
+  }
+  EXPECT_GE(LogIndex("=> Stop"), 0);
+
+  // A device that does not go back to work: code 30 with its text; the state is shown.
+  form.reset();
+  StartSim({.behaviour = {.neverRuns = true}});
+  ASSERT_TRUE(sim->Module(1).SetParamBytes(0xF01A, Bytes{0x81}));
+  form->RunModule();
+  EXPECT_FALSE(form->succeeded());
+  EXPECT_EQ(form->ResultCode, 30);
+  EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(30)});
+  EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
+  EXPECT_EQ(form->runStateText(), "Состояние прибора: Стоп");
+
+  // Refused access: nothing is written.
+  form.reset();
+  view.boxes.clear();
+  StartSim({.behaviour = {.refuseAccess = true}});
+  form->StopModule();
+  EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(26)});
+  EXPECT_EQ(sim->Module(1).RunState(), 0x00);
+  EXPECT_EQ(sim->Module(1).WriteCount(), 0);
+}
+
+TEST_F(ExchangeTest, EveryProcedureShowsTheRunStateItLeft) {
+  config.ResetForNew();
+  config.State.IsNew = true;
+  StartSim({.modules = {{0x01, 0x1101}, {0x02, 0x1101}}});
+  ASSERT_TRUE(sim->Module(2).SetParamBytes(0xF01A, Bytes{0x81}));
+  // The search: the state of the module it selected.
+  form->ChooseMode(ExchangeMode::Search);
+  form->SetRangeSwitch(true);
+  form->rangeText = {"02", "03"};
+  form->Action();
+  ASSERT_EQ(form->statusText(), "Поиск завершен");
+  EXPECT_EQ(form->runStateText(), "Состояние прибора: Стоп");
+  settings.ModuleNetNumber = 1;
+  Run(ExchangeMode::Read);
+  EXPECT_EQ(form->runStateText(), "Состояние прибора: Работа");
+  // A search that finds nothing leaves it unknown.
+  form->ChooseMode(ExchangeMode::Search);
+  form->SetRangeSwitch(true);
+  form->rangeText = {"05", "05"};
+  form->Action();
+  EXPECT_EQ(form->runState(), std::nullopt);
 }
 
 TEST_F(ExchangeTest, AbortDuringTCReadLeavesTheMapsPartlyRead) {

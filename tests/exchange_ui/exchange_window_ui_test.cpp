@@ -188,10 +188,17 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
   QVERIFY(!w.abortButton()->isEnabled());
   QVERIFY(dialogs.shown.empty());
 
+  QCOMPARE(w.runStateLine()->text(), U("Состояние прибора: Стоп"));  // left so by the abort
+  QVERIFY(w.runButton()->isEnabled() && w.stopButton()->isEnabled());
+  dialogs.confirmAnswers = {true};
   QTest::mouseClick(w.actionButton(), Qt::LeftButton);
   QCOMPARE(w.statusLine()->text(), U("Запись завершена"));
   QCOMPARE(w.progress()->value(), 128);
-  QVERIFY(dialogs.shown.empty());  // the device stayed stopped after the aborted write
+  // The device found stopped is offered its return to work.
+  QCOMPARE(dialogs.shown, std::vector<std::string>{kRestartStoppedQuestion});
+  QCOMPARE(w.runStateLine()->text(), U("Состояние прибора: Работа"));
+  QCOMPARE(module.RunState(), std::uint8_t{0});
+  dialogs.shown.clear();
   QCOMPARE(*module.ElementValue(0x301, 2), 0x07u);
   QCOMPARE(*module.ElementValue(0x305, 2), 0x0F01u);
   QCOMPARE(*module.ElementValue(0x309, 2), 12u);
@@ -206,6 +213,18 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
   QCOMPARE(config.Controllers[0].Nset, 0x07);
   QCOMPARE(mainStatus, std::vector<std::string>{"Прочитаны данные из R-770 TCP/Modbus"});
   QCOMPARE(menuUpdates, std::vector<bool>{false});
+
+  // "Стоп" and "Пуск".
+  QCOMPARE(w.stopButton()->text(), U("Стоп"));
+  QCOMPARE(w.runButton()->text(), U("Пуск"));
+  QTest::mouseClick(w.stopButton(), Qt::LeftButton);
+  QCOMPARE(module.RunState(), std::uint8_t{0x81});
+  QCOMPARE(w.statusLine()->text(), U("Прибор в состоянии \"Стоп\""));
+  QCOMPARE(w.runStateLine()->text(), U("Состояние прибора: Стоп"));
+  QTest::mouseClick(w.runButton(), Qt::LeftButton);
+  QCOMPARE(module.RunState(), std::uint8_t{0});
+  QCOMPARE(w.runStateLine()->text(), U("Состояние прибора: Работа"));
+  QVERIFY(dialogs.shown.empty());
 
   // Close: the link goes, the module's number is stored.
   w.close();

@@ -24,6 +24,8 @@ int DemoDocument(const std::vector<std::string>& args, Io& io);
 int Search(const std::vector<std::string>& args, Io& io);
 int Write(const std::vector<std::string>& args, Io& io);
 int Read(const std::vector<std::string>& args, Io& io);
+int RunDevice(const std::vector<std::string>& args, Io& io);
+int StopDevice(const std::vector<std::string>& args, Io& io);
 int Compare(const std::vector<std::string>& args, Io& io);
 int Monitor(const std::vector<std::string>& args, Io& io);
 

@@ -1,5 +1,5 @@
-// r770ctl commands that talk to the module: search, write, read. They drive the exchange
-// window's own procedures, with the console in place of the window.
+// r770ctl commands that talk to the module: search, write, read, run, stop. They drive the
+// exchange window's own procedures, with the console in place of the window.
 #include <unistd.h>
 
 #include <algorithm>
@@ -186,6 +186,13 @@ struct Session {
     form.Action();
     return form.succeeded();
   }
+  // "Пуск" (stop false) or "Стоп" of the exchange window.
+  bool ChangeRunState(bool stop) {
+    form.Show();
+    if (!form.linkOpen()) return false;
+    stop ? form.StopModule() : form.RunModule();
+    return form.succeeded();
+  }
   InterruptScope interrupts;
   ConsoleExchangeView view;
   ExchangeLog log;
@@ -256,7 +263,11 @@ int Write(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
     io.out << "r770ctl write FILE.bmt [--restart yes|no] [связь]\n"
               "  Записывает конфигурацию из документа в модуль. Вопрос о переводе прибора в\n"
-              "  состояние \"Работа\" после записи решает --restart (по умолчанию no).\n"
+              "  состояние \"Работа\" после записи решает --restart (по умолчанию no); он задаётся\n"
+              "  и тогда, когда прибор был остановлен до записи. С --restart yes запись кончается\n"
+              "  работающим прибором или кодом ошибки 30. Прибор остаётся в состоянии \"Стоп\" после\n"
+              "  неудачной или прерванной записи (r770ctl run переводит его в работу); в каком\n"
+              "  состоянии запись оставила прибор, сказано в последней строке.\n"
            << kLinkHelp;
     return kExitOk;
   }
@@ -269,10 +280,42 @@ int Write(const std::vector<std::string>& args, Io& io) {
   if (rest.size() != 1) return UsageError(io, "укажите один файл документа");
   if (!LoadForCtl(rest[0], io, doc)) return kExitProblems;
   Session session(doc.cfg, linkSettings, io.err, restart == "yes");
-  if (!session.Run(ExchangeMode::Write)) return Finish(session, io);
+  const bool ok = session.Run(ExchangeMode::Write);
+  // Whatever the outcome, say in which state the write left the device.
+  if (session.form.linkOpen()) io.err << session.form.runStateText() << "\n";
+  if (!ok) return Finish(session, io);
   io.out << "Запись завершена\n";
   return kExitOk;
 }
+
+namespace {
+
+int ChangeRunState(const std::vector<std::string>& args, Io& io, bool stop) {
+  if (HasHelp(args)) {
+    io.out << (stop ? "r770ctl stop [связь]\n"
+                      "  Переводит прибор в состояние \"Стоп\" (как кнопка \"Стоп\" окна обмена) и ждёт\n"
+                      "  подтверждения до 10 с; иначе код ошибки 29.\n"
+                    : "r770ctl run [связь]\n"
+                      "  Переводит прибор в состояние \"Работа\" (как кнопка \"Пуск\" окна обмена) и ждёт\n"
+                      "  подтверждения до 2 с; иначе код ошибки 30.\n")
+           << kLinkHelp;
+    return kExitOk;
+  }
+  Loaded doc;
+  if (!ReadSettings(io, doc.settings)) return kExitProblems;
+  std::vector<std::string> rest;
+  if (!LinkOptions(args, doc.settings, rest, io, nullptr)) return kExitUsage;
+  if (!rest.empty()) return UsageError(io, "лишний аргумент " + rest[0]);
+  Session session(doc.cfg, doc.settings, io.err, false);
+  if (!session.ChangeRunState(stop)) return Finish(session, io);
+  io.out << session.form.runStateText() << "\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunDevice(const std::vector<std::string>& args, Io& io) { return ChangeRunState(args, io, false); }
+int StopDevice(const std::vector<std::string>& args, Io& io) { return ChangeRunState(args, io, true); }
 
 int Read(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
