@@ -25,12 +25,14 @@ int Search(const std::vector<std::string>& args, Io& io);
 int Write(const std::vector<std::string>& args, Io& io);
 int Read(const std::vector<std::string>& args, Io& io);
 int Compare(const std::vector<std::string>& args, Io& io);
+int Diff(const std::vector<std::string>& args, Io& io);
 int Monitor(const std::vector<std::string>& args, Io& io);
 
 // Exit codes.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitProblems = 1;  // check found something to fix; exchange failed
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUnreadable = 3;  // diff: a document or the module could not be read
 inline constexpr int kExitInterrupted = 130;  // Ctrl-C: 128 + SIGINT
 
 }  // namespace r770::ctl

@@ -18,40 +18,8 @@
 namespace r770::ctl {
 namespace {
 
-const char* MapKey(MapKind k) {
-  switch (k) {
-    case MapKind::TU: return "coils";
-    case MapKind::TC: return "di";
-    case MapKind::TIFloat: return "hr";
-    case MapKind::InputReg: return "ir";
-  }
-  return "";
-}
-
 // Map order of the listings: the order of the module's Modbus objects.
 constexpr MapKind kListOrder[] = {MapKind::TU, MapKind::TC, MapKind::TIFloat, MapKind::InputReg};
-
-std::string Json(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
-    }
-  }
-  return out + "\"";
-}
 
 std::string Csv(const std::string& s) {
   if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
