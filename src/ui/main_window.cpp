@@ -21,6 +21,7 @@
 #include "document/document_overview.h"
 
 #include "ui/common_window.h"
+#include "ui/compare_window.h"
 #include "ui/controller_list_window.h"
 #include "ui/exchange_settings_window.h"
 #include "ui/exchange_window.h"
@@ -96,6 +97,10 @@ TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
   exchange->onMainStatus = [this](const std::string& text) { form_->SetStatus(text); };
   exchange->onUpdateDocumentMenus = [this](bool newDocument) { form_->UpdateDocumentMenus(newDocument); };
   SetOpener(MainCommand::Exchange, [exchange] { exchange->Open(); });
+  SetOpener(MainCommand::CompareFile, [this, exchange] {
+    ExchangeWindowWriter writer(*exchange);
+    OpenFileComparison(form_->Config(), form_->Settings(), form_->GetDialogs(), form_->DocumentFolder(), &writer, this);
+  });
 
   form_->SetView(this);
   resize(900, 560);
