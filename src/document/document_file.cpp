@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/codec.h"
+#include "common/dialogs.h"
 #include "common/ini_file.h"
 #include "common/number_forms.h"
 #include "database/db_files.h"
@@ -19,6 +20,8 @@
 #include "document/program_settings.h"
 
 namespace r770 {
+
+void DialogsDocumentView::Information(const std::string& text) { dialogs_.Information(text); }
 namespace {
 
 constexpr const char* kProtokol = "Protokol";

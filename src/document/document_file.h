@@ -48,6 +48,22 @@ class DocumentView {
   virtual void OpenControllerEditor() = 0;
 };
 
+// The view of a load run without a main window (a reload, a file compared with the
+// document): messages go to message boxes; no progress strip, no other window input, no
+// controller list editor.
+class DialogsDocumentView final : public DocumentView {
+ public:
+  explicit DialogsDocumentView(Dialogs& dialogs) : dialogs_(dialogs) {}
+  void ProgressStep() override {}
+  void PumpEvents() override {}
+  void Information(const std::string& text) override;
+  void SetStatus(const std::string&) override {}
+  void OpenControllerEditor() override {}
+
+ private:
+  Dialogs& dialogs_;
+};
+
 // Fills cfg from the file at path (the caller made sure it exists). Failures are reported
 // through view; returns false when the load stopped early (unreadable file, wrong type, a
 // bad number). A file of the wrong type leaves the configuration and its FileName as they

@@ -47,6 +47,7 @@ const std::vector<MainMenuDef>& MainMenuLayout() {
         {MainCommand::Load, "Загрузить", "Ctrl+O"},
         {MainCommand::Save, "Сохранить", "Ctrl+S"},
         {MainCommand::SaveAs, "Сохранить как ...", "Ctrl+Shift+S"},
+        {MainCommand::CompareFile, "Сравнить с файлом…"},
         {MainCommand::RecentList, kRecentMenuTitle},
         {MainCommand::None, ""},
         {MainCommand::Exit, "Выход", "Ctrl+Q"}}},
@@ -140,6 +141,7 @@ void MainWindowForm::FirstShown() {
   menuVisible_[Index(MainMenu::ModbusTcp)] = false;
   itemVisible_[Index(MainCommand::Save)] = false;
   itemVisible_[Index(MainCommand::SaveAs)] = false;
+  itemVisible_[Index(MainCommand::CompareFile)] = false;
   itemEnabled_[Index(MainCommand::ModbusMonitor)] = false;  // until a document exists
   caption_ = kMainCaption;
   Render();
@@ -194,6 +196,7 @@ void MainWindowForm::UpdateDocumentMenus(bool newDocument) {
   menuVisible_[Index(MainMenu::ModbusTcp)] = visible;
   itemVisible_[Index(MainCommand::Save)] = visible;
   itemVisible_[Index(MainCommand::SaveAs)] = visible;
+  itemVisible_[Index(MainCommand::CompareFile)] = visible;
   itemEnabled_[Index(MainCommand::ModbusMonitor)] = visible;
   Render();
 }

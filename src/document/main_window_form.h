@@ -28,6 +28,7 @@ enum class MainCommand {
   Load,
   Save,
   SaveAs,
+  CompareFile,         // "Сравнить с файлом…": the comparison window against another document
   Exit,
   DatabasePath,        // "Путь к БД": TFWay
   AdditionalSettings,  // "Дополнительные настройки": TFDopNastr

@@ -25,21 +25,6 @@ constexpr MapKind kCheckOrder[] = {MapKind::TC, MapKind::TU, MapKind::TIFloat, M
 
 bool BelongsTo(const MapEntry& e, std::int32_t nset) { return EntryBelongsTo(e, nset); }
 
-// What the reload of the controller list needs of a window: its messages. The reload runs
-// while the editor closes, so it lets no other window input run meanwhile.
-class ReloadView final : public DocumentView {
- public:
-  explicit ReloadView(Dialogs& dialogs) : dialogs_(dialogs) {}
-  void ProgressStep() override {}
-  void PumpEvents() override {}
-  void Information(const std::string& text) override { dialogs_.Information(text); }
-  void SetStatus(const std::string&) override {}
-  void OpenControllerEditor() override {}
-
- private:
-  Dialogs& dialogs_;
-};
-
 void DropLastChar(std::string& text) {
   if (text.empty()) return;
   std::size_t i = text.size() - 1;
@@ -327,7 +312,7 @@ void ControllerListForm::Closed() {
       // earlier have not been saved yet (or there is no file): then the list is rebuilt
       // from what it was on opening, so those changes are not lost.
       // A file that has gone or cannot be read gives the list back as it was too.
-      ReloadView view(dialogs_);
+      DialogsDocumentView view(dialogs_);  // the editor is closing: no other input runs
       // A new document ("Новый" keeps the name of the file loaded before) has no file of its own.
       if (st.FileName.empty() || st.IsNew || controllersChangedAtOpen_ ||
           !LoadControllers(cfg_, settings_, st.FileName, view))

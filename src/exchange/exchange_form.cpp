@@ -81,6 +81,7 @@ void ExchangeForm::Show() {
   log_.SetView(&view_);
   shown_ = true;
   closePending_ = false;
+  succeeded_ = false;  // no action yet in this opening of the window
   mode_ = ExchangeMode::None;
   log_.Clear();
   logVisible_ = false;

@@ -174,6 +174,14 @@ class ExchangeForm {
   bool ReadCommonSettings(std::uint8_t net);
   bool ReadRegisterMaps(std::uint8_t net);
   void AddReadController(std::uint8_t number);
+  // "Сравнить с модулем": the read procedure into target, a configuration of the caller's own;
+  // the document and its state stay untouched. Refused (false) while a procedure runs or
+  // without an open link; true when the read succeeded (target then counts as read from the
+  // module).
+  bool ReadModuleInto(Configuration& target);
+  bool compareEnabled() const { return linkOpen_ && !running_ && DocumentPresent(); }
+  Configuration& config() { return config_; }
+  ProgramSettings& settings() { return settings_; }
   // A stage line into the exchange log.
   void Log(const std::string& text);
 
@@ -194,6 +202,8 @@ class ExchangeForm {
   std::string SettingsPath() const;
   void Close();
   static void FoundThunk(void* context, std::uint16_t deviceType, std::uint8_t net);
+  // The configuration the read procedure fills: the document, or ReadModuleInto's target.
+  Configuration& ReadTarget() { return readTarget_ ? *readTarget_ : config_; }
 
   Configuration& config_;
   ProgramSettings& settings_;
@@ -224,6 +234,7 @@ class ExchangeForm {
   bool reopenLink_ = false;
   bool procedureRan_ = false;
   std::optional<std::uint8_t> runState_;
+  Configuration* readTarget_ = nullptr;
   int caret_ = 0;
 };
 

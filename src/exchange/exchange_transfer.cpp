@@ -160,7 +160,7 @@ bool ExchangeForm::ReadCommonSettings(std::uint8_t net) {
     else
       ResultCode = ReadModuleParam(net, p.param, bytes, &ResultText);
     StepProgress();
-    if (ResultCode == 0) StoreCommonStep(config_.Common, step, bytes);
+    if (ResultCode == 0) StoreCommonStep(ReadTarget().Common, step, bytes);
   }
   if (AbortRequested) ResultCode = kResultAborted;
   return ResultCode == 0;
@@ -168,14 +168,15 @@ bool ExchangeForm::ReadCommonSettings(std::uint8_t net) {
 
 bool ExchangeForm::ReadRegisterMaps(std::uint8_t net) {
   // The controllers go as ClearControllers takes them, but ControllersChanged stays.
-  config_.Controllers.clear();
-  config_.DeletedNsets.clear();
+  Configuration& target = ReadTarget();
+  target.Controllers.clear();
+  target.DeletedNsets.clear();
   for (MapKind kind : {MapKind::TU, MapKind::TC, MapKind::TIFloat, MapKind::InputReg})
-    config_.ResetMapEntry(kind, -1);
+    target.ResetMapEntry(kind, -1);
   ResultCode = 0;
   for (MapKind kind : kExchangeMapOrder) {
     Log(ReadMapLogLine(kind));  // every map's line is logged, after a failure too
-    RegisterMap& map = config_.Map(kind);
+    RegisterMap& map = target.Map(kind);
     for (int i = 0; i < MapCount(kind); ++i) {
       if (ResultCode != 0 || AbortRequested) break;
       Pump();
@@ -199,11 +200,38 @@ bool ExchangeForm::ReadRegisterMaps(std::uint8_t net) {
 }
 
 void ExchangeForm::AddReadController(std::uint8_t number) {
-  if (number == 255 || config_.FindController(number)) return;
+  Configuration& target = ReadTarget();
+  if (number == 255 || target.FindController(number)) return;
   ControllerEntry c;
   c.Nset = number;
   c.Found = false;
-  config_.Controllers.push_back(std::move(c));
+  target.Controllers.push_back(std::move(c));
+}
+
+bool ExchangeForm::ReadModuleInto(Configuration& target) {
+  if (!compareEnabled() || !shown_) return false;
+  AbortRequested = false;
+  succeeded_ = false;
+  running_ = true;
+  readTarget_ = &target;
+  target.ResetForNew();
+  target.State = DocumentState{};
+  view_.SetBusy(true);
+  abortEnabled_ = true;
+  view_.Refresh();
+  const std::uint8_t net = settings_.ModuleNetNumber;
+  bool ok = ReadCommonSettings(net);
+  if (ok) {
+    target.CreateMaps();
+    ok = ReadRegisterMaps(net);
+  }
+  if (ok) target.State.FromModule = true;
+  readTarget_ = nullptr;
+  EndProcedure(ok, "Чтение завершено", "Чтение прервано");
+  running_ = false;
+  if (closePending_) Close();
+  view_.Refresh();
+  return ok;
 }
 
 }  // namespace r770

@@ -19,6 +19,7 @@
 
 #include "common/dialogs.h"
 #include "common/key_filter.h"
+#include "ui/compare_window.h"
 
 namespace r770 {
 namespace {
@@ -88,6 +89,11 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   connect(searchItem_, &QAction::triggered, this, [this] { form_.ChooseMode(ExchangeMode::Search); });
   connect(writeItem_, &QAction::triggered, this, [this] { form_.ChooseMode(ExchangeMode::Write); });
   connect(readItem_, &QAction::triggered, this, [this] { form_.ChooseMode(ExchangeMode::Read); });
+  compareItem_ = menu->addAction(Q(kCompareModuleCommand));
+  connect(compareItem_, &QAction::triggered, this, [this] {
+    OpenModuleComparison(form_, dialogs_, this, [this] { UpdateDocumentMenus(false); });
+    Refresh();
+  });
 
   auto* range = new QHBoxLayout;
   rangeSwitch_ = new QCheckBox(this);
@@ -180,6 +186,8 @@ void TFObmen::showEvent(QShowEvent* event) {
 void TFObmen::Activate() {
   if (!isVisible() || form_.shown()) return;
   form_.Show();
+  if (presetMode_ != ExchangeMode::None) form_.ChooseMode(presetMode_);
+  presetMode_ = ExchangeMode::None;
 }
 
 void TFObmen::ActionPressed() {
@@ -248,6 +256,7 @@ void TFObmen::Refresh() {
   searchItem_->setEnabled(form_.menuEnabled(ExchangeMode::Search));
   writeItem_->setEnabled(form_.menuEnabled(ExchangeMode::Write));
   readItem_->setEnabled(form_.menuEnabled(ExchangeMode::Read));
+  compareItem_->setEnabled(form_.compareEnabled());
   status_->setText(Q(form_.statusText()));
   progress_->setVisible(form_.progressVisible());
   progress_->setValue(form_.progressPosition());

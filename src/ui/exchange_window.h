@@ -60,11 +60,17 @@ class TFObmen : public QDialog, private ExchangeView {
   ExchangeForm& form() { return form_; }
   // Shows the window modally; returns when it has closed.
   void Open() { exec(); }
+  // Shows the window modally with a mode chosen once the link is open.
+  void OpenInMode(ExchangeMode mode) {
+    presetMode_ = mode;
+    exec();
+  }
 
   // Widgets, named for tests.
   QAction* searchItem() const { return searchItem_; }
   QAction* writeItem() const { return writeItem_; }
   QAction* readItem() const { return readItem_; }
+  QAction* compareItem() const { return compareItem_; }
   QPushButton* actionButton() const { return action_; }
   QPushButton* abortButton() const { return abort_; }
   // "Пуск" and "Стоп", and the line with the module's run state.
@@ -119,6 +125,8 @@ class TFObmen : public QDialog, private ExchangeView {
   QAction* searchItem_ = nullptr;
   QAction* writeItem_ = nullptr;
   QAction* readItem_ = nullptr;
+  QAction* compareItem_ = nullptr;  // "Сравнить с модулем"
+  ExchangeMode presetMode_ = ExchangeMode::None;
   QPushButton* action_ = nullptr;
   QPushButton* abort_ = nullptr;
   QPushButton* run_ = nullptr;

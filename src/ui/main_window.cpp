@@ -21,6 +21,7 @@
 #include "document/document_overview.h"
 
 #include "ui/common_window.h"
+#include "ui/compare_window.h"
 #include "ui/controller_list_window.h"
 #include "ui/exchange_settings_window.h"
 #include "ui/exchange_window.h"
@@ -100,6 +101,10 @@ TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* par
   exchange->onUpdateDocumentMenus = [this](bool newDocument) { form_->UpdateDocumentMenus(newDocument); };
   exchange->onAskSaveChanges = [this] { return form_->AskSaveChanges(); };
   SetOpener(MainCommand::Exchange, [exchange] { exchange->Open(); });
+  SetOpener(MainCommand::CompareFile, [this, exchange] {
+    ExchangeWindowWriter writer(*exchange);
+    OpenFileComparison(form_->Config(), form_->Settings(), form_->GetDialogs(), form_->DocumentFolder(), &writer, this);
+  });
 
   form_->SetView(this);
   resize(900, 560);

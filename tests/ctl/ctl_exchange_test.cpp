@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "common/ini_file.h"
 #include "common/program_path.h"
 #include "ctl.h"
 #include "pump_database.h"
@@ -231,6 +232,102 @@ TEST_F(CtlExchangeTest, LinkFailuresAndBadOptionsAreReported) {
   EXPECT_EQ(Run({"write", "x.bmt", "--restart", "maybe"}).code, 2);
   EXPECT_EQ(Run({"search", "--net", "1FF"}).code, 2);
   EXPECT_EQ(Run({"read", "--can", "COM9", "x.bmt"}).code, 2);
+}
+
+// The three lines of a diff's text output that name a difference (indented under a title).
+std::vector<std::string> DifferenceLines(const std::string& out) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < out.size();) {
+    const std::size_t end = out.find('\n', at);
+    const std::string line = out.substr(at, end - at);
+    if (line.rfind("  ", 0) == 0) lines.push_back(line);
+    at = end == std::string::npos ? out.size() : end + 1;
+  }
+  return lines;
+}
+
+TEST_F(CtlExchangeTest, DiffWithTheModuleListsWhatChangedSinceTheWrite) {
+  const std::string doc = dir.File("sample.bmt");
+  Result r = Run({"demo-document", doc, "--db", dbRoot});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"write", doc, "--tcp", tcp, "--net", "01", "--restart", "yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"diff", doc, "--module", "--tcp", tcp, "--net", "01"});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "Одинаково\n");
+
+  // Three places change in the document: the poll period, the address of the second coil
+  // and the second Holding Register, which is emptied.
+  {
+    IniFile f(doc);
+    f.WriteString("Common", "trepeat", "9");
+    f.WriteString("TU Modbus", "Coil-1", "50");
+    f.WriteString("TIFloat Modbus", "TIFl1", "FFFF.255.65535");
+    ASSERT_TRUE(f.Save());
+  }
+  const std::string before = test::ReadFileBytes(doc);
+  r = Run({"diff", doc, "--module", "--tcp", tcp, "--net", "01"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  const auto lines = DifferenceLines(r.out);
+  ASSERT_EQ(lines.size(), 3u) << r.out;
+  EXPECT_EQ(lines[0], "  Период опроса: 9 с <> 5 с");
+  EXPECT_EQ(lines[1].rfind("  строка 2: адрес 50, модуль 05, параметр 0102, ", 0), 0u) << lines[1];
+  EXPECT_NE(lines[1].find(" <> адрес 2, модуль 05, параметр 0102, "), std::string::npos) << lines[1];
+  EXPECT_EQ(lines[2].rfind("  строка 2: Нет параметра <> адрес 102, модуль 05, параметр 0104, Расход", 0), 0u) << lines[2];
+  EXPECT_EQ(r.out.find("Контроллеры"), std::string::npos) << r.out;  // the module keeps no list
+  EXPECT_EQ(test::ReadFileBytes(doc), before);  // nothing written
+
+  r = Run({"diff", doc, "--module", "--json", "--tcp", tcp, "--net", "01"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  for (const char* part :
+       {"\"schema\": \"r770ctl-diff/1\"", "\"right\": {\"module\": 1}", "\"controllersCompared\": false",
+        "{\"section\": \"common\", \"field\": \"trepeat\", \"label\": \"Период опроса\", \"left\": 9, \"right\": 5",
+        "{\"section\": \"map\", \"map\": \"coils\", \"row\": 2, \"left\": {\"address\": 50, \"module\": 5, \"param\": 258",
+        "{\"section\": \"map\", \"map\": \"hr\", \"row\": 2, \"left\": null, \"right\": {\"address\": 102"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+
+  // Written again, the module holds the document.
+  r = Run({"write", doc, "--tcp", tcp, "--net", "01", "--restart", "yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"diff", doc, "--module", "--tcp", tcp, "--net", "01"});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+}
+
+TEST_F(CtlExchangeTest, DiffOfTwoDocumentsAndItsFailures) {
+  const std::string doc = dir.File("sample.bmt"), back = dir.File("back.bmt"), other = dir.File("other.bmt");
+  ASSERT_EQ(Run({"demo-document", doc, "--db", dbRoot}).code, 0);
+  ASSERT_EQ(Run({"write", doc, "--tcp", tcp, "--net", "01"}).code, 0);
+  ASSERT_EQ(Run({"read", back, "--tcp", tcp, "--net", "01"}).code, 0);
+  // A document read back differs from the written one only in names: nothing to report.
+  Result r = Run({"diff", doc, back});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  r = Run({"diff", back, doc, "--json"});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("\"equal\": true"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"differences\": []"), std::string::npos) << r.out;
+
+  // Between two documents the controller lists are compared too.
+  test::WriteFileBytes(other, test::ReadFileBytes(doc));
+  {
+    IniFile f(other);
+    f.WriteString("Config", "Nset0", "0A");
+    ASSERT_TRUE(f.Save());
+  }
+  r = Run({"diff", doc, other});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(DifferenceLines(r.out).size(), 1u) << r.out;
+  EXPECT_NE(r.out.find("Контроллеры\n  контроллер 05: 05  "), std::string::npos) << r.out;
+
+  EXPECT_EQ(Run({"diff", doc}).code, 2);
+  EXPECT_EQ(Run({"diff", doc, back, "--tcp", tcp}).code, 2);  // link options need --module
+  EXPECT_EQ(Run({"diff", doc, "--module", "--net", "1FF"}).code, 2);
+  r = Run({"diff", doc, dir.File("missing.bmt")});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("не найден"), std::string::npos) << r.err;
+  r = Run({"diff", doc, "--module", "--tcp", "127.0.0.1:1", "--timeout", "1", "--retries", "1"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("Ошибка установки соединения по TCP"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "fake_dialogs.h"
 #include "ft12_server.h"
 #include "link/module_commands.h"
+#include "loopback_settings.h"
 #include "sim_module.h"
 #include "temp_dir.h"
 #include "ui/exchange_window.h"
@@ -28,15 +29,7 @@ QString U(const char* s) { return QString::fromUtf8(s); }
 
 // The link to the simulator on this machine, with its shortest waits.
 ProgramSettings EthernetSettings(const test::TempDir& dir, int port, std::uint8_t net) {
-  ProgramSettings settings;
-  settings.Path = dir.File("r770cfg.ini");
-  settings.LinkKind = LinkKindSetting::Ethernet;
-  settings.ModuleIP = "127.0.0.1";
-  settings.ModulePort = port;
-  settings.AnswerTimeSec = 1;
-  settings.Retries = 1;
-  settings.ModuleNetNumber = net;
-  return settings;
+  return test::LoopbackSettings(dir.File("r770cfg.ini"), port, net);
 }
 }  // namespace
 

@@ -110,6 +110,7 @@ class MainWindowFormTest : public ::testing::Test {
     bool modbus = form.MenuVisible(MainMenu::ModbusTcp);
     EXPECT_EQ(form.ItemVisible(MainCommand::Save), modbus);
     EXPECT_EQ(form.ItemVisible(MainCommand::SaveAs), modbus);
+    EXPECT_EQ(form.ItemVisible(MainCommand::CompareFile), modbus);
     return modbus;
   }
 };
@@ -176,7 +177,7 @@ TEST_F(MainWindowFormTest, MenuLayoutFollowsTheFixedOrder) {
     lines.push_back(line);
   }
   EXPECT_EQ(lines, (std::vector<std::string>{
-                       "Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Последние документы|-|Выход",
+                       "Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Сравнить с файлом…|Последние документы|-|Выход",
                        "Общие настройки|Путь к БД|Дополнительные настройки",
                        "Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete Inputs|Holding "
                        "Registers|Input Registers",

@@ -27,6 +27,7 @@ const Command kCommands[] = {
     {"modbus-read", ModbusRead, "чтение регистров по Modbus/TCP (тест связи)"},
     {"monitor", Monitor, "опрос всех записей карт по Modbus/TCP (монитор карты)"},
     {"compare", Compare, "сравнить два документа по тому, что хранит модуль"},
+    {"diff", Diff, "различия документа и другого документа или модуля"},
     {"demo-document", DemoDocument, "составить пример документа по базе данных"},
 };
 

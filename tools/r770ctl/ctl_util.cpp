@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <ostream>
 
 #include "common/file_io.h"
@@ -113,6 +114,38 @@ bool LoadForCtl(const std::string& path, Io& io, Loaded& doc) {
   if (!doc.echoMessages)
     for (const std::string& m : doc.messages) io.err << m << "\n";
   return false;
+}
+
+const char* MapKey(MapKind k) {
+  switch (k) {
+    case MapKind::TU: return "coils";
+    case MapKind::TC: return "di";
+    case MapKind::TIFloat: return "hr";
+    case MapKind::InputReg: return "ir";
+  }
+  return "";
+}
+
+std::string Json(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  return out + "\"";
 }
 
 }  // namespace r770::ctl

@@ -67,4 +67,17 @@ struct Loaded {
 // stderr (and into doc.messages). False when the file is missing or the load stopped.
 bool LoadForCtl(const std::string& path, Io& io, Loaded& doc);
 
+// The module's configuration read into `into` with the exchange window's read procedure, over
+// the link of the settings changed by linkArgs (for this run only); the document is the one
+// the exchange window would hold, and stays untouched. kExitOk, kExitUsage for a bad link
+// option, kExitProblems when the read failed (said on stderr), kExitInterrupted for Ctrl-C.
+// net, when given, receives the network number of the module addressed.
+int ReadModuleInto(const std::vector<std::string>& linkArgs, Io& io, Configuration& document,
+                   Configuration& into, std::uint8_t* net = nullptr);
+
+// Key of a map in listings and JSON: "coils", "di", "hr", "ir".
+const char* MapKey(MapKind k);
+// A JSON string literal of a UTF-8 text.
+std::string Json(const std::string& s);
+
 }  // namespace r770::ctl

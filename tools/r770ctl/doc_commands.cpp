@@ -17,28 +17,8 @@
 namespace r770::ctl {
 namespace {
 
-const char* MapKey(MapKind k) {
-  switch (k) {
-    case MapKind::TU: return "coils";
-    case MapKind::TC: return "di";
-    case MapKind::TIFloat: return "hr";
-    case MapKind::InputReg: return "ir";
-  }
-  return "";
-}
-
 // Map order of the listings: the order of the module's Modbus objects.
 constexpr MapKind kListOrder[] = {MapKind::TU, MapKind::TC, MapKind::TIFloat, MapKind::InputReg};
-
-// A JSON string; control characters as EscapeControlChars writes them.
-std::string Json(const std::string& s) {
-  std::string quoted;
-  for (char c : s) {
-    if (c == '"' || c == '\\') quoted.push_back('\\');
-    quoted.push_back(c);
-  }
-  return "\"" + EscapeControlChars(quoted) + "\"";
-}
 
 // A CSV field (RFC 4180 quoting) of a name; its control characters escaped, so that every
 // record is one line.

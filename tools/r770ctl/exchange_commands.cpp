@@ -211,6 +211,20 @@ int Finish(Session& session, Io& io) {
 
 }  // namespace
 
+int ReadModuleInto(const std::vector<std::string>& linkArgs, Io& io, Configuration& document,
+                   Configuration& into, std::uint8_t* net) {
+  ProgramSettings settings;
+  if (!ReadSettings(io, settings)) return kExitProblems;
+  std::vector<std::string> rest;
+  if (!LinkOptions(linkArgs, settings, rest, io, nullptr)) return kExitUsage;
+  if (!rest.empty()) return UsageError(io, "лишний аргумент " + rest[0]);
+  if (net) *net = settings.ModuleNetNumber;
+  Session session(document, settings, io.err, false);
+  session.form.Show();
+  if (session.form.linkOpen() && session.form.ReadModuleInto(into)) return kExitOk;
+  return Finish(session, io);
+}
+
 int Search(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
     io.out << "r770ctl search [--from HEX] [--to HEX] [связь]\n"
