@@ -26,6 +26,7 @@ int Write(const std::vector<std::string>& args, Io& io);
 int Read(const std::vector<std::string>& args, Io& io);
 int Compare(const std::vector<std::string>& args, Io& io);
 int Monitor(const std::vector<std::string>& args, Io& io);
+int Export(const std::vector<std::string>& args, Io& io);
 
 // Exit codes.
 inline constexpr int kExitOk = 0;
