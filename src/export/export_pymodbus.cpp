@@ -76,7 +76,11 @@ ExportResult ExportPymodbus(const ExportInput& in) {
   out << ".\n";
   out << "# Выводит по строке на запись: карта, адрес, параметр, значение (через табуляцию).\n";
   out << "# Для pymodbus 3.0 (Debian 12) и новее.\n";
-  out << "import inspect\nimport struct\nimport sys\n\nfrom pymodbus.client import ModbusTcpClient\n\n";
+  out << "import inspect\nimport struct\nimport sys\n\n";
+  // Debian's pymodbus 3.0 loads its serial client with the package: without
+  // python3-serial-asyncio (only recommended) the import fails.
+  out << "try:\n    from pymodbus.client import ModbusTcpClient\nexcept ImportError as error:\n"
+         "    sys.exit(\"pymodbus не загружается (%s); в Debian нужен и пакет python3-serial-asyncio\" % error)\n\n";
   out << "HOST = " << PythonString(in.link.host) << "\n";
   out << "PORT = " << in.link.port << "\n";
   out << "UNIT = " << int(in.link.unit) << "\n";
