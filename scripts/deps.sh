@@ -9,7 +9,8 @@ PKGS=(cmake ninja-build g++ pkg-config ccache python3 clang-format
       clang libclang-rt-14-dev
       xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils
       dpkg-dev file lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db groff-base
-      bash-completion)
+      bash-completion
+      mbpoll python3-pymodbus python3-serial-asyncio python3-yaml python3-toml)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

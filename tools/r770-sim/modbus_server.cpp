@@ -87,6 +87,10 @@ std::string ExtractModbusOptions(std::vector<std::string>& args, ModbusServerOpt
       auto n = ParseHex(Trim(v));
       if (!n || *n > 0xFF) return "неверный сетевой номер для " + a + ": \"" + v + "\"";
       o.net = static_cast<std::uint8_t>(*n);
+    } else if (a == "--modbus-order") {
+      if (v != "ABCD" && v != "CDAB" && v != "BADC" && v != "DCBA")
+        return "для " + a + " нужно ABCD, CDAB, BADC или DCBA, получено \"" + v + "\"";
+      o.order = v;
     } else if (a == "--modbus-silent") {
       auto n = number(v, 65535);
       if (!n) return "неверный адрес для " + a + ": \"" + v + "\"";
@@ -118,8 +122,10 @@ const char* ModbusHelpText() {
          "                           адрес + 0,5 для Input Registers)\n"
          "  --modbus-exception A:K   на запросы, задевающие адрес A, отвечать исключением K\n"
          "  --modbus-silent A        на запросы, задевающие адрес A, не отвечать\n"
+         "  --modbus-order ORDER     порядок байт чисел: ABCD, CDAB (по умолчанию), BADC или DCBA\n"
+         "                           (A - старший байт, буквы в порядке передачи)\n"
          "Holding и Input Registers: число с плавающей запятой в двух регистрах начиная с адреса\n"
-         "записи, младшее слово первым, в каждом регистре старший байт первым; Coils и Discrete\n"
+         "записи, по умолчанию младшее слово первым, в каждом регистре старший байт первым; Coils и Discrete\n"
          "Inputs - биты. Запись Coil (функция 5) меняет его значение. Адрес без записи в карте -\n"
          "исключение 2.\n";
 }
@@ -285,10 +291,14 @@ void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int l
                                             : SimulatedRamp(e.address, seconds);
       std::uint32_t raw;
       std::memcpy(&raw, &f, sizeof raw);
-      values.emplace(e.address, static_cast<std::uint16_t>(raw & 0xFFFF));  // low word first
+      // Wire byte i carries the value byte named by the order's i-th letter (A = bits 31..24).
+      std::uint8_t wire[4];
+      for (int i = 0; i < 4; ++i)
+        wire[i] = static_cast<std::uint8_t>(raw >> (8 * (3 - (options_.order[static_cast<std::size_t>(i)] - 'A'))));
+      values.emplace(e.address, static_cast<std::uint16_t>(wire[0] << 8 | wire[1]));
       if (e.address < 0xFFFF)
         values.emplace(static_cast<std::uint16_t>(e.address + 1),
-                       static_cast<std::uint16_t>(raw >> 16));
+                       static_cast<std::uint16_t>(wire[2] << 8 | wire[3]));
     } else if (RangeHits(address, count, e.address)) {
       auto w = written.find(e.address);
       values.emplace(e.address, w != written.end() ? w->second : SimulatedBit(e.address, seconds));

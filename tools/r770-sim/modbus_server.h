@@ -3,7 +3,8 @@
 // through a snapshot function that must be safe to call from that thread.
 //
 //   Holding Registers (map 3): a 32-bit float over two registers from the entry's address,
-//     low word first, each register high byte first; a measurement swinging slowly.
+//     low word first, each register high byte first (CDAB; --modbus-order sets another);
+//     a measurement swinging slowly.
 //   Input Registers (map 2): a float pair laid out the same way; a slow ramp.
 //   Coils (map 1) and Discrete Inputs (map 0): one bit at the entry's address, toggling.
 //     A coil written with function 5 keeps the written value.
@@ -46,11 +47,14 @@ struct ModbusServerOptions {
   bool fixed = false;                       // values frozen at their time-0 form
   std::map<std::uint16_t, std::uint8_t> exceptions;  // address -> exception code to answer
   std::set<std::uint16_t> silent;           // addresses whose requests get no answer
+  // Byte order of the floats on the wire: the value's bytes A (most significant) .. D in the
+  // order they travel, first register first.
+  std::string order = "CDAB";
 };
 
 // Takes the Modbus options out of the command line arguments ("--modbus-port N",
 // "--modbus-listen ADDR", "--modbus-net NN", "--modbus-fixed", "--modbus-exception ADDR:CODE",
-// "--modbus-silent ADDR"; numbers decimal or 0x-hexadecimal, the network number hexadecimal),
+// "--modbus-silent ADDR", "--modbus-order ABCD|CDAB|BADC|DCBA"; numbers decimal or 0x-hexadecimal, the network number hexadecimal),
 // leaving the others. enabled becomes true with --modbus-port. Empty on success, else a message.
 std::string ExtractModbusOptions(std::vector<std::string>& args, ModbusServerOptions& options,
                                  bool& enabled);

@@ -29,6 +29,7 @@ int StopDevice(const std::vector<std::string>& args, Io& io);
 int Compare(const std::vector<std::string>& args, Io& io);
 int Diff(const std::vector<std::string>& args, Io& io);
 int Monitor(const std::vector<std::string>& args, Io& io);
+int Export(const std::vector<std::string>& args, Io& io);
 
 // Exit codes.
 inline constexpr int kExitOk = 0;

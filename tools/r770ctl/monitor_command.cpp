@@ -10,6 +10,7 @@
 #include "common/number_forms.h"
 #include "ctl.h"
 #include "ctl_util.h"
+#include "export/map_export.h"
 #include "monitor/monitor_poller.h"
 #include "monitor/monitor_recorder.h"
 #include "monitor/monitor_transport.h"
@@ -18,8 +19,8 @@ namespace r770::ctl {
 
 int Monitor(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
-    io.out << "r770ctl monitor FILE.bmt [--host H] [--port P] [--unit U] [--period MS] [--count N]\n"
-              "                [--csv OUT] [--all] [--timeout S] [--write-coil A=0|1 --yes]\n"
+    io.out << "r770ctl monitor FILE.bmt [--host H] [--port P] [--unit U] [--order ORDER] [--period MS]\n"
+              "                [--count N] [--csv OUT] [--all] [--timeout S] [--write-coil A=0|1 --yes]\n"
               "  Опрашивает по Modbus/TCP все заполненные записи карт документа (Coils, Discrete\n"
               "  Inputs, Holding и Input Registers) и выводит по строке на каждую изменившуюся\n"
               "  запись: время, карта, адрес, параметр, значение, примечание (через табуляцию).\n"
@@ -28,6 +29,7 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
               "  --count    число циклов (по умолчанию - пока не прервут)\n"
               "  --csv OUT  дописывать каждый цикл в файл CSV (UTF-8)\n"
               "  --unit U   Slave-адрес (шестнадцатеричный)\n"
+              "  --order    порядок байт чисел: ABCD, CDAB, BADC или DCBA (A - старший байт)\n"
               "  --write-coil A=0|1 --yes\n"
               "             перед опросом отправить команду в Coil A карты (функция 5); без --yes\n"
               "             команда не отправляется\n"
@@ -68,6 +70,12 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
       auto u = v ? ParseHex(*v) : std::nullopt;
       if (!u || *u > 255) return UsageError(io, "--unit: шестнадцатеричное число 00..FF");
       s.SetModTest = static_cast<std::uint8_t>(*u);
+    } else if (a == "--order") {
+      auto v = value();
+      auto o = v ? ParseWireOrder(*v) : std::nullopt;
+      if (!o) return UsageError(io, "--order: ABCD, CDAB, BADC или DCBA");
+      s.InversModTest = FlagsOf(*o).invert;
+      s.SwapModTest = FlagsOf(*o).swap;
     } else if (a == "--timeout") {
       auto t = number(60);
       if (!t || *t == 0) return UsageError(io, "--timeout: секунды 1..60");

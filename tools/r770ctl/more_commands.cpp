@@ -16,6 +16,7 @@
 #include "ctl_util.h"
 #include "database/param_tree.h"
 #include "database/task_cl.h"
+#include "export/map_export.h"
 #include "document/document_file.h"
 #include "modbus_test/command_test_link.h"
 #include "modbus_test/modbus_read_form.h"
@@ -57,17 +58,20 @@ class QuietBusy : public BusyIndicator {
 
 int ModbusRead(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
-    io.out << "r770ctl modbus-read --host H [--port P] [--unit U] [--invert] [--swap] [--timeout S] REG[,REG...]\n"
+    io.out << "r770ctl modbus-read --host H [--port P] [--unit U] [--invert] [--swap] [--order ORDER]\n"
+              "                    [--timeout S] REG[,REG...]\n"
               "  Читает пары Holding Register с сервера Modbus/TCP модуля (функция 3) и выводит\n"
               "  значения и примечания так же, как окно \"Чтение по Modbus\".\n"
               "  По умолчанию порт, адрес, порядок байт и время ожидания берутся из файла настроек.\n"
-              "  --unit U  Slave-адрес (шестнадцатеричный)\n";
+              "  --unit U  Slave-адрес (шестнадцатеричный)\n"
+              "  --order   порядок байт: ABCD (--invert), CDAB (--swap), BADC (оба), DCBA (ни одного)\n";
     return kExitOk;
   }
   ProgramSettings s;
   if (!ReadSettings(io, s)) return kExitProblems;
   std::string regs;
   bool invertGiven = false, swapGiven = false;
+  std::optional<WireOrder> order;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto next = [&](std::string& v) {
@@ -91,6 +95,9 @@ int ModbusRead(const std::vector<std::string>& args, Io& io) {
       auto t = next(v) ? ParseUDec(v) : std::nullopt;
       if (!t || *t == 0 || *t > 60) return UsageError(io, "--timeout: секунды 1..60");
       s.TimeAnswerTest = static_cast<std::int32_t>(*t);
+    } else if (a == "--order") {
+      order = next(v) ? ParseWireOrder(v) : std::nullopt;
+      if (!order) return UsageError(io, "--order: ABCD, CDAB, BADC или DCBA");
     } else if (a == "--invert") {
       invertGiven = true;
     } else if (a == "--swap") {
@@ -104,7 +111,11 @@ int ModbusRead(const std::vector<std::string>& args, Io& io) {
   // What the window would refuse in its field is a usage error here.
   if (regs.empty()) return UsageError(io, "укажите номера регистров");
   if (!ParseRegisterList(regs)) return UsageError(io, "неверно введены номера регистров: " + regs);
-  if (invertGiven || swapGiven) {
+  if (order && (invertGiven || swapGiven)) return UsageError(io, "--order вместе с --invert или --swap");
+  if (order) {
+    s.InversModTest = FlagsOf(*order).invert;
+    s.SwapModTest = FlagsOf(*order).swap;
+  } else if (invertGiven || swapGiven) {
     s.InversModTest = invertGiven;
     s.SwapModTest = swapGiven;
   }

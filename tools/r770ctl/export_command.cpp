@@ -1,0 +1,114 @@
+// r770ctl export: the document's register maps for the Modbus master side, in the file
+// format of a generic Modbus tool or as a JSON tag list.
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "common/number_forms.h"
+#include "ctl.h"
+#include "ctl_util.h"
+#include "export/map_export.h"
+
+namespace r770::ctl {
+
+int Export(const std::vector<std::string>& args, Io& io) {
+  if (HasHelp(args)) {
+    io.out << "r770ctl export FILE.bmt --format FMT [-o OUT] [--host H] [--port P] [--unit U]\n"
+              "               [--order ABCD|CDAB|BADC|DCBA] [--maps coils,di,hr,ir]\n"
+              "  Выгружает заполненные записи карт документа для ведущего Modbus/TCP:\n";
+    for (ExportFormat f : kAllExportFormats)
+      io.out << "    " << ExportFormatKey(f) << std::string(15 - std::string(ExportFormatKey(f)).size(), ' ')
+             << ExportFormatTitle(f) << "\n";
+    io.out << "  -o OUT     файл (для modbustools и openmodscan - папка); без -o - в стандартный вывод\n"
+              "  --unit U   Slave-адрес (шестнадцатеричный)\n"
+              "  --order    порядок байт чисел с плавающей запятой (A - старший байт, в порядке передачи)\n"
+              "  --maps     какие карты выгружать (по умолчанию все)\n"
+              "  Адрес, порт, Slave-адрес и порядок байт - из файла настроек (раздел \"ModbusTest\"),\n"
+              "  если не заданы. Схема JSON r770ctl-tags/1 описана в docs/r770ctl.md.\n";
+    return kExitOk;
+  }
+  ProgramSettings s;
+  if (!ReadSettings(io, s)) return kExitProblems;
+  ExportRequest request;
+  request.link = ExportLinkFrom(s);
+  std::optional<ExportFormat> format;
+  std::string outPath;
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= args.size()) return std::nullopt;
+      return args[++i];
+    };
+    if (a == "--format") {
+      auto v = value();
+      format = v ? ParseExportFormat(*v) : std::nullopt;
+      if (!format) return UsageError(io, "--format: homeassistant, telegraf, modbusscope, modbustools, openmodscan, mbpoll, pymodbus или json");
+    } else if (a == "-o") {
+      auto v = value();
+      if (!v || v->empty()) return UsageError(io, "-o: нужен файл");
+      outPath = *v;
+    } else if (a == "--host") {
+      auto v = value();
+      if (!v || v->empty()) return UsageError(io, "--host: нужен адрес");
+      request.link.host = *v;
+    } else if (a == "--port") {
+      auto v = value();
+      auto p = v ? ParseUDec(*v) : std::nullopt;
+      if (!p || *p > 65535) return UsageError(io, "--port: число 0..65535");
+      request.link.port = static_cast<std::uint16_t>(*p);
+    } else if (a == "--unit") {
+      auto v = value();
+      auto u = v ? ParseHex(*v) : std::nullopt;
+      if (!u || *u > 255) return UsageError(io, "--unit: шестнадцатеричное число 00..FF");
+      request.link.unit = static_cast<std::uint8_t>(*u);
+    } else if (a == "--order") {
+      auto v = value();
+      auto o = v ? ParseWireOrder(*v) : std::nullopt;
+      if (!o) return UsageError(io, "--order: ABCD, CDAB, BADC или DCBA");
+      request.link.order = *o;
+    } else if (a == "--maps") {
+      auto v = value();
+      if (!v || v->empty()) return UsageError(io, "--maps: список из coils, di, hr, ir через запятую");
+      request.maps = {false, false, false, false};
+      std::stringstream list(*v);
+      std::string key;
+      while (std::getline(list, key, ',')) {
+        bool known = false;
+        for (MapKind k : kAllMapKinds)
+          if (key == ExportMapKey(k)) request.maps[static_cast<std::size_t>(k)] = known = true;
+        if (!known) return UsageError(io, "--maps: список из coils, di, hr, ir через запятую");
+      }
+    } else if (!a.empty() && a[0] == '-') {
+      return UsageError(io, "неизвестный ключ " + a);
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.size() != 1) return UsageError(io, "укажите один файл документа");
+  if (!format) return UsageError(io, "укажите формат: --format");
+  if (ExportWritesFolder(*format) && outPath.empty())
+    return UsageError(io, std::string("формат ") + ExportFormatKey(*format) + " пишется в папку: укажите -o ПАПКА");
+  Loaded doc;
+  if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
+  request.format = *format;
+  const std::size_t slash = files[0].find_last_of('/');
+  request.documentName = slash == std::string::npos ? files[0] : files[0].substr(slash + 1);
+  ExportResult result = MakeExport(doc.cfg, request);
+  if (!result.ok()) {
+    io.err << "r770ctl: " << result.error << "\n";
+    return kExitProblems;
+  }
+  if (outPath.empty()) {
+    io.out << result.files.front().text;
+    return kExitOk;
+  }
+  const std::string error = SaveExport(result, *format, outPath);
+  if (!error.empty()) {
+    io.err << "r770ctl: " << error << "\n";
+    return kExitProblems;
+  }
+  return kExitOk;
+}
+
+}  // namespace r770::ctl
