@@ -17,6 +17,7 @@ struct Command {
 const Command kCommands[] = {
     {"show", Show, "показать документ (текст или --json)"},
     {"export-csv", ExportCsv, "карты регистров в CSV"},
+    {"import-csv", ImportCsv, "карта регистров из CSV в документ"},
     {"check", Check, "проверить документ по базе данных перед записью"},
     {"search", Search, "найти модули R-770 TCP/Modbus на шине"},
     {"write", Write, "записать конфигурацию из документа в модуль"},
