@@ -204,7 +204,36 @@ void RegisterMapForm::SelectEntry(int row) {
   TreeSelection sel = tree_.Find(e.ModuleNo, static_cast<std::int16_t>(e.TaskNo), e.ParamNo, 255);
   selectedNode_ = sel.Selected;
   expanded_ = std::move(sel.Expanded);
+  for (const std::string& id : openNodes_)
+    if (const int node = tree_.FindId(id); node >= 0) expanded_.push_back(node);
   ++selectionSerial_;
+}
+
+void RegisterMapForm::NodeExpanded(int node, bool open) {
+  if (node < 0 || node >= static_cast<int>(tree_.Nodes().size())) return;
+  const std::string& id = tree_.Node(node).Id;
+  const auto it = std::find(openNodes_.begin(), openNodes_.end(), id);
+  if (open && it == openNodes_.end()) openNodes_.push_back(id);
+  if (!open && it != openNodes_.end()) openNodes_.erase(it);
+}
+
+std::vector<bool> FilterTree(const ParamTree& tree, const std::string& text) {
+  const auto& nodes = tree.Nodes();
+  const std::string needle = Utf8Upper(Trim(text));
+  std::vector<bool> keep(nodes.size(), needle.empty());
+  if (needle.empty()) return keep;
+  // Nodes come before their subtrees: a matching node keeps everything below it ...
+  std::vector<bool> matched(nodes.size(), false);
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    const int parent = nodes[i].Parent;
+    matched[i] = Utf8Upper(nodes[i].Label).find(needle) != std::string::npos ||
+                 (parent >= 0 && matched[static_cast<std::size_t>(parent)]);
+    if (matched[i]) keep[i] = true;
+  }
+  // ... and everything above it.
+  for (std::size_t i = nodes.size(); i-- > 0;)
+    if (keep[i] && nodes[i].Parent >= 0) keep[static_cast<std::size_t>(nodes[i].Parent)] = true;
+  return keep;
 }
 
 bool RegisterMapForm::SetCurrentCell(int row, int column) {

@@ -81,6 +81,11 @@ struct RegisterMapTraits {
 
 const RegisterMapTraits& MapTraits(MapKind kind);
 
+// The nodes the tree's find field keeps: those whose label (name and number) holds the text,
+// whatever the letter case, with the nodes above them and below them; every node for an
+// empty text.
+std::vector<bool> FilterTree(const ParamTree& tree, const std::string& text);
+
 // Texts shared by the four editors.
 inline constexpr const char* kTreeTitle = "Список очередей задач (контроллеров)";
 inline constexpr const char* kPlaceButton = "<< Поместить";
@@ -200,6 +205,10 @@ class RegisterMapForm {
   // "Печать": the table to print, or nothing when the cell being edited refuses.
   std::optional<PrintTable> Print();
 
+  // The user opened or closed a tree node. Open nodes are opened again when the editor
+  // opens next time (with the node of the row's entry).
+  void NodeExpanded(int node, bool open);
+
   // --- fast editing
   // After a placement the cursor moves to the next row, and an empty next row is offered
   // the next free address (the map's step on from the placed one): shown in its address
@@ -299,6 +308,7 @@ class RegisterMapForm {
   Focus focus_ = Focus::None;
   int proposalRow_ = -1;
   std::uint16_t proposal_ = 0;
+  std::vector<std::string> openNodes_;  // Ids of the nodes the user left open
   std::vector<Command> undo_, redo_;
   Committed committed_;
 };

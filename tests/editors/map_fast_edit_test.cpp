@@ -347,5 +347,35 @@ TEST(MapLinesTest, RowListsAndTitleLines) {
   EXPECT_EQ(cp[0].Name, "Имя");
 }
 
+TEST(MapFastEditTest, FindInTheTreeAndRememberedOpenNodes) {
+  MapEditor e(MapKind::TU);
+  e.Open();
+  const ParamTree& tree = e.form.Tree();
+  auto kept = [&](const std::string& text) {
+    std::vector<std::string> labels;
+    const std::vector<bool> keep = FilterTree(tree, text);
+    for (std::size_t i = 0; i < keep.size(); ++i)
+      if (keep[i]) labels.push_back(tree.Nodes()[i].Label);
+    return labels;
+  };
+  // By name, whatever the case, and by number; the nodes above a match stay.
+  EXPECT_THAT(kept("дверь"), ElementsAre("Котел", "СигК", "Дверь (№ 0103)"));
+  EXPECT_THAT(kept("0302"), ElementsAre("Насос", "СигН", "РбН (№ 0302)"));
+  // A matching task keeps its parameters.
+  EXPECT_EQ(kept("СигН").size(), 4u);
+  EXPECT_EQ(kept("  ").size(), tree.Nodes().size());
+  EXPECT_THAT(kept("нет такого"), IsEmpty());
+
+  // A node opened by the user is open again on the next opening; one closed is not.
+  const int pump = NodeByLabel(tree, "Насос");
+  const int pumpTask = NodeByLabel(tree, "СигН");
+  e.form.NodeExpanded(pump, true);
+  e.form.NodeExpanded(pumpTask, true);
+  e.form.NodeExpanded(pumpTask, false);
+  e.Open();
+  EXPECT_THAT(e.form.ExpandedNodes(), testing::Contains(NodeByLabel(e.form.Tree(), "Насос")));
+  EXPECT_THAT(e.form.ExpandedNodes(), testing::Not(testing::Contains(NodeByLabel(e.form.Tree(), "СигН"))));
+}
+
 }  // namespace
 }  // namespace r770::test
