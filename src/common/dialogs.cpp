@@ -17,6 +17,13 @@ std::vector<FileFilter> ParseFilterText(const std::string& text) {
   return out;
 }
 
+std::vector<std::string> Dialogs::OpenFiles(const std::vector<FileFilter>& filters, int preselected,
+                                            const std::string& startFolder) {
+  std::optional<std::string> one = OpenFile(filters, preselected, startFolder);
+  if (!one) return {};
+  return {*one};
+}
+
 std::string ExistingFolderOf(const std::string& path) {
   std::string p = path;
   while (!p.empty()) {

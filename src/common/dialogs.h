@@ -37,6 +37,10 @@ class Dialogs {
   virtual std::optional<std::string> SaveFile(const std::vector<FileFilter>& filters, int preselected = 0,
                                               const std::string& startFolder = {}) = 0;
   virtual std::optional<std::string> ChooseFolder(const std::string& start) = 0;
+  // Several files chosen in one open dialog; empty when cancelled. By default the choice
+  // of one file.
+  virtual std::vector<std::string> OpenFiles(const std::vector<FileFilter>& filters, int preselected = 0,
+                                             const std::string& startFolder = {});
 };
 
 // The wait cursor; the Qt layer shows it, tests count it.

@@ -26,6 +26,16 @@ const char* MapSection(MapKind kind) {
   return "";
 }
 
+const char* MapCsvKey(MapKind kind) {
+  switch (kind) {
+    case MapKind::TU: return "coils";
+    case MapKind::TC: return "di";
+    case MapKind::TIFloat: return "hr";
+    case MapKind::InputReg: return "ir";
+  }
+  return "";
+}
+
 std::string CutParamName(const std::string& name) { return Utf8Left(name, kMaxParamName); }
 
 ControllerEntry::ControllerEntry() = default;

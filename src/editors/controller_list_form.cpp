@@ -162,7 +162,10 @@ std::unique_ptr<Task_CL> ControllerListForm::LoadChosenTaskFile() {
   // The choice opens in the database's folder of task queue templates.
   const auto chosen = dialogs_.OpenFile(ParseFilterText(kTaskFilter), kTaskFilterPreselected,
                                         ExistingFolderOf(settings_.WorkTask));
-  std::string path = chosen.value_or(std::string());
+  return LoadTaskFile(chosen.value_or(std::string()));
+}
+
+std::unique_ptr<Task_CL> ControllerListForm::LoadTaskFile(std::string path) {
   if (path.empty()) {
     message_ = kNoPathMessage;
     return nullptr;
@@ -192,16 +195,28 @@ void ControllerListForm::AddController() {
     message_ = kNoDatabaseMessage;
     return;
   }
-  auto task = LoadChosenTaskFile();
-  if (!task) return;
-  ControllerEntry entry;
-  entry.Nset = task->NetworkNumber();
-  entry.Found = true;
-  entry.Task = std::move(task);
-  cfg_.Controllers.push_back(std::move(entry));
-  marks_.push_back(false);
-  changed_ = true;
-  message_.clear();
+  // Several task files may be chosen at once: each is added as a single one would be, and
+  // the message line tells of the last one refused.
+  std::vector<std::string> paths = dialogs_.OpenFiles(ParseFilterText(kTaskFilter), kTaskFilterPreselected,
+                                                      ExistingFolderOf(settings_.WorkTask));
+  if (paths.empty()) paths.emplace_back();
+  std::string refused;
+  for (std::string& path : paths) {
+    message_.clear();
+    auto task = LoadTaskFile(std::move(path));
+    if (!task) {
+      if (!message_.empty()) refused = message_;
+      continue;
+    }
+    ControllerEntry entry;
+    entry.Nset = task->NetworkNumber();
+    entry.Found = true;
+    entry.Task = std::move(task);
+    cfg_.Controllers.push_back(std::move(entry));
+    marks_.push_back(false);
+    changed_ = true;
+  }
+  message_ = refused;
 }
 
 void ControllerListForm::EnterQueue() {

@@ -122,6 +122,7 @@ class ControllerListForm {
   bool DatabaseFoldersSet() const;
   // Loads a task file chosen by the user; nullptr (with its message) on failure.
   std::unique_ptr<Task_CL> LoadChosenTaskFile();
+  std::unique_ptr<Task_CL> LoadTaskFile(std::string path);
   // Checks the maps against a task object attached to a controller, renaming the entries
   // of every map that passes; false at the first map that fails.
   bool CheckMaps(const Task_CL& task, std::int32_t nset);

@@ -81,6 +81,11 @@ struct RegisterMapTraits {
 
 const RegisterMapTraits& MapTraits(MapKind kind);
 
+// The nodes the tree's find field keeps: those whose label (name and number) holds the text,
+// whatever the letter case, with the nodes above them and below them; every node for an
+// empty text.
+std::vector<bool> FilterTree(const ParamTree& tree, const std::string& text);
+
 // Texts shared by the four editors.
 inline constexpr const char* kTreeTitle = "Список очередей задач (контроллеров)";
 inline constexpr const char* kPlaceButton = "<< Поместить";
@@ -95,6 +100,14 @@ inline constexpr const char* kNoParamSelectedMessage = "Параметр не в
 inline constexpr const char* kEnterValueMessage = "Введите значение!";
 // Asked when the editor is closed otherwise than by "Применить" with changes not applied.
 inline constexpr const char* kApplyChangesQuestion = "Применить изменения?";
+inline constexpr const char* kAssignCommand = "Назначить адреса…";
+inline constexpr const char* kCopyCommand = "Копировать";
+inline constexpr const char* kPasteCommand = "Вставить из буфера";
+inline constexpr const char* kUndoCommand = "Отменить";
+inline constexpr const char* kRedoCommand = "Повторить";
+inline constexpr const char* kImportCsvCommand = "Импорт CSV…";
+inline constexpr const char* kExportCsvCommand = "Экспорт CSV…";
+inline constexpr const char* kCsvFilter = "CSV (*.csv)|*.csv|All files(*.*)|*.*";
 
 // What an address cell's text reads as. Everything from the first "н" on is cut when "н"
 // is not the first character ("12нет" reads as 12); "нет" and "" are Empty.
@@ -201,11 +214,61 @@ class RegisterMapForm {
   // "Печать": the table to print, or nothing when the cell being edited refuses.
   std::optional<PrintTable> Print();
 
+  // The user opened or closed a tree node. Open nodes are opened again when the editor
+  // opens next time (with the node of the row's entry).
+  void NodeExpanded(int node, bool open);
+
+  // --- fast editing
+  // After a placement the cursor moves to the next row, and an empty next row is offered
+  // the next free address (the map's step on from the placed one): shown in its address
+  // cell and taken by the next "<< Поместить" unless another address is typed there.
+  std::optional<std::uint16_t> Proposal(int row) const;
+  // "Удалить" of the selected rows (the current row when none): one question; a single
+  // row is asked about as the context menu's "Удалить" asks.
+  void DeleteRows(const std::vector<int>& rows);
+  // "Назначить адреса…": the selected rows that hold a parameter take addresses from start
+  // on, in row order, with the map's step. Refused as a whole, with the rows named, when an
+  // address would be taken by another row or above 65535. True when the addresses changed.
+  bool AssignAddresses(const std::vector<int>& rows, const std::string& startText);
+  // The start "Назначить адреса…" offers for these rows: the first one's address, else the
+  // next free one.
+  std::string ProposedStart(const std::vector<int>& rows) const;
+  // The rows as tab-separated lines (address, network number, parameter, task, name).
+  std::string CopyText(const std::vector<int>& rows) const;
+  // Tab-separated lines into the rows from the current one on, each checked as a placed
+  // entry is; one refused line refuses them all, with every refused line listed.
+  bool Paste(const std::string& text);
+  // "Импорт CSV…" (the whole map from a file, checked as a paste) and "Экспорт CSV…" (the
+  // working copy, in the columns of r770ctl export-csv).
+  bool ImportCsv();
+  bool ExportCsv();
+  // Every change since opening can be taken back and done again.
+  bool CanUndo() const { return Editing() || !undo_.empty(); }
+  bool CanRedo() const { return !redo_.empty(); }
+  void Undo();
+  void Redo();
+
  private:
   struct Row {
     std::string address;
     std::string param;
     std::string tooltip;
+    bool operator==(const Row&) const = default;
+  };
+  // One change of the working copy: the rows it touched, before and after.
+  struct Command {
+    std::vector<int> rows;
+    std::vector<MapEntry> entriesBefore, entriesAfter;
+    std::vector<Row> rowsBefore, rowsAfter;
+    Parity parityBefore = Parity::Unset, parityAfter = Parity::Unset;
+    bool changedBefore = false, changedAfter = false;
+    int tag = 0;  // typing into one parameter cell: successive keys make one command
+  };
+  struct Committed {
+    RegisterMap working;
+    std::vector<Row> rows;
+    Parity parity = Parity::Unset;
+    bool changed = false;
   };
   enum class LeaveResult { Accepted, Refused };
 
@@ -219,6 +282,14 @@ class RegisterMapForm {
   MapEntry& Entry(int row) { return working_.at(static_cast<std::size_t>(row)); }
   void EndEdit() { editRow_ = editColumn_ = -1; }
   bool ValidRow(int row) const { return row >= 0 && row < RowCount(); }
+  // Takes what changed since the last command as a new command (nothing while a cell is
+  // being typed into).
+  void Record(int tag = 0);
+  void ResetHistory();
+  void Restore(const Command& c, bool after);
+  std::optional<std::uint16_t> NextFreeAddress(std::uint32_t from) const;
+  // Parity of the entries with an address outside rows (Unset when none).
+  int ParityOutside(const std::vector<int>& rows) const;
 
   const RegisterMapTraits& traits_;
   Dialogs& dialogs_;
@@ -244,6 +315,11 @@ class RegisterMapForm {
   Parity parity_ = Parity::Unset;
   bool valueMissing_ = false;
   Focus focus_ = Focus::None;
+  int proposalRow_ = -1;
+  std::uint16_t proposal_ = 0;
+  std::vector<std::string> openNodes_;  // Ids of the nodes the user left open
+  std::vector<Command> undo_, redo_;
+  Committed committed_;
 };
 
 }  // namespace r770

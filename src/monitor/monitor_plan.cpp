@@ -42,15 +42,7 @@ const char* MonitorMapName(MapKind kind) {
   return "";
 }
 
-const char* MonitorMapKey(MapKind kind) {
-  switch (kind) {
-    case MapKind::TU: return "coils";
-    case MapKind::TC: return "di";
-    case MapKind::TIFloat: return "hr";
-    case MapKind::InputReg: return "ir";
-  }
-  return "";
-}
+const char* MonitorMapKey(MapKind kind) { return MapCsvKey(kind); }
 
 std::vector<PlannedRequest> PlanRequests(const std::vector<MonitorPoint>& points,
                                          const PlanLimits& limits) {

@@ -116,6 +116,17 @@ std::optional<std::string> QtDialogs::OpenFile(const std::vector<FileFilter>& fi
       QFileDialog::getOpenFileName(BoxParent(), Q(kOpenDialogTitle), Q(startFolder), list, &selected));
 }
 
+std::vector<std::string> QtDialogs::OpenFiles(const std::vector<FileFilter>& filters, int preselected,
+                                              const std::string& startFolder) {
+  QString selected;
+  QString list = FilterList(filters, preselected, &selected);
+  std::vector<std::string> out;
+  for (const QString& f :
+       QFileDialog::getOpenFileNames(BoxParent(), Q(kOpenDialogTitle), Q(startFolder), list, &selected))
+    out.push_back(f.toStdString());
+  return out;
+}
+
 std::optional<std::string> QtDialogs::SaveFile(const std::vector<FileFilter>& filters, int preselected,
                                                const std::string& startFolder) {
   QString selected;

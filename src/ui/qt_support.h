@@ -25,6 +25,8 @@ class QtDialogs final : public Dialogs {
   Answer Ask(const std::string& text) override;
   std::optional<std::string> OpenFile(const std::vector<FileFilter>& filters, int preselected = 0,
                                       const std::string& startFolder = {}) override;
+  std::vector<std::string> OpenFiles(const std::vector<FileFilter>& filters, int preselected = 0,
+                                     const std::string& startFolder = {}) override;
   std::optional<std::string> SaveFile(const std::vector<FileFilter>& filters, int preselected = 0,
                                       const std::string& startFolder = {}) override;
   std::optional<std::string> ChooseFolder(const std::string& start) override;

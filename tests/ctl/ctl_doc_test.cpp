@@ -303,7 +303,86 @@ TEST_F(CtlTest, BadArgumentsAndFilesGiveClearMessages) {
   Result r = Run({"show", other});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("не соответствует нужному типу"), std::string::npos);
-  for (const char* cmd : {"show", "export-csv", "check"}) EXPECT_EQ(Run({cmd, "--help"}).code, 0);
+  for (const char* cmd : {"show", "export-csv", "import-csv", "check"}) EXPECT_EQ(Run({cmd, "--help"}).code, 0);
+}
+
+TEST_F(CtlTest, ImportCsvOfWhatExportCsvWroteGivesBackTheDocument) {
+  Place(MapKind::TU, 2, 0x0101, 1, "Авария, \"насос\"");
+  Place(MapKind::TU, 3, 0x0102, 2, "Работа");
+  Place(MapKind::TC, 0, 0x0102, 9, "Работа насоса");
+  Place(MapKind::TIFloat, 0, 0x0103, 100, "Давление");
+  Place(MapKind::TIFloat, 63, 0x0104, 102, "Расход");
+  Place(MapKind::InputReg, 5, 0x0104, 7, "Расход");
+  const std::string original = Save("doc.bmt");
+  const std::string csv = dir.File("maps.csv");
+  ASSERT_EQ(Run({"export-csv", original, "-o", csv}).code, 0);
+
+  // What the document holds, as show --json tells it, without the file's name.
+  auto content = [&](const std::string& path) {
+    std::string json = Run({"show", path, "--json"}).out;
+    const std::size_t file = json.find("\"file\":");
+    return json.erase(file, json.find('\n', file) - file);
+  };
+  const std::string expected = content(original);
+  ASSERT_NE(expected.find("\"address\": 102"), std::string::npos) << expected;
+
+  // The same document with empty maps takes the maps back one by one.
+  for (MapKind k : kAllMapKinds) cfg.ResetMapEntry(k, -1);
+  const std::string emptied = Save("empty.bmt");
+  ASSERT_NE(content(emptied), expected);
+  for (const char* map : {"coils", "di", "hr", "ir"}) {
+    Result r = Run({"import-csv", emptied, "--map", map, csv});
+    ASSERT_EQ(r.code, 0) << map << r.err;
+    EXPECT_EQ(r.err, "");
+  }
+  EXPECT_EQ(content(emptied), expected);
+  EXPECT_EQ(Run({"export-csv", emptied}).out, test::ReadFileBytes(csv));
+
+  // Into another file: the whole document, the original left as it was.
+  const std::string out = dir.File("out.bmt");
+  Result r = Run({"import-csv", original, "--map", "hr", csv, "-o", out});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Карта hr: записей 2, документ " + out + "\n");
+  EXPECT_EQ(test::ReadFileBytes(out), test::ReadFileBytes(original));
+}
+
+TEST_F(CtlTest, ImportCsvIsAllOrNothingWithNumberedLines) {
+  Place(MapKind::TIFloat, 0, 0x0103, 100, "Давление");
+  const std::string path = Save("doc.bmt");
+  const std::string before = test::ReadFileBytes(path);
+  const std::string csv = dir.File("bad.csv");
+  {
+    std::ofstream f(csv, std::ios::binary);
+    f << "map,row,address,module,param,task,name\r\n"
+         "hr,1,100,05,0103,1,Давление\r\n"
+         "hr,2,101,05,0104,1,Расход\r\n"
+         "hr,3,104,05,0101,1,Авария\r\n"
+         "hr,4,106,07,0104,1,Расход\r\n"
+         "hr,99,108,05,0104,1,Расход\r\n";
+  }
+  Result r = Run({"import-csv", path, "--map", "hr", csv});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err,
+            "r770ctl: " + csv + ", строка 3: адрес 101 нарушает нумерацию через 1 (нужен чётный)\n"
+            "r770ctl: " + csv + ", строка 4: параметр 0101 задачи 1 модуля 05 в базе не предлагается\n"
+            "r770ctl: " + csv + ", строка 5: модуль 07 отсутствует в списке контроллеров\n"
+            "r770ctl: " + csv + ", строка 6: номер строки таблицы \"99\" неверен (1..64)\n"
+            "r770ctl: импорт не выполнен, документ не изменён (замечаний: 4)\n");
+  EXPECT_EQ(test::ReadFileBytes(path), before);
+
+  struct Case { std::vector<std::string> args; const char* err; } usage[] = {
+      {{"import-csv", path, csv}, "--map: coils, di, hr или ir"},
+      {{"import-csv", path, "--map", "all", csv}, "--map: coils, di, hr или ir"},
+      {{"import-csv", path, "--map", "hr"}, "укажите файл документа и файл CSV"},
+  };
+  for (const Case& c : usage) {
+    Result u = Run(c.args);
+    EXPECT_EQ(u.code, 2);
+    EXPECT_NE(u.err.find(c.err), std::string::npos) << u.err;
+  }
+  Result missing = Run({"import-csv", path, "--map", "hr", dir.File("none.csv")});
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_NE(missing.err.find(dir.File("none.csv")), std::string::npos) << missing.err;
 }
 
 }  // namespace

@@ -48,6 +48,28 @@ struct ListEditor : EditorFixture {
   }
 };
 
+TEST(ControllerListFormTest, SeveralTaskFilesAreAddedFromOneChoice) {
+  ListEditor e;
+  e.Open();
+  const std::string missing = e.data.dir.File("нет.tsk");
+  e.dialogs.filesAnswers.push_back({e.data.kotel, missing, e.data.nasos});
+  e.form.AddController();
+  ASSERT_EQ(e.cfg.Controllers.size(), 2u);
+  EXPECT_EQ(e.cfg.Controllers[0].Nset, 5);
+  EXPECT_EQ(e.cfg.Controllers[1].Nset, 0x1A);
+  EXPECT_EQ(e.form.RowCount(), 3);
+  EXPECT_EQ(e.form.PathCell(1), e.data.nasos);
+  EXPECT_EQ(e.dialogs.lastPreselected, 1);
+  // The file refused is told on the message line, as a single one is.
+  EXPECT_EQ(e.form.Message(), "Файл " + missing + " не существует");
+  EXPECT_TRUE(e.form.Changed());
+  // Cancelled: nothing added.
+  e.dialogs.filesAnswers.push_back({});
+  e.form.AddController();
+  EXPECT_EQ(e.cfg.Controllers.size(), 2u);
+  EXPECT_EQ(e.form.Message(), "Не указана очередь задач");
+}
+
 TEST(ControllerListFormTest, AddControllerTakesNetworkNumberFromHeader) {
   ListEditor e;
   e.Open();

@@ -6,50 +6,13 @@
 #include "common/codec.h"
 #include "common/key_filter.h"
 #include "common/number_forms.h"
-#include "editor_fixture.h"
+#include "map_editor_fixture.h"
 
 namespace r770::test {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-// An editor on a document with controllers 05 (Котел) and 1A (Насос).
-struct MapEditor : EditorFixture {
-  RegisterMapForm form;
-
-  explicit MapEditor(MapKind kind, bool withControllers = true) : form(kind, dialogs, cfg, settings) {
-    if (withControllers) {
-      data.AddController(cfg, data.kotel, 0x05);
-      data.AddController(cfg, data.nasos, 0x1A);
-    }
-  }
-  void Open() {
-    form.Open();
-    dialogs.shown.clear();
-  }
-  void Type(const std::string& digits) {
-    for (char c : digits) EXPECT_TRUE(form.Key(static_cast<char32_t>(c))) << c;
-  }
-  void Backspaces(int n) {
-    for (int i = 0; i < n; ++i) form.Key(kBackspace);
-  }
-  // Types an address into a row's address cell and leaves it for the next row.
-  bool EnterAddress(int row, const std::string& digits) {
-    EXPECT_TRUE(form.SetCurrentCell(row, RegisterMapForm::kColAddress));
-    Type(digits);
-    return form.FinishEdit();
-  }
-  void Select(const std::string& label) {
-    const int node = NodeByLabel(form.Tree(), label);
-    ASSERT_GE(node, 0) << label;
-    form.SelectNode(node);
-  }
-  // A leaf of the kind's tree.
-  std::string Leaf() const {
-    return form.Traits().Tree == TreeKind::Bit ? "Авар (№ 0101)" : "Давл (№ 0201)";
-  }
-};
 
 constexpr MapKind kKinds[] = {MapKind::TU, MapKind::TC, MapKind::TIFloat, MapKind::InputReg};
 
@@ -315,8 +278,9 @@ TEST(RegisterMapFormTest, SystemTaskParameterKeepsTaskNumberMinusOne) {
   e.form.Place();
   EXPECT_EQ(e.form.Working()[0].TaskNo, 0xFFFF);
   EXPECT_EQ(e.form.Working()[0].ParamName, "Тмод (№ 0F01)/Сист(Котел)");
-  // Selecting the row again finds the same node.
+  // Selecting the row again (the placement moved the cursor on) finds the same node.
   e.form.SelectNode(-1);
+  ASSERT_TRUE(e.form.SetCurrentCell(0, RegisterMapForm::kColAddress));
   e.form.CellClicked(0, RegisterMapForm::kColAddress);
   EXPECT_EQ(e.form.Tree().Node(e.form.SelectedNode()).Label, "Тмод (№ 0F01)");
 }
@@ -340,7 +304,8 @@ TEST(RegisterMapFormTest, DropAndDoubleClickPlace) {
   ASSERT_TRUE(e.EnterAddress(3, "12"));
   e.form.SetCurrentCell(0, RegisterMapForm::kColNumber);
   e.form.DropOnRow(3, NodeByLabel(e.form.Tree(), "Темп (№ 0202)"));
-  EXPECT_EQ(e.form.CurrentRow(), 3);
+  // The drop made row 4 current in the parameter column; the placement moved on to row 5.
+  EXPECT_EQ(e.form.CurrentRow(), 4);
   EXPECT_EQ(e.form.CurrentColumn(), RegisterMapForm::kColParam);
   EXPECT_EQ(e.form.Working()[3].ParamNo, 0x0202);
 

@@ -18,6 +18,7 @@ class FakeDialogs : public Dialogs {
   // and without that too the answer is No.
   std::deque<Answer> askAnswers;
   std::deque<std::optional<std::string>> fileAnswers;  // answers to Open/Save/ChooseFolder
+  std::deque<std::vector<std::string>> filesAnswers;   // answers to OpenFiles (else one of fileAnswers)
   std::vector<FileFilter> lastFilters;
   int lastPreselected = -1;
   std::string lastStart;  // start folder of the last file or folder choice
@@ -42,6 +43,15 @@ class FakeDialogs : public Dialogs {
   }
   std::optional<std::string> SaveFile(const std::vector<FileFilter>& f, int pre, const std::string& start) override {
     return Choice(f, pre, start);
+  }
+  std::vector<std::string> OpenFiles(const std::vector<FileFilter>& f, int pre, const std::string& start) override {
+    if (filesAnswers.empty()) return Dialogs::OpenFiles(f, pre, start);
+    lastFilters = f;
+    lastPreselected = pre;
+    lastStart = start;
+    auto a = filesAnswers.front();
+    filesAnswers.pop_front();
+    return a;
   }
   std::optional<std::string> ChooseFolder(const std::string& start) override {
     lastStart = start;

@@ -19,6 +19,7 @@ const Command kCommands[] = {
     {"show", Show, "показать документ (текст или --json)"},
     {"export-csv", ExportCsv, "карты регистров в CSV"},
     {"export", Export, "карты для ведущего Modbus (Home Assistant, Telegraf, mbpoll, ...)"},
+    {"import-csv", ImportCsv, "карта регистров из CSV в документ"},
     {"check", Check, "проверить документ по базе данных перед записью"},
     {"search", Search, "найти модули R-770 TCP/Modbus на шине"},
     {"write", Write, "записать конфигурацию из документа в модуль"},

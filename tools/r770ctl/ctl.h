@@ -18,6 +18,7 @@ int Main(const std::vector<std::string>& args, Io& io);
 
 int Show(const std::vector<std::string>& args, Io& io);
 int ExportCsv(const std::vector<std::string>& args, Io& io);
+int ImportCsv(const std::vector<std::string>& args, Io& io);
 int Check(const std::vector<std::string>& args, Io& io);
 int ModbusRead(const std::vector<std::string>& args, Io& io);
 int DemoDocument(const std::vector<std::string>& args, Io& io);

@@ -13,25 +13,15 @@
 #include "document/program_settings.h"
 #include "document/document_check.h"
 #include "document/document_overview.h"
+#include "editors/map_lines.h"
 
 namespace r770::ctl {
 namespace {
 
+const char* MapKey(MapKind k) { return MapCsvKey(k); }
+
 // Map order of the listings: the order of the module's Modbus objects.
 constexpr MapKind kListOrder[] = {MapKind::TU, MapKind::TC, MapKind::TIFloat, MapKind::InputReg};
-
-// A CSV field (RFC 4180 quoting) of a name; its control characters escaped, so that every
-// record is one line.
-std::string Csv(const std::string& name) {
-  const std::string s = EscapeControlChars(name);
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"') out += "\"\"";
-    else out.push_back(c);
-  }
-  return out + "\"";
-}
 
 std::string DecBytes(const std::uint8_t* b, int n) { return DecBytesText(b, n); }
 
@@ -146,18 +136,9 @@ int ExportCsv(const std::vector<std::string>& args, Io& io) {
   Loaded doc;
   if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
   std::ostringstream csv;
-  csv << "map,row,address,module,param,task,name\r\n";
-  for (MapKind k : kListOrder) {
-    if (which != "all" && which != MapKey(k)) continue;
-    const RegisterMap& m = doc.cfg.Map(k);
-    for (std::size_t i = 0; i < m.size(); ++i) {
-      const MapEntry& e = m[i];
-      if (e.IsEmpty()) continue;
-      csv << MapKey(k) << ',' << (i + 1) << ',' << e.ModbusAddr << ',' << Hex2(e.ModuleNo) << ','
-          << Hex4(e.ParamNo) << ',' << static_cast<std::int16_t>(e.TaskNo) << ',' << Csv(doc.cfg.DisplayName(e))
-          << "\r\n";
-    }
-  }
+  csv << kMapCsvHeader << "\r\n";
+  for (MapKind k : kListOrder)
+    if (which == "all" || which == MapKey(k)) csv << MapCsvRows(doc.cfg, k, doc.cfg.Map(k));
   return WriteOutput(io, outPath, csv.str()) ? kExitOk : kExitProblems;
 }
 
