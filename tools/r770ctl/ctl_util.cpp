@@ -8,6 +8,7 @@
 
 #include "common/file_io.h"
 #include "common/program_path.h"
+#include "editors/map_lines.h"
 #include "document/document_file.h"
 
 namespace r770::ctl {
@@ -116,15 +117,7 @@ bool LoadForCtl(const std::string& path, Io& io, Loaded& doc) {
   return false;
 }
 
-const char* MapKey(MapKind k) {
-  switch (k) {
-    case MapKind::TU: return "coils";
-    case MapKind::TC: return "di";
-    case MapKind::TIFloat: return "hr";
-    case MapKind::InputReg: return "ir";
-  }
-  return "";
-}
+const char* MapKey(MapKind k) { return MapCsvKey(k); }
 
 std::string Json(const std::string& s) {
   std::string out = "\"";

@@ -18,8 +18,6 @@
 namespace r770::ctl {
 namespace {
 
-const char* MapKey(MapKind k) { return MapCsvKey(k); }
-
 // Map order of the listings: the order of the module's Modbus objects.
 constexpr MapKind kListOrder[] = {MapKind::TU, MapKind::TC, MapKind::TIFloat, MapKind::InputReg};
 
