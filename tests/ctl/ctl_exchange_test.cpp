@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "common/codec.h"
 #include "common/program_path.h"
 #include "ctl.h"
 #include "pump_database.h"
@@ -174,6 +175,23 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
     r = Run(bad);
     EXPECT_EQ(r.code, 2) << bad.back();
   }
+}
+
+// A name with a tab and an escape sequence keeps the monitor's columns and the terminal whole.
+TEST_F(CtlExchangeTest, MonitorEscapesControlCharactersInNames) {
+  const std::string doc = dir.File("sample.bmt");
+  ASSERT_EQ(Run({"demo-document", doc, "--db", dbRoot}).code, 0);
+  ASSERT_EQ(Run({"write", doc, "--tcp", tcp, "--net", "01", "--restart", "yes"}).code, 0);
+  std::string bytes = test::ReadFileBytes(doc);
+  const std::size_t at = bytes.find("NameTU1-0=");
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, bytes.find("\r\n", at) - at, Utf8ToCp1251("NameTU1-0=Пуск\tнасоса\x1b[2J"));
+  test::WriteFileBytes(doc, bytes);
+  Result r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", std::to_string(sim.modbus->Port()), "--count",
+                  "1", "--all"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\tcoils\t1\tПуск\\tнасоса\\u001b[2J\t"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
 }
 
 TEST_F(CtlExchangeTest, SearchListsModulesOfTheRightType) {
