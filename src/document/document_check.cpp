@@ -21,7 +21,25 @@ bool Offered(const ParamTree& tree, std::size_t pos, const MapEntry& e) {
 
 }  // namespace
 
-std::vector<DocumentProblem> CheckDocument(const Configuration& cfg) {
+MainCommand MapEditorCommand(MapKind kind) {
+  switch (kind) {
+    case MapKind::TU: return MainCommand::Coils;
+    case MapKind::TC: return MainCommand::DiscreteInputs;
+    case MapKind::TIFloat: return MainCommand::HoldingRegisters;
+    case MapKind::InputReg: return MainCommand::InputRegisters;
+  }
+  return MainCommand::None;
+}
+
+std::string MapMenuName(MapKind kind) {
+  const MainCommand editor = MapEditorCommand(kind);
+  for (const MainMenuDef& menu : MainMenuLayout())
+    for (const MainMenuItem& item : menu.items)
+      if (item.command == editor) return item.text;
+  return MapSection(kind);
+}
+
+std::vector<DocumentProblem> CheckDocument(const Configuration& cfg, std::string (*mapName)(MapKind)) {
   std::vector<DocumentProblem> problems;
   for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
     const auto& ce = cfg.Controllers[i];
@@ -47,7 +65,7 @@ std::vector<DocumentProblem> CheckDocument(const Configuration& cfg) {
       const MapEntry& e = m[i];
       if (e.IsEmpty()) continue;
       const int row = static_cast<int>(i + 1);
-      const std::string where = std::string(MapSection(k)) + ", строка " + std::to_string(row);
+      const std::string where = mapName(k) + ", строка " + std::to_string(row);
       auto add = [&](ProblemKind kind, const std::string& text) {
         problems.push_back({kind, k, row, -1, where + ": " + text});
       };

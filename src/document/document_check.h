@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "document/configuration.h"
+#include "document/main_window_form.h"
 
 namespace r770 {
 
@@ -27,8 +28,16 @@ struct DocumentProblem {
   std::string Text;            // the line the user reads
 };
 
+// The main window's command that opens the map's editor.
+MainCommand MapEditorCommand(MapKind kind);
+// The map's name as the main window's menu "Настройки Modbus/TCP" gives it: "Coils",
+// "Discrete Inputs", "Holding Registers", "Input Registers".
+std::string MapMenuName(MapKind kind);
+
 // Every problem of the document, controllers first, then the maps in the module's order
-// (Coils, Discrete Inputs, Holding Registers, Input Registers), row by row.
-std::vector<DocumentProblem> CheckDocument(const Configuration& cfg);
+// (Coils, Discrete Inputs, Holding Registers, Input Registers), row by row. An entry's line
+// names its map as mapName does: each face of the program keeps to its own names.
+std::vector<DocumentProblem> CheckDocument(const Configuration& cfg,
+                                           std::string (*mapName)(MapKind) = MapMenuName);
 
 }  // namespace r770

@@ -7,25 +7,6 @@
 namespace r770 {
 namespace {
 
-MainCommand EditorOf(MapKind kind) {
-  switch (kind) {
-    case MapKind::TU: return MainCommand::Coils;
-    case MapKind::TC: return MainCommand::DiscreteInputs;
-    case MapKind::TIFloat: return MainCommand::HoldingRegisters;
-    case MapKind::InputReg: return MainCommand::InputRegisters;
-  }
-  return MainCommand::None;
-}
-
-// The map's name as the menu "Настройки Modbus/TCP" gives it.
-std::string MapMenuText(MapKind kind) {
-  const MainCommand editor = EditorOf(kind);
-  for (const MainMenuDef& menu : MainMenuLayout())
-    for (const MainMenuItem& item : menu.items)
-      if (item.command == editor) return item.text;
-  return MapSection(kind);
-}
-
 std::string Bytes(const std::uint8_t* b, int n) { return DecBytesText(b, n); }
 
 }  // namespace
@@ -62,7 +43,7 @@ std::string MapFillText(const Configuration& cfg, MapKind kind) {
   std::size_t filled = 0;
   for (const MapEntry& e : m)
     if (!e.IsEmpty()) ++filled;
-  return MapMenuText(kind) + " " + std::to_string(filled) + " из " + std::to_string(m.size());
+  return MapMenuName(kind) + " " + std::to_string(filled) + " из " + std::to_string(m.size());
 }
 
 std::vector<OverviewLine> DocumentOverview(const Configuration& cfg) {
@@ -97,13 +78,13 @@ std::vector<OverviewLine> DocumentOverview(const Configuration& cfg) {
     line(ControllerText(cfg, i), MainCommand::ControllerList, !cfg.Controllers[i].Found);
 
   title("Карты регистров");
-  for (MapKind k : kAllMapKinds) line(MapFillText(cfg, k), EditorOf(k));
+  for (MapKind k : kAllMapKinds) line(MapFillText(cfg, k), MapEditorCommand(k));
 
   title("Проверка карт");
   const std::vector<DocumentProblem> problems = CheckDocument(cfg);
   if (problems.empty()) line("Замечаний нет.");
   for (const DocumentProblem& p : problems)
-    line(p.Text, p.Map ? EditorOf(*p.Map) : MainCommand::ControllerList, true);
+    line(p.Text, p.Map ? MapEditorCommand(*p.Map) : MainCommand::ControllerList, true);
   return lines;
 }
 

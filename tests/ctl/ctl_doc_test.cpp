@@ -107,11 +107,11 @@ TEST_F(CtlTest, CheckReportsEveryKindOfProblem) {
   Result r = Run({"check", path});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out,
-            "TU Modbus, строка 1: модуль 09 отсутствует в списке контроллеров\n"
-            "TC Modbus, строка 2: адрес 7 уже занят строкой 1\n"
-            "TC Modbus, строка 3: параметр 0103 задачи 1 модуля 05 в базе не предлагается\n"
-            "TIFloat Modbus, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
-            "InputReg Modbus, строка 4: параметр без адреса Modbus\n");
+            "coils, строка 1: модуль 09 отсутствует в списке контроллеров\n"
+            "di, строка 2: адрес 7 уже занят строкой 1\n"
+            "di, строка 3: параметр 0103 задачи 1 модуля 05 в базе не предлагается\n"
+            "hr, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
+            "ir, строка 4: параметр без адреса Modbus\n");
 
   // A missing task file: the load keeps the controller without it and reports nothing; the
   // check names it with its path, and its entries are no longer checked against the database.
@@ -121,10 +121,10 @@ TEST_F(CtlTest, CheckReportsEveryKindOfProblem) {
   EXPECT_EQ(r.err, "r770ctl: замечаний: 5\n");  // the count, and no load error
   EXPECT_EQ(r.out,
             "контроллер 05: файл очереди задач не найден (" + taskFile + ")\n"
-            "TU Modbus, строка 1: модуль 09 отсутствует в списке контроллеров\n"
-            "TC Modbus, строка 2: адрес 7 уже занят строкой 1\n"
-            "TIFloat Modbus, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
-            "InputReg Modbus, строка 4: параметр без адреса Modbus\n");
+            "coils, строка 1: модуль 09 отсутствует в списке контроллеров\n"
+            "di, строка 2: адрес 7 уже занят строкой 1\n"
+            "hr, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
+            "ir, строка 4: параметр без адреса Modbus\n");
 
   // A damaged task file: the load leaves the controller out with its message, which the
   // check lists once among its findings (not a second time on stderr).

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "common/ini_file.h"
+#include "common/codec.h"
 #include "common/program_path.h"
 #include "ctl.h"
 #include "pump_database.h"
@@ -59,11 +60,16 @@ TEST_F(CtlExchangeTest, WriteThenReadBackEqualsWritten) {
   r = Run({"write", doc, "--tcp", tcp, "--net", "01", "--restart", "yes"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.err.find("Перевести прибор в состояние \"Работа\"? — да"), std::string::npos) << r.err;
+  // Each outcome once: on stdout, not again as the procedure's last status line.
+  EXPECT_EQ(r.out, "Запись завершена\n");
+  EXPECT_EQ(r.err.find("\nЗапись завершена\n"), std::string::npos) << r.err;
   r = Run({"read", back, "--tcp", tcp, "--net", "01"});
   ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Чтение завершено: " + back + "\n");
+  EXPECT_EQ(r.err.find("Чтение завершено"), std::string::npos) << r.err;
   r = Run({"compare", doc, back});
   EXPECT_EQ(r.code, 0) << r.out << r.err;
-  EXPECT_EQ(r.out, "Прочитанное совпадает с записанным.\n");
+  EXPECT_EQ(r.out, "Документы совпадают.\n");
   r = Run({"show", back, "--json"});
   EXPECT_NE(r.out.find("\"fromModule\": true"), std::string::npos) << r.out;
 
@@ -164,6 +170,7 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
   r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", "1", "--count", "1", "--all"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("\t-\tОшибка установки соединения по TCP\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("127.0.0.1 (1) Ошибка установки соединения по TCP\n"), std::string::npos) << r.err;
   for (const auto& bad : std::vector<std::vector<std::string>>{
            {"monitor"}, {"monitor", doc, "--period", "50"}, {"monitor", doc, "--count", "0"}}) {
     r = Run(bad);
@@ -214,6 +221,21 @@ TEST_F(CtlExchangeTest, RestartYesEndsWithTheDeviceRunningOrCode30) {
   r = Run({"stop", "--tcp", "127.0.0.1:1", "--timeout", "1"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Ошибка установки соединения по TCP"), std::string::npos) << r.err;
+// A name with a tab and an escape sequence keeps the monitor's columns and the terminal whole.
+TEST_F(CtlExchangeTest, MonitorEscapesControlCharactersInNames) {
+  const std::string doc = dir.File("sample.bmt");
+  ASSERT_EQ(Run({"demo-document", doc, "--db", dbRoot}).code, 0);
+  ASSERT_EQ(Run({"write", doc, "--tcp", tcp, "--net", "01", "--restart", "yes"}).code, 0);
+  std::string bytes = test::ReadFileBytes(doc);
+  const std::size_t at = bytes.find("NameTU1-0=");
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, bytes.find("\r\n", at) - at, Utf8ToCp1251("NameTU1-0=Пуск\tнасоса\x1b[2J"));
+  test::WriteFileBytes(doc, bytes);
+  Result r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", std::to_string(sim.modbus->Port()), "--count",
+                  "1", "--all"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\tcoils\t1\tПуск\\tнасоса\\u001b[2J\t"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
 }
 
 TEST_F(CtlExchangeTest, SearchListsModulesOfTheRightType) {
@@ -221,8 +243,8 @@ TEST_F(CtlExchangeTest, SearchListsModulesOfTheRightType) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "01\tR-770 TCP/Modbus\t(выбран)\n03\tR-770 TCP/Modbus\n");
   r = Run({"search", "--tcp", tcp, "--from", "05", "--to", "01"});
-  EXPECT_NE(r.code, 0);
-  EXPECT_NE(r.err.find("Введите правильно диапазон поиска!"), std::string::npos) << r.err;
+  EXPECT_EQ(r.code, 2);  // a usage error, found before any link is opened
+  EXPECT_NE(r.err.find("диапазон: --from 05 больше --to 01"), std::string::npos) << r.err;
 }
 
 TEST_F(CtlExchangeTest, LinkFailuresAndBadOptionsAreReported) {

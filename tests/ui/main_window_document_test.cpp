@@ -147,7 +147,7 @@ class MainWindowDocumentTest : public QObject {
     w.Form().Config().Map(MapKind::TU)[5] = test::Placed(0x0103, 2);
     w.Form().SetStatus("");  // any redraw of the window
     QVERIFY(Lines(w).contains(U("Coils 3 из 16")));
-    QVERIFY(Lines(w).contains(U("TU Modbus, строка 6: адрес 2 уже занят строкой 2")));
+    QVERIFY(Lines(w).contains(U("Coils, строка 6: адрес 2 уже занят строкой 2")));
   }
 
   void overviewAfterReadFromTheModule() {

@@ -10,6 +10,7 @@
 #include "common/program_path.h"
 #include "editors/map_lines.h"
 #include "document/document_file.h"
+#include "monitor/monitor_plan.h"
 
 namespace r770::ctl {
 
@@ -20,6 +21,11 @@ void CtlDocumentView::Information(const std::string& text) {
   if (messages_) messages_->push_back(text);
   if (err_) *err_ << text << "\n";
 }
+
+// The monitor's keys are the ones of every command.
+const char* MapKey(MapKind kind) { return MonitorMapKey(kind); }
+
+std::string MapName(MapKind kind) { return MapKey(kind); }
 
 bool HasHelp(const std::vector<std::string>& args) {
   for (const auto& a : args)

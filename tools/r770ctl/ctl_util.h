@@ -27,6 +27,10 @@ class CtlDocumentView : public DocumentView {
   std::vector<std::string>* messages_;
 };
 
+// r770ctl's names of the maps, in every command: "coils", "di", "hr", "ir".
+const char* MapKey(MapKind kind);
+std::string MapName(MapKind kind);
+
 bool HasHelp(const std::vector<std::string>& args);
 int UsageError(Io& io, const std::string& message);
 

@@ -33,7 +33,7 @@ void ShowText(const Configuration& cfg, std::ostream& out) {
     out << "  " << EscapeControlChars(ControllerText(cfg, i)) << "\n";
   }
   for (MapKind k : kListOrder) {
-    out << MapSection(k) << "\n";
+    out << MapKey(k) << "\n";
     const RegisterMap& m = cfg.Map(k);
     for (std::size_t i = 0; i < m.size(); ++i) {
       const MapEntry& e = m[i];
@@ -163,7 +163,7 @@ int Check(const std::vector<std::string>& args, Io& io) {
   doc.echoMessages = false;  // listed below with the other findings
   if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
   std::vector<std::string> problems = doc.messages;  // what the load itself reported
-  for (const DocumentProblem& p : CheckDocument(doc.cfg)) problems.push_back(p.Text);
+  for (const DocumentProblem& p : CheckDocument(doc.cfg, MapName)) problems.push_back(p.Text);
   for (const auto& p : problems) io.out << p << "\n";
   if (problems.empty()) {
     io.out << "Замечаний нет.\n";

@@ -25,8 +25,10 @@ class ConsoleExchangeView : public ExchangeView {
   }
   void SetForm(ExchangeForm* form) { form_ = form; }
 
+  // The status line of success that the command itself reports on stdout: said once.
+  void SetOutcome(std::string text) { outcome_ = std::move(text); }
   void StatusChanged(const std::string& text) override {
-    if (text == lastStatus_) return;
+    if (text == lastStatus_ || text == outcome_) return;
     EndProgressLine();
     err_ << text << "\n";
     lastStatus_ = text;
@@ -86,6 +88,7 @@ class ConsoleExchangeView : public ExchangeView {
   int steps_ = 0;
   int searchFirst_ = -1, searchLast_ = -1;
   std::string lastStatus_;
+  std::string outcome_;
   ExchangeForm* form_ = nullptr;
 };
 
@@ -294,6 +297,7 @@ int Write(const std::vector<std::string>& args, Io& io) {
   if (rest.size() != 1) return UsageError(io, "укажите один файл документа");
   if (!LoadForCtl(rest[0], io, doc)) return kExitProblems;
   Session session(doc.cfg, linkSettings, io.err, restart == "yes");
+  session.view.SetOutcome("Запись завершена");
   const bool ok = session.Run(ExchangeMode::Write);
   // Whatever the outcome, say in which state the write left the device.
   if (session.form.linkOpen()) io.err << session.form.runStateText() << "\n";
@@ -347,6 +351,7 @@ int Read(const std::vector<std::string>& args, Io& io) {
   doc.cfg.State.IsNew = false;
   {
     Session session(doc.cfg, doc.settings, io.err, false);
+    session.view.SetOutcome("Чтение завершено");
     if (!session.Run(ExchangeMode::Read)) return Finish(session, io);
   }
   doc.cfg.SetAllChanged();

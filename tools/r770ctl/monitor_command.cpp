@@ -145,6 +145,7 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
     if (!w.ok) return kExitProblems;
   }
   int answered = 0, cycles = 0;
+  bool wasConnected = true;
   // Ctrl-C ends the cycle under way and then the program, with the summary; a second one,
   // or SIGTERM, ends it at once.
   InterruptScope interrupts;
@@ -154,6 +155,11 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
     const LocalTime now = clock.LocalNow();
     ++cycles;
     answered += report.anyAnswer ? 1 : 0;
+    // A connection that cannot be made is told once per outage, naming where it went, as
+    // modbus-read does.
+    if (!report.connected && wasConnected)
+      io.err << s.IP_AdrTest << " (" << s.PortTcpTest << ") Ошибка установки соединения по TCP\n";
+    wasConnected = report.connected;
     const std::string stamp = IsoLocalTime(now);
     const auto& readings = poller.Readings();
     for (std::size_t i = 0; i < points.size(); ++i) {

@@ -259,14 +259,14 @@ int Compare(const std::vector<std::string>& args, Io& io) {
       const MapEntry& x = ma[i];
       const MapEntry& y = mb[i];
       if (x.ModuleNo != y.ModuleNo || x.ParamNo != y.ParamNo || x.ModbusAddr != y.ModbusAddr)
-        diffs.push_back(std::string(MapSection(k)) + ", строка " + std::to_string(i + 1) + ": " + Hex2(x.ModuleNo) +
+        diffs.push_back(MapName(k) + ", строка " + std::to_string(i + 1) + ": " + Hex2(x.ModuleNo) +
                         " " + Hex4(x.ParamNo) + " " + std::to_string(x.ModbusAddr) + " <> " + Hex2(y.ModuleNo) +
                         " " + Hex4(y.ParamNo) + " " + std::to_string(y.ModbusAddr));
     }
   }
   for (const auto& d : diffs) io.out << d << "\n";
   if (!diffs.empty()) return kExitProblems;
-  io.out << "Прочитанное совпадает с записанным.\n";
+  io.out << "Документы совпадают.\n";
   return kExitOk;
 }
 
