@@ -110,7 +110,7 @@ void CompareWindow::Render() {
   write_->setEnabled(form_.writeEnabled());
   take_->setVisible(form_.takeVisible());
   take_->setEnabled(form_.takeEnabled());
-  abort_->setVisible(form_.writeVisible());
+  abort_->setVisible(form_.takeVisible());  // with a file the exchange window has its own
   abort_->setEnabled(form_.abortEnabled());
   for (QPushButton* b : {print_, preview_, close_}) b->setEnabled(!form_.running());
 }

@@ -92,7 +92,8 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   compareItem_ = menu->addAction(Q(kCompareModuleCommand));
   connect(compareItem_, &QAction::triggered, this, [this] {
     OpenModuleComparison(form_, dialogs_, this, [this] { UpdateDocumentMenus(false); });
-    Refresh();
+    if (!form_.shown() && form_.closePending()) QDialog::reject();  // closed during the read
+    else Refresh();
   });
 
   auto* range = new QHBoxLayout;

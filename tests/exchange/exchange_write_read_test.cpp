@@ -498,5 +498,54 @@ TEST_F(ExchangeTest, ReadOfAnEmptyModuleGivesAnEmptyDocumentReadFromTheModule) {
   EXPECT_FALSE(config.State.FromFile);
 }
 
+TEST_F(ExchangeTest, ReadIntoAConfigurationOfItsOwnLeavesTheDocumentAlone) {
+  FillConfiguration(config);
+  StartSim();
+  ASSERT_TRUE(form->linkOpen()) << form->ResultText;
+  Run(ExchangeMode::Write);
+  ASSERT_TRUE(form->succeeded());
+  config.Common.trepeat = 5;  // changed since the write
+  config.State.CommonChanged = true;
+  view.boxes.clear();
+
+  Configuration target;
+  bool refusedWhileRunning = false;
+  view.onPump = [&] {
+    Configuration other;
+    refusedWhileRunning = !form->ReadModuleInto(other) && !form->compareEnabled();
+  };
+  ASSERT_TRUE(form->ReadModuleInto(target)) << form->ResultText;
+  EXPECT_TRUE(refusedWhileRunning);
+  EXPECT_EQ(form->statusText(), "Чтение завершено");
+  EXPECT_EQ(target.Common.trepeat, 300);
+  for (MapKind kind : kAllMapKinds)
+    for (int i = 0; i < MapCount(kind); ++i) {
+      const MapEntry& w = config.Map(kind)[static_cast<std::size_t>(i)];
+      const MapEntry& r = target.Map(kind)[static_cast<std::size_t>(i)];
+      ASSERT_EQ(r.ModuleNo, w.ModuleNo);
+      ASSERT_EQ(r.ParamNo, w.ParamNo);
+      ASSERT_EQ(r.ModbusAddr, w.ModbusAddr);
+      ASSERT_EQ(w.ParamName, "Параметр " + std::to_string(i));  // the document keeps its names
+    }
+  EXPECT_EQ(Nsets(target), ControllersMet(config));
+  EXPECT_TRUE(target.State.FromModule);
+  EXPECT_FALSE(target.AnyChanged());
+  // The document is as it was: nothing read into it, its state and flags untouched.
+  EXPECT_EQ(config.Common.trepeat, 5);
+  EXPECT_TRUE(config.Controllers.empty());
+  EXPECT_TRUE(config.State.IsNew);
+  EXPECT_FALSE(config.State.FromModule);
+  EXPECT_TRUE(config.State.CommonChanged);
+  EXPECT_FALSE(config.State.TUChanged || config.State.ControllersChanged);
+  EXPECT_TRUE(view.mainStatuses.empty());
+  EXPECT_TRUE(view.documentMenuUpdates.empty());
+  EXPECT_TRUE(view.boxes.empty());
+
+  // No document: refused.
+  config.State = DocumentState{};
+  EXPECT_FALSE(form->compareEnabled());
+  EXPECT_FALSE(form->ReadModuleInto(target));
+}
+
 }  // namespace
 }  // namespace r770::test
