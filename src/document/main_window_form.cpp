@@ -47,6 +47,7 @@ const std::vector<MainMenuDef>& MainMenuLayout() {
         {MainCommand::Save, "Сохранить", "Ctrl+S"},
         {MainCommand::SaveAs, "Сохранить как ...", "Ctrl+Shift+S"},
         {MainCommand::RecentList, kRecentMenuTitle},
+        {MainCommand::ExportMap, "Экспорт карты для ведущего…"},
         {MainCommand::None, ""},
         {MainCommand::Exit, "Выход", "Ctrl+Q"}}},
       {MainMenu::Options,
@@ -123,6 +124,7 @@ void MainWindowForm::FirstShown() {
   itemVisible_[Index(MainCommand::Save)] = false;
   itemVisible_[Index(MainCommand::SaveAs)] = false;
   itemEnabled_[Index(MainCommand::ModbusMonitor)] = false;  // until a document exists
+  itemEnabled_[Index(MainCommand::ExportMap)] = false;
   caption_ = kMainCaption;
   Render();
 
@@ -177,6 +179,7 @@ void MainWindowForm::UpdateDocumentMenus(bool newDocument) {
   itemVisible_[Index(MainCommand::Save)] = visible;
   itemVisible_[Index(MainCommand::SaveAs)] = visible;
   itemEnabled_[Index(MainCommand::ModbusMonitor)] = visible;
+  itemEnabled_[Index(MainCommand::ExportMap)] = visible;
   Render();
 }
 

@@ -93,7 +93,7 @@ class MainWindowTest : public QObject {
       tree << line;
     }
     QCOMPARE(tree, QStringList({
-                       QString::fromUtf8("Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Последние документы|-|Выход"),
+                       QString::fromUtf8("Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Последние документы|Экспорт карты для ведущего…|-|Выход"),
                        QString::fromUtf8("Общие настройки|Путь к БД|Дополнительные настройки"),
                        QString::fromUtf8("Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete "
                                          "Inputs|Holding Registers|Input Registers"),
