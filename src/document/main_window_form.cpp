@@ -48,6 +48,7 @@ const std::vector<MainMenuDef>& MainMenuLayout() {
         {MainCommand::Save, "Сохранить", "Ctrl+S"},
         {MainCommand::SaveAs, "Сохранить как ...", "Ctrl+Shift+S"},
         {MainCommand::CompareFile, "Сравнить с файлом…"},
+        {MainCommand::ExportMap, "Экспорт карты для ведущего…"},
         {MainCommand::RecentList, kRecentMenuTitle},
         {MainCommand::None, ""},
         {MainCommand::Exit, "Выход", "Ctrl+Q"}}},
@@ -143,6 +144,7 @@ void MainWindowForm::FirstShown() {
   itemVisible_[Index(MainCommand::SaveAs)] = false;
   itemVisible_[Index(MainCommand::CompareFile)] = false;
   itemEnabled_[Index(MainCommand::ModbusMonitor)] = false;  // until a document exists
+  itemEnabled_[Index(MainCommand::ExportMap)] = false;
   caption_ = kMainCaption;
   Render();
 
@@ -198,6 +200,7 @@ void MainWindowForm::UpdateDocumentMenus(bool newDocument) {
   itemVisible_[Index(MainCommand::SaveAs)] = visible;
   itemVisible_[Index(MainCommand::CompareFile)] = visible;
   itemEnabled_[Index(MainCommand::ModbusMonitor)] = visible;
+  itemEnabled_[Index(MainCommand::ExportMap)] = visible;
   Render();
 }
 

@@ -45,6 +45,7 @@ enum class MainCommand {
   ModbusMonitor,       // "Монитор карты": the live map monitor
   Guide,               // "Руководство пользователя": the user guide
   RecentList,          // "Последние документы": a submenu of the last documents, no command itself
+  ExportMap,           // "Экспорт карты для ведущего…": ExportWindow
   Count_
 };
 

@@ -25,6 +25,7 @@
 #include "ui/controller_list_window.h"
 #include "ui/exchange_settings_window.h"
 #include "ui/exchange_window.h"
+#include "ui/export_window.h"
 #include "ui/monitor_window.h"
 #include "ui/modbus_read_window.h"
 #include "ui/modbus_settings_window.h"
@@ -95,6 +96,8 @@ TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* par
   SetOpener(MainCommand::ModbusTestRead, [modbusRead] { modbusRead->Open(); });
   auto* monitor = new MonitorWindow(f.Config(), f.Settings(), f.GetDialogs(), this);
   SetOpener(MainCommand::ModbusMonitor, [monitor] { monitor->Open(); });
+  auto* exportMap = new ExportWindow(f.Config(), f.Settings(), f.GetDialogs(), this);
+  SetOpener(MainCommand::ExportMap, [exportMap] { exportMap->Open(); });
   // The exchange window (search, write, read), found by type with findChild.
   auto* exchange = new TFObmen(f.Config(), f.Settings(), this, &f.GetDialogs());
   exchange->onMainStatus = [this](const std::string& text) { form_->SetStatus(text); };

@@ -191,6 +191,20 @@ TEST_F(ExportClientsTest, MbpollAndPymodbusReadWhatTheMonitorReadsInEveryOrder) 
       }
     }
 
+    // The same cycle for scripts: one JSON object per entry, then the summary.
+    r = Ctl(with({"monitor", doc, "--count", "1", "--json"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string jsonLines = dir.File("monitor-" + name + ".json");
+    test::WriteFileBytes(jsonLines, r.out);
+    Proc parsed = Shell("/usr/bin/python3 -c 'import json,sys\n"
+                        "rows = [json.loads(l) for l in open(sys.argv[1])]\n"
+                        "for row in rows[:-1]: print(row[\"map\"], row[\"address\"], row[\"name\"], row[\"value\"], sep=\"\\t\")\n"
+                        "print(rows[-1][\"summary\"][\"entries\"])' '" + jsonLines + "'",
+                        dir.File("json.err"));
+    ASSERT_EQ(parsed.code, 0) << parsed.err << r.out;
+    EXPECT_EQ(parsed.out.substr(parsed.out.rfind('\n', parsed.out.size() - 2) + 1), std::to_string(monitor.size()) + "\n");
+    ExpectSame(monitor, ParseColumns(parsed.out, 0), "monitor --json " + name);
+
     const std::string script = dir.File("map-" + name + ".sh");
     r = Ctl(with({"export", doc, "--format", "mbpoll", "-o", script}));
     ASSERT_EQ(r.code, 0) << r.err;

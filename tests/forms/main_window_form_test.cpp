@@ -177,7 +177,7 @@ TEST_F(MainWindowFormTest, MenuLayoutFollowsTheFixedOrder) {
     lines.push_back(line);
   }
   EXPECT_EQ(lines, (std::vector<std::string>{
-                       "Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Сравнить с файлом…|Последние документы|-|Выход",
+                       "Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Сравнить с файлом…|Экспорт карты для ведущего…|Последние документы|-|Выход",
                        "Общие настройки|Путь к БД|Дополнительные настройки",
                        "Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete Inputs|Holding "
                        "Registers|Input Registers",

@@ -37,7 +37,9 @@ done <<'EOF_CASES'
 r770ctl s|_r770ctl|search show
 r770ctl mo|_r770ctl|modbus-read monitor
 r770ctl monitor plant.bmt --csv |_r770ctl|notes.txt plant.bmt settings.ini sub
-r770ctl exp|_r770ctl|export-csv
+r770ctl exp|_r770ctl|export export-csv
+r770ctl export plant.bmt --format |_r770ctl|homeassistant json mbpoll modbusscope modbustools openmodscan pymodbus telegraf
+r770ctl export plant.bmt --order |_r770ctl|ABCD BADC CDAB DCBA
 r770ctl demo|_r770ctl|demo-document
 r770ctl --|_r770ctl|--help --settings --version
 r770ctl --settings settings.ini sh|_r770ctl|show

@@ -70,7 +70,7 @@ class MainWindowTest : public QObject {
       tree << line;
     }
     QCOMPARE(tree, QStringList({
-                       QString::fromUtf8("Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Сравнить с файлом…|Последние документы|-|Выход"),
+                       QString::fromUtf8("Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Сравнить с файлом…|Экспорт карты для ведущего…|Последние документы|-|Выход"),
                        QString::fromUtf8("Общие настройки|Путь к БД|Дополнительные настройки"),
                        QString::fromUtf8("Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete "
                                          "Inputs|Holding Registers|Input Registers"),

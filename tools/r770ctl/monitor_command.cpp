@@ -2,6 +2,8 @@
 // document's maps is read from the module's Modbus/TCP server cycle after cycle; each cycle
 // prints the entries that changed (all of them with --all) and may go to a CSV file.
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <optional>
 #include <ostream>
 
@@ -10,21 +12,45 @@
 #include "common/number_forms.h"
 #include "ctl.h"
 #include "ctl_util.h"
+#include "export/export_text.h"
 #include "export/map_export.h"
 #include "monitor/monitor_poller.h"
 #include "monitor/monitor_recorder.h"
 #include "monitor/monitor_transport.h"
 
 namespace r770::ctl {
+namespace {
+
+// One entry of one cycle for scripts: the value as a number (null without one), the raw
+// registers (first register first) or the bit it came from, and the note.
+void PrintJsonReading(std::ostream& out, const std::string& stamp, const MonitorPoint& p, const PointReading& r) {
+  using exporting::JsonString;
+  out << "{\"time\": " << JsonString(stamp) << ", \"map\": \"" << MonitorMapKey(p.kind) << "\", \"address\": "
+      << p.address << ", \"name\": " << JsonString(p.name) << ", \"value\": ";
+  if (r.valid && std::isfinite(r.number)) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%.9g", r.number);
+    out << number;
+  } else {
+    out << "null";
+  }
+  if (!r.valid) out << ", \"raw\": null";
+  else if (IsBitMap(p.kind)) out << ", \"bit\": " << (r.raw ? 1 : 0);
+  else out << ", \"raw\": [" << (r.raw >> 16) << ", " << (r.raw & 0xFFFF) << "]";
+  out << ", \"note\": " << (r.note.empty() ? std::string("null") : JsonString(r.note)) << "}\n";
+}
+
+}  // namespace
 
 int Monitor(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
     io.out << "r770ctl monitor FILE.bmt [--host H] [--port P] [--unit U] [--order ORDER] [--period MS]\n"
-              "                [--count N] [--csv OUT] [--all] [--timeout S] [--write-coil A=0|1 --yes]\n"
+              "                [--count N] [--csv OUT] [--all] [--json] [--timeout S] [--write-coil A=0|1 --yes]\n"
               "  Опрашивает по Modbus/TCP все заполненные записи карт документа (Coils, Discrete\n"
               "  Inputs, Holding и Input Registers) и выводит по строке на каждую изменившуюся\n"
               "  запись: время, карта, адрес, параметр, значение, примечание (через табуляцию).\n"
               "  --all      выводить все записи в каждом цикле\n"
+              "  --json     по объекту JSON на запись в каждом цикле и итоговый объект в конце\n"
               "  --period   период опроса в мс (не меньше 100, по умолчанию 1000)\n"
               "  --count    число циклов (по умолчанию - пока не прервут)\n"
               "  --csv OUT  дописывать каждый цикл в файл CSV (UTF-8)\n"
@@ -42,7 +68,7 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
   if (!ReadSettings(io, s)) return kExitProblems;
   std::vector<std::string> files;
   std::string csvPath;
-  bool all = false, confirmed = false;
+  bool all = false, confirmed = false, json = false;
   long period = 1000, count = -1;
   std::optional<std::pair<std::uint16_t, bool>> coil;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -94,6 +120,8 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
       csvPath = *v;
     } else if (a == "--all") {
       all = true;
+    } else if (a == "--json") {
+      json = true;
     } else if (a == "--yes") {
       confirmed = true;
     } else if (a == "--write-coil") {
@@ -164,6 +192,10 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
     const auto& readings = poller.Readings();
     for (std::size_t i = 0; i < points.size(); ++i) {
       const PointReading& r = readings[i];
+      if (json) {
+        PrintJsonReading(io.out, stamp, points[i], r);
+        continue;
+      }
       if (!all && !r.changed) continue;
       io.out << stamp << '\t' << MonitorMapKey(points[i].kind) << '\t' << points[i].address << '\t'
              << EscapeControlChars(points[i].name) << '\t' << (r.valid ? r.value : "-");
@@ -181,6 +213,9 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
   }
   io.err << "r770ctl: циклов " << cycles << ", с ответом " << answered << ", запросов за цикл "
          << poller.Plan().size() << "\n";
+  if (json)
+    io.out << "{\"summary\": {\"cycles\": " << cycles << ", \"answered\": " << answered
+           << ", \"requestsPerCycle\": " << poller.Plan().size() << ", \"entries\": " << points.size() << "}}\n";
   if (Interrupted()) return kExitInterrupted;
   return answered > 0 ? kExitOk : kExitProblems;
 }
