@@ -201,6 +201,32 @@ class MapEditingUiTest : public QObject {
     QCOMPARE(Cell(w, 1, 2), QString("Темп (№ 0202)/ИзмК(Котел)"));
   }
 
+  void editorsFitASmallScreen() {
+    // Everything the editors show, buttons included, fits 1024x600; the tables scroll.
+    MapFixture f;
+    TFModbusTU tu(f.cfg, f.settings, f.dialogs);
+    TFModbusTC tc(f.cfg, f.settings, f.dialogs);
+    TFTIFloat hr(f.cfg, f.settings, f.dialogs);
+    TFInputReg ir(f.cfg, f.settings, f.dialogs);
+    TFTask tasks(f.cfg, f.settings, f.dialogs, f.busy);
+    for (QDialog* w : std::initializer_list<QDialog*>{&tu, &tc, &hr, &ir, &tasks}) {
+      if (auto* map = qobject_cast<RegisterMapWindow*>(w)) map->Prepare();
+      w->resize(1024, 600);
+      w->show();
+      QVERIFY(QTest::qWaitForWindowExposed(w));
+      const QSize min = w->minimumSizeHint();
+      QVERIFY2(min.width() <= 1024 && min.height() <= 600,
+               qPrintable(w->objectName() + QString(" needs %1x%2").arg(min.width()).arg(min.height())));
+      QVERIFY(w->width() <= 1024 && w->height() <= 600);
+      for (QPushButton* b : w->findChildren<QPushButton*>()) {
+        if (!b->isVisible()) continue;
+        const QRect r(b->mapTo(w, QPoint(0, 0)), b->size());
+        QVERIFY2(w->rect().contains(r), qPrintable(b->text() + " is cut"));
+      }
+      w->close();
+    }
+  }
+
   void controllerListTakesSeveralTaskFiles() {
     EditorFixture f;
     TFTask w(f.cfg, f.settings, f.dialogs, f.busy);
