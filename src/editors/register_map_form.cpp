@@ -209,6 +209,16 @@ void RegisterMapForm::SelectEntry(int row) {
   ++selectionSerial_;
 }
 
+std::string AssignPrompt(MapKind kind) {
+  return "Начальный адрес (следующие строки с параметрами — через " + std::to_string(AddressStep(kind)) + "):";
+}
+
+std::string OneBasedTooltip(const std::string& addressCell) {
+  const AddressReading r = ReadAddressText(addressCell);
+  if (r.kind != AddressReading::Number) return {};
+  return "С нуля: " + std::to_string(r.value) + ", с единицы: " + std::to_string(r.value + 1);
+}
+
 void RegisterMapForm::NodeExpanded(int node, bool open) {
   if (node < 0 || node >= static_cast<int>(tree_.Nodes().size())) return;
   const std::string& id = tree_.Node(node).Id;

@@ -108,6 +108,20 @@ inline constexpr const char* kRedoCommand = "Повторить";
 inline constexpr const char* kImportCsvCommand = "Импорт CSV…";
 inline constexpr const char* kExportCsvCommand = "Экспорт CSV…";
 inline constexpr const char* kCsvFilter = "CSV (*.csv)|*.csv|All files(*.*)|*.*";
+inline constexpr const char* kEditMenu = "&Правка";
+inline constexpr const char* kMapMenu = "&Карта";
+inline constexpr const char* kFindCommand = "Найти в списке";
+inline constexpr const char* kFindPlaceholder = "Найти (Ctrl+F): имя или номер параметра";
+inline constexpr const char* kAssignTitle = "Назначить адреса";
+inline constexpr const char* kProposalTooltip =
+    "Предлагаемый адрес: его возьмёт «<< Поместить» (двойной щелчок, Enter в списке)";
+// Addresses are shown as the module sends them in a request: counted from 0.
+inline constexpr const char* kZeroBasedNote =
+    "Адреса Modbus считаются с нуля, как в запросе; в нумерации с единицы каждый на 1 больше (см. подсказку ячейки).";
+// The prompt of "Назначить адреса…": the map's step.
+std::string AssignPrompt(MapKind kind);
+// The tooltip of an address cell: the one-based form of its address (empty for no address).
+std::string OneBasedTooltip(const std::string& addressCell);
 
 // What an address cell's text reads as. Everything from the first "н" on is cut when "н"
 // is not the first character ("12нет" reads as 12); "нет" and "" are Empty.

@@ -1,5 +1,7 @@
 #include "ui/editor_table.h"
 
+#include <algorithm>
+
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -42,10 +44,37 @@ void EditorTable::SetCellToolTip(int row, int column, const QString& tip) {
   if (it->toolTip() != tip) it->setToolTip(tip);
 }
 
+void EditorTable::SetCellHint(int row, int column, bool hint) {
+  QTableWidgetItem* it = ItemAt(row, column);
+  QFont font = it->font();
+  const QBrush brush = hint ? QBrush(Qt::gray) : QBrush();
+  if (font.italic() != hint) {
+    font.setItalic(hint);
+    it->setFont(font);
+  }
+  if (it->foreground() != brush) it->setForeground(brush);
+}
+
 void EditorTable::SetCurrentQuietly(int row, int column) {
   QSignalBlocker block(this);
-  setCurrentCell(row, column);
+  const QModelIndex index = model()->index(row, column);
+  if (selectionModel()->isSelected(index)) {
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+  } else {
+    setCurrentCell(row, column);
+  }
   viewport()->update();
+}
+
+void EditorTable::AllowRangeSelection() { setSelectionMode(QAbstractItemView::ExtendedSelection); }
+
+std::vector<int> EditorTable::SelectedRows() const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : selectionModel()->selectedIndexes()) rows.push_back(index.row());
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  if (rows.empty() && currentRow() >= 0) rows.push_back(currentRow());
+  return rows;
 }
 
 void EditorTable::keyPressEvent(QKeyEvent* event) {

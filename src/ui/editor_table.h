@@ -6,6 +6,7 @@
 #pragma once
 #include <QTableWidget>
 #include <functional>
+#include <vector>
 
 namespace r770 {
 
@@ -23,8 +24,15 @@ class EditorTable : public QTableWidget {
   // Sets an item's text (creating the item) only when it differs.
   void SetCellText(int row, int column, const QString& text);
   void SetCellToolTip(int row, int column, const QString& tip);
-  // Moves the current cell without announcing it.
+  // A cell showing a suggestion rather than content: grey italics.
+  void SetCellHint(int row, int column, bool hint);
+  // Moves the current cell without announcing it. A cell inside the selection keeps the
+  // selection (several rows chosen for a command); another cell becomes the selection.
   void SetCurrentQuietly(int row, int column);
+  // Lets several rows be selected (the map editors); one cell otherwise.
+  void AllowRangeSelection();
+  // The rows with a selected cell, else the current row; in table order.
+  std::vector<int> SelectedRows() const;
 
  signals:
   void nodeDropped(int row, int node);

@@ -3,7 +3,15 @@
 #include "common/key_filter.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScreen>
+#include <QShortcut>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -20,6 +28,37 @@
 #include "ui/qt_support.h"
 
 namespace r770 {
+namespace {
+
+// The tree's find field: Enter and Down go on to the tree instead of pressing "Применить".
+class TreeFindField : public QLineEdit {
+ public:
+  TreeFindField(QWidget* parent, QWidget* next) : QLineEdit(parent), next_(next) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Down) {
+      next_->setFocus();
+      event->accept();
+      return;
+    }
+    QLineEdit::keyPressEvent(event);
+  }
+
+ private:
+  QWidget* next_;
+};
+
+}  // namespace
+
+void ParamTreeWidget::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
+    emit placeRequested(NodeOf(currentItem()));
+    event->accept();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+}
 
 ParamTreeWidget::ParamTreeWidget(QWidget* parent) : QTreeWidget(parent) {
   setHeaderHidden(true);
@@ -55,6 +94,7 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   setModal(true);
 
   table_ = new EditorTable(form_->RowCount(), RegisterMapForm::kColumns, this);
+  table_->AllowRangeSelection();
   table_->setHorizontalHeaderLabels({Q(kNumberTitle), Q(t.AddressTitle), Q(t.ParamTitle)});
   table_->horizontalHeaderItem(1)->setToolTip(Q(kMapAddressKeysHint));
   table_->horizontalHeader()->setStretchLastSection(true);
@@ -65,11 +105,16 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
                               table_->horizontalHeader()->sectionSizeHint(RegisterMapForm::kColAddress) + 8));
   // The parameter column takes the rest of the table's width.
   table_->setMinimumWidth(table_->columnWidth(RegisterMapForm::kColNumber) +
-                          table_->columnWidth(RegisterMapForm::kColAddress) + 300 +
+                          table_->columnWidth(RegisterMapForm::kColAddress) + 200 +
                           table_->verticalScrollBar()->sizeHint().width() + 4);
 
   treeTitle_ = new QLabel(Q(kTreeTitle), this);
   tree_ = new ParamTreeWidget(this);
+  find_ = new TreeFindField(this, tree_);
+  find_->setPlaceholderText(Q(kFindPlaceholder));
+  find_->setClearButtonEnabled(true);
+  addressNote_ = new QLabel(Q(kZeroBasedNote), this);
+  addressNote_->setWordWrap(true);
   place_ = new QPushButton(Q(kPlaceButton), this);
   apply_ = new QPushButton(Q(kApplyButton), this);
   print_ = new QPushButton(Q(kPrintButton), this);
@@ -77,9 +122,12 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   print_->setVisible(t.HasPrint);
   preview_->setVisible(t.HasPrint);
   for (QPushButton* b : {place_, apply_, print_, preview_}) b->setAutoDefault(false);
+  // Enter in the window (outside the tree, which places with it) is "Применить".
+  apply_->setDefault(true);
 
   auto* right = new QVBoxLayout;
   right->addWidget(treeTitle_);
+  right->addWidget(find_);
   right->addWidget(tree_, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(place_);
@@ -88,14 +136,45 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   buttons->addWidget(print_);
   buttons->addWidget(apply_);
   right->addLayout(buttons);
-  auto* layout = new QHBoxLayout(this);
-  layout->addWidget(table_, 3);
-  layout->addLayout(right, 2);
-  resize(1100, 620);
+  auto* left = new QVBoxLayout;
+  left->addWidget(table_, 1);
+  left->addWidget(addressNote_);
+  auto* columns = new QHBoxLayout;
+  columns->addLayout(left, 3);
+  columns->addLayout(right, 2);
+  auto* layout = new QVBoxLayout(this);
+  BuildMenus();
+  layout->setMenuBar(menuBar_);
+  layout->addLayout(columns);
+  // As large as it was designed, or as the screen allows (1024x600 and up).
+  QSize size(1100, 620);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size());
+  resize(size);
 
-  menu_ = new QMenu(this);
-  deleteAction_ = menu_->addAction(Q(kDeleteCommand));
-  if (t.HasInsert) insertAction_ = menu_->addAction(Q(kInsertCommand));
+  auto* toggle = new QShortcut(QKeySequence(Qt::Key_F6), this);
+  connect(toggle, &QShortcut::activated, this, &RegisterMapWindow::ToggleTableTree);
+  auto* toggle2 = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
+  connect(toggle2, &QShortcut::activated, this, &RegisterMapWindow::ToggleTableTree);
+  auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(menuKey, &QShortcut::activated, this, [this] {
+    if (!menuBar_->actions().isEmpty()) {
+      menuBar_->setFocus(Qt::ShortcutFocusReason);
+      menuBar_->setActiveAction(menuBar_->actions().front());
+    }
+  });
+  connect(find_, &QLineEdit::textChanged, this, &RegisterMapWindow::ApplyFilter);
+  connect(tree_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+    if (!syncing_ && find_->text().isEmpty()) form_->NodeExpanded(ParamTreeWidget::NodeOf(item), true);
+  });
+  connect(tree_, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
+    if (!syncing_ && find_->text().isEmpty()) form_->NodeExpanded(ParamTreeWidget::NodeOf(item), false);
+  });
+  connect(tree_, &ParamTreeWidget::placeRequested, this, [this](int node) {
+    form_->NodeDoubleClicked(node);
+    Render();
+    ApplyFocus();
+  });
 
   table_->SetKeyHandler([this](char32_t key) {
     const bool taken = form_->Key(key);
@@ -137,10 +216,7 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
     Render();
     ApplyFocus();
   });
-  connect(deleteAction_, &QAction::triggered, this, [this] {
-    form_->Delete();
-    Render();
-  });
+  connect(deleteAction_, &QAction::triggered, this, [this] { Run([this] { form_->DeleteRows(table_->SelectedRows()); }); });
   if (insertAction_) {
     connect(insertAction_, &QAction::triggered, this, [this] {
       form_->Insert();
@@ -153,6 +229,100 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
 
 RegisterMapWindow::~RegisterMapWindow() = default;
 
+void RegisterMapWindow::BuildMenus() {
+  const RegisterMapTraits& t = form_->Traits();
+  menuBar_ = new QMenuBar(this);
+  QMenu* edit = menuBar_->addMenu(Q(kEditMenu));
+  QMenu* map = menuBar_->addMenu(Q(kMapMenu));
+  auto add = [this](QMenu* m, const char* text, QKeySequence key, Qt::ShortcutContext context) {
+    QAction* a = m->addAction(Q(text));
+    if (!key.isEmpty()) {
+      a->setShortcut(key);
+      a->setShortcutContext(context);
+    }
+    return a;
+  };
+  undoAction_ = add(edit, kUndoCommand, QKeySequence::Undo, Qt::WindowShortcut);
+  redoAction_ = add(edit, kRedoCommand, QKeySequence(Qt::CTRL | Qt::Key_Y), Qt::WindowShortcut);
+  redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  edit->addSeparator();
+  // The table's commands act while the table has the focus.
+  copyAction_ = add(edit, kCopyCommand, QKeySequence::Copy, Qt::WidgetShortcut);
+  pasteAction_ = add(edit, kPasteCommand, QKeySequence::Paste, Qt::WidgetShortcut);
+  deleteAction_ = add(edit, kDeleteCommand, QKeySequence::Delete, Qt::WidgetShortcut);
+  assignAction_ = add(edit, kAssignCommand, {}, Qt::WidgetShortcut);
+  if (t.HasInsert) insertAction_ = add(edit, kInsertCommand, {}, Qt::WidgetShortcut);
+  edit->addSeparator();
+  QAction* findAction = add(edit, kFindCommand, QKeySequence::Find, Qt::WindowShortcut);
+  table_->addActions({copyAction_, pasteAction_, deleteAction_});
+  importAction_ = map->addAction(Q(kImportCsvCommand));
+  exportAction_ = map->addAction(Q(kExportCsvCommand));
+
+  menu_ = new QMenu(this);
+  menu_->addAction(deleteAction_);
+  if (insertAction_) menu_->addAction(insertAction_);
+  menu_->addSeparator();
+  menu_->addActions({copyAction_, pasteAction_, assignAction_});
+
+  connect(undoAction_, &QAction::triggered, this, [this] { Run([this] { form_->Undo(); }); });
+  connect(redoAction_, &QAction::triggered, this, [this] { Run([this] { form_->Redo(); }); });
+  connect(copyAction_, &QAction::triggered, this, [this] {
+    QGuiApplication::clipboard()->setText(Q(form_->CopyText(table_->SelectedRows())));
+  });
+  connect(pasteAction_, &QAction::triggered, this, [this] {
+    const std::string text = QGuiApplication::clipboard()->text().toStdString();
+    Run([this, text] { form_->Paste(text); });
+  });
+  connect(assignAction_, &QAction::triggered, this, &RegisterMapWindow::OnAssign);
+  connect(importAction_, &QAction::triggered, this, [this] { Run([this] { form_->ImportCsv(); }); });
+  connect(exportAction_, &QAction::triggered, this, [this] { Run([this] { form_->ExportCsv(); }); });
+  connect(findAction, &QAction::triggered, this, [this] {
+    find_->setFocus(Qt::ShortcutFocusReason);
+    find_->selectAll();
+  });
+}
+
+void RegisterMapWindow::Run(const std::function<void()>& command) {
+  command();
+  Render();
+  ApplyFocus();
+}
+
+void RegisterMapWindow::OnAssign() {
+  const std::vector<int> rows = table_->SelectedRows();
+  const QString proposal = Q(form_->ProposedStart(rows));
+  std::optional<QString> start;
+  if (askStart_) {
+    start = askStart_(proposal);
+  } else {
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, Q(kAssignTitle), Q(AssignPrompt(form_->Traits().Kind)),
+                                               QLineEdit::Normal, proposal, &ok);
+    if (ok) start = text;
+  }
+  if (!start) return;
+  Run([&] { form_->AssignAddresses(rows, start->toStdString()); });
+}
+
+void RegisterMapWindow::ToggleTableTree() {
+  if (tree_->hasFocus()) {
+    table_->setFocus(Qt::TabFocusReason);
+  } else if (tree_->isVisible()) {
+    tree_->setFocus(Qt::TabFocusReason);
+  }
+}
+
+void RegisterMapWindow::ApplyFilter() {
+  const std::vector<bool> keep = FilterTree(form_->Tree(), find_->text().toStdString());
+  const bool filtering = !find_->text().trimmed().isEmpty();
+  syncing_ = true;
+  for (std::size_t i = 0; i < items_.size() && i < keep.size(); ++i) {
+    items_[i]->setHidden(!keep[i]);
+    if (filtering && keep[i] && items_[i]->childCount() > 0) items_[i]->setExpanded(true);
+  }
+  syncing_ = false;
+}
+
 QTreeWidgetItem* RegisterMapWindow::ItemOfNode(int node) const {
   return node >= 0 && node < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(node)] : nullptr;
 }
@@ -161,6 +331,10 @@ void RegisterMapWindow::Prepare() {
   form_->Open();
   BuildTree();
   shownSelectionSerial_ = -1;
+  {
+    QSignalBlocker block(find_);
+    find_->clear();
+  }
   Render();
   ApplyFocus();
 }
@@ -203,7 +377,16 @@ void RegisterMapWindow::BuildTree() {
 void RegisterMapWindow::RenderRow(int row) {
   if (row < 0 || row >= form_->RowCount()) return;
   table_->SetCellText(row, RegisterMapForm::kColNumber, Q(form_->NumberCell(row)));
-  table_->SetCellText(row, RegisterMapForm::kColAddress, Q(form_->AddressCell(row)));
+  // An empty row after a placement shows the address proposed for it.
+  if (const auto proposal = form_->Proposal(row)) {
+    table_->SetCellText(row, RegisterMapForm::kColAddress, QString::number(*proposal));
+    table_->SetCellHint(row, RegisterMapForm::kColAddress, true);
+    table_->SetCellToolTip(row, RegisterMapForm::kColAddress, Q(kProposalTooltip));
+  } else {
+    table_->SetCellText(row, RegisterMapForm::kColAddress, Q(form_->AddressCell(row)));
+    table_->SetCellHint(row, RegisterMapForm::kColAddress, false);
+    table_->SetCellToolTip(row, RegisterMapForm::kColAddress, Q(OneBasedTooltip(form_->AddressCell(row))));
+  }
   table_->SetCellText(row, RegisterMapForm::kColParam, Q(form_->ParamCell(row)));
   table_->SetCellToolTip(row, RegisterMapForm::kColParam, Q(form_->Tooltip(row)));
 }
@@ -213,6 +396,10 @@ void RegisterMapWindow::Render() {
   tree_->setVisible(form_->TreeVisible());
   treeTitle_->setVisible(form_->TreeVisible());
   place_->setVisible(form_->PlaceVisible());
+  find_->setVisible(form_->TreeVisible());
+  addressNote_->setVisible(form_->TableVisible());
+  undoAction_->setEnabled(form_->CanUndo());
+  redoAction_->setEnabled(form_->CanRedo());
   for (int row = 0; row < form_->RowCount(); ++row) RenderRow(row);
   if (table_->currentRow() != form_->CurrentRow() || table_->currentColumn() != form_->CurrentColumn()) {
     syncing_ = true;

@@ -5,13 +5,17 @@
 #pragma once
 #include <QDialog>
 #include <QTreeWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "editors/register_map_form.h"
 #include "ui/print_table.h"
 
 class QLabel;
+class QLineEdit;
+class QMenuBar;
 class QPushButton;
 class QMenu;
 class QAction;
@@ -29,7 +33,12 @@ class ParamTreeWidget : public QTreeWidget {
   explicit ParamTreeWidget(QWidget* parent = nullptr);
   static int NodeOf(const QTreeWidgetItem* item);
 
+ signals:
+  // Enter on a node: the node is to be placed.
+  void placeRequested(int node);
+
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
   QStringList mimeTypes() const override;
 };
@@ -51,6 +60,19 @@ class RegisterMapWindow : public QDialog {
   QPushButton* PreviewButton() const { return preview_; }
   QAction* DeleteAction() const { return deleteAction_; }
   QAction* InsertAction() const { return insertAction_; }
+  QAction* UndoAction() const { return undoAction_; }
+  QAction* RedoAction() const { return redoAction_; }
+  QAction* CopyAction() const { return copyAction_; }
+  QAction* PasteAction() const { return pasteAction_; }
+  QAction* AssignAction() const { return assignAction_; }
+  QAction* ImportAction() const { return importAction_; }
+  QAction* ExportAction() const { return exportAction_; }
+  QMenuBar* MenuBar() const { return menuBar_; }
+  QLineEdit* FindField() const { return find_; }
+  QLabel* AddressNote() const { return addressNote_; }
+  // Asks for the start of "Назначить адреса…" (an input box; tests answer it themselves).
+  using StartAsker = std::function<std::optional<QString>(const QString& proposal)>;
+  void SetStartAsker(StartAsker asker) { askStart_ = std::move(asker); }
   // The tree item of a node index (nullptr when none).
   QTreeWidgetItem* ItemOfNode(int node) const;
 
@@ -76,6 +98,12 @@ class RegisterMapWindow : public QDialog {
   void OnContextMenu(const QPoint& pos);
   void OnPrint();
   void OnPreview();
+  void OnAssign();
+  void ApplyFilter();
+  void ToggleTableTree();
+  // Runs a command of the form on the table and redraws.
+  void Run(const std::function<void()>& command);
+  void BuildMenus();
   PrintColumnWidths ColumnWidths() const;
 
   std::unique_ptr<RegisterMapForm> form_;
@@ -89,6 +117,17 @@ class RegisterMapWindow : public QDialog {
   QMenu* menu_ = nullptr;
   QAction* deleteAction_ = nullptr;
   QAction* insertAction_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  QAction* redoAction_ = nullptr;
+  QAction* copyAction_ = nullptr;
+  QAction* pasteAction_ = nullptr;
+  QAction* assignAction_ = nullptr;
+  QAction* importAction_ = nullptr;
+  QAction* exportAction_ = nullptr;
+  QMenuBar* menuBar_ = nullptr;
+  QLineEdit* find_ = nullptr;
+  QLabel* addressNote_ = nullptr;
+  StartAsker askStart_;
   std::vector<QTreeWidgetItem*> items_;  // by node index
   int shownSelectionSerial_ = -1;
   bool syncing_ = false;

@@ -105,5 +105,26 @@ int main(int argc, char* argv[]) {
   holding.Table()->setCurrentCell(4, RegisterMapForm::kColParam);
   emit holding.Table()->cellClicked(4, RegisterMapForm::kColParam);
   ok = Save(&holding, out + "/holding.png") && ok;
+  holding.close();
+
+  // The editor at the two screen sizes it is made for, in the middle of a run of placements:
+  // row 13 placed at the address typed, row 14 offering the next one in grey.
+  for (const QSize screen : {QSize(1024, 600), QSize(1366, 768)}) {
+    TFTIFloat run(cfg, settings, dialogs);
+    run.Prepare();
+    run.resize(QSize(1100, 620).boundedTo(screen));
+    run.show();
+    run.Table()->setCurrentCell(12, RegisterMapForm::kColAddress);
+    for (char c : std::string("24")) run.Form().Key(static_cast<char32_t>(c));
+    const ParamTree& tree = run.Form().Tree();
+    for (std::size_t i = 0; i < tree.Nodes().size(); ++i) {
+      if (tree.Nodes()[i].Level != 2) continue;
+      emit run.Tree()->itemDoubleClicked(run.ItemOfNode(static_cast<int>(i)), 0);
+      break;
+    }
+    const QString name = QString("/holding_%1x%2.png").arg(screen.width()).arg(screen.height());
+    ok = Save(&run, out + name) && ok;
+    run.close();
+  }
   return ok ? 0 : 1;
 }
