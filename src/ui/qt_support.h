@@ -22,6 +22,7 @@ class QtDialogs final : public Dialogs {
  public:
   void Information(const std::string& text) override;
   bool Confirm(const std::string& text) override;
+  bool ConfirmDefaultNo(const std::string& text) override;
   std::optional<std::string> OpenFile(const std::vector<FileFilter>& filters, int preselected = 0,
                                       const std::string& startFolder = {}) override;
   std::optional<std::string> SaveFile(const std::vector<FileFilter>& filters, int preselected = 0,

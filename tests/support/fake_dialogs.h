@@ -14,6 +14,7 @@ class FakeDialogs : public Dialogs {
  public:
   std::vector<std::string> shown;          // every text of an information or confirmation box
   std::deque<bool> confirmAnswers;         // answers to Confirm, in order (default: No)
+  std::vector<std::string> defaultNo;      // texts of the confirmations whose default is No
   std::deque<std::optional<std::string>> fileAnswers;  // answers to Open/Save/ChooseFolder
   std::vector<FileFilter> lastFilters;
   int lastPreselected = -1;
@@ -26,6 +27,10 @@ class FakeDialogs : public Dialogs {
     bool a = confirmAnswers.front();
     confirmAnswers.pop_front();
     return a;
+  }
+  bool ConfirmDefaultNo(const std::string& text) override {
+    defaultNo.push_back(text);
+    return Confirm(text);
   }
   std::optional<std::string> OpenFile(const std::vector<FileFilter>& f, int pre, const std::string& start) override {
     return Choice(f, pre, start);
