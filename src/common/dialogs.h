@@ -30,6 +30,9 @@ class Dialogs {
   virtual bool Confirm(const std::string& text) = 0;
   // Question box with Yes, No and Cancel; Esc and closing the box answer Cancel.
   virtual Answer Ask(const std::string& text) = 0;
+  // The same with No as the default button, for commands that act on the plant: Enter (or
+  // a key pressed by mistake) answers No.
+  virtual bool ConfirmDefaultNo(const std::string& text) { return Confirm(text); }
   // File choices; nullopt when cancelled. preselected: index of the filter shown first;
   // startFolder: where the choice opens (empty: wherever the window system likes).
   virtual std::optional<std::string> OpenFile(const std::vector<FileFilter>& filters, int preselected = 0,

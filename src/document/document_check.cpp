@@ -47,6 +47,21 @@ std::vector<DocumentProblem> CheckDocument(const Configuration& cfg, std::string
       problems.push_back({ProblemKind::ControllerNotFound, std::nullopt, 0, static_cast<int>(i),
                           "контроллер " + NsetText(ce.Nset) + ": файл очереди задач не найден" +
                               (ce.TaskFilePath().empty() ? std::string() : " (" + ce.TaskFilePath() + ")")});
+    // The maps name controllers by number, and their names come from the task file: a
+    // number or a task file met again makes entries take the wrong controller's names.
+    for (std::size_t j = 0; j < i; ++j) {
+      const auto& earlier = cfg.Controllers[j];
+      const std::string rows = " (строки " + std::to_string(j + 1) + " и " + std::to_string(i + 1) + ")";
+      std::string text;
+      if (NsetText(earlier.Nset) == NsetText(ce.Nset))
+        text = "контроллер " + NsetText(ce.Nset) + " указан в списке дважды" + rows;
+      else if (!ce.TaskFilePath().empty() && earlier.TaskFilePath() == ce.TaskFilePath())
+        text = "очередь задач " + ce.TaskFilePath() + " введена для двух контроллеров, " + NsetText(earlier.Nset) +
+               " и " + NsetText(ce.Nset) + rows;
+      if (text.empty()) continue;
+      problems.push_back({ProblemKind::ControllerTwice, std::nullopt, 0, static_cast<int>(i), text});
+      break;
+    }
   }
 
   std::vector<TreeController> tc;

@@ -1,5 +1,6 @@
 // The check of a document against the controller database before it is written to the
-// module: controllers whose task file is not found, parameters the trees no longer offer,
+// module: controllers whose task file is not found or that are listed twice, parameters the
+// trees no longer offer,
 // repeated Modbus addresses, broken parity of the register maps, entries without address.
 #pragma once
 #include <optional>
@@ -13,6 +14,7 @@ namespace r770 {
 
 enum class ProblemKind {
   ControllerNotFound,  // a controller of the list whose task file is not found
+  ControllerTwice,     // a controller listed twice: its network number or its task file again
   ModuleNotListed,     // an entry names a controller that is not in the list
   NoAddress,           // an entry with a parameter but no Modbus address
   DuplicateAddress,    // an address already used by an earlier row of the same map

@@ -208,6 +208,9 @@ void ControllerListForm::AddController() {
       if (!message_.empty()) refused = message_;
       continue;
     }
+    // A controller listed already, or a task file of another network number: asked first.
+    const std::string question = ListedAgainQuestion(*task, -1, task->NetworkNumber());
+    if (!question.empty() && !dialogs_.Confirm(question)) continue;
     ControllerEntry entry;
     entry.Nset = task->NetworkNumber();
     entry.Found = true;
@@ -232,6 +235,9 @@ void ControllerListForm::EnterQueue() {
   }
   auto task = LoadChosenTaskFile();
   if (!task) return;
+  const std::string question =
+      ListedAgainQuestion(*task, row, cfg_.Controllers[static_cast<std::size_t>(row)].Nset);
+  if (!question.empty() && !dialogs_.Confirm(question)) return;
 
   ControllerEntry& c = cfg_.Controllers[static_cast<std::size_t>(row)];
   const bool hadTask = c.Task != nullptr;
@@ -250,6 +256,28 @@ void ControllerListForm::EnterQueue() {
   }
   RefreshLabel();
   RefreshAddEnabled();
+}
+
+std::string ControllerListForm::ListedAgainQuestion(const Task_CL& task, int row, std::int32_t nset) const {
+  const std::string number = Hex2(static_cast<std::uint32_t>(nset) & 0xFF);
+  const std::string path = task.TaskFilePath();
+  for (int i = 0; i < ControllerCount(); ++i) {
+    if (i == row) continue;
+    const ControllerEntry& other = cfg_.Controllers[static_cast<std::size_t>(i)];
+    const std::string otherNumber = Hex2(static_cast<std::uint32_t>(other.Nset) & 0xFF);
+    if (other.Task && other.Task->TaskFilePath() == path)
+      return "Очередь задач " + path + " уже введена для контроллера " + otherNumber + " (строка " +
+             std::to_string(i + 1) + "): контроллер окажется в списке дважды. Продолжить?";
+    if (row < 0 && otherNumber == number)
+      return "Контроллер " + number + " уже есть в списке (строка " + std::to_string(i + 1) +
+             "): он окажется в списке дважды. Продолжить?";
+  }
+  // Map entries name the controller by number; their names would come from another one.
+  const std::string described = Hex2(task.NetworkNumber() & 0xFFu);
+  if (row >= 0 && described != number)
+    return "Очередь задач " + path + " описывает контроллер " + described + ", а не " + number +
+           ": имена параметров контроллера " + number + " будут взяты из нее. Продолжить?";
+  return {};
 }
 
 bool ControllerListForm::CheckMaps(const Task_CL& task, std::int32_t nset) {

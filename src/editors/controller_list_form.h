@@ -126,6 +126,10 @@ class ControllerListForm {
   // Checks the maps against a task object attached to a controller, renaming the entries
   // of every map that passes; false at the first map that fails.
   bool CheckMaps(const Task_CL& task, std::int32_t nset);
+  // The question asked before a task file goes to the controller of `row` (-1: a new
+  // controller with number nset) when it would list a controller twice or describes another
+  // controller; empty when there is nothing to ask.
+  std::string ListedAgainQuestion(const Task_CL& task, int row, std::int32_t nset) const;
   void RefreshLabel();
   void RefreshAddEnabled();
   void RestoreSnapshot();

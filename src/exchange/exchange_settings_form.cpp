@@ -94,15 +94,23 @@ void ExchangeSettingsForm::SetModuleNumber(const std::string& text) {
   changed_ = true;
 }
 
+std::optional<std::uint32_t> ExchangeSettingsForm::AnswerTimeValue() const {
+  const auto time = ParseUDec(Trim(answerTime_));
+  if (!time || *time < 1 || *time > static_cast<std::uint32_t>(kAnswerTimeMax)) return std::nullopt;
+  return time;
+}
+
 bool ExchangeSettingsForm::TakeAndWrite() {
-  // Taking the fields; a text that does not convert falls back without a message.
-  settings_.Retries = retries_;
-  if (auto v = ParseDec(answerTime_)) {
-    settings_.AnswerTimeSec = static_cast<std::int32_t>(*v);
-  } else {
-    settings_.AnswerTimeSec = 1;
-    answerTime_ = "1";
+  // An answer time that is no number of seconds (or 0, which would mean no wait at all) is
+  // refused before anything is taken; the numbers fall back without a message.
+  const auto time = AnswerTimeValue();
+  if (!time) {
+    dialogs_.Information(kBadAnswerTimeMessage);
+    return false;
   }
+  settings_.Retries = retries_;
+  settings_.AnswerTimeSec = static_cast<std::int32_t>(*time);
+  answerTime_ = std::to_string(*time);
   if (auto v = ParseHex(pcNumber_)) {
     settings_.PcNetNumber = *v;
   } else {
@@ -152,7 +160,13 @@ bool ExchangeSettingsForm::ApplyPressed() { return TakeAndWrite(); }
 
 bool ExchangeSettingsForm::CloseRequested() {
   if (changed_) {
-    if (dialogs_.Confirm("Сохранить изменения?")) TakeAndWrite();
+    if (dialogs_.Confirm("Сохранить изменения?")) {
+      if (!AnswerTimeValue()) {  // refused: the window stays open to put it right
+        dialogs_.Information(kBadAnswerTimeMessage);
+        return false;
+      }
+      TakeAndWrite();
+    }
     changed_ = false;
   }
   return true;

@@ -6,6 +6,7 @@
 //    short task names in the parameter trees, kept in the section "DopNastr".
 #pragma once
 #include <array>
+#include <optional>
 #include <string>
 
 #include "document/program_settings.h"
@@ -26,6 +27,9 @@ class ExchangeSettingsForm {
   static constexpr const char* kPcNumberLabel = "Сетевой номер ПК (Hex)";
   static constexpr const char* kSpeedTitle = "Скорость CAN-BUS (Kбод)";
   static constexpr const char* kAnswerTimeLabel = "Максимальное время ожидания ответа (в секундах)";
+  static constexpr int kAnswerTimeMax = 600;
+  static constexpr const char* kBadAnswerTimeMessage =
+      "Неверно введено время ожидания ответа: целое число секунд от 1 до 600";
   static constexpr const char* kModuleNumberLabel = "Сетевой номер R-770 (Hex)";
   static constexpr const char* kEthernetTitle = "Ethernet";
   static constexpr const char* kIPLabel = "IP адрес";
@@ -73,8 +77,11 @@ class ExchangeSettingsForm {
   bool CloseRequested();
 
  private:
-  // Takes the fields into the settings and writes "Parametr"; false when writing failed.
+  // Takes the fields into the settings and writes "Parametr"; false when an answer time
+  // is refused (nothing is taken then) or writing failed.
   bool TakeAndWrite();
+  // The answer time field's seconds, 1 to kAnswerTimeMax; none when it is refused.
+  std::optional<std::uint32_t> AnswerTimeValue() const;
 
   Dialogs& dialogs_;
   ProgramSettings& settings_;

@@ -107,7 +107,8 @@ bool ModbusSettingsForm::Apply() {
     fail(Field::SlaveAddress);
   }
 
-  if (auto v = ParseDec(timeText)) {
+  // No wait at all is no answer time: 0 is refused as a text that does not convert.
+  if (auto v = ParseDec(timeText); v && *v >= 1) {
     settings_.TimeAnswerTest = static_cast<std::int32_t>(*v);
   } else {
     dialogs_.Information("Неверно введено время ожидания ответа");

@@ -126,10 +126,15 @@ void MonitorForm::Show() {
   BuildPoints();
 }
 
-void MonitorForm::ApplyPeriod() {
+bool MonitorForm::ApplyPeriod() {
   auto v = ParseUDec(Trim(periodText));
-  if (v) periodMs_ = static_cast<int>(std::clamp<std::uint32_t>(*v, kMinPeriodMs, 3600000));
+  const bool ok = v && *v >= static_cast<std::uint32_t>(kMinPeriodMs) && *v <= static_cast<std::uint32_t>(kMaxPeriodMs);
+  if (ok)
+    periodMs_ = static_cast<int>(*v);
+  else
+    dialogs_.Information(kBadPeriodMessage);
   periodText = std::to_string(periodMs_);
+  return ok;
 }
 
 void MonitorForm::NewSession() {
@@ -142,8 +147,7 @@ void MonitorForm::NewSession() {
 }
 
 void MonitorForm::Start() {
-  if (running_) return;
-  ApplyPeriod();
+  if (running_ || !ApplyPeriod()) return;
   BuildPoints();
   NewSession();
   running_ = true;
@@ -213,12 +217,9 @@ void MonitorForm::Apply(Outcome& o) {
   if (o.write) {
     writePending_ = false;
     const std::string coil = "Coil " + std::to_string(o.coil);
-    if (o.written.ok) {
-      status_ = "Команда в " + coil + " выполнена";
-    } else {
-      status_ = "Команда в " + coil + " не выполнена";
-      dialogs_.Information("Команда в " + coil + " не выполнена: " + o.written.note);
-    }
+    coilResult_ = "Команда в " + coil + (o.written.ok ? " выполнена" : " не выполнена");
+    status_ = cycles_ > 0 ? StatusText() : coilResult_;
+    if (!o.written.ok) dialogs_.Information("Команда в " + coil + " не выполнена: " + o.written.note);
     return;
   }
   cyclePending_ = false;
@@ -261,6 +262,7 @@ std::string MonitorForm::StatusText() const {
          " | время обмена: " + ms(last_.roundTripMs) + " мс";
   }
   s += " | ошибок: " + std::to_string(last_.errors);
+  if (!coilResult_.empty()) s += " | " + coilResult_;  // until the next command
   return s;
 }
 
@@ -326,8 +328,11 @@ void MonitorForm::WriteCoil(int point, bool on) {
   const std::string question = "Отправить команду в Coil " + std::to_string(p.address) +
                                " (параметр \"" + p.name + "\"): " +
                                (on ? "включить (1)" : "отключить (0)") + "?";
-  if (!dialogs_.Confirm(question)) {
-    status_ = "Команда не отправлена";
+  // Enter must never switch a coil: the question's default answer is No.
+  coilResult_.clear();
+  if (!dialogs_.ConfirmDefaultNo(question)) {
+    coilResult_ = "Команда не отправлена";
+    status_ = cycles_ > 0 ? StatusText() : coilResult_;
     return;
   }
   if (!session_) NewSession();  // not started yet: a connection for the command

@@ -79,6 +79,9 @@ class MonitorForm {
   static constexpr const char* kTrendCaption = "График";
   static constexpr int kDefaultPeriodMs = 1000;
   static constexpr int kMinPeriodMs = 100;
+  static constexpr int kMaxPeriodMs = 3600000;
+  static constexpr const char* kBadPeriodMessage =
+      "Неверно введен период опроса: целое число миллисекунд от 100 до 3600000";
   static constexpr int kMaxTrends = 8;
   static constexpr int kTrendSpanSeconds = 600;  // the last ten minutes are plotted
   // Samples a trend keeps: the span at the shortest period.
@@ -104,14 +107,15 @@ class MonitorForm {
 
   // The window is shown: the table is built from the maps (unless the monitor runs).
   void Show();
-  // "Пуск": the period is taken, the points are built again and polling begins.
+  // "Пуск": the period is taken, the points are built again and polling begins; a period
+  // that is refused starts nothing.
   void Start();
   // "Стоп": no further cycles; the connection is closed.
   void Stop();
   bool Running() const { return running_; }
-  // The poll period field was left: a number of milliseconds, at least 100; anything else
-  // gives the previous value back.
-  void ApplyPeriod();
+  // The poll period field was left: a number of milliseconds from 100 to 3600000; anything
+  // else is refused with a message and the field shows the previous value again.
+  bool ApplyPeriod();
   int PeriodMs() const { return periodMs_; }
   // Timer of the window: takes finished work, starts the next cycle when it is due.
   void Tick();
@@ -140,8 +144,11 @@ class MonitorForm {
   const std::string& RecordPath() const { return recorder_.Path(); }
 
   // A command to the coil of `point`: only after a confirmation naming the address and the
-  // parameter; the answer comes with a later Tick.
+  // parameter, whose default answer is No; the answer comes with a later Tick.
   void WriteCoil(int point, bool on);
+  // The outcome of the last coil command ("Команда в Coil 2 выполнена"), shown in the status
+  // line after the cycle figures until the next command.
+  const std::string& CoilResult() const { return coilResult_; }
   bool CoilWritePending() const { return writePending_; }
 
  private:
@@ -169,6 +176,7 @@ class MonitorForm {
   MonitorRecorder recorder_;
 
   int periodMs_ = kDefaultPeriodMs;
+  std::string coilResult_;
   bool running_ = false;
   bool cyclePending_ = false;
   bool writePending_ = false;

@@ -84,14 +84,22 @@ void QtDialogs::Information(const std::string& text) {
   box.exec();
 }
 
-bool QtDialogs::Confirm(const std::string& text) {
+namespace {
+
+bool AskYesNo(const std::string& text, QMessageBox::StandardButton defaultButton) {
   QMessageBox box(QMessageBox::Question, BoxCaption(), Q(text), QMessageBox::Yes | QMessageBox::No,
                   BoxParent());
   box.button(QMessageBox::Yes)->setText(Q(kButtonYes));
   box.button(QMessageBox::No)->setText(Q(kButtonNo));
-  box.setDefaultButton(QMessageBox::Yes);
+  box.setDefaultButton(defaultButton);
   return box.exec() == QMessageBox::Yes;
 }
+
+}  // namespace
+
+bool QtDialogs::Confirm(const std::string& text) { return AskYesNo(text, QMessageBox::Yes); }
+
+bool QtDialogs::ConfirmDefaultNo(const std::string& text) { return AskYesNo(text, QMessageBox::No); }
 
 Dialogs::Answer QtDialogs::Ask(const std::string& text) {
   QMessageBox box(QMessageBox::Question, BoxCaption(), Q(text),

@@ -23,6 +23,7 @@ class QtDialogs final : public Dialogs {
   void Information(const std::string& text) override;
   bool Confirm(const std::string& text) override;
   Answer Ask(const std::string& text) override;
+  bool ConfirmDefaultNo(const std::string& text) override;
   std::optional<std::string> OpenFile(const std::vector<FileFilter>& filters, int preselected = 0,
                                       const std::string& startFolder = {}) override;
   std::vector<std::string> OpenFiles(const std::vector<FileFilter>& filters, int preselected = 0,

@@ -76,6 +76,14 @@ TEST(DocumentCheckTest, FindsEachProblemWithItsPlace) {
        },
        {{ProblemKind::ControllerNotFound, std::nullopt, 0, 0, ""},
         {ProblemKind::ControllerNotFound, std::nullopt, 0, 1, "контроллер 1A: файл очереди задач не найден"}}},
+      {"the same number twice",
+       [](CheckFixture& f) { f.data.AddController(f.cfg, f.data.kotelPartial, 0x05); },
+       {{ProblemKind::ControllerTwice, std::nullopt, 0, 2, "контроллер 05 указан в списке дважды (строки 1 и 3)"}}},
+      {"the same task file for two numbers",
+       [](CheckFixture& f) { f.cfg.Controllers[1].Task = f.data.Load(f.data.kotel); },
+       {{ProblemKind::ControllerTwice, std::nullopt, 0, 1, ""},
+        {ProblemKind::NotOffered, MapKind::TC, 2, -1,
+         "TC Modbus, строка 2: параметр 0301 задачи 1 модуля 1A в базе не предлагается"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -85,6 +93,8 @@ TEST(DocumentCheckTest, FindsEachProblemWithItsPlace) {
     for (Expected& e : expected)
       if (e.kind == ProblemKind::ControllerNotFound && e.controllerPos == 0)
         e.text = "контроллер 05: файл очереди задач не найден (" + f.cfg.Controllers[0].Task->TaskFilePath() + ")";
+      else if (e.kind == ProblemKind::ControllerTwice && e.text.empty())
+        e.text = "очередь задач " + f.data.kotel + " введена для двух контроллеров, 05 и 1A (строки 1 и 2)";
     const auto got = CheckDocument(f.cfg);
     ASSERT_EQ(got.size(), expected.size());
     for (std::size_t i = 0; i < got.size(); ++i) {

@@ -287,9 +287,15 @@ TEST(ControllerListFormTest, LoadOpensTheEditorOnTheControllerWithoutTaskFile) {
     EXPECT_TRUE(e.form.LabelVisible());
     EXPECT_EQ(e.form.CurrentRow(), 1);
     EXPECT_TRUE(e.form.AddEnabled());
-    // The user attaches the task file to the first of them and applies.
+    // The user attaches the task file to the first of them, confirms that its other number
+    // is meant, and applies.
     e.Choose(e.data.nasos);
+    e.dialogs.confirmAnswers = {true};
     e.form.EnterQueue();
+    ASSERT_EQ(e.dialogs.shown.size(), 1u);
+    EXPECT_EQ(e.dialogs.shown[0], "Очередь задач " + e.data.nasos + " описывает контроллер 1A, а не 07: имена "
+                                  "параметров контроллера 07 будут взяты из нее. Продолжить?");
+    e.dialogs.shown.clear();
     EXPECT_FALSE(e.form.Marked(1));
     EXPECT_EQ(e.form.PathCell(1), e.data.nasos);
     EXPECT_TRUE(e.form.LabelVisible());  // row 3 is still marked
@@ -451,6 +457,61 @@ TEST(ControllerListFormTest, AttachingTaskFileRenamesMapEntries) {
   EXPECT_TRUE(e.cfg.Controllers[0].Task);
   const DocumentState& st = e.cfg.State;
   EXPECT_TRUE(st.ControllersChanged && st.TCChanged && st.TUChanged && st.TIFloatChanged && st.InputRegChanged);
+}
+
+TEST(ControllerListFormTest, ATaskFileOfAnotherControllerOrOneListedTwiceIsQuestioned) {
+  ListEditor e;
+  e.data.AddController(e.cfg, e.data.kotel, 5);
+  e.data.AddController(e.cfg, "", 7, false);
+  DbTaskFile otherFile = EditorDatabase::KotelFile(true);
+  otherFile.Nset = 0x33;
+  const std::string other = e.data.db.AddTaskFile("Другой.tsk", otherFile);
+  e.Open();
+  const std::string twice = "Очередь задач " + e.data.kotel +
+                            " уже введена для контроллера 05 (строка 1): контроллер окажется в списке дважды. Продолжить?";
+  const struct {
+    const char* name;
+    int row;  // -1: "Добавить контроллер"
+    std::string file;
+    bool answer;
+    std::string question;  // empty: none asked
+    bool taken;
+  } cases[] = {
+      {"another controller's task file, No", 1, e.data.nasos, false,
+       "Очередь задач " + e.data.nasos + " описывает контроллер 1A, а не 07: имена параметров контроллера 07 будут "
+       "взяты из нее. Продолжить?",
+       false},
+      {"the task file of row 1 again, No", 1, e.data.kotel, false, twice, false},
+      {"controller 05 added again, No", -1, e.data.kotelPartial, false,
+       "Контроллер 05 уже есть в списке (строка 1): он окажется в списке дважды. Продолжить?", false},
+      {"its own task file again: nothing to ask", 0, e.data.kotelPartial, false, "", true},
+      {"another controller's task file, Yes", 1, e.data.nasos, true,
+       "Очередь задач " + e.data.nasos + " описывает контроллер 1A, а не 07: имена параметров контроллера 07 будут "
+       "взяты из нее. Продолжить?",
+       true},
+      {"a new controller: nothing to ask", -1, other, false, "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::size_t before = e.cfg.Controllers.size();
+    e.dialogs.shown.clear();
+    e.dialogs.confirmAnswers = {c.answer};
+    e.Choose(c.file);
+    if (c.row < 0) {
+      e.form.AddController();
+    } else {
+      e.form.SetCurrentRow(c.row);
+      e.form.EnterQueue();
+    }
+    EXPECT_EQ(e.dialogs.shown, c.question.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.question});
+    if (c.row < 0) {
+      EXPECT_EQ(e.cfg.Controllers.size(), before + (c.taken ? 1 : 0));
+    } else {
+      const ControllerEntry& ce = e.cfg.Controllers[static_cast<std::size_t>(c.row)];
+      EXPECT_EQ(ce.Task && ce.Task->TaskFilePath() == c.file, c.taken);
+    }
+  }
+  EXPECT_EQ(e.cfg.Controllers[1].Nset, 7);  // attaching keeps the number
 }
 
 TEST(ControllerListFormTest, TaskFileLackingACoilParameterIsRejectedAfterRenamingDiscreteInputs) {

@@ -104,7 +104,25 @@ TEST_F(ExchangeSettingsFormTest, ApplyWritesTheSectionInOrderWithFallbacks) {
   form.SetComPort(2);
   form.SetSpeed(3);  // "  50"
   form.SetRetries(25);  // the spin field stops at 20
-  form.SetAnswerTime("abc");
+  // An answer time that is no number of seconds is refused with a message; nothing is taken.
+  const std::int32_t timeBefore = settings.AnswerTimeSec;
+  for (const char* bad : {"abc", "0", "", "601", "-1"}) {
+    dialogs.shown.clear();
+    form.SetAnswerTime(bad);
+    EXPECT_FALSE(form.ApplyPressed()) << bad;
+    EXPECT_EQ(dialogs.shown, std::vector<std::string>{ExchangeSettingsForm::kBadAnswerTimeMessage}) << bad;
+    EXPECT_EQ(form.AnswerTime(), bad);
+    EXPECT_EQ(settings.AnswerTimeSec, timeBefore) << "nothing is taken";
+    EXPECT_EQ(settings.Retries, ProgramSettings{}.Retries);
+    EXPECT_EQ(IniText(), "[Parametr]\r\nVS=CAN-BUS\r\nAdapterSetn=05\r\n[BaseL8]\r\nWay=/db\r\n");
+  }
+  // Closing with "Сохранить изменения?" answered Yes keeps the window open to put it right.
+  dialogs.shown.clear();
+  dialogs.confirmAnswers = {true};
+  EXPECT_FALSE(form.CloseRequested());
+  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"Сохранить изменения?", ExchangeSettingsForm::kBadAnswerTimeMessage}));
+  dialogs.shown.clear();
+  form.SetAnswerTime(" 1");
   form.SetPcNumber("zz");
   form.SetModuleNumber("G1x");  // cut to two characters, then not hexadecimal
   EXPECT_EQ(form.ModuleNumber(), "G1");

@@ -136,6 +136,8 @@ TEST_F(SettingsFixture, RefusalsInOrder) {
       {"slave", ". ", "1", "1.2.3.4", "502", false, {"Неверно введен Slave-адрес БМТ"}, Field::SlaveAddress},
       {"empty slave", "", "1", "1.2.3.4", "502", false, {"Неверно введен Slave-адрес БМТ"}, Field::SlaveAddress},
       {"time", "01", "", "1.2.3.4", "502", false, {"Неверно введено время ожидания ответа"}, Field::AnswerTime},
+      {"no time to wait", "01", "0", "1.2.3.4", "502", false, {"Неверно введено время ожидания ответа"},
+       Field::AnswerTime},
       {"slave and time go on to the IP", "x", "", "", "502", false,
        {"Неверно введен Slave-адрес БМТ", "Неверно введено время ожидания ответа", "Введите адрес IP."},
        Field::IpAddress},

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
@@ -23,6 +24,7 @@
 #include "temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/monitor_window.h"
+#include "ui/qt_support.h"
 
 using namespace r770;
 
@@ -61,6 +63,34 @@ class MonitorWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The coil command's question: No is the default button, so Enter never switches a coil.
+  void coilQuestionAnswersNoOnEnter() {
+    QtDialogs dialogs;
+    bool defaultNo = false, answered = false;
+    int ticks = 0;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box && box->isVisible()) {
+        poll.stop();
+        defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+        answered = true;
+        QTest::keyClick(box, Qt::Key_Return);
+        if (box->isVisible()) box->done(QMessageBox::Yes);  // Enter did not answer: fail below
+      } else if (++ticks > 500) {
+        // Given up after about 5 s: every box goes, so that the test fails instead of hanging.
+        poll.stop();
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (auto* b = qobject_cast<QMessageBox*>(w)) b->done(QMessageBox::Yes);
+      }
+    });
+    poll.start(10);
+    const bool yes = dialogs.ConfirmDefaultNo("Отправить команду?");
+    QVERIFY2(answered, "the question never appeared");
+    QVERIFY(defaultNo);
+    QVERIFY(!yes);
+  }
+
   void menuItemWaitsForADocument() {
     test::TempDir dir;
     const std::string ini = dir.File("r770cfg.ini");

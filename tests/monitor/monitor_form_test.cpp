@@ -88,16 +88,26 @@ TEST_F(MonitorFixture, TableShowsEveryEntryByNameWithItsValue) {
 }
 
 TEST_F(MonitorFixture, CyclesComeOncePerPeriodOfAtLeast100Ms) {
-  struct Case { const char* typed; int period; const char* shown; } cases[] = {
-      {"250", 250, "250"}, {"50", 100, "100"}, {"", 100, "100"}, {"1 с", 100, "100"},
-      {" 2000 ", 2000, "2000"},
+  // A period out of 100..3600000 ms or not a number is refused with a message, never
+  // replaced by a value of its own; the field shows the period in force again.
+  struct Case { const char* typed; int period; const char* shown; bool refused; } cases[] = {
+      {"250", 250, "250", false}, {"50", 250, "250", true},      {"0", 250, "250", true},
+      {"", 250, "250", true},     {"1 с", 250, "250", true},     {" 2000 ", 2000, "2000", false},
+      {"3600001", 2000, "2000", true}, {"3600000", 3600000, "3600000", false},
   };
   for (const Case& c : cases) {
+    dialogs.shown.clear();
     form->periodText = c.typed;
-    form->ApplyPeriod();
+    EXPECT_EQ(form->ApplyPeriod(), !c.refused) << c.typed;
     EXPECT_EQ(form->PeriodMs(), c.period) << c.typed;
     EXPECT_EQ(form->periodText, c.shown) << c.typed;
+    EXPECT_EQ(dialogs.shown, c.refused ? std::vector<std::string>{MonitorForm::kBadPeriodMessage}
+                                       : std::vector<std::string>{}) << c.typed;
   }
+  form->periodText = "0";
+  form->Start();  // refused: nothing starts
+  EXPECT_FALSE(form->Running());
+  EXPECT_EQ(server.Requests(), 0);
   form->periodText = "500";
   form->Start();
   const int first = server.Requests();
@@ -217,13 +227,19 @@ TEST_F(MonitorFixture, CoilCommandOnlyAfterConfirmation) {
     server.With([&](modbus_mapping_t& m) { bit = m.tab_bits[1]; });
     return bit;
   };
+  auto endsWith = [](const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+  };
   dialogs.confirmAnswers = {false};
   form->WriteCoil(0, true);
-  EXPECT_EQ(dialogs.Last(),
-            "Отправить команду в Coil 1 (параметр \"Пуск насоса/Насосная(ЛОРИС 05)\"): включить (1)?");
+  const std::string question =
+      "Отправить команду в Coil 1 (параметр \"Пуск насоса/Насосная(ЛОРИС 05)\"): включить (1)?";
+  EXPECT_EQ(dialogs.Last(), question);
+  EXPECT_EQ(dialogs.defaultNo, std::vector<std::string>{question});  // Enter answers No
   EXPECT_EQ(server.Requests(), before);  // nothing sent
   EXPECT_EQ(coil(), 0);
-  EXPECT_EQ(form->Status(), "Команда не отправлена");
+  EXPECT_EQ(form->CoilResult(), "Команда не отправлена");
+  EXPECT_TRUE(endsWith(form->Status(), " | Команда не отправлена")) << form->Status();
 
   form->WriteCoil(2, true);  // a register entry takes no command
   EXPECT_EQ(dialogs.shown.size(), 1u);
@@ -231,10 +247,14 @@ TEST_F(MonitorFixture, CoilCommandOnlyAfterConfirmation) {
   dialogs.confirmAnswers = {true};
   form->WriteCoil(0, true);
   EXPECT_EQ(coil(), 1);
-  EXPECT_EQ(form->Status(), "Команда в Coil 1 выполнена");
+  EXPECT_EQ(form->CoilResult(), "Команда в Coil 1 выполнена");
   clock.Advance(1000);
   form->Tick();
   EXPECT_EQ(Row(0).value, "1");
+  // The next cycles keep the result in the status line until the next command.
+  EXPECT_EQ(form->Cycles(), 2);
+  EXPECT_TRUE(endsWith(form->Status(), " | Команда в Coil 1 выполнена")) << form->Status();
+  EXPECT_EQ(form->Status().rfind("Циклов: 2", 0), 0u) << form->Status();
 
   // A refused command is told in a message box.
   server.SetHook([](int function, int, int) {

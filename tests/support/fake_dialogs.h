@@ -17,6 +17,7 @@ class FakeDialogs : public Dialogs {
   // Answers to Ask, in order; when empty, Ask takes the next of confirmAnswers (Yes or No),
   // and without that too the answer is No.
   std::deque<Answer> askAnswers;
+  std::vector<std::string> defaultNo;      // texts of the confirmations whose default is No
   std::deque<std::optional<std::string>> fileAnswers;  // answers to Open/Save/ChooseFolder
   std::deque<std::vector<std::string>> filesAnswers;   // answers to OpenFiles (else one of fileAnswers)
   std::vector<FileFilter> lastFilters;
@@ -37,6 +38,10 @@ class FakeDialogs : public Dialogs {
     Answer a = askAnswers.front();
     askAnswers.pop_front();
     return a;
+  }
+  bool ConfirmDefaultNo(const std::string& text) override {
+    defaultNo.push_back(text);
+    return Confirm(text);
   }
   std::optional<std::string> OpenFile(const std::vector<FileFilter>& f, int pre, const std::string& start) override {
     return Choice(f, pre, start);
