@@ -221,6 +221,8 @@ TEST_F(CtlExchangeTest, RestartYesEndsWithTheDeviceRunningOrCode30) {
   r = Run({"stop", "--tcp", "127.0.0.1:1", "--timeout", "1"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Ошибка установки соединения по TCP"), std::string::npos) << r.err;
+}
+
 // A name with a tab and an escape sequence keeps the monitor's columns and the terminal whole.
 TEST_F(CtlExchangeTest, MonitorEscapesControlCharactersInNames) {
   const std::string doc = dir.File("sample.bmt");

@@ -23,7 +23,7 @@ void CtlDocumentView::Information(const std::string& text) {
 }
 
 // The monitor's keys are the ones of every command.
-const char* MapKey(MapKind kind) { return MonitorMapKey(kind); }
+const char* MapKey(MapKind kind) { return MapCsvKey(kind); }
 
 std::string MapName(MapKind kind) { return MapKey(kind); }
 
@@ -123,7 +123,6 @@ bool LoadForCtl(const std::string& path, Io& io, Loaded& doc) {
   return false;
 }
 
-const char* MapKey(MapKind k) { return MapCsvKey(k); }
 
 std::string Json(const std::string& s) {
   std::string out = "\"";
