@@ -83,7 +83,7 @@ TEST(DocumentCheckTest, FindsEachProblemWithItsPlace) {
        [](CheckFixture& f) { f.cfg.Controllers[1].Task = f.data.Load(f.data.kotel); },
        {{ProblemKind::ControllerTwice, std::nullopt, 0, 1, ""},
         {ProblemKind::NotOffered, MapKind::TC, 2, -1,
-         "TC Modbus, строка 2: параметр 0301 задачи 1 модуля 1A в базе не предлагается"}}},
+         "Discrete Inputs, строка 2: параметр 0301 задачи 1 модуля 1A в базе не предлагается"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

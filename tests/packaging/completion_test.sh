@@ -34,7 +34,7 @@ while IFS='|' read -r line function expected; do
   got=$(offered "$line" "$function")
   [ "$got" = "$expected" ] || fail "'$line': offered '$got', expected '$expected'"
 done <<'EOF_CASES'
-r770ctl s|_r770ctl|search show
+r770ctl s|_r770ctl|search show stop
 r770ctl mo|_r770ctl|modbus-read monitor
 r770ctl monitor plant.bmt --csv |_r770ctl|notes.txt plant.bmt settings.ini sub
 r770ctl exp|_r770ctl|export export-csv
