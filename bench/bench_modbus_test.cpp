@@ -59,7 +59,7 @@ void BM_Read100HoldingValues(benchmark::State& state) {
   Reading r([maps] { return maps; }, registers);
   for (auto _ : state) {
     r.form.Read();
-    if (r.form.rows().size() != 101 || r.form.rows()[99].value.empty() || !r.dialogs.shown.empty())
+    if (r.form.Rows().size() != 101 || r.form.Rows()[99].value.empty() || !r.dialogs.shown.empty())
       state.SkipWithError("reading failed");
   }
   state.counters["registers"] = 100;
@@ -83,7 +83,7 @@ void BM_Read100FromModuleMap(benchmark::State& state) {
   Reading r(sim::SnapshotOf(module), registers);
   for (auto _ : state) {
     r.form.Read();
-    if (r.form.rows().size() != 101 || r.form.rows()[63].value.empty() || r.form.rows()[64].note.empty())
+    if (r.form.Rows().size() != 101 || r.form.Rows()[63].value.empty() || r.form.Rows()[64].note.empty())
       state.SkipWithError("reading failed");
   }
 }

@@ -47,9 +47,9 @@ class IniFile {
   // a device, an unreadable file, or one larger than kMaxFileSize.
   explicit IniFile(std::string path);
 
-  const std::string& path() const { return path_; }
+  const std::string& Path() const { return path_; }
   // Empty when the last open or save went well; otherwise a message in Russian.
-  const std::string& error() const { return error_; }
+  const std::string& Error() const { return error_; }
 
   // Replaces the content with raw bytes (code page 1251), as if read from a file.
   void SetBytes(std::string_view bytes);
@@ -91,7 +91,7 @@ class IniFile {
   // Writes the content to path() in one durable atomic write. False with error() set on
   // failure; the file on disk is then the previous one.
   bool Save();
-  bool dirty() const { return dirty_; }
+  bool Dirty() const { return dirty_; }
 
  private:
   // A line is a piece of one of two buffers: the bytes read (source_) or the text written

@@ -77,17 +77,17 @@ void CompareForm::Compare() {
 }
 
 std::string CompareForm::Summary() const {
-  return equal() ? std::string(kCompareEqual) : "Различий: " + std::to_string(differences_.size());
+  return Equal() ? std::string(kCompareEqual) : "Различий: " + std::to_string(differences_.size());
 }
 
-std::vector<std::vector<std::string>> CompareForm::printRows() const {
+std::vector<std::vector<std::string>> CompareForm::PrintRows() const {
   std::vector<std::vector<std::string>> out;
   for (const CompareRow& r : rows_) out.push_back({r.where, r.left, r.right});
   return out;
 }
 
 void CompareForm::WritePressed() {
-  if (!writeEnabled()) return;
+  if (!WriteEnabled()) return;
   running_ = true;
   status_ = kCompareWriting;
   const bool written = writer_->WriteDocument();
@@ -109,10 +109,10 @@ void CompareForm::WritePressed() {
 }
 
 void CompareForm::TakePressed() {
-  if (!takeEnabled() || !dialogs_.Confirm(kCompareTakeQuestion)) return;
+  if (!TakeEnabled() || !dialogs_.Confirm(kCompareTakeQuestion)) return;
   if (TakeModuleConfiguration(document_, other_, {settings_.ShortTaskNames})) documentChanged_ = true;
   Compare();
-  if (documentChanged_) status_ = std::string(kCompareTaken) + (equal() ? "" : "; " + status_);
+  if (documentChanged_) status_ = std::string(kCompareTaken) + (Equal() ? "" : "; " + status_);
 }
 
 void CompareForm::AbortPressed() {

@@ -74,25 +74,25 @@ class CompareForm {
   bool StartWithPath(const std::string& path, CompareModule* writer);
 
   // ---- what the window shows
-  Against against() const { return against_; }
-  const std::string& caption() const { return caption_; }
+  Against Side() const { return against_; }
+  const std::string& Caption() const { return caption_; }
   // "Где", "Документ", "Модуль" or "Файл".
   std::array<std::string, 3> columns() const;
-  const std::vector<CompareRow>& rows() const { return rows_; }
-  const std::vector<ConfigDifference>& differences() const { return differences_; }
-  bool equal() const { return differences_.empty(); }
+  const std::vector<CompareRow>& Rows() const { return rows_; }
+  const std::vector<ConfigDifference>& Differences() const { return differences_; }
+  bool Equal() const { return differences_.empty(); }
   // "Одинаково", "Различий: N", or what the last command did.
-  const std::string& status() const { return status_; }
-  bool writeVisible() const { return writer_ != nullptr; }
-  bool writeEnabled() const { return writeVisible() && !running_; }
-  bool takeVisible() const { return against_ == Against::Module; }
-  bool takeEnabled() const { return takeVisible() && !running_ && !equal(); }
-  bool abortEnabled() const { return running_; }
-  bool running() const { return running_; }
+  const std::string& Status() const { return status_; }
+  bool WriteVisible() const { return writer_ != nullptr; }
+  bool WriteEnabled() const { return WriteVisible() && !running_; }
+  bool TakeVisible() const { return against_ == Against::Module; }
+  bool TakeEnabled() const { return TakeVisible() && !running_ && !Equal(); }
+  bool AbortEnabled() const { return running_; }
+  bool Running() const { return running_; }
   // True once "Взять из модуля" changed the document (the main window redraws it).
-  bool documentChanged() const { return documentChanged_; }
+  bool DocumentChanged() const { return documentChanged_; }
   // The table as printed: titles and rows of three cells, titles of groups in the first.
-  std::vector<std::vector<std::string>> printRows() const;
+  std::vector<std::vector<std::string>> PrintRows() const;
 
   // ---- window events
   // "Записать документ в модуль": the normal write; in the module case the module is read

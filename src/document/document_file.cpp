@@ -347,8 +347,8 @@ std::string SaveTarget(const std::string& path, std::string* target) {
 bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
                   DocumentView& view) {
   IniFile ini(path);
-  if (!ini.error().empty()) {
-    view.Information(ini.error());
+  if (!ini.Error().empty()) {
+    view.Information(ini.Error());
     return false;
   }
   // The type is checked before the document takes the file's name: a rejected file must
@@ -412,7 +412,7 @@ bool LoadDocument(Configuration& cfg, const ProgramSettings& settings, const std
 bool LoadControllers(Configuration& cfg, const ProgramSettings& settings, const std::string& path,
                      DocumentView& view) {
   IniFile ini(path);
-  std::string problem = ini.error();
+  std::string problem = ini.Error();
   if (problem.empty() && !path.empty() && !db::PathExists(path)) problem = "Файл " + path + " не найден";
   if (problem.empty()) problem = TooManyControllers(ini, path);
   if (!problem.empty()) {
@@ -445,7 +445,7 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
   std::string problem = SaveTarget(path, &target);
   // The existing file is read first: the parts whose flags are clear keep what it holds.
   IniFile ini(target);
-  if (problem.empty()) problem = ini.error();
+  if (problem.empty()) problem = ini.Error();
   if (!problem.empty()) {
     view.Information(problem);
     return false;
@@ -499,7 +499,7 @@ bool SaveDocument(Configuration& cfg, const std::string& path, DocumentView& vie
 
   // A failed write keeps every flag: nothing of this save reached the file.
   if (!ini.Save()) {
-    view.Information(ini.error());
+    view.Information(ini.Error());
     return false;
   }
   for (bool* flag : written) *flag = false;

@@ -45,9 +45,9 @@ void ReadBaseL8(const IniFile& f, ProgramSettings& s) {
 }
 
 std::string Finish(IniFile& f) {
-  if (!f.error().empty()) return f.error();
+  if (!f.Error().empty()) return f.Error();
   f.Save();
-  return f.error();
+  return f.Error();
 }
 
 }  // namespace
@@ -64,7 +64,7 @@ std::string DefaultSettingsPath() { return SettingsPathIn(SettingsFolder()); }
 std::string ReadProgramSettings(const std::string& path, ProgramSettings& s) {
   s.Path = path;
   IniFile f(path);
-  if (!f.error().empty()) return f.error();
+  if (!f.Error().empty()) return f.Error();
 
   // "Parametr"
   s.LinkKind = f.ReadString("Parametr", "VS", "CAN-BUS") == "CAN-BUS" ? LinkKindSetting::CanBus
@@ -121,7 +121,7 @@ std::string ReadProgramSettings(const std::string& path, ProgramSettings& s) {
 
 std::string ReadDatabasePaths(const std::string& path, ProgramSettings& s) {
   IniFile f(path);
-  if (!f.error().empty()) return f.error();
+  if (!f.Error().empty()) return f.Error();
   ReadBaseL8(f, s);
   return {};
 }

@@ -14,9 +14,9 @@ constexpr const char* kRecentSection = "LastDocuments";
 constexpr const char* kPlaceSection = "MainWindow";
 
 std::string Saved(IniFile& f) {
-  if (!f.error().empty()) return f.error();
+  if (!f.Error().empty()) return f.Error();
   f.Save();
-  return f.error();
+  return f.Error();
 }
 
 // A path that code page 1251 cannot hold (a folder named in another script) would reach

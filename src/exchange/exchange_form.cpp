@@ -38,7 +38,7 @@ ExchangeForm::ExchangeForm(Configuration& config, ProgramSettings& settings, Exc
 
 ExchangeForm::~ExchangeForm() {
   if (ownsEngine_) CloseLink();
-  if (log_.view() == &view_) log_.SetView(nullptr);
+  if (log_.View() == &view_) log_.SetView(nullptr);
 }
 
 std::string ExchangeForm::SettingsPath() const {

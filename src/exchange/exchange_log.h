@@ -21,7 +21,7 @@ class ExchangeLog {
   explicit ExchangeLog(Clock& clock = SystemClock(), std::string folder = {});
 
   void SetView(ExchangeView* view) { view_ = view; }
-  ExchangeView* view() const { return view_; }
+  ExchangeView* View() const { return view_; }
   void SetFolder(std::string folder) { file_.SetFolder(std::move(folder)); }
   std::string CurrentPath() const { return file_.CurrentPath(); }
 
@@ -30,7 +30,7 @@ class ExchangeLog {
   // Empties the view and forgets that a file failure was reported (the window is shown anew).
   void Clear();
 
-  const std::vector<std::string>& lines() const { return lines_; }
+  const std::vector<std::string>& Lines() const { return lines_; }
 
   // Log handler for OpenLink: context is the ExchangeLog; the kind is ignored.
   static void Handler(void* context, const std::string& text, int kind);

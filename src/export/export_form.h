@@ -44,19 +44,19 @@ class ExportForm {
   // refused export or a field that does not convert writes nothing.
   void Save();
 
-  int format() const { return format_; }
-  const std::string& host() const { return host_; }
-  const std::string& port() const { return port_; }
-  const std::string& unit() const { return unit_; }
-  int order() const { return order_; }
+  int Format() const { return format_; }
+  const std::string& Host() const { return host_; }
+  const std::string& Port() const { return port_; }
+  const std::string& Unit() const { return unit_; }
+  int Order() const { return order_; }
   bool map(MapKind kind) const { return maps_[static_cast<std::size_t>(kind)]; }
   // The text of the export (a folder format: every file under its name), or empty.
-  const std::string& preview() const { return preview_; }
+  const std::string& Preview() const { return preview_; }
   // Why there is no preview (a refusal or a field that does not convert), or what was saved.
-  const std::string& status() const { return status_; }
-  bool saveEnabled() const { return saveEnabled_; }
+  const std::string& Status() const { return status_; }
+  bool SaveEnabled() const { return saveEnabled_; }
   // The path last saved to (the start of the next choice).
-  const std::string& lastPath() const { return lastPath_; }
+  const std::string& LastPath() const { return lastPath_; }
 
  private:
   // The request of the fields, or a message naming the field that does not convert.

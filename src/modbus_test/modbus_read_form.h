@@ -49,19 +49,19 @@ class ModbusReadForm {
   std::string decimalSeparator = ",";
 
   // The table below its header row: one row per register read, then one empty row.
-  const std::vector<ModbusReadRow>& rows() const { return rows_; }
-  bool progressVisible() const { return progressVisible_; }
-  int progressPosition() const { return progressPosition_; }
-  int progressMaximum() const { return progressMaximum_; }
-  bool reading() const { return reading_; }
-  bool linkOpen() const { return linkOpen_; }
+  const std::vector<ModbusReadRow>& Rows() const { return rows_; }
+  bool ProgressVisible() const { return progressVisible_; }
+  int ProgressPosition() const { return progressPosition_; }
+  int ProgressMaximum() const { return progressMaximum_; }
+  bool Reading() const { return reading_; }
+  bool LinkOpen() const { return linkOpen_; }
 
   // A key typed into "Номера регистров": digits, "," and Backspace pass.
   static bool RegistersKey(char32_t key);
   // The key applied to the field with the caret at selStart and selLength characters
   // selected; true when the text changed. caret(): where the caret goes.
   bool KeyTyped(char32_t key, int selStart, int selLength);
-  int caret() const { return caret_; }
+  int Caret() const { return caret_; }
 
   // The window is shown: the table is reset.
   void Show();
@@ -71,7 +71,7 @@ class ModbusReadForm {
   // reading runs the request is remembered, the reading stops after the current register
   // and closePending() tells the window to close once Read() has returned.
   bool RequestClose();
-  bool closePending() const { return closePending_; }
+  bool ClosePending() const { return closePending_; }
 
   // Log handler of the test: one line into the day's log, then pending window input runs.
   void TestLog(const std::string& text);

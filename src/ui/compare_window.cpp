@@ -82,10 +82,10 @@ CompareWindow::CompareWindow(Configuration& document, const ProgramSettings& set
 }
 
 void CompareWindow::Render() {
-  setWindowTitle(Q(form_.caption()));
+  setWindowTitle(Q(form_.Caption()));
   const auto columns = form_.columns();
   table_->setHorizontalHeaderLabels({Q(columns[0]), Q(columns[1]), Q(columns[2])});
-  const auto& rows = form_.rows();
+  const auto& rows = form_.Rows();
   table_->clearSpans();
   table_->setRowCount(static_cast<int>(rows.size()));
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
@@ -105,14 +105,14 @@ void CompareWindow::Render() {
     if (row.kind != CompareRow::Kind::Difference) table_->setSpan(r, 0, 1, 3);
   }
   table_->setCurrentItem(nullptr);
-  status_->setText(Q(form_.status()));
-  write_->setVisible(form_.writeVisible());
-  write_->setEnabled(form_.writeEnabled());
-  take_->setVisible(form_.takeVisible());
-  take_->setEnabled(form_.takeEnabled());
-  abort_->setVisible(form_.takeVisible());  // with a file the exchange window has its own
-  abort_->setEnabled(form_.abortEnabled());
-  for (QPushButton* b : {print_, preview_, close_}) b->setEnabled(!form_.running());
+  status_->setText(Q(form_.Status()));
+  write_->setVisible(form_.WriteVisible());
+  write_->setEnabled(form_.WriteEnabled());
+  take_->setVisible(form_.TakeVisible());
+  take_->setEnabled(form_.TakeEnabled());
+  abort_->setVisible(form_.TakeVisible());  // with a file the exchange window has its own
+  abort_->setEnabled(form_.AbortEnabled());
+  for (QPushButton* b : {print_, preview_, close_}) b->setEnabled(!form_.Running());
 }
 
 void CompareWindow::RunCommand(const std::function<void()>& command) {
@@ -133,7 +133,7 @@ bool CompareWindow::PrintTo(QPrinter& printer) {
   table.Titles.assign(columns.begin(), columns.end());
   // The three columns take the widths of the table's three columns.
   table.Widths = {PrintTable::Width::Number, PrintTable::Width::Address, PrintTable::Width::Param};
-  table.Rows = form_.printRows();
+  table.Rows = form_.PrintRows();
   PrintColumnWidths widths;
   widths.number = table_->columnWidth(0);
   widths.address = table_->columnWidth(1);
@@ -167,7 +167,7 @@ void OpenModuleComparison(ExchangeForm& exchange, Dialogs* dialogs, QWidget* par
   if (!window.form().StartWithModule(module)) return;  // the read said why
   window.Render();
   window.exec();
-  if (window.form().documentChanged() && documentChanged) documentChanged();
+  if (window.form().DocumentChanged() && documentChanged) documentChanged();
 }
 
 void OpenFileComparison(Configuration& document, const ProgramSettings& settings, Dialogs& dialogs,

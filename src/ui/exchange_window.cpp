@@ -297,7 +297,7 @@ void TFObmen::LogCleared() {
 
 void TFObmen::FlushLog() {
   if (!form_.logVisible()) return;
-  const auto& lines = exchangeLog_.lines();
+  const auto& lines = exchangeLog_.Lines();
   if (logShown_ > lines.size()) {
     log_->clear();
     logShown_ = 0;

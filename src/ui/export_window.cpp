@@ -112,19 +112,19 @@ void ExportWindow::Open() {
 
 void ExportWindow::Render() {
   const QSignalBlocker b1(format_), b2(order_);
-  format_->setCurrentIndex(form_.format());
-  order_->setCurrentIndex(form_.order());
-  if (S(host_->text()) != form_.host()) host_->setText(Q(form_.host()));
-  if (S(port_->text()) != form_.port()) port_->setText(Q(form_.port()));
-  if (S(unit_->text()) != form_.unit()) unit_->setText(Q(form_.unit()));
+  format_->setCurrentIndex(form_.Format());
+  order_->setCurrentIndex(form_.Order());
+  if (S(host_->text()) != form_.Host()) host_->setText(Q(form_.Host()));
+  if (S(port_->text()) != form_.Port()) port_->setText(Q(form_.Port()));
+  if (S(unit_->text()) != form_.Unit()) unit_->setText(Q(form_.Unit()));
   for (MapKind k : kAllMapKinds) {
     QCheckBox* box = maps_[static_cast<std::size_t>(k)];
     const QSignalBlocker block(box);
     box->setChecked(form_.map(k));
   }
-  if (S(preview_->toPlainText()) != form_.preview()) preview_->setPlainText(Q(form_.preview()));
-  status_->setText(Q(form_.status()));
-  save_->setEnabled(form_.saveEnabled());
+  if (S(preview_->toPlainText()) != form_.Preview()) preview_->setPlainText(Q(form_.Preview()));
+  status_->setText(Q(form_.Status()));
+  save_->setEnabled(form_.SaveEnabled());
 }
 
 }  // namespace r770

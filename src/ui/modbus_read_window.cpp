@@ -69,7 +69,7 @@ TFReadModbus_r770::TFReadModbus_r770(Dialogs& dialogs, const ProgramSettings& se
 
   registers_->SetKeyHandler([this](char32_t key, int selStart, int selLength) {
     form_->KeyTyped(key, selStart, selLength);
-    registers_->Show(form_->registersText, form_->caret());
+    registers_->Show(form_->registersText, form_->Caret());
   });
   connect(registers_, &QLineEdit::textEdited, this,
           [this](const QString& t) { form_->registersText = S(t); });
@@ -102,7 +102,7 @@ void TFReadModbus_r770::PumpEvents() {
 
 void TFReadModbus_r770::Render() {
   registers_->Show(form_->registersText);
-  const auto& rows = form_->rows();
+  const auto& rows = form_->Rows();
   table_->setRowCount(static_cast<int>(rows.size()));
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
     const ModbusReadRow& row = rows[static_cast<std::size_t>(r)];
@@ -117,15 +117,15 @@ void TFReadModbus_r770::Render() {
       if (item->text() != Q(*cells[c])) item->setText(Q(*cells[c]));
     }
   }
-  progress_->setRange(0, std::max(1, form_->progressMaximum()));
-  progress_->setValue(form_->progressPosition());
-  progress_->setVisible(form_->progressVisible());
+  progress_->setRange(0, std::max(1, form_->ProgressMaximum()));
+  progress_->setValue(form_->ProgressPosition());
+  progress_->setVisible(form_->ProgressVisible());
 }
 
 void TFReadModbus_r770::Read() {
   form_->Read();
   Render();
-  if (form_->closePending() && !form_->reading()) close();
+  if (form_->ClosePending() && !form_->Reading()) close();
 }
 
 // Escape and the window's close button both come here (QDialog::closeEvent calls reject and

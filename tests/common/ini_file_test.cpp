@@ -165,9 +165,9 @@ TEST(IniFile, SaveIsCrashSafeAndReportsFailures) {
   std::string path = dir.File("a.ini");
   {
     IniFile f(path);
-    EXPECT_EQ(f.error(), "");
+    EXPECT_EQ(f.Error(), "");
     f.WriteString("S", "k", "v");
-    ASSERT_TRUE(f.Save()) << f.error();
+    ASSERT_TRUE(f.Save()) << f.Error();
   }
   EXPECT_EQ(test::ReadFileBytes(path), "[S]\r\nk=v\r\n");
 
@@ -177,17 +177,17 @@ TEST(IniFile, SaveIsCrashSafeAndReportsFailures) {
     IniFile f(path);
     f.WriteString("S", "k", "changed");
     EXPECT_FALSE(f.Save());
-    EXPECT_NE(f.error(), "");
+    EXPECT_NE(f.Error(), "");
     chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(test::ReadFileBytes(path), "[S]\r\nk=v\r\n");
   }
 
   // A path that is a folder: error on open and on save.
   IniFile g(dir.path());
-  EXPECT_NE(g.error(), "");
+  EXPECT_NE(g.Error(), "");
   g.WriteString("S", "k", "v");
   EXPECT_FALSE(g.Save());
-  EXPECT_NE(g.error(), "");
+  EXPECT_NE(g.Error(), "");
 
   // An absent folder.
   IniFile h(dir.File("missing/x.ini"));

@@ -20,7 +20,7 @@ class CompareFormTest : public ::testing::Test {
   }
   std::vector<std::string> Titles() const {
     std::vector<std::string> out;
-    for (const CompareRow& r : form.rows())
+    for (const CompareRow& r : form.Rows())
       if (r.kind == Kind::Title) out.push_back(r.where);
     return out;
   }
@@ -28,7 +28,7 @@ class CompareFormTest : public ::testing::Test {
   std::vector<CompareRow> Group(const std::string& title) const {
     std::vector<CompareRow> out;
     bool in = false;
-    for (const CompareRow& r : form.rows()) {
+    for (const CompareRow& r : form.Rows()) {
       if (r.kind == Kind::Title) in = r.where == title;
       else if (in) out.push_back(r);
     }
@@ -45,16 +45,16 @@ class CompareFormTest : public ::testing::Test {
 TEST_F(CompareFormTest, ModuleThatHoldsTheDocumentReadsOneWord) {
   ASSERT_TRUE(form.StartWithModule(module));
   EXPECT_EQ(module.reads, 1);
-  EXPECT_EQ(form.caption(), kCompareModuleCaption);
+  EXPECT_EQ(form.Caption(), kCompareModuleCaption);
   EXPECT_EQ(form.columns(), (std::array<std::string, 3>{"Где", "Документ", "Модуль"}));
   EXPECT_EQ(Titles(), (std::vector<std::string>{"Общие настройки", "Контроллеры", "Coils", "Discrete Inputs",
                                                 "Holding Registers", "Input Registers"}));
   EXPECT_EQ(Group("Контроллеры"), (std::vector<CompareRow>{{Kind::Note, kCompareNoControllers, {}, {}}}));
   EXPECT_EQ(Group("Coils"), (std::vector<CompareRow>{{Kind::Note, kCompareEqual, {}, {}}}));
-  EXPECT_EQ(form.status(), "Одинаково");
-  EXPECT_TRUE(form.writeVisible());
-  EXPECT_TRUE(form.takeVisible());
-  EXPECT_FALSE(form.takeEnabled());  // nothing to take
+  EXPECT_EQ(form.Status(), "Одинаково");
+  EXPECT_TRUE(form.WriteVisible());
+  EXPECT_TRUE(form.TakeVisible());
+  EXPECT_FALSE(form.TakeEnabled());  // nothing to take
   EXPECT_FALSE(doc.AnyChanged());
 }
 
@@ -62,15 +62,15 @@ TEST_F(CompareFormTest, DifferencesAreListedUnderTheirGroups) {
   module.common.AdrExt = 0x09;
   module.maps[static_cast<std::size_t>(MapKind::TIFloat)][1].ModbusAddr = 300;
   ASSERT_TRUE(form.StartWithModule(module));
-  EXPECT_EQ(form.status(), "Различий: 2");
+  EXPECT_EQ(form.Status(), "Различий: 2");
   EXPECT_EQ(Group("Общие настройки"), (std::vector<CompareRow>{{Kind::Difference, "Адрес Modbus", "02", "09"}}));
   EXPECT_EQ(Group("Holding Registers"),
             (std::vector<CompareRow>{{Kind::Difference, "строка 2",
                                       "адрес 102, модуль 07, параметр 0102, Параметр 1 карты TIFloat Modbus",
                                       "адрес 300, модуль 07, параметр 0102, Параметр 1 карты TIFloat Modbus"}}));
   // Printed as shown: a title row, then its rows.
-  const auto printed = form.printRows();
-  ASSERT_EQ(printed.size(), form.rows().size());
+  const auto printed = form.PrintRows();
+  ASSERT_EQ(printed.size(), form.Rows().size());
   EXPECT_EQ(printed[0], (std::vector<std::string>{"Общие настройки", "", ""}));
   EXPECT_EQ(printed[1], (std::vector<std::string>{"Адрес Modbus", "02", "09"}));
 }
@@ -83,13 +83,13 @@ TEST_F(CompareFormTest, AFailedReadOpensNoWindow) {
 TEST_F(CompareFormTest, WriteRunsTheWriteAndComparesWhatTheModuleHoldsThen) {
   module.common.trepeat = 99;
   ASSERT_TRUE(form.StartWithModule(module));
-  ASSERT_FALSE(form.equal());
+  ASSERT_FALSE(form.Equal());
   // While the write runs the window refuses a second command and closing.
   module.duringExchange = [&] {
-    EXPECT_TRUE(form.running());
+    EXPECT_TRUE(form.Running());
     EXPECT_FALSE(form.RequestClose());
-    EXPECT_FALSE(form.writeEnabled());
-    EXPECT_FALSE(form.takeEnabled());
+    EXPECT_FALSE(form.WriteEnabled());
+    EXPECT_FALSE(form.TakeEnabled());
     form.WritePressed();
     form.AbortPressed();
   };
@@ -97,8 +97,8 @@ TEST_F(CompareFormTest, WriteRunsTheWriteAndComparesWhatTheModuleHoldsThen) {
   EXPECT_EQ(module.writes, 1);
   EXPECT_EQ(module.reads, 2);
   EXPECT_EQ(module.aborts, 2);  // once during the write, once during the read back
-  EXPECT_TRUE(form.equal());
-  EXPECT_EQ(form.status(), "Одинаково");
+  EXPECT_TRUE(form.Equal());
+  EXPECT_EQ(form.Status(), "Одинаково");
   EXPECT_TRUE(form.RequestClose());
   EXPECT_FALSE(doc.AnyChanged());  // a write changes nothing in the document
 }
@@ -106,39 +106,39 @@ TEST_F(CompareFormTest, WriteRunsTheWriteAndComparesWhatTheModuleHoldsThen) {
 TEST_F(CompareFormTest, FailedWriteOrReadBackKeepsTheTable) {
   module.common.trepeat = 99;
   ASSERT_TRUE(form.StartWithModule(module));
-  const auto rows = form.rows();
+  const auto rows = form.Rows();
   module.failWrites = true;
   form.WritePressed();
   EXPECT_EQ(module.reads, 1);
-  EXPECT_EQ(form.status(), "Различий: 1");
+  EXPECT_EQ(form.Status(), "Различий: 1");
   module.failWrites = false;
   module.failReads = true;
   form.WritePressed();
-  EXPECT_EQ(form.rows(), rows);
-  EXPECT_EQ(form.status(), kCompareStale);
+  EXPECT_EQ(form.Rows(), rows);
+  EXPECT_EQ(form.Status(), kCompareStale);
 }
 
 TEST_F(CompareFormTest, TakeAsksThenReplacesTheDocumentAndMarksItChanged) {
   module.common.twaitCAN = 75;
   module.maps[static_cast<std::size_t>(MapKind::InputReg)][0] = MapEntry{};
   ASSERT_TRUE(form.StartWithModule(module));
-  ASSERT_TRUE(form.takeEnabled());
+  ASSERT_TRUE(form.TakeEnabled());
 
   dialogs.confirmAnswers = {false};
   form.TakePressed();
   EXPECT_EQ(dialogs.Last(), kCompareTakeQuestion);
-  EXPECT_FALSE(form.documentChanged());
+  EXPECT_FALSE(form.DocumentChanged());
   EXPECT_EQ(doc.Common.twaitCAN, 100);
 
   dialogs.confirmAnswers = {true};
   form.TakePressed();
-  EXPECT_TRUE(form.documentChanged());
+  EXPECT_TRUE(form.DocumentChanged());
   EXPECT_EQ(doc.Common.twaitCAN, 75);
   EXPECT_TRUE(doc.Map(MapKind::InputReg)[0].IsEmpty());
   EXPECT_TRUE(doc.State.CommonChanged);
   EXPECT_TRUE(doc.State.InputRegChanged);
-  EXPECT_TRUE(form.equal());
-  EXPECT_EQ(form.status(), kCompareTaken);
+  EXPECT_TRUE(form.Equal());
+  EXPECT_EQ(form.Status(), kCompareTaken);
   EXPECT_EQ(module.writes, 0);
 }
 
@@ -173,10 +173,10 @@ TEST_F(CompareFormTest, FileIsChosenLoadedAndComparedWithoutTake) {
 
   dialogs.fileAnswers = {path};
   ASSERT_TRUE(form.StartWithFile(dir.path(), &module));
-  EXPECT_EQ(form.caption(), "Сравнение с файлом " + path);
+  EXPECT_EQ(form.Caption(), "Сравнение с файлом " + path);
   EXPECT_EQ(form.columns()[2], "Файл");
-  EXPECT_FALSE(form.takeVisible());
-  EXPECT_TRUE(form.writeVisible());
+  EXPECT_FALSE(form.TakeVisible());
+  EXPECT_TRUE(form.WriteVisible());
   EXPECT_EQ(Group("Общие настройки"), (std::vector<CompareRow>{{Kind::Difference, "Адрес порта", "502", "8080"}}));
   // The file has no controller list of its own.
   EXPECT_EQ(Group("Контроллеры"), (std::vector<CompareRow>{{Kind::Note, kCompareNoControllers, {}, {}}}));
@@ -184,7 +184,7 @@ TEST_F(CompareFormTest, FileIsChosenLoadedAndComparedWithoutTake) {
   form.WritePressed();  // the write goes; the comparison with the file stands
   EXPECT_EQ(module.writes, 1);
   EXPECT_EQ(module.reads, 0);
-  EXPECT_EQ(form.status(), "Запись завершена");
+  EXPECT_EQ(form.Status(), "Запись завершена");
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ int main(int argc, char* argv[]) {
   w.show();
   for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
   const bool ok = w.grab().save(QString::fromLocal8Bit(argv[1]));
-  std::printf("%s %s (%s)\n", argv[1], ok ? "written" : "FAILED", w.form().status().c_str());
+  std::printf("%s %s (%s)\n", argv[1], ok ? "written" : "FAILED", w.form().Status().c_str());
   w.close();
   exchange.close();
   return ok ? 0 : 1;

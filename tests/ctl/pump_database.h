@@ -54,7 +54,7 @@ inline PumpDatabase WritePumpDatabase(const std::string& folder) {
   s.WriteString("BaseL8", "WayAlg", db.AlgDir());
   s.WriteString("BaseL8", "WayMod", db.ModDir());
   s.WriteString("BaseL8", "WayTask", db.TaskDir());
-  if (s.Save()) out.settingsPath = s.path();
+  if (s.Save()) out.settingsPath = s.Path();
   return out;
 }
 

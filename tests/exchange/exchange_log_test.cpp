@@ -53,12 +53,12 @@ TEST(ExchangeLog, ViewEmptiedOncePastFiveHundredLines) {
   LogOnlyView view;
   log.SetView(&view);
   for (int i = 0; i < 501; ++i) log.Add("line " + std::to_string(i));
-  EXPECT_EQ(log.lines().size(), 501u);  // 500 held: the 501st still goes in
+  EXPECT_EQ(log.Lines().size(), 501u);  // 500 held: the 501st still goes in
   EXPECT_EQ(view.cleared, 0);
   log.Add("line 501");
   EXPECT_EQ(view.cleared, 1);
-  EXPECT_EQ(log.lines(), std::vector<std::string>{"line 501"});
-  EXPECT_EQ(view.lines, log.lines());
+  EXPECT_EQ(log.Lines(), std::vector<std::string>{"line 501"});
+  EXPECT_EQ(view.lines, log.Lines());
 }
 
 TEST(ExchangeLog, UnwritableFileIsReportedOnceAndLoggingGoesOn) {

@@ -97,7 +97,7 @@ TEST_F(ReadFixture, TwoRegistersTwoRequestsAndAnEmptyRow) {
   ASSERT_EQ(link.sent.size(), 2u);
   EXPECT_EQ(link.sent[0], (Bytes{0, 0, 0, 0, 0, 6, 0x11, 3, 0x00, 0x64, 0, 2}));
   EXPECT_EQ(link.sent[1], (Bytes{0, 0, 0, 0, 0, 6, 0x11, 3, 0x00, 0x66, 0, 2}));
-  EXPECT_EQ(form.rows(), (std::vector<ModbusReadRow>{{"1", "100", "1,0000", ""},
+  EXPECT_EQ(form.Rows(), (std::vector<ModbusReadRow>{{"1", "100", "1,0000", ""},
                                                      {"2", "102", "2,5000", ""},
                                                      {"", "", "", ""}}));
   ASSERT_EQ(link.opened.size(), 1u);
@@ -105,8 +105,8 @@ TEST_F(ReadFixture, TwoRegistersTwoRequestsAndAnEmptyRow) {
   EXPECT_EQ(link.opened[0].Port, 502);
   EXPECT_EQ(link.opened[0].TimeoutSec, 3);
   EXPECT_EQ(link.opened[0].Retries, 2);
-  EXPECT_FALSE(form.progressVisible());
-  EXPECT_EQ(form.progressPosition(), 0);
+  EXPECT_FALSE(form.ProgressVisible());
+  EXPECT_EQ(form.ProgressPosition(), 0);
   EXPECT_FALSE(busy.busy);
   EXPECT_TRUE(dialogs.shown.empty());
   // Every line went to the day's log, each followed by a turn of the window's input.
@@ -127,7 +127,7 @@ TEST_F(ReadFixture, ByteOrderSettingsAndDecimalSeparator) {
   link.replies = {{0, FloatAnswer({0x3F, 0x80, 0x00, 0x00})}};
   form.registersText = "7";
   form.Read();
-  EXPECT_EQ(form.rows()[0], (ModbusReadRow{"1", "7", "1.0000", ""}));
+  EXPECT_EQ(form.Rows()[0], (ModbusReadRow{"1", "7", "1.0000", ""}));
 }
 
 TEST_F(ReadFixture, ExceptionIsAskedOnceMore) {
@@ -151,7 +151,7 @@ TEST_F(ReadFixture, ExceptionIsAskedOnceMore) {
     form.registersText = "5";
     form.Read();
     EXPECT_EQ(link.sent.size(), c.requests) << c.row.note;
-    EXPECT_EQ(form.rows(), (std::vector<ModbusReadRow>{c.row, {}}));
+    EXPECT_EQ(form.Rows(), (std::vector<ModbusReadRow>{c.row, {}}));
   }
 }
 
@@ -159,7 +159,7 @@ TEST_F(ReadFixture, FailingRegisterDoesNotStopTheOthers) {
   link.replies = {{1, {}}, {0, FloatAnswer({0, 0, 0x3F, 0x80})}};
   form.registersText = "1,2";
   form.Read();
-  EXPECT_EQ(form.rows(), (std::vector<ModbusReadRow>{
+  EXPECT_EQ(form.Rows(), (std::vector<ModbusReadRow>{
                              {"1", "1", "", "Нет ответа от устройства (код ошибки 0)"},
                              {"2", "2", "1,0000", ""},
                              {}}));
@@ -179,7 +179,7 @@ TEST_F(ReadFixture, RegisterListRefusals) {
     form.registersText = c.text;
     form.Read();
     EXPECT_EQ(dialogs.shown, std::vector<std::string>{c.message}) << c.text;
-    EXPECT_EQ(form.rows(), (std::vector<ModbusReadRow>{{"1", "", "", ""}})) << c.text;
+    EXPECT_EQ(form.Rows(), (std::vector<ModbusReadRow>{{"1", "", "", ""}})) << c.text;
   }
   EXPECT_TRUE(link.sent.empty());
   EXPECT_TRUE(link.opened.empty());
@@ -194,7 +194,7 @@ TEST_F(ReadFixture, LinkThatDoesNotOpen) {
   EXPECT_EQ(dialogs.shown, std::vector<std::string>{link.openText});
   EXPECT_TRUE(link.sent.empty());
   EXPECT_FALSE(busy.busy);
-  EXPECT_FALSE(form.reading());
+  EXPECT_FALSE(form.Reading());
 }
 
 TEST_F(ReadFixture, ZeroAnswerTimeOpensWithOneSecond) {
@@ -222,7 +222,7 @@ TEST_F(ReadFixture, RegistersKeys) {
     form.registersText = c.text;
     form.KeyTyped(c.key, c.selStart, c.selLength);
     EXPECT_EQ(form.registersText, c.result) << c.text;
-    EXPECT_EQ(form.caret(), c.caret) << c.text;
+    EXPECT_EQ(form.Caret(), c.caret) << c.text;
   }
 }
 
@@ -255,7 +255,7 @@ TEST(ModbusReadFormReentry, PressAndCloseDuringReading) {
   form.registersText = "1,2";
   form.Read();
   EXPECT_EQ(link.sent.size(), 2u);
-  EXPECT_EQ(form.rows().size(), 3u);
+  EXPECT_EQ(form.Rows().size(), 3u);
 
   busy.pressAgain = false;
   busy.askClose = true;
@@ -263,7 +263,7 @@ TEST(ModbusReadFormReentry, PressAndCloseDuringReading) {
   form.registersText = "1,2,3";
   form.Read();
   EXPECT_FALSE(busy.closeAnswer);
-  EXPECT_TRUE(form.closePending());
+  EXPECT_TRUE(form.ClosePending());
   EXPECT_EQ(link.sent.size(), 1u);
   EXPECT_EQ(link.closes, 0);
   busy.askClose = false;

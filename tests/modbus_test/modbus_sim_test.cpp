@@ -67,7 +67,7 @@ struct TestClient {
   const std::vector<ModbusReadRow>& Read(const std::string& registers) {
     form.registersText = registers;
     form.Read();
-    return form.rows();
+    return form.Rows();
   }
 };
 

@@ -131,7 +131,7 @@ int ModbusRead(const std::vector<std::string>& args, Io& io) {
   form.RequestClose();
   if (dialogs.messages) return kExitProblems;  // refused input or no link: said on stderr
   bool anyError = false;
-  for (const auto& row : form.rows()) {
+  for (const auto& row : form.Rows()) {
     if (row.number.empty() || row.address.empty()) continue;
     io.out << row.address << "\t" << (row.value.empty() ? "-" : row.value);
     if (!row.note.empty()) io.out << "\t" << row.note;
