@@ -171,8 +171,6 @@ std::string RegularFileProblem(const std::string& path) {
   return NotAFile(path, st);
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes) { return ReadRegularFile(path, bytes).empty(); }
-
 std::string TemporaryFileName(const std::string& path, long pid) { return path + ".tmp" + std::to_string(pid); }
 
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {

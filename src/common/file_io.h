@@ -1,5 +1,10 @@
 // Whole-file reading and durable whole-file replacement, used by every writer of the
 // document, the settings file and the simulator's state file.
+//
+// One error shape for every file operation outside the exchange layer: a result of
+// std::string that is empty on success, else a message in Russian naming the path and the
+// system's reason (ReadRegularFile, RegularFileProblem, WriteFileAtomically; OpenForAppend
+// gives its descriptor and that message through *error). Callers show the message as it is.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -19,9 +24,6 @@ std::string ReadRegularFile(const std::string& path, std::string* bytes, bool* a
 // when nothing is there, a folder or another kind of file named as such, or the system's
 // reason (a loop of symbolic links, a name too long, no access).
 std::string RegularFileProblem(const std::string& path);
-
-// Reads a whole regular file; false when it is absent, not a regular file or unreadable.
-bool ReadWholeFile(const std::string& path, std::string* bytes);
 
 // Replaces the file at path with bytes so that the path always names either the whole old
 // file or the whole new one, also across a crash or a power cut: the bytes go to a

@@ -187,7 +187,7 @@ class MapEditingUiTest : public QObject {
     f.dialogs.fileAnswers = {csv};
     w.ExportAction()->trigger();
     std::string bytes;
-    QVERIFY(ReadWholeFile(csv, &bytes));
+    QCOMPARE(ReadRegularFile(csv, &bytes), std::string());
     QCOMPARE(QString::fromStdString(bytes), QString("map,row,address,module,param,task,name\r\n"
                                                     "hr,1,100,05,0201,2,Давл (№ 0201)/ИзмК(Котел)\r\n"
                                                     "hr,2,102,05,0202,2,Темп (№ 0202)/ИзмК(Котел)\r\n"));

@@ -88,7 +88,7 @@ std::string LoadStateFile(const std::string& path, SimBus& bus) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return "";
   std::string text;
-  if (!ReadWholeFile(path, &text)) return "не удалось прочитать файл " + path;
+  if (std::string problem = ReadRegularFile(path, &text); !problem.empty()) return problem;
   const std::string error = ParseState(text, bus);
   return error.empty() ? "" : path + ": " + error;
 }
