@@ -29,6 +29,8 @@ struct SimOptions {
 // Reads the arguments (without the program name). Empty on success, else a message.
 std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options);
 std::string SimHelpText();
+// The message for an option given last without its value.
+std::string NeedsValue(const std::string& option);
 // Puts the modules of the options on the bus.
 void BuildBus(const SimOptions& options, SimBus& bus);
 
