@@ -158,5 +158,32 @@ TEST(SimOptions, ReadsTheCommandLine) {
   EXPECT_NE(SimHelpText().find("--wrong-packet"), std::string::npos);
 }
 
+TEST(SimOptions, ReadsTheAdapterThenTheModbusThenItsOwnOptions) {
+  SimCommandLine line;
+  EXPECT_EQ(
+      ReadSimCommandLine({"--net", "05", "--can", "--modbus-port", "1502", "--variant0", "--silent"}, line),
+      "");
+  EXPECT_TRUE(line.canOn);
+  EXPECT_EQ(line.can.variant, 0);
+  EXPECT_TRUE(line.modbusOn);
+  EXPECT_EQ(line.modbus.port, 1502);
+  EXPECT_EQ(line.sim.nets, (std::vector<std::uint8_t>{0x05}));
+  EXPECT_TRUE(line.sim.server.faults.silent);
+
+  struct Bad {
+    std::vector<std::string> args;
+    std::string message;
+  } bad[] = {
+      // The adapter's switches are taken out before any value is read.
+      {{"--state", "--can"}, "параметру --state нужно значение"},
+      {{"--modbus-port", "x", "--frobnicate"}, "неверный порт для --modbus-port: \"x\""},
+      {{"--can", "--frobnicate"}, "неизвестный параметр --frobnicate (см. --help)"},
+  };
+  for (const Bad& b : bad) {
+    SimCommandLine x;
+    EXPECT_EQ(ReadSimCommandLine(b.args, x), b.message) << b.args[0];
+  }
+}
+
 }  // namespace
 }  // namespace r770::sim

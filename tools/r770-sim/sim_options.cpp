@@ -129,6 +129,13 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
   return "";
 }
 
+std::string ReadSimCommandLine(std::vector<std::string> args, SimCommandLine& line) {
+  line.canOn = TakeCanOptions(args, line.can);
+  std::string error = ExtractModbusOptions(args, line.modbus, line.modbusOn);
+  if (error.empty()) error = ParseSimOptions(args, line.sim);
+  return error;
+}
+
 void BuildBus(const SimOptions& options, SimBus& bus) {
   for (std::size_t i = 0; i < options.nets.size(); ++i) {
     const std::uint16_t type = options.types.size() == 1 ? options.types[0] : options.types[i];
