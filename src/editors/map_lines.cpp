@@ -1,6 +1,7 @@
 #include "editors/map_lines.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "common/codec.h"
@@ -157,123 +158,158 @@ std::string ProblemLines(const std::vector<MapLineProblem>& problems) {
   return out;
 }
 
+namespace {
+
+using Refuse = std::function<void(std::string)>;
+
+// The Modbus addresses a line may not take: the ones of the rows the lines leave, and the ones
+// of the lines before it; and, in the register maps, the parity of the first address.
+class AddressCheck {
+ public:
+  AddressCheck(const MapLinesTarget& t, const std::vector<MapLine>& lines)
+      : parityRule_(KeepsParity(t.Kind)), parity_(t.Parity) {
+    const int count = static_cast<int>(t.Map.size());
+    std::vector<bool> replaced(t.Map.size(), t.WholeMap);
+    for (const MapLine& l : lines)
+      if (l.Row >= 0 && l.Row < count) replaced[static_cast<std::size_t>(l.Row)] = true;
+    for (int i = 0; i < count; ++i) {
+      const MapEntry& e = t.Map[static_cast<std::size_t>(i)];
+      if (!replaced[static_cast<std::size_t>(i)] && !e.IsEmpty() && e.ModbusAddr != 0xFFFF)
+        taken_.emplace(e.ModbusAddr, i);
+    }
+  }
+
+  // False, with the reasons refused, when the line's address is not free or breaks the parity.
+  bool Admit(std::uint16_t address, int line, const Refuse& refuse) {
+    bool ok = true;
+    if (auto it = taken_.find(address); it != taken_.end()) {
+      refuse("адрес " + std::to_string(address) + " уже занят строкой " + std::to_string(it->second + 1));
+      ok = false;
+    } else if (auto p = pasted_.find(address); p != pasted_.end()) {
+      refuse("адрес " + std::to_string(address) + " повторяет адрес строки " + std::to_string(p->second));
+      ok = false;
+    } else {
+      pasted_.emplace(address, line);
+    }
+    if (parityRule_) {
+      const int p = address & 1;
+      if (parity_ < 0) parity_ = p;
+      if (p != parity_) {
+        refuse("адрес " + std::to_string(address) + " нарушает нумерацию через 1 (нужен " +
+               (parity_ ? "нечётный" : "чётный") + ")");
+        ok = false;
+      }
+    }
+    return ok;
+  }
+
+ private:
+  std::map<std::uint32_t, int> taken_;   // address -> 0-based row holding it
+  std::map<std::uint32_t, int> pasted_;  // address -> line
+  bool parityRule_;
+  int parity_;
+};
+
+// The address, network number, parameter and task of a line into e; false, with every
+// reason refused, when one of them is wrong.
+bool ReadLineNumbers(const MapLine& l, bool addressNeeded, MapEntry& e, const Refuse& refuse) {
+  bool ok = true;
+  const std::optional<std::uint32_t> addr = ReadNumber(l.Address);
+  if (l.Address.empty()) {
+    if (addressNeeded) {
+      refuse("не задан адрес");
+      ok = false;
+    }
+  } else if (!addr) {
+    refuse("адрес \"" + l.Address + "\" не является числом");
+    ok = false;
+  } else if (*addr > 0xFFFF) {
+    refuse("адрес " + l.Address + " больше 65535");
+    ok = false;
+  } else {
+    e.ModbusAddr = static_cast<std::uint16_t>(*addr);
+  }
+
+  std::optional<std::uint32_t> module, param;
+  if (l.Module.size() <= 2) module = ParseHex(l.Module);
+  if (l.Param.size() <= 4) param = ParseHex(l.Param);
+  const std::optional<std::int64_t> task = ParseDec(l.Task);
+  if (!module || *module == 0xFF) {
+    refuse("сетевой номер \"" + l.Module + "\" неверен (две шестнадцатеричные цифры, не FF)");
+    ok = false;
+  }
+  if (!param) {
+    refuse("номер параметра \"" + l.Param + "\" неверен (до четырёх шестнадцатеричных цифр)");
+    ok = false;
+  }
+  if (!task || *task < -32768 || *task > 32767) {
+    refuse("номер задачи \"" + l.Task + "\" неверен");
+    ok = false;
+  }
+  if (!ok) return false;
+  e.ModuleNo = static_cast<std::uint8_t>(*module);
+  e.ParamNo = static_cast<std::uint16_t>(*param);
+  e.TaskNo = static_cast<std::uint16_t>(static_cast<std::int16_t>(*task));
+  return true;
+}
+
+// The parameter's name of e: checked against the database when its controller has its task
+// file. False, refused, when the controller or the parameter is not there.
+bool NameParameter(const MapLinesTarget& t, const MapLine& l, MapEntry& e, const Refuse& refuse) {
+  const std::optional<std::size_t> pos = t.Cfg.FindController(e.ModuleNo);
+  const std::string name = CutParamName(l.Name);
+  if (!pos) {
+    refuse("модуль " + Hex2(e.ModuleNo) + " отсутствует в списке контроллеров");
+    return false;
+  }
+  const ControllerEntry& owner = t.Cfg.Controllers[*pos];
+  if (owner.Task && owner.Found) {
+    const int node =
+        OfferedNode(t.Tree, static_cast<int>(*pos), static_cast<std::int16_t>(e.TaskNo), e.ParamNo);
+    if (node < 0) {
+      refuse("параметр " + Hex4(e.ParamNo) + " задачи " +
+             std::to_string(static_cast<std::int16_t>(e.TaskNo)) + " модуля " + Hex2(e.ModuleNo) +
+             " в базе не предлагается");
+      return false;
+    }
+    e.ParamName = name.empty() ? TreeParamName(t.Tree, node) : name;
+  } else {
+    // A controller without its task file (read from the module): nothing to check the
+    // parameter against. Its entries are shown under generated names; such a name read
+    // back keeps the name the row holds.
+    MapEntry shown = e;
+    shown.ParamName.clear();
+    const MapEntry& old = t.Map[static_cast<std::size_t>(l.Row)];
+    if (name.empty() || name == t.Cfg.DisplayName(shown))
+      e.ParamName = SameIdentity(old, e) ? old.ParamName : std::string(kNoParamName);
+    else
+      e.ParamName = name;
+  }
+  if (std::string refusal = Cp1251Refusal("имя параметра", e.ParamName); !refusal.empty()) {
+    refuse(refusal);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 MapLinesResult CheckMapLines(const MapLinesTarget& t, const std::vector<MapLine>& lines) {
   MapLinesResult result;
   const int count = static_cast<int>(t.Map.size());
-  const bool parityRule = KeepsParity(t.Kind);
-
-  // Rows the lines replace; the addresses of every other row are taken.
-  std::vector<bool> replaced(t.Map.size(), t.WholeMap);
-  for (const MapLine& l : lines)
-    if (l.Row >= 0 && l.Row < count) replaced[static_cast<std::size_t>(l.Row)] = true;
-  std::map<std::uint32_t, int> taken;  // address -> 0-based row holding it
-  for (int i = 0; i < count; ++i) {
-    const MapEntry& e = t.Map[static_cast<std::size_t>(i)];
-    if (!replaced[static_cast<std::size_t>(i)] && !e.IsEmpty() && e.ModbusAddr != 0xFFFF) taken.emplace(e.ModbusAddr, i);
-  }
-  std::map<std::uint32_t, int> pasted;  // address -> line
-  int parity = t.Parity;
-
+  AddressCheck addresses(t, lines);
   for (const MapLine& l : lines) {
-    auto refuse = [&](std::string reason) { result.Problems.push_back({l.Line, std::move(reason)}); };
+    const Refuse refuse = [&](std::string reason) { result.Problems.push_back({l.Line, std::move(reason)}); };
     if (l.Row < 0 || l.Row >= count) {
-      refuse("строка таблицы " + std::to_string(l.Row + 1) + " за концом таблицы (строк в таблице: " +
-             std::to_string(count) + ")");
+      refuse("строка таблицы " + std::to_string(l.Row + 1) +
+             " за концом таблицы (строк в таблице: " + std::to_string(count) + ")");
       continue;
     }
     MapEntry e;
-    bool ok = true;
-
-    const std::optional<std::uint32_t> addr = ReadNumber(l.Address);
-    if (l.Address.empty()) {
-      if (t.AddressNeeded) {
-        refuse("не задан адрес");
-        ok = false;
-      }
-    } else if (!addr) {
-      refuse("адрес \"" + l.Address + "\" не является числом");
-      ok = false;
-    } else if (*addr > 0xFFFF) {
-      refuse("адрес " + l.Address + " больше 65535");
-      ok = false;
-    } else {
-      e.ModbusAddr = static_cast<std::uint16_t>(*addr);
-    }
-
-    std::optional<std::uint32_t> module, param;
-    if (l.Module.size() <= 2) module = ParseHex(l.Module);
-    if (l.Param.size() <= 4) param = ParseHex(l.Param);
-    const std::optional<std::int64_t> task = ParseDec(l.Task);
-    if (!module || *module == 0xFF) {
-      refuse("сетевой номер \"" + l.Module + "\" неверен (две шестнадцатеричные цифры, не FF)");
-      ok = false;
-    }
-    if (!param) {
-      refuse("номер параметра \"" + l.Param + "\" неверен (до четырёх шестнадцатеричных цифр)");
-      ok = false;
-    }
-    if (!task || *task < -32768 || *task > 32767) {
-      refuse("номер задачи \"" + l.Task + "\" неверен");
-      ok = false;
-    }
-    if (!ok) continue;
-    e.ModuleNo = static_cast<std::uint8_t>(*module);
-    e.ParamNo = static_cast<std::uint16_t>(*param);
-    e.TaskNo = static_cast<std::uint16_t>(static_cast<std::int16_t>(*task));
-
-    if (e.ModbusAddr != 0xFFFF) {
-      if (auto it = taken.find(e.ModbusAddr); it != taken.end()) {
-        refuse("адрес " + std::to_string(e.ModbusAddr) + " уже занят строкой " + std::to_string(it->second + 1));
-        ok = false;
-      } else if (auto p = pasted.find(e.ModbusAddr); p != pasted.end()) {
-        refuse("адрес " + std::to_string(e.ModbusAddr) + " повторяет адрес строки " + std::to_string(p->second));
-        ok = false;
-      } else {
-        pasted.emplace(e.ModbusAddr, l.Line);
-      }
-      if (parityRule) {
-        const int p = e.ModbusAddr & 1;
-        if (parity < 0) parity = p;
-        if (p != parity) {
-          refuse("адрес " + std::to_string(e.ModbusAddr) + " нарушает нумерацию через 1 (нужен " +
-                 (parity ? "нечётный" : "чётный") + ")");
-          ok = false;
-        }
-      }
-    }
-
-    const std::optional<std::size_t> pos = t.Cfg.FindController(e.ModuleNo);
-    const std::string name = CutParamName(l.Name);
-    if (!pos) {
-      refuse("модуль " + Hex2(e.ModuleNo) + " отсутствует в списке контроллеров");
-      continue;
-    }
-    const ControllerEntry& owner = t.Cfg.Controllers[*pos];
-    if (owner.Task && owner.Found) {
-      const int node = OfferedNode(t.Tree, static_cast<int>(*pos), static_cast<std::int16_t>(e.TaskNo), e.ParamNo);
-      if (node < 0) {
-        refuse("параметр " + Hex4(e.ParamNo) + " задачи " + std::to_string(static_cast<std::int16_t>(e.TaskNo)) +
-               " модуля " + Hex2(e.ModuleNo) + " в базе не предлагается");
-        continue;
-      }
-      e.ParamName = name.empty() ? TreeParamName(t.Tree, node) : name;
-    } else {
-      // A controller without its task file (read from the module): nothing to check the
-      // parameter against. Its entries are shown under generated names; such a name read
-      // back keeps the name the row holds.
-      MapEntry shown = e;
-      shown.ParamName.clear();
-      const MapEntry& old = t.Map[static_cast<std::size_t>(l.Row)];
-      if (name.empty() || name == t.Cfg.DisplayName(shown))
-        e.ParamName = SameIdentity(old, e) ? old.ParamName : std::string(kNoParamName);
-      else
-        e.ParamName = name;
-    }
-    if (std::string refusal = Cp1251Refusal("имя параметра", e.ParamName); !refusal.empty()) {
-      refuse(refusal);
-      continue;
-    }
-    if (ok) result.Entries.emplace_back(l.Row, std::move(e));
+    if (!ReadLineNumbers(l, t.AddressNeeded, e, refuse)) continue;
+    const bool addressOk = e.ModbusAddr == 0xFFFF || addresses.Admit(e.ModbusAddr, l.Line, refuse);
+    if (!NameParameter(t, l, e, refuse)) continue;
+    if (addressOk) result.Entries.emplace_back(l.Row, std::move(e));
   }
   if (!result.Problems.empty()) result.Entries.clear();
   return result;

@@ -306,6 +306,51 @@ TEST_F(CtlTest, BadArgumentsAndFilesGiveClearMessages) {
   for (const char* cmd : {"show", "export-csv", "import-csv", "check"}) EXPECT_EQ(Run({cmd, "--help"}).code, 0);
 }
 
+// How each command reads its options: a value is the next argument whatever it looks like,
+// some options given last without their value are unknown, and the first fault is the one told.
+TEST_F(CtlTest, OptionsAndTheirValuesAreReadInOrder) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"export-csv", "x.bmt", "--map"}, "неизвестный ключ --map"},
+      {{"import-csv", "x.bmt", "--map", "hr", "in.csv", "-o"}, "неизвестный ключ -o"},
+      {{"demo-document", "out.bmt", "--db"}, "неизвестный ключ --db"},
+      {{"show", "-"}, "неизвестный ключ -"},
+      {{"modbus-read", "--host"}, "--host: нужен адрес"},
+      {{"modbus-read", "--port", "abc", "1"}, "--port: число 0..65535"},
+      {{"modbus-read", "--timeout", "61", "1"}, "--timeout: секунды 1..60"},
+      {{"modbus-read", "--swap", "--order", "ABCD", "1"}, "--order вместе с --invert или --swap"},
+      {{"monitor", "--host", ""}, "--host: нужен адрес"},
+      {{"monitor", "--unit", "1FF", "a.bmt"}, "--unit: шестнадцатеричное число 00..FF"},
+      {{"monitor", "--period", "99", "a.bmt"}, "--period: миллисекунды, не меньше 100"},
+      {{"monitor", "--write-coil", "5=2", "a.bmt"}, "--write-coil: АДРЕС=0 или АДРЕС=1"},
+      {{"monitor", "--write-coil", "5=1", "a.bmt"},
+       "команда в Coil отправляется только с подтверждением --yes"},
+      {{"export", "a.bmt", "--maps", "hr,zz"}, "--maps: список из coils, di, hr, ir через запятую"},
+      {{"export", "a.bmt", "--order", "ZZZZ"}, "--order: ABCD, CDAB, BADC или DCBA"},
+      {{"export", "a.bmt", "--format", "modbustools"},
+       "формат modbustools пишется в папку: укажите -o ПАПКА"},
+      // search takes its range out first; the rest are link options.
+      {{"search", "--tcp", "--from", "05"}, "--tcp: нужен адрес"},
+      {{"search", "--from", "--tcp", "x"}, "лишний аргумент x"},
+      {{"search", "--from", "05", "--to"}, "неизвестный ключ --to"},
+      {{"search", "--node", "1FF"}, "--node: шестнадцатеричное число 00..FF"},
+      {{"write", "--restart", "maybe", "a.bmt"}, "--restart: yes или no"},
+      {{"read", "--restart", "yes", "a.bmt"}, "неизвестный ключ --restart"},
+      {{"run", "--can", "COM9"}, "--can: COM1..COM8"},
+      // diff: link options only with --module; one of them takes a value that is no option.
+      {{"diff", "a.bmt", "--tcp", "x"}, "неизвестный ключ --tcp"},
+      {{"diff", "a.bmt", "--module", "extra", "--tcp", "h"}, "укажите один файл документа и --module"},
+      {{"diff", "--tcp", "--json", "a.bmt", "b.bmt"}, "неизвестный ключ --tcp"},
+  };
+  for (const auto& c : cases) {
+    Result r = Run(c.args);
+    EXPECT_EQ(r.code, 2) << c.args[0] << " " << c.args[1];
+    EXPECT_EQ(r.err, "r770ctl: " + c.err + " (подробнее: --help)\n") << c.args[0] << " " << c.args[1];
+  }
+}
+
 TEST_F(CtlTest, ImportCsvOfWhatExportCsvWroteGivesBackTheDocument) {
   Place(MapKind::TU, 2, 0x0101, 1, "Авария, \"насос\"");
   Place(MapKind::TU, 3, 0x0102, 2, "Работа");

@@ -133,13 +133,56 @@ TEST(SimOptions, ReadsTheCommandLine) {
   BuildBus(o, bus);
   EXPECT_EQ(bus.Find(0x7F)->DeviceType(), 0x0001);
 
-  SimOptions bad;
-  EXPECT_NE(ParseSimOptions({"--net", "01,05", "--type", "1,2,3"}, bad), "");
-  EXPECT_NE(ParseSimOptions({"--net", "01,01"}, bad), "");
-  EXPECT_NE(ParseSimOptions({"--port"}, bad), "");
-  EXPECT_NE(ParseSimOptions({"--port", "70000"}, bad), "");
-  EXPECT_NE(ParseSimOptions({"--frobnicate"}, bad), "");
+  struct Bad {
+    std::vector<std::string> args;
+    std::string message;
+  } bad[] = {
+      {{"--net", "01,05", "--type", "1,2,3"},
+       "в --type нужен один тип или по одному на каждый номер из --net"},
+      {{"--net", "01,01"}, "сетевой номер 01 указан дважды"},
+      {{"--net", "01,zz"}, "неверное шестнадцатеричное значение \"zz\""},
+      {{"--type"}, "параметру --type нужно значение"},
+      {{"--port"}, "параметру --port нужно значение"},
+      {{"--port", "70000"}, "порт больше 65535"},
+      {{"--port", "abc"}, "неверное число для --port: \"abc\""},
+      {{"--bad-checksum-every", "0"}, "неверное число для --bad-checksum-every: \"0\""},
+      // A value is the next argument, whatever it looks like; the reading stops at the first fault.
+      {{"--state", "--silent", "--frobnicate"}, "неизвестный параметр --frobnicate (см. --help)"},
+      {{"--frobnicate"}, "неизвестный параметр --frobnicate (см. --help)"},
+      {{"positional"}, "неизвестный параметр positional (см. --help)"},
+  };
+  for (const Bad& b : bad) {
+    SimOptions x;
+    EXPECT_EQ(ParseSimOptions(b.args, x), b.message) << b.args[0];
+  }
   EXPECT_NE(SimHelpText().find("--wrong-packet"), std::string::npos);
+}
+
+TEST(SimOptions, ReadsTheAdapterThenTheModbusThenItsOwnOptions) {
+  SimCommandLine line;
+  EXPECT_EQ(
+      ReadSimCommandLine({"--net", "05", "--can", "--modbus-port", "1502", "--variant0", "--silent"}, line),
+      "");
+  EXPECT_TRUE(line.canOn);
+  EXPECT_EQ(line.can.variant, 0);
+  EXPECT_TRUE(line.modbusOn);
+  EXPECT_EQ(line.modbus.port, 1502);
+  EXPECT_EQ(line.sim.nets, (std::vector<std::uint8_t>{0x05}));
+  EXPECT_TRUE(line.sim.server.faults.silent);
+
+  struct Bad {
+    std::vector<std::string> args;
+    std::string message;
+  } bad[] = {
+      // The adapter's switches are taken out before any value is read.
+      {{"--state", "--can"}, "параметру --state нужно значение"},
+      {{"--modbus-port", "x", "--frobnicate"}, "неверный порт для --modbus-port: \"x\""},
+      {{"--can", "--frobnicate"}, "неизвестный параметр --frobnicate (см. --help)"},
+  };
+  for (const Bad& b : bad) {
+    SimCommandLine x;
+    EXPECT_EQ(ReadSimCommandLine(b.args, x), b.message) << b.args[0];
+  }
 }
 
 }  // namespace

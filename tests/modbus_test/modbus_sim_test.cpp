@@ -234,17 +234,28 @@ TEST(ModbusSimOptions, CommandLine) {
   EXPECT_EQ(o.net, std::optional<std::uint8_t>(0x1A));
   EXPECT_EQ(o.bindAddress, "0.0.0.0");
 
-  for (std::vector<std::string> bad : {std::vector<std::string>{"--modbus-port", "70000"},
-                                       {"--modbus-port"},
-                                       {"--modbus-exception", "100"},
-                                       {"--modbus-exception", "100:256"},
-                                       {"--modbus-silent", "-1"},
-                                       {"--modbus-net", "100"},
-                                       {"--modbus-what", "1"}}) {
+  struct Bad {
+    std::vector<std::string> args;
+    std::string message;
+  } bad[] = {
+      {{"--modbus-port", "70000"}, "неверный порт для --modbus-port: \"70000\""},
+      {{"--modbus-port"}, "параметру --modbus-port нужно значение"},
+      {{"--modbus-exception", "100"}, "для --modbus-exception нужно АДРЕС:КОД, получено \"100\""},
+      {{"--modbus-exception", "100:256"}, "для --modbus-exception нужно АДРЕС:КОД, получено \"100:256\""},
+      {{"--modbus-silent", "-1"}, "неверный адрес для --modbus-silent: \"-1\""},
+      {{"--modbus-net", "100"}, "неверный сетевой номер для --modbus-net: \"100\""},
+      {{"--modbus-order", "XYZW"}, "для --modbus-order нужно ABCD, CDAB, BADC или DCBA, получено \"XYZW\""},
+      // An unknown --modbus- option takes its value before it is refused.
+      {{"--modbus-what", "1"}, "неизвестный параметр --modbus-what (см. --help)"},
+      {{"--modbus-what"}, "параметру --modbus-what нужно значение"},
+  };
+  for (const Bad& b : bad) {
+    std::vector<std::string> args = b.args;
     bool en = false;
     ModbusServerOptions x;
-    EXPECT_NE(sim::ExtractModbusOptions(bad, x, en), "") << bad[0];
-    EXPECT_FALSE(en) << bad[0];
+    EXPECT_EQ(sim::ExtractModbusOptions(args, x, en), b.message) << b.args[0];
+    EXPECT_FALSE(en) << b.args[0];
+    EXPECT_EQ(args, b.args) << "a refused line stays as it was";
   }
 }
 

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "arg_parser.h"
+
 namespace r770::sim {
 
 namespace {
@@ -218,17 +220,15 @@ void CanFrontend::Serve() {
 
 bool TakeCanOptions(std::vector<std::string>& args, CanFrontendOptions& options) {
   bool can = false;
-  std::vector<std::string> rest;
-  for (const auto& a : args) {
-    if (a == "--can") can = true;
-    else if (a == "--variant0") options.variant = 0;
-    else if (a == "--wrong-node") options.faults.wrongNode = true;
-    else if (a == "--bad-count") options.faults.badCount = true;
-    else if (a == "--adapter-silent") options.faults.adapterSilent = true;
-    else if (a == "--no-carrier") options.faults.noCarrier = true;
-    else rest.push_back(a);
-  }
-  args = std::move(rest);
+  auto on = [](bool& flag) { return [&flag] { flag = true; }; };
+  cli::ArgParser()
+      .Flag("--can", on(can))
+      .Flag("--variant0", [&] { options.variant = 0; })
+      .Flag("--wrong-node", on(options.faults.wrongNode))
+      .Flag("--bad-count", on(options.faults.badCount))
+      .Flag("--adapter-silent", on(options.faults.adapterSilent))
+      .Flag("--no-carrier", on(options.faults.noCarrier))
+      .Take(args);
   return can;
 }
 

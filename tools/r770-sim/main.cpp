@@ -15,17 +15,40 @@
 #include "sim_options.h"
 #include "sim_state.h"
 
+namespace {
+
+using namespace r770;
+using namespace r770::sim;
+
+// Publishes one module of the bus over Modbus/TCP (the first one unless --modbus-net names
+// another). 0 when it listens, else the exit code.
+int StartModbus(SimBus& bus, ModbusServerOptions& o, const std::string& ft12Address,
+                std::unique_ptr<ModbusServer>& modbus) {
+  SimModule* published = o.net ? bus.Find(*o.net) : bus.Modules().front().get();
+  if (!published) {
+    std::cerr << "r770-sim: --modbus-net: модуля " << Hex2(*o.net) << " нет на шине\n";
+    return 2;
+  }
+  if (o.bindAddress.empty()) o.bindAddress = ft12Address;
+  modbus = std::make_unique<ModbusServer>(o, SnapshotOf(*published));
+  std::string startError;
+  if (!modbus->Start(startError)) {
+    std::cerr << "r770-sim: " << startError << "\n";
+    return 1;
+  }
+  std::cout << "r770-sim: Modbus/TCP модуля " << Hex2(published->Net()) << " на " << o.bindAddress << ":"
+            << modbus->Port() << std::endl;
+  return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace r770;
   using namespace r770::sim;
-  SimOptions options;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  CanFrontendOptions canOptions;
-  const bool can = TakeCanOptions(args, canOptions);
-  ModbusServerOptions modbusOptions;
-  bool modbusOn = false;
-  std::string error = ExtractModbusOptions(args, modbusOptions, modbusOn);
-  if (error.empty()) error = ParseSimOptions(args, options);
+  SimCommandLine line;
+  const std::string error = ReadSimCommandLine(std::vector<std::string>(argv + 1, argv + argc), line);
+  const SimOptions& options = line.sim;
   if (!error.empty()) {
     std::cerr << "r770-sim: " << error << "\n";
     return 2;
@@ -79,27 +102,15 @@ int main(int argc, char** argv) {
             << std::endl;
 
   std::unique_ptr<ModbusServer> modbus;
-  if (modbusOn) {
-    SimModule* published = modbusOptions.net ? bus.Find(*modbusOptions.net) : bus.Modules().front().get();
-    if (!published) {
-      std::cerr << "r770-sim: --modbus-net: модуля " << Hex2(*modbusOptions.net) << " нет на шине\n";
-      return 2;
-    }
-    if (modbusOptions.bindAddress.empty()) modbusOptions.bindAddress = server.Address();
-    modbus = std::make_unique<ModbusServer>(modbusOptions, SnapshotOf(*published));
-    if (!modbus->Start(startError)) {
-      std::cerr << "r770-sim: " << startError << "\n";
-      return 1;
-    }
-    std::cout << "r770-sim: Modbus/TCP модуля " << Hex2(published->Net()) << " на " << modbusOptions.bindAddress
-              << ":" << modbus->Port() << std::endl;
+  if (line.modbusOn) {
+    if (const int code = StartModbus(bus, line.modbus, server.Address(), modbus); code != 0) return code;
   }
 
   std::unique_ptr<CanFrontend> canFrontend;
-  if (can) {
-    canOptions.faults.silent = options.server.faults.silent;
-    canOptions.faults.wrongPacket = options.server.faults.wrongPacket;
-    canFrontend = std::make_unique<CanFrontend>(bus, canOptions);
+  if (line.canOn) {
+    line.can.faults.silent = options.server.faults.silent;
+    line.can.faults.wrongPacket = options.server.faults.wrongPacket;
+    canFrontend = std::make_unique<CanFrontend>(bus, line.can);
     if (!canFrontend->Start(&startError)) {
       std::cerr << "r770-sim: " << startError << "\n";
       server.Stop();

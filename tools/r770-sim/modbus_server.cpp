@@ -1,7 +1,5 @@
 #include "modbus_server.h"
 
-#include "common/number_forms.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <modbus.h>
@@ -15,9 +13,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <numbers>
 #include <optional>
+
+#include "arg_parser.h"
+#include "common/number_forms.h"
+#include "sim_options.h"
 
 namespace r770::sim {
 namespace {
@@ -58,58 +61,78 @@ bool SimulatedBit(std::uint16_t address, double seconds) {
 
 std::string ExtractModbusOptions(std::vector<std::string>& args, ModbusServerOptions& o,
                                  bool& enabled) {
-  std::vector<std::string> rest;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a.rfind("--modbus-", 0) != 0) {
-      rest.push_back(a);
-      continue;
-    }
-    if (a == "--modbus-fixed") {
-      o.fixed = true;
-      continue;
-    }
-    if (i + 1 >= args.size()) return "параметру " + a + " нужно значение";
-    const std::string& v = args[++i];
-    auto number = [&](const std::string& text, long max) -> std::optional<long> {
-      auto n = ParseIntKey(Trim(text));
-      if (!n || *n < 0 || *n > max) return std::nullopt;
-      return static_cast<long>(*n);
-    };
-    if (a == "--modbus-port") {
-      auto n = number(v, 65535);
-      if (!n) return "неверный порт для " + a + ": \"" + v + "\"";
-      o.port = static_cast<int>(*n);
-      enabled = true;
-    } else if (a == "--modbus-listen") {
-      o.bindAddress = v;
-    } else if (a == "--modbus-net") {
-      auto n = ParseHex(Trim(v));
-      if (!n || *n > 0xFF) return "неверный сетевой номер для " + a + ": \"" + v + "\"";
-      o.net = static_cast<std::uint8_t>(*n);
-    } else if (a == "--modbus-order") {
-      if (v != "ABCD" && v != "CDAB" && v != "BADC" && v != "DCBA")
-        return "для " + a + " нужно ABCD, CDAB, BADC или DCBA, получено \"" + v + "\"";
-      o.order = v;
-    } else if (a == "--modbus-silent") {
-      auto n = number(v, 65535);
-      if (!n) return "неверный адрес для " + a + ": \"" + v + "\"";
-      o.silent.insert(static_cast<std::uint16_t>(*n));
-    } else if (a == "--modbus-exception") {
-      auto colon = v.find(':');
-      std::optional<long> address, code;
-      if (colon != std::string::npos) {
-        address = number(v.substr(0, colon), 65535);
-        code = number(v.substr(colon + 1), 255);
-      }
-      if (!address || !code) return "для " + a + " нужно АДРЕС:КОД, получено \"" + v + "\"";
-      o.exceptions[static_cast<std::uint16_t>(*address)] = static_cast<std::uint8_t>(*code);
-    } else {
-      return "неизвестный параметр " + a + " (см. --help)";
-    }
-  }
-  args = std::move(rest);
-  return "";
+  using Value = cli::ArgParser::Value;
+  auto number = [](const std::string& text, long max) -> std::optional<long> {
+    auto n = ParseIntKey(Trim(text));
+    if (!n || *n < 0 || *n > max) return std::nullopt;
+    return static_cast<long>(*n);
+  };
+  // Every --modbus- option but --modbus-fixed takes a value.
+  auto withValue = [](const char* name, std::function<std::string(const std::string&)> apply) {
+    return [name, apply](const Value& v) { return v ? apply(*v) : NeedsValue(name); };
+  };
+  return cli::ArgParser()
+      .Prefix("--modbus-")
+      .Flag("--modbus-fixed", [&] { o.fixed = true; })
+      .Option("--modbus-port", withValue("--modbus-port",
+                                         [&](const std::string& v) {
+                                           auto n = number(v, 65535);
+                                           if (!n) return "неверный порт для --modbus-port: \"" + v + "\"";
+                                           o.port = static_cast<int>(*n);
+                                           enabled = true;
+                                           return std::string();
+                                         }))
+      .Option("--modbus-listen", withValue("--modbus-listen",
+                                           [&](const std::string& v) {
+                                             o.bindAddress = v;
+                                             return std::string();
+                                           }))
+      .Option("--modbus-net", withValue("--modbus-net",
+                                        [&](const std::string& v) {
+                                          auto n = ParseHex(Trim(v));
+                                          if (!n || *n > 0xFF)
+                                            return "неверный сетевой номер для --modbus-net: \"" + v + "\"";
+                                          o.net = static_cast<std::uint8_t>(*n);
+                                          return std::string();
+                                        }))
+      .Option("--modbus-order",
+              withValue("--modbus-order",
+                        [&](const std::string& v) {
+                          if (v != "ABCD" && v != "CDAB" && v != "BADC" && v != "DCBA")
+                            return "для --modbus-order нужно ABCD, CDAB, BADC или DCBA, получено \"" + v +
+                                   "\"";
+                          o.order = v;
+                          return std::string();
+                        }))
+      .Option("--modbus-silent", withValue("--modbus-silent",
+                                           [&](const std::string& v) {
+                                             auto n = number(v, 65535);
+                                             if (!n)
+                                               return "неверный адрес для --modbus-silent: \"" + v + "\"";
+                                             o.silent.insert(static_cast<std::uint16_t>(*n));
+                                             return std::string();
+                                           }))
+      .Option("--modbus-exception",
+              withValue("--modbus-exception",
+                        [&](const std::string& v) {
+                          auto colon = v.find(':');
+                          std::optional<long> address, code;
+                          if (colon != std::string::npos) {
+                            address = number(v.substr(0, colon), 65535);
+                            code = number(v.substr(colon + 1), 255);
+                          }
+                          if (!address || !code)
+                            return "для --modbus-exception нужно АДРЕС:КОД, получено \"" + v + "\"";
+                          o.exceptions[static_cast<std::uint16_t>(*address)] =
+                              static_cast<std::uint8_t>(*code);
+                          return std::string();
+                        }))
+      // An unknown --modbus- option still takes its value first, as the known ones do.
+      .Unknown(cli::ArgValue::Next,
+               [](const std::string& a, const Value& v) {
+                 return v ? "неизвестный параметр " + a + " (см. --help)" : NeedsValue(a);
+               })
+      .Take(args);
 }
 
 const char* ModbusHelpText() {

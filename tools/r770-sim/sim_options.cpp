@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "arg_parser.h"
 #include "common/number_forms.h"
 
 namespace r770::sim {
@@ -23,6 +24,8 @@ std::string ParseHexList(const std::string& text, std::uint32_t max, std::vector
 }
 
 }  // namespace
+
+std::string NeedsValue(const std::string& option) { return "параметру " + option + " нужно значение"; }
 
 std::string SimHelpText() {
   return
@@ -64,71 +67,73 @@ std::string SimHelpText() {
 }
 
 std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& out) -> std::string {
-      if (i + 1 >= args.size()) return "параметру " + a + " нужно значение";
-      out = args[++i];
-      return "";
+  using Value = cli::ArgParser::Value;
+  auto text = [](const char* name, std::string& out) {
+    return [name, &out](const Value& v) {
+      if (!v) return NeedsValue(name);
+      out = *v;
+      return std::string();
     };
-    auto number = [&](int& out, int min) -> std::string {
-      std::string text;
-      if (auto e = value(text); !e.empty()) return e;
-      const auto v = ParseDec(text);
-      if (!v || *v < min || *v > 100000000) return "неверное число для " + a + ": \"" + text + "\"";
-      out = static_cast<int>(*v);
-      return "";
+  };
+  auto number = [](const char* name, int& out, int min) {
+    return [name, &out, min](const Value& v) {
+      if (!v) return NeedsValue(name);
+      const auto n = ParseDec(*v);
+      if (!n || *n < min || *n > 100000000)
+        return "неверное число для " + std::string(name) + ": \"" + *v + "\"";
+      out = static_cast<int>(*n);
+      return std::string();
     };
-    std::string error;
-    std::string text;
-    if (a == "--help" || a == "-h") {
-      o.help = true;
-    } else if (a == "--version") {
-      o.version = true;
-    } else if (a == "--listen") {
-      error = value(o.server.listen);
-    } else if (a == "--port") {
-      error = number(o.server.port, 0);
-      if (error.empty() && o.server.port > 65535) error = "порт больше 65535";
-    } else if (a == "--net") {
-      if (error = value(text); error.empty()) error = ParseHexList(text, 0xFF, o.nets);
-    } else if (a == "--type") {
-      if (error = value(text); error.empty()) error = ParseHexList(text, 0xFFFF, o.types);
-    } else if (a == "--stop-delay-ms") {
-      error = number(o.behaviour.stopDelayMs, 0);
-    } else if (a == "--state") {
-      error = value(o.stateFile);
-    } else if (a == "--silent") {
-      o.server.faults.silent = true;
-    } else if (a == "--close-after") {
-      error = number(o.server.faults.closeAfter, 0);
-    } else if (a == "--delay-ms") {
-      error = number(o.server.faults.delayMs, 0);
-    } else if (a == "--bad-checksum-every") {
-      error = number(o.server.faults.badChecksumEvery, 1);
-    } else if (a == "--split-answers") {
-      o.server.faults.splitAnswers = true;
-    } else if (a == "--refuse-access") {
-      o.behaviour.refuseAccess = true;
-    } else if (a == "--never-stops") {
-      o.behaviour.neverStops = true;
-    } else if (a == "--never-runs") {
-      o.behaviour.neverRuns = true;
-    } else if (a == "--wrong-packet") {
-      o.server.faults.wrongPacket = true;
-    } else if (a == "--wrong-address") {
-      o.server.faults.wrongAddress = true;
-    } else {
-      error = "неизвестный параметр " + a + " (см. --help)";
-    }
-    if (!error.empty()) return error;
-  }
+  };
+  auto hexList = [](const char* name, std::uint32_t max, auto& out) {
+    return [name, max, &out](const Value& v) { return v ? ParseHexList(*v, max, out) : NeedsValue(name); };
+  };
+  auto flag = [](bool& on) { return [&on] { on = true; }; };
+  const std::string error =
+      cli::ArgParser()
+          .Flag("--help", flag(o.help))
+          .Flag("-h", flag(o.help))
+          .Flag("--version", flag(o.version))
+          .Option("--listen", text("--listen", o.server.listen))
+          .Option("--port",
+                  [&, port = number("--port", o.server.port, 0)](const Value& v) {
+                    std::string e = port(v);
+                    if (e.empty() && o.server.port > 65535) e = "порт больше 65535";
+                    return e;
+                  })
+          .Option("--net", hexList("--net", 0xFF, o.nets))
+          .Option("--type", hexList("--type", 0xFFFF, o.types))
+          .Option("--stop-delay-ms", number("--stop-delay-ms", o.behaviour.stopDelayMs, 0))
+          .Option("--state", text("--state", o.stateFile))
+          .Flag("--silent", flag(o.server.faults.silent))
+          .Option("--close-after", number("--close-after", o.server.faults.closeAfter, 0))
+          .Option("--delay-ms", number("--delay-ms", o.server.faults.delayMs, 0))
+          .Option("--bad-checksum-every", number("--bad-checksum-every", o.server.faults.badChecksumEvery, 1))
+          .Flag("--split-answers", flag(o.server.faults.splitAnswers))
+          .Flag("--refuse-access", flag(o.behaviour.refuseAccess))
+          .Flag("--never-stops", flag(o.behaviour.neverStops))
+          .Flag("--never-runs", flag(o.behaviour.neverRuns))
+          .Flag("--wrong-packet", flag(o.server.faults.wrongPacket))
+          .Flag("--wrong-address", flag(o.server.faults.wrongAddress))
+          .Unknown(cli::ArgValue::None,
+                   [](const std::string& a, const Value&) {
+                     return "неизвестный параметр " + a + " (см. --help)";
+                   })
+          .Parse(args);
+  if (!error.empty()) return error;
   if (o.types.size() != 1 && o.types.size() != o.nets.size())
     return "в --type нужен один тип или по одному на каждый номер из --net";
   for (std::size_t i = 0; i < o.nets.size(); ++i)
     for (std::size_t k = 0; k < i; ++k)
       if (o.nets[i] == o.nets[k]) return "сетевой номер " + Hex2(o.nets[i]) + " указан дважды";
   return "";
+}
+
+std::string ReadSimCommandLine(std::vector<std::string> args, SimCommandLine& line) {
+  line.canOn = TakeCanOptions(args, line.can);
+  std::string error = ExtractModbusOptions(args, line.modbus, line.modbusOn);
+  if (error.empty()) error = ParseSimOptions(args, line.sim);
+  return error;
 }
 
 void BuildBus(const SimOptions& options, SimBus& bus) {

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "can_frontend.h"
 #include "ft12_server.h"
+#include "modbus_server.h"
 #include "sim_module.h"
 
 namespace r770::sim {
@@ -29,6 +31,19 @@ struct SimOptions {
 // Reads the arguments (without the program name). Empty on success, else a message.
 std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options);
 std::string SimHelpText();
+// The message for an option given last without its value.
+std::string NeedsValue(const std::string& option);
+// The whole command line: the CAN-BUS adapter's options are taken out first, then the
+// Modbus/TCP server's, and the rest are the simulator's own.
+struct SimCommandLine {
+  SimOptions sim;
+  CanFrontendOptions can;
+  bool canOn = false;
+  ModbusServerOptions modbus;
+  bool modbusOn = false;
+};
+// Empty on success, else the message.
+std::string ReadSimCommandLine(std::vector<std::string> args, SimCommandLine& line);
 // Puts the modules of the options on the bus.
 void BuildBus(const SimOptions& options, SimBus& bus);
 

@@ -7,9 +7,10 @@
 #include <ostream>
 
 #include "common/file_io.h"
+#include "common/number_forms.h"
 #include "common/program_path.h"
-#include "editors/map_lines.h"
 #include "document/document_file.h"
+#include "editors/map_lines.h"
 #include "monitor/monitor_plan.h"
 
 namespace r770::ctl {
@@ -36,6 +37,50 @@ bool HasHelp(const std::vector<std::string>& args) {
 int UsageError(Io& io, const std::string& message) {
   io.err << "r770ctl: " << message << " (подробнее: --help)\n";
   return kExitUsage;
+}
+
+std::string UnknownOption(const std::string& option) { return "неизвестный ключ " + option; }
+
+std::function<std::string(const std::string&)> Collect(std::vector<std::string>& into) {
+  return [&into](const std::string& a) {
+    into.push_back(a);
+    return std::string();
+  };
+}
+
+cli::ArgParser CommandArgs() {
+  cli::ArgParser p;
+  p.Unknown(cli::ArgValue::None,
+            [](const std::string& option, const cli::ArgParser::Value&) { return UnknownOption(option); });
+  return p;
+}
+
+std::string PortValue(const cli::ArgParser::Value& v, std::uint16_t& port) {
+  auto p = v ? ParseUDec(*v) : std::nullopt;
+  if (!p || *p > 65535) return "--port: число 0..65535";
+  port = static_cast<std::uint16_t>(*p);
+  return "";
+}
+
+std::string UnitValue(const cli::ArgParser::Value& v, std::uint8_t& unit) {
+  auto u = v ? ParseHex(*v) : std::nullopt;
+  if (!u || *u > 255) return "--unit: шестнадцатеричное число 00..FF";
+  unit = static_cast<std::uint8_t>(*u);
+  return "";
+}
+
+std::string TimeoutValue(const cli::ArgParser::Value& v, std::int32_t& seconds) {
+  auto t = v ? ParseUDec(*v) : std::nullopt;
+  if (!t || *t == 0 || *t > 60) return "--timeout: секунды 1..60";
+  seconds = static_cast<std::int32_t>(*t);
+  return "";
+}
+
+std::string OrderValue(const cli::ArgParser::Value& v, WireOrder& order) {
+  auto o = v ? ParseWireOrder(*v) : std::nullopt;
+  if (!o) return "--order: ABCD, CDAB, BADC или DCBA";
+  order = *o;
+  return "";
 }
 
 namespace {

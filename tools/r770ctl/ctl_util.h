@@ -1,12 +1,15 @@
 // Shared pieces of the r770ctl commands.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "arg_parser.h"
 #include "ctl.h"
 #include "document/configuration.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
+#include "export/map_export.h"
 
 namespace r770::ctl {
 
@@ -33,6 +36,19 @@ std::string MapName(MapKind kind);
 
 bool HasHelp(const std::vector<std::string>& args);
 int UsageError(Io& io, const std::string& message);
+
+// A command's option table: an option off the table is "неизвестный ключ".
+cli::ArgParser CommandArgs();
+std::string UnknownOption(const std::string& option);
+// A positional handler that appends each argument to `into`.
+std::function<std::string(const std::string&)> Collect(std::vector<std::string>& into);
+
+// Values of the Modbus/TCP options of modbus-read, monitor and export: empty when taken,
+// else the usage message (a missing value is told as a wrong one).
+std::string PortValue(const cli::ArgParser::Value& v, std::uint16_t& port);       // --port
+std::string UnitValue(const cli::ArgParser::Value& v, std::uint8_t& unit);        // --unit
+std::string TimeoutValue(const cli::ArgParser::Value& v, std::int32_t& seconds);  // --timeout
+std::string OrderValue(const cli::ArgParser::Value& v, WireOrder& order);         // --order
 
 // Ctrl-C and SIGTERM while a command runs. The first Ctrl-C only sets Interrupted(), for the
 // command to stop at its next step; a second one, or one while ExitOnInterrupt is set, ends

@@ -1,7 +1,8 @@
-// r770ctl diff: what differs between a document and another document or the module, by what
-// the module holds.
+// r770ctl diff and compare: what differs between a document and another document or the
+// module, by what the module holds; compare is the older yes-or-no form for two documents.
 #include <ostream>
 
+#include "common/number_forms.h"
 #include "compare/config_diff.h"
 #include "ctl.h"
 #include "ctl_util.h"
@@ -102,15 +103,18 @@ int Diff(const std::vector<std::string>& args, Io& io) {
   }
   bool json = false, module = false;
   std::vector<std::string> files, linkArgs;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--json") json = true;
-    else if (a == "--module") module = true;
-    else if (!a.empty() && a[0] == '-') {
-      linkArgs.push_back(a);  // a link option and its value, checked with --module
-      if (i + 1 < args.size() && (args[i + 1].empty() || args[i + 1][0] != '-')) linkArgs.push_back(args[++i]);
-    } else files.push_back(a);
-  }
+  cli::ArgParser()
+      .Flag("--json", [&] { json = true; })
+      .Flag("--module", [&] { module = true; })
+      // A link option and its value, checked with --module.
+      .Unknown(cli::ArgValue::NextUnlessOption,
+               [&](const std::string& option, const cli::ArgParser::Value& value) {
+                 linkArgs.push_back(option);
+                 if (value) linkArgs.push_back(*value);
+                 return std::string();
+               })
+      .Positional(Collect(files))
+      .Parse(args);
   if (!module && !linkArgs.empty()) return UsageError(io, "неизвестный ключ " + linkArgs[0]);
   if (module ? files.size() != 1 : files.size() != 2)
     return UsageError(io, module ? "укажите один файл документа и --module" : "укажите два файла документа");
@@ -134,6 +138,40 @@ int Diff(const std::vector<std::string>& args, Io& io) {
   if (json) PrintJson(diffs, left.cfg, right.cfg, rightSide, io.out);
   else PrintText(diffs, io.out);
   return diffs.empty() ? kExitOk : kExitProblems;
+}
+
+int Compare(const std::vector<std::string>& args, Io& io) {
+  if (HasHelp(args)) {
+    io.out << "r770ctl compare A.bmt B.bmt\n"
+              "  Сравнивает то, что записывается в модуль: общие настройки (кроме MAC-адреса) и\n"
+              "  номера модулей, параметров и адреса Modbus всех записей карт. Код возврата 0 — совпадают.\n";
+    return kExitOk;
+  }
+  if (args.size() != 2) return UsageError(io, "укажите два файла документа");
+  Loaded a, b;
+  if (!LoadForCtl(args[0], io, a) || !LoadForCtl(args[1], io, b)) return kExitProblems;
+  std::vector<std::string> diffs;
+  CommonSettings ca = a.cfg.Common, cb = b.cfg.Common;
+  ca.Invers = cb.Invers;  // kept in the document only, never sent to the module
+  ca.SWAP = cb.SWAP;
+  ca.AdrMAC = cb.AdrMAC;  // the module's own, read but never written
+  if (!(ca == cb)) diffs.push_back("общие настройки различаются");
+  for (MapKind k : kAllMapKinds) {
+    const RegisterMap& ma = a.cfg.Map(k);
+    const RegisterMap& mb = b.cfg.Map(k);
+    for (std::size_t i = 0; i < ma.size() && i < mb.size(); ++i) {
+      const MapEntry& x = ma[i];
+      const MapEntry& y = mb[i];
+      if (x.ModuleNo != y.ModuleNo || x.ParamNo != y.ParamNo || x.ModbusAddr != y.ModbusAddr)
+        diffs.push_back(MapName(k) + ", строка " + std::to_string(i + 1) + ": " + Hex2(x.ModuleNo) + " " +
+                        Hex4(x.ParamNo) + " " + std::to_string(x.ModbusAddr) + " <> " + Hex2(y.ModuleNo) +
+                        " " + Hex4(y.ParamNo) + " " + std::to_string(y.ModbusAddr));
+    }
+  }
+  for (const auto& d : diffs) io.out << d << "\n";
+  if (!diffs.empty()) return kExitProblems;
+  io.out << "Документы совпадают.\n";
+  return kExitOk;
 }
 
 }  // namespace r770::ctl

@@ -101,11 +101,9 @@ int Show(const std::vector<std::string>& args, Io& io) {
   }
   bool json = false;
   std::vector<std::string> files;
-  for (const auto& a : args) {
-    if (a == "--json") json = true;
-    else if (!a.empty() && a[0] == '-') return UsageError(io, "неизвестный ключ " + a);
-    else files.push_back(a);
-  }
+  const std::string error =
+      CommandArgs().Flag("--json", [&] { json = true; }).Positional(Collect(files)).Parse(args);
+  if (!error.empty()) return UsageError(io, error);
   if (files.size() != 1) return UsageError(io, "укажите один файл документа");
   Loaded doc;
   if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
@@ -122,12 +120,12 @@ int ExportCsv(const std::vector<std::string>& args, Io& io) {
   }
   std::string which = "all", outPath;
   std::vector<std::string> files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--map" && i + 1 < args.size()) which = args[++i];
-    else if (args[i] == "-o" && i + 1 < args.size()) outPath = args[++i];
-    else if (!args[i].empty() && args[i][0] == '-') return UsageError(io, "неизвестный ключ " + args[i]);
-    else files.push_back(args[i]);
-  }
+  const std::string error = CommandArgs()
+                                .OptionElseUnknown("--map", [&](const std::string& v) { which = v; })
+                                .OptionElseUnknown("-o", [&](const std::string& v) { outPath = v; })
+                                .Positional(Collect(files))
+                                .Parse(args);
+  if (!error.empty()) return UsageError(io, error);
   if (files.size() != 1) return UsageError(io, "укажите один файл документа");
   if (which != "all" && which != "coils" && which != "di" && which != "hr" && which != "ir")
     return UsageError(io, "--map: coils, di, hr, ir или all");
@@ -152,11 +150,11 @@ int Check(const std::vector<std::string>& args, Io& io) {
   }
   std::string db;
   std::vector<std::string> files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--db" && i + 1 < args.size()) db = args[++i];
-    else if (!args[i].empty() && args[i][0] == '-') return UsageError(io, "неизвестный ключ " + args[i]);
-    else files.push_back(args[i]);
-  }
+  const std::string error = CommandArgs()
+                                .OptionElseUnknown("--db", [&](const std::string& v) { db = v; })
+                                .Positional(Collect(files))
+                                .Parse(args);
+  if (!error.empty()) return UsageError(io, error);
   if (files.size() != 1) return UsageError(io, "укажите один файл документа");
   Loaded doc;
   doc.dbRoot = db;

@@ -105,68 +105,81 @@ const char* kLinkHelp =
     "  нажатие и нажатие во время поиска завершают программу сразу, код 130). Ключи связи\n"
     "  действуют только на этот запуск: файл настроек не меняется.\n";
 
+// A network number option: a hexadecimal 00..FF handed to set.
+cli::ArgParser::Apply HexByte(const char* name, std::function<void(std::uint32_t)> set) {
+  return [name, set](const cli::ArgParser::Value& v) {
+    auto n = v ? ParseHex(*v) : std::nullopt;
+    if (!n || *n > 255) return std::string(name) + ": шестнадцатеричное число 00..FF";
+    set(*n);
+    return std::string();
+  };
+}
+
 // Takes the link options out of args into settings; the rest stays in `rest`.
 bool LinkOptions(const std::vector<std::string>& args, ProgramSettings& s, std::vector<std::string>& rest,
                  Io& io, std::string* restart) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> std::optional<std::string> {
-      if (i + 1 >= args.size()) return std::nullopt;
-      return args[++i];
-    };
-    if (a == "--tcp") {
-      auto v = value();
-      if (!v) return UsageError(io, "--tcp: нужен адрес"), false;
-      s.LinkKind = LinkKindSetting::Ethernet;
-      auto colon = v->rfind(':');
-      s.ModuleIP = v->substr(0, colon);
-      if (colon != std::string::npos) {
-        auto p = ParseUDec(v->substr(colon + 1));
-        if (!p || *p > 65535) return UsageError(io, "--tcp: неверный порт"), false;
-        s.ModulePort = static_cast<std::int32_t>(*p);
-      }
-      if (s.ModuleIP.empty()) return UsageError(io, "--tcp: нужен адрес"), false;
-    } else if (a == "--can") {
-      auto v = value();
-      int n = 0;
-      if (v && v->size() == 4 && (v->rfind("COM", 0) == 0 || v->rfind("com", 0) == 0)) n = (*v)[3] - '0';
-      if (n < 1 || n > 8) return UsageError(io, "--can: COM1..COM8"), false;
-      s.LinkKind = LinkKindSetting::CanBus;
-      s.ComPortIndex = n - 1;
-    } else if (a == "--speed") {
-      auto v = value();
-      auto kbd = v ? ParseUDec(*v) : std::nullopt;
-      int index = -1;
-      for (int k = 0; k < static_cast<int>(kCanSpeeds.size()) && kbd; ++k)
-        if (static_cast<int>(*kbd) == kCanSpeeds[static_cast<std::size_t>(k)]) index = k;
-      if (index < 0) return UsageError(io, "--speed: 300, 150, 100, 50 или 20"), false;
-      s.AdapterSpeedIndex = index;
-    } else if (a == "--node" || a == "--net") {
-      auto v = value();
-      auto n = v ? ParseHex(*v) : std::nullopt;
-      if (!n || *n > 255) return UsageError(io, a + ": шестнадцатеричное число 00..FF"), false;
-      if (a == "--node") s.PcNetNumber = *n;
-      else s.ModuleNetNumber = static_cast<std::uint8_t>(*n);
-    } else if (a == "--retries") {
-      auto v = value();
-      auto n = v ? ParseUDec(*v) : std::nullopt;
-      if (!n || *n < 1 || *n > 20) return UsageError(io, "--retries: 1..20"), false;
-      s.Retries = static_cast<std::int32_t>(*n);
-    } else if (a == "--timeout") {
-      auto v = value();
-      auto n = v ? ParseUDec(*v) : std::nullopt;
-      if (!n || *n < 1 || *n > 600) return UsageError(io, "--timeout: секунды 1..600"), false;
-      s.AnswerTimeSec = static_cast<std::int32_t>(*n);
-    } else if (a == "--restart" && restart) {
-      auto v = value();
-      if (!v || (*v != "yes" && *v != "no")) return UsageError(io, "--restart: yes или no"), false;
+  using Value = cli::ArgParser::Value;
+  cli::ArgParser parser = CommandArgs();
+  parser
+      .Option("--tcp",
+              [&](const Value& v) {
+                if (!v) return std::string("--tcp: нужен адрес");
+                s.LinkKind = LinkKindSetting::Ethernet;
+                auto colon = v->rfind(':');
+                s.ModuleIP = v->substr(0, colon);
+                if (colon != std::string::npos) {
+                  auto p = ParseUDec(v->substr(colon + 1));
+                  if (!p || *p > 65535) return std::string("--tcp: неверный порт");
+                  s.ModulePort = static_cast<std::int32_t>(*p);
+                }
+                if (s.ModuleIP.empty()) return std::string("--tcp: нужен адрес");
+                return std::string();
+              })
+      .Option("--can",
+              [&](const Value& v) {
+                int n = 0;
+                if (v && v->size() == 4 && (v->rfind("COM", 0) == 0 || v->rfind("com", 0) == 0))
+                  n = (*v)[3] - '0';
+                if (n < 1 || n > 8) return std::string("--can: COM1..COM8");
+                s.LinkKind = LinkKindSetting::CanBus;
+                s.ComPortIndex = n - 1;
+                return std::string();
+              })
+      .Option("--speed",
+              [&](const Value& v) {
+                auto kbd = v ? ParseUDec(*v) : std::nullopt;
+                int index = -1;
+                for (int k = 0; k < static_cast<int>(kCanSpeeds.size()) && kbd; ++k)
+                  if (static_cast<int>(*kbd) == kCanSpeeds[static_cast<std::size_t>(k)]) index = k;
+                if (index < 0) return std::string("--speed: 300, 150, 100, 50 или 20");
+                s.AdapterSpeedIndex = index;
+                return std::string();
+              })
+      .Option("--node", HexByte("--node", [&](std::uint32_t n) { s.PcNetNumber = n; }))
+      .Option("--net",
+              HexByte("--net", [&](std::uint32_t n) { s.ModuleNetNumber = static_cast<std::uint8_t>(n); }))
+      .Option("--retries",
+              [&](const Value& v) {
+                auto n = v ? ParseUDec(*v) : std::nullopt;
+                if (!n || *n < 1 || *n > 20) return std::string("--retries: 1..20");
+                s.Retries = static_cast<std::int32_t>(*n);
+                return std::string();
+              })
+      .Option("--timeout",
+              [&](const Value& v) {
+                auto n = v ? ParseUDec(*v) : std::nullopt;
+                if (!n || *n < 1 || *n > 600) return std::string("--timeout: секунды 1..600");
+                s.AnswerTimeSec = static_cast<std::int32_t>(*n);
+                return std::string();
+              })
+      .Positional(Collect(rest));
+  if (restart)
+    parser.Option("--restart", [restart](const Value& v) {
+      if (!v || (*v != "yes" && *v != "no")) return std::string("--restart: yes или no");
       *restart = *v;
-    } else if (!a.empty() && a[0] == '-') {
-      return UsageError(io, "неизвестный ключ " + a), false;
-    } else {
-      rest.push_back(a);
-    }
-  }
+      return std::string();
+    });
+  if (std::string error = parser.Parse(args); !error.empty()) return UsageError(io, error), false;
   return true;
 }
 
@@ -243,12 +256,12 @@ int Search(const std::vector<std::string>& args, Io& io) {
   Loaded doc;
   if (!ReadSettings(io, doc.settings)) return kExitProblems;
   std::string from = "01", to = "FF";
-  std::vector<std::string> linkArgs, rest;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--from" && i + 1 < args.size()) from = args[++i];
-    else if (args[i] == "--to" && i + 1 < args.size()) to = args[++i];
-    else linkArgs.push_back(args[i]);
-  }
+  // The range first; what is left are the link options.
+  std::vector<std::string> linkArgs = args, rest;
+  cli::ArgParser()
+      .OptionElseUnknown("--from", [&](const std::string& v) { from = v; })
+      .OptionElseUnknown("--to", [&](const std::string& v) { to = v; })
+      .Take(linkArgs);
   if (!LinkOptions(linkArgs, doc.settings, rest, io, nullptr)) return kExitUsage;
   if (!rest.empty()) return UsageError(io, "лишний аргумент " + rest[0]);
   int range[2] = {0, 0};

@@ -10,6 +10,25 @@
 #include "export/map_export.h"
 
 namespace r770::ctl {
+namespace {
+
+// --maps coils,di,hr,ir: which maps go out.
+std::string MapsValue(const cli::ArgParser::Value& v, std::array<bool, 4>& maps) {
+  const std::string error = "--maps: список из coils, di, hr, ir через запятую";
+  if (!v || v->empty()) return error;
+  maps = {false, false, false, false};
+  std::stringstream list(*v);
+  std::string key;
+  while (std::getline(list, key, ',')) {
+    bool known = false;
+    for (MapKind k : kAllMapKinds)
+      if (key == ExportMapKey(k)) maps[static_cast<std::size_t>(k)] = known = true;
+    if (!known) return error;
+  }
+  return "";
+}
+
+}  // namespace
 
 int Export(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
@@ -34,57 +53,36 @@ int Export(const std::vector<std::string>& args, Io& io) {
   std::optional<ExportFormat> format;
   std::string outPath;
   std::vector<std::string> files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> std::optional<std::string> {
-      if (i + 1 >= args.size()) return std::nullopt;
-      return args[++i];
-    };
-    if (a == "--format") {
-      auto v = value();
-      format = v ? ParseExportFormat(*v) : std::nullopt;
-      if (!format) return UsageError(io, "--format: homeassistant, telegraf, modbusscope, modbustools, openmodscan, mbpoll, pymodbus или json");
-    } else if (a == "-o") {
-      auto v = value();
-      if (!v || v->empty()) return UsageError(io, "-o: нужен файл");
-      outPath = *v;
-    } else if (a == "--host") {
-      auto v = value();
-      if (!v || v->empty()) return UsageError(io, "--host: нужен адрес");
-      request.link.host = *v;
-    } else if (a == "--port") {
-      auto v = value();
-      auto p = v ? ParseUDec(*v) : std::nullopt;
-      if (!p || *p > 65535) return UsageError(io, "--port: число 0..65535");
-      request.link.port = static_cast<std::uint16_t>(*p);
-    } else if (a == "--unit") {
-      auto v = value();
-      auto u = v ? ParseHex(*v) : std::nullopt;
-      if (!u || *u > 255) return UsageError(io, "--unit: шестнадцатеричное число 00..FF");
-      request.link.unit = static_cast<std::uint8_t>(*u);
-    } else if (a == "--order") {
-      auto v = value();
-      auto o = v ? ParseWireOrder(*v) : std::nullopt;
-      if (!o) return UsageError(io, "--order: ABCD, CDAB, BADC или DCBA");
-      request.link.order = *o;
-    } else if (a == "--maps") {
-      auto v = value();
-      if (!v || v->empty()) return UsageError(io, "--maps: список из coils, di, hr, ir через запятую");
-      request.maps = {false, false, false, false};
-      std::stringstream list(*v);
-      std::string key;
-      while (std::getline(list, key, ',')) {
-        bool known = false;
-        for (MapKind k : kAllMapKinds)
-          if (key == ExportMapKey(k)) request.maps[static_cast<std::size_t>(k)] = known = true;
-        if (!known) return UsageError(io, "--maps: список из coils, di, hr, ir через запятую");
-      }
-    } else if (!a.empty() && a[0] == '-') {
-      return UsageError(io, "неизвестный ключ " + a);
-    } else {
-      files.push_back(a);
-    }
-  }
+  using Value = cli::ArgParser::Value;
+  const std::string usage =
+      CommandArgs()
+          .Option("--format",
+                  [&](const Value& v) {
+                    format = v ? ParseExportFormat(*v) : std::nullopt;
+                    if (format) return std::string();
+                    return std::string(
+                        "--format: homeassistant, telegraf, modbusscope, modbustools, openmodscan, mbpoll, "
+                        "pymodbus или json");
+                  })
+          .Option("-o",
+                  [&](const Value& v) {
+                    if (!v || v->empty()) return std::string("-o: нужен файл");
+                    outPath = *v;
+                    return std::string();
+                  })
+          .Option("--host",
+                  [&](const Value& v) {
+                    if (!v || v->empty()) return std::string("--host: нужен адрес");
+                    request.link.host = *v;
+                    return std::string();
+                  })
+          .Option("--port", [&](const Value& v) { return PortValue(v, request.link.port); })
+          .Option("--unit", [&](const Value& v) { return UnitValue(v, request.link.unit); })
+          .Option("--order", [&](const Value& v) { return OrderValue(v, request.link.order); })
+          .Option("--maps", [&](const Value& v) { return MapsValue(v, request.maps); })
+          .Positional(Collect(files))
+          .Parse(args);
+  if (!usage.empty()) return UsageError(io, usage);
   if (files.size() != 1) return UsageError(io, "укажите один файл документа");
   if (!format) return UsageError(io, "укажите формат: --format");
   if (ExportWritesFolder(*format) && outPath.empty())

@@ -24,12 +24,12 @@ int ImportCsv(const std::vector<std::string>& args, Io& io) {
   }
   std::string mapKey, outPath;
   std::vector<std::string> files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--map" && i + 1 < args.size()) mapKey = args[++i];
-    else if (args[i] == "-o" && i + 1 < args.size()) outPath = args[++i];
-    else if (!args[i].empty() && args[i][0] == '-') return UsageError(io, "неизвестный ключ " + args[i]);
-    else files.push_back(args[i]);
-  }
+  const std::string error = CommandArgs()
+                                .OptionElseUnknown("--map", [&](const std::string& v) { mapKey = v; })
+                                .OptionElseUnknown("-o", [&](const std::string& v) { outPath = v; })
+                                .Positional(Collect(files))
+                                .Parse(args);
+  if (!error.empty()) return UsageError(io, error);
   const std::optional<MapKind> kind = MapKindOfCsvKey(mapKey);
   if (!kind) return UsageError(io, "--map: coils, di, hr или ir");
   if (files.size() != 2) return UsageError(io, "укажите файл документа и файл CSV");
