@@ -181,6 +181,17 @@ std::string WriteModbusTest(const std::string& path, const ProgramSettings& s) {
   return Finish(f);
 }
 
+std::string ReadMonitorCsvDialect(const std::string& path) {
+  IniFile f(path);
+  return Trim(f.ReadString("Monitor", "CsvDialect", ""));
+}
+
+std::string WriteMonitorCsvDialect(const std::string& path, const std::string& dialect) {
+  IniFile f(path);
+  f.WriteString("Monitor", "CsvDialect", dialect);
+  return Finish(f);
+}
+
 std::string ComPortDevice(const std::string& settingsPath, int n) {
   IniFile f(settingsPath);
   std::string key = "COM" + std::to_string(n);

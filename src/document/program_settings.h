@@ -78,6 +78,11 @@ std::string WriteDatabasePaths(const std::string& path, const ProgramSettings& s
 std::string WriteDisplayChoices(const std::string& path, bool shortTaskNames, bool portInHex);
 std::string WriteModbusTest(const std::string& path, const ProgramSettings& s);
 
+// "Monitor": choices of the map monitor window, in a section of its own that no other window
+// writes or erases. Key "CsvDialect": the dialect of its recordings; empty when not set.
+std::string ReadMonitorCsvDialect(const std::string& path);
+std::string WriteMonitorCsvDialect(const std::string& path, const std::string& dialect);
+
 // Serial device behind "COMn": section "ComPorts" key "COMn", else /dev/ttyS(n-1).
 std::string ComPortDevice(const std::string& settingsPath, int n);
 

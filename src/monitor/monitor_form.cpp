@@ -35,13 +35,29 @@ std::string ClockText(const LocalTime& t) {
 TrendBuffer::TrendBuffer(std::size_t capacity) : ring_(std::max<std::size_t>(capacity, 1)) {}
 
 void TrendBuffer::Add(double seconds, double value) {
-  ring_[head_] = {seconds, value};
+  ring_[head_] = {seconds, value, false};
   head_ = (head_ + 1) % ring_.size();
   size_ = std::min(size_ + 1, ring_.size());
 }
 
 TrendSample TrendBuffer::At(std::size_t i) const {
   return ring_[(head_ + ring_.size() - size_ + i) % ring_.size()];
+}
+
+void TrendBuffer::AddGap(double seconds) {
+  if (size_ > 0 && At(size_ - 1).gap) return;
+  Add(seconds, 0);
+  ring_[(head_ + ring_.size() - 1) % ring_.size()].gap = true;
+}
+
+std::vector<std::vector<TrendSample>> TrendBuffer::Runs(double fromSeconds) const {
+  std::vector<std::vector<TrendSample>> runs(1);
+  for (const TrendSample& s : Since(fromSeconds)) {
+    if (!s.gap) runs.back().push_back(s);
+    else if (!runs.back().empty()) runs.emplace_back();
+  }
+  if (runs.back().empty()) runs.pop_back();
+  return runs;
 }
 
 std::vector<TrendSample> TrendBuffer::Since(double fromSeconds) const {
@@ -83,6 +99,9 @@ MonitorForm::MonitorForm(const Configuration& cfg, const ProgramSettings& settin
       worker_(std::make_unique<MonitorWorker>(threaded)) {
   if (!transports_) transports_ = [] { return std::make_unique<TcpModbusTransport>(); };
   status_ = "Остановлен";
+  if (!settings_.Path.empty() &&
+      ReadMonitorCsvDialect(settings_.Path) == kCsvDialectKeys[static_cast<int>(CsvDialect::Russian)])
+    dialect_ = CsvDialect::Russian;
 }
 
 MonitorForm::~MonitorForm() {
@@ -90,13 +109,23 @@ MonitorForm::~MonitorForm() {
   worker_.reset();  // joins: the job under way ends within one answer time
 }
 
-void MonitorForm::BuildPoints() {
-  std::vector<MonitorPoint> points = CollectMonitorPoints(cfg_);
-  // The same maps as before keep their ticked trends.
-  if (points != points_) trends_.clear();
+void MonitorForm::BuildPoints(std::vector<MonitorPoint> points, bool keepTrendHistory) {
+  // An entry that is still there (same map, address and name) keeps its ticked trend.
+  std::map<int, TrendBuffer> trends;
+  for (auto& [point, trend] : trends_) {
+    const MonitorPoint& old = points_[static_cast<std::size_t>(point)];
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const MonitorPoint& p = points[i];
+      if (p.kind == old.kind && p.address == old.address && p.name == old.name) {
+        trends.emplace(static_cast<int>(i),
+                       keepTrendHistory ? std::move(trend) : TrendBuffer(kTrendCapacity));
+        break;
+      }
+    }
+  }
+  trends_ = std::move(trends);
   points_ = std::move(points);
   readings_.assign(points_.size(), PointReading{});
-  for (auto& [point, trend] : trends_) trend = TrendBuffer(kTrendCapacity);
   BuildRows();
 }
 
@@ -122,8 +151,30 @@ void MonitorForm::BuildRows() {
 }
 
 void MonitorForm::Show() {
-  if (running_) return;
-  BuildPoints();
+  if (running_ || DocumentBusy()) return;
+  BuildPoints(CollectMonitorPoints(cfg_), false);
+}
+
+bool MonitorForm::DocumentChanged() {
+  if (DocumentBusy()) return false;
+  std::vector<MonitorPoint> points = CollectMonitorPoints(cfg_);
+  if (points == points_) return false;
+  if (!running_) {
+    BuildPoints(std::move(points), false);
+    return true;
+  }
+  RetireSession();
+  BuildPoints(std::move(points), true);
+  NewSession();
+  cyclePending_ = false;
+  nextCycleMs_ = clock_.NowMs();
+  const LocalTime t = clock_.LocalNow();
+  char at[16];
+  std::snprintf(at, sizeof at, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+  planNote_ = std::string("карты изменены, опрос начат заново в ") + at;
+  status_ = StatusText();
+  Tick();
+  return true;
 }
 
 bool MonitorForm::ApplyPeriod() {
@@ -148,12 +199,13 @@ void MonitorForm::NewSession() {
 
 void MonitorForm::Start() {
   if (running_ || !ApplyPeriod()) return;
-  BuildPoints();
+  BuildPoints(DocumentBusy() ? points_ : CollectMonitorPoints(cfg_), false);
   NewSession();
   running_ = true;
   cyclePending_ = false;
-  writePending_ = false;
   cycles_ = 0;
+  totalErrors_ = 0;
+  planNote_.clear();
   last_ = CycleReport{};
   startedMs_ = clock_.NowMs();
   nextCycleMs_ = startedMs_;
@@ -162,14 +214,17 @@ void MonitorForm::Start() {
   Tick();
 }
 
+void MonitorForm::RetireSession() {
+  if (!session_) return;
+  std::shared_ptr<Session> session = session_;
+  session->poller->Cancel();
+  worker_->Post([session] { session->poller->Close(); });
+}
+
 void MonitorForm::Stop() {
   const bool wasRunning = running_;
   running_ = false;
-  if (session_) {
-    std::shared_ptr<Session> session = session_;
-    session->poller->Cancel();
-    worker_->Post([session] { session->poller->Close(); });
-  }
+  RetireSession();
   if (wasRunning) status_ = "Остановлен. " + StatusText();
 }
 
@@ -213,7 +268,7 @@ void MonitorForm::Collect() {
 }
 
 void MonitorForm::Apply(Outcome& o) {
-  if (!session_ || o.session != session_->id) return;  // from before the last "Пуск"
+  // A coil command is told even when the plan has been restarted since it was sent.
   if (o.write) {
     writePending_ = false;
     const std::string coil = "Coil " + std::to_string(o.coil);
@@ -222,15 +277,18 @@ void MonitorForm::Apply(Outcome& o) {
     if (!o.written.ok) dialogs_.Information("Команда в " + coil + " не выполнена: " + o.written.note);
     return;
   }
+  if (!session_ || o.session != session_->id) return;  // of a plan since replaced
   cyclePending_ = false;
   if (!running_) return;
   ++cycles_;
   last_ = o.report;
+  totalErrors_ += o.report.errors;
   readings_ = std::move(o.readings);
   trendNow_ = static_cast<double>(o.nowMs - startedMs_) / 1000.0;
   for (auto& [point, trend] : trends_) {
     const PointReading& r = readings_[static_cast<std::size_t>(point)];
     if (r.valid) trend.Add(trendNow_, r.number);
+    else trend.AddGap(trendNow_);  // no line across an outage
   }
   if (recorder_.IsOpen()) {
     std::string error;
@@ -261,7 +319,8 @@ std::string MonitorForm::StatusText() const {
     s += " | запросов за цикл: " + std::to_string(last_.requests) +
          " | время обмена: " + ms(last_.roundTripMs) + " мс";
   }
-  s += " | ошибок: " + std::to_string(last_.errors);
+  s += " | ошибок: " + std::to_string(totalErrors_);
+  if (!planNote_.empty()) s += " | " + planNote_;
   if (!coilResult_.empty()) s += " | " + coilResult_;  // until the next command
   return s;
 }
@@ -316,9 +375,20 @@ void MonitorForm::ToggleRecording() {
     return;
   }
   auto path = dialogs_.SaveFile({{"Файлы CSV (*.csv)", "*.csv"}, {"Все файлы (*.*)", "*.*"}});
-  if (!path) return;
+  if (!path || path->empty()) return;
   std::string error;
-  if (!recorder_.Open(*path, error)) dialogs_.Information(error);
+  if (!recorder_.Open(WithCsvExtension(*path), dialect_, error)) dialogs_.Information(error);
+}
+
+bool MonitorForm::SetDialect(CsvDialect dialect) {
+  if (dialect == dialect_) return true;
+  dialect_ = dialect;
+  if (settings_.Path.empty()) return true;
+  const std::string error =
+      WriteMonitorCsvDialect(settings_.Path, kCsvDialectKeys[static_cast<int>(dialect)]);
+  if (error.empty()) return true;
+  dialogs_.Information(error);
+  return false;
 }
 
 void MonitorForm::WriteCoil(int point, bool on) {

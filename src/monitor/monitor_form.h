@@ -6,6 +6,10 @@
 // The exchange runs on a worker thread: the window calls Tick() from its timer, which takes
 // the results of a finished cycle and starts the next one when the poll period is over; no
 // call here waits for the network.
+//
+// The window stays open while the document is edited, created or loaded: the document is
+// read on the window's thread only (Show, Start, DocumentChanged) into points of its own,
+// and the worker sees nothing but copies of those.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -42,6 +46,7 @@ struct MonitorRow {
 struct TrendSample {
   double seconds = 0;  // since the monitor was started
   double value = 0;
+  bool gap = false;    // no value at this time: the module did not answer
 };
 
 // The last values of one trend in a ring of fixed capacity: memory stays the same however
@@ -50,12 +55,16 @@ class TrendBuffer {
  public:
   explicit TrendBuffer(std::size_t capacity);
   void Add(double seconds, double value);
+  // No value at `seconds`: the line is broken there (a run of gaps is kept as one).
+  void AddGap(double seconds);
   std::size_t Size() const { return size_; }
   std::size_t Capacity() const { return ring_.size(); }
   // Oldest first.
   TrendSample At(std::size_t i) const;
   // The samples at or after fromSeconds, oldest first.
   std::vector<TrendSample> Since(double fromSeconds) const;
+  // The same cut into the runs of values between gaps, oldest first; no run is empty.
+  std::vector<std::vector<TrendSample>> Runs(double fromSeconds) const;
 
  private:
   std::vector<TrendSample> ring_;
@@ -107,6 +116,13 @@ class MonitorForm {
 
   // The window is shown: the table is built from the maps (unless the monitor runs).
   void Show();
+  // The document may have changed (edited, created, loaded): the maps are read again and,
+  // when they differ, the table is built anew; a running monitor restarts its plan with
+  // them at once and says so in its status line. True when the maps differed.
+  bool DocumentChanged();
+  // While it answers true the document is half made (a load or save runs): it is not read,
+  // and "Пуск" polls the maps read before.
+  std::function<bool()> documentBusy;
   // "Пуск": the period is taken, the points are built again and polling begins; a period
   // that is refused starts nothing.
   void Start();
@@ -129,6 +145,9 @@ class MonitorForm {
   const std::string& Status() const { return status_; }
   int Cycles() const { return cycles_; }
   const CycleReport& LastReport() const { return last_; }
+  // Points left with a note, summed over every cycle since "Пуск" (the status line's
+  // "ошибок").
+  long long TotalErrors() const { return totalErrors_; }
 
   // Trend of a register entry ticked or cleared; false when refused (not a register entry,
   // or eight are plotted already: message).
@@ -138,8 +157,14 @@ class MonitorForm {
   // Seconds since Start of the latest cycle (the right end of the plot).
   double TrendNow() const { return trendNow_; }
 
-  // "Запись в файл": asks for a file and starts recording; pressed again, stops.
+  // "Запись в файл": asks for a file (".csv" added to a name without an extension) and
+  // starts recording in the chosen dialect; pressed again, stops.
   void ToggleRecording();
+  // Dialect of the next recording; the choice is kept in the settings file (section
+  // "Monitor") and read back by the next monitor. False with a message when it cannot be
+  // written there (the choice holds for this window all the same).
+  CsvDialect Dialect() const { return dialect_; }
+  bool SetDialect(CsvDialect dialect);
   bool Recording() const { return recorder_.IsOpen(); }
   const std::string& RecordPath() const { return recorder_.Path(); }
 
@@ -154,7 +179,10 @@ class MonitorForm {
  private:
   struct Session;
   struct Outcome;
-  void BuildPoints();
+  void BuildPoints(std::vector<MonitorPoint> points, bool keepTrendHistory);
+  bool DocumentBusy() const { return documentBusy && documentBusy(); }
+  // Stops the exchange of the current session (its results are ignored from now on).
+  void RetireSession();
   void BuildRows();
   // A new connection and poller for the current points; results of older ones are ignored.
   void NewSession();
@@ -176,6 +204,9 @@ class MonitorForm {
   MonitorRecorder recorder_;
 
   int periodMs_ = kDefaultPeriodMs;
+  CsvDialect dialect_ = CsvDialect::Rfc4180;
+  long long totalErrors_ = 0;
+  std::string planNote_;  // the plan restarted on a changed document
   std::string coilResult_;
   bool running_ = false;
   bool cyclePending_ = false;

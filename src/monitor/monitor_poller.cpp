@@ -167,7 +167,6 @@ bool MonitorPoller::Decode(const PlannedRequest& request, const std::vector<std:
 }
 
 CycleReport MonitorPoller::Cycle() {
-  cancel_ = false;
   CycleReport report;
   for (PointReading& r : readings_) r.changed = false;
   cycleTime_ = clock_.LocalNow();
@@ -189,6 +188,8 @@ CycleReport MonitorPoller::Cycle() {
     return report;
   };
 
+  // A cancelled poller is done with: a cycle queued after the cancel sends nothing.
+  if (cancel_) return tally();
   bool fresh = false;  // the connection was opened in this cycle
   if (!transport_.Connected()) {
     if (clock_.NowMs() < nextConnectMs_) return tally();

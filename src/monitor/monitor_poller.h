@@ -70,7 +70,8 @@ class MonitorPoller {
   CycleReport Cycle();
   // Function 5 to the coil at `address`; the answer must echo the request.
   CoilWriteResult WriteCoil(std::uint16_t address, bool on);
-  // Asked from another thread: the cycle stops before its next request.
+  // Asked from another thread: the cycle under way stops before its next request, and any
+  // later cycle sends nothing (a cancelled poller is replaced, never resumed).
   void Cancel() { cancel_ = true; }
   void Close() { transport_.Close(); }
 

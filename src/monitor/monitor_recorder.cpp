@@ -20,8 +20,9 @@ std::string IsoLocalTime(const LocalTime& t) {
   return buf;
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+std::string CsvField(const std::string& text, char separator) {
+  const char special[] = {separator, '"', '\r', '\n', 0};
+  if (text.find_first_of(special) == std::string::npos) return text;
   std::string out = "\"";
   for (char c : text) {
     if (c == '"') out += '"';
@@ -30,16 +31,29 @@ std::string CsvField(const std::string& text) {
   return out + "\"";
 }
 
+std::string WithCsvExtension(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  // A leading dot makes a hidden file, not an extension; a trailing one is no extension.
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0 && dot + 1 < name.size()) return path;
+  if (!name.empty() && name.back() == '.') return path + "csv";
+  return path + ".csv";
+}
+
 MonitorRecorder::~MonitorRecorder() { Close(); }
 
-bool MonitorRecorder::Open(const std::string& path, std::string& error) {
+bool MonitorRecorder::Open(const std::string& path, CsvDialect dialect, std::string& error) {
   Close();
   fd_ = OpenForAppend(path, &error);
   if (fd_ < 0) return false;
   path_ = path;
+  dialect_ = dialect;
+  const std::string header = dialect == CsvDialect::Russian
+                                 ? std::string("\xEF\xBB\xBF") + kMonitorRussianCsvHeader
+                                 : std::string(kMonitorCsvHeader);
   struct stat st {};
-  if (::fstat(fd_, &st) == 0 && st.st_size == 0 &&
-      !WriteAll(std::string(kMonitorCsvHeader) + "\r\n", error)) {
+  if (::fstat(fd_, &st) == 0 && st.st_size == 0 && !WriteAll(header + "\r\n", error)) {
     Close();
     return false;
   }
@@ -67,16 +81,26 @@ bool MonitorRecorder::WriteAll(const std::string& text, std::string& error) {
 
 std::string MonitorRecorder::CycleLines(const LocalTime& time,
                                         const std::vector<MonitorPoint>& points,
-                                        const std::vector<PointReading>& readings) {
-  const std::string stamp = IsoLocalTime(time);
+                                        const std::vector<PointReading>& readings,
+                                        CsvDialect dialect) {
+  const bool russian = dialect == CsvDialect::Russian;
+  const char sep = russian ? ';' : ',';
+  std::string stamp = IsoLocalTime(time);
+  if (russian) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d,%03d", time.day, time.month,
+                  time.year, time.hour, time.minute, time.second, time.millisecond);
+    stamp = buf;
+  }
   std::string out;
   for (std::size_t i = 0; i < points.size() && i < readings.size(); ++i) {
     const MonitorPoint& p = points[i];
     const PointReading& r = readings[i];
     std::string value;
-    if (r.valid) value = IsBitMap(p.kind) ? r.value : FormatTestFloat(r.number, ".");
-    out += stamp + ',' + MonitorMapKey(p.kind) + ',' + std::to_string(p.address) + ',' +
-           CsvField(EscapeControlChars(p.name)) + ',' + value + ',' + CsvField(r.note) + "\r\n";
+    if (r.valid) value = IsBitMap(p.kind) ? r.value : FormatTestFloat(r.number, russian ? "," : ".");
+    out += stamp + sep + MonitorMapKey(p.kind) + sep + std::to_string(p.address) + sep +
+           CsvField(EscapeControlChars(p.name), sep) + sep + value + sep + CsvField(r.note, sep) +
+           "\r\n";
   }
   return out;
 }
@@ -87,7 +111,7 @@ bool MonitorRecorder::Append(const LocalTime& time, const std::vector<MonitorPoi
     error = "Файл записи не открыт";
     return false;
   }
-  return WriteAll(CycleLines(time, points, readings), error);
+  return WriteAll(CycleLines(time, points, readings, dialect_), error);
 }
 
 }  // namespace r770

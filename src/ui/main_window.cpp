@@ -94,8 +94,10 @@ TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* par
   auto* modbusRead = new TFReadModbus_r770(f.GetDialogs(), f.Settings(), this);
   SetOpener(MainCommand::ModbusTestSettings, [modbusSettings] { modbusSettings->Open(); });
   SetOpener(MainCommand::ModbusTestRead, [modbusRead] { modbusRead->Open(); });
-  auto* monitor = new MonitorWindow(f.Config(), f.Settings(), f.GetDialogs(), this);
-  SetOpener(MainCommand::ModbusMonitor, [monitor] { monitor->Open(); });
+  monitor_ = new MonitorWindow(f.Config(), f.Settings(), f.GetDialogs(), this);
+  // While a load or save runs the document is half made: the monitor does not read it.
+  monitor_->Form().documentBusy = [this] { return form_->Running(); };
+  SetOpener(MainCommand::ModbusMonitor, [this] { monitor_->Open(); });
   auto* exportMap = new ExportWindow(f.Config(), f.Settings(), f.GetDialogs(), this);
   SetOpener(MainCommand::ExportMap, [exportMap] { exportMap->Open(); });
   // The exchange window (search, write, read), found by type with findChild.
@@ -188,7 +190,10 @@ void TFNastr::Render() {
   status_->setText(Q(f.Status()));
   RenderProgress();
   // While a load or save runs the document is half made: the overview waits for its end.
-  if (!f.Running()) RenderOverview();
+  if (!f.Running()) {
+    RenderOverview();
+    if (monitor_) monitor_->DocumentChanged();
+  }
   RenderRecent();
 }
 

@@ -30,6 +30,7 @@ class TFWay;
 class TFCommon;
 class TFNastrObm;
 class TFDopNastr;
+class MonitorWindow;
 
 class TFNastr : public QMainWindow, public MainWindowView {
   Q_OBJECT
@@ -98,6 +99,7 @@ class TFNastr : public QMainWindow, public MainWindowView {
   bool firstShown_ = false;
 
   TFCommon* common_ = nullptr;
+  MonitorWindow* monitor_ = nullptr;  // modeless: told of every change of the document
   TFDopNastr* dopNastr_ = nullptr;
   TFNastrObm* nastrObm_ = nullptr;
   TFWay* way_ = nullptr;

@@ -7,9 +7,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
@@ -40,7 +43,7 @@ MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& se
       form_(std::make_unique<MonitorForm>(cfg, settings, dialogs, SystemClock(),
                                              std::move(transports))) {
   setWindowTitle(Q(Form::kCaption));
-  setModal(true);
+  setModal(false);
   form_->decimalSeparator = S(QLocale().decimalPoint());
 
   auto* layout = new QVBoxLayout(this);
@@ -76,8 +79,11 @@ MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& se
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  table_->horizontalHeader()->setStretchLastSection(true);
-  const int widths[] = {60, 120, 40, 110, 330, 100, 130, 200};
+  // The note column is as wide as its longest note (FitNoteColumn): the table scrolls
+  // sideways on a narrow screen rather than cut a note.
+  table_->horizontalHeader()->setStretchLastSection(false);
+  table_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  const int widths[] = {60, 120, 40, 110, 300, 100, 130, 200};
   for (int c = 0; c < 8; ++c) table_->setColumnWidth(c, widths[c]);
 
   chart_ = new QChart();
@@ -103,9 +109,24 @@ MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& se
     bottom->addWidget(b);
   }
   bottom->addStretch(1);
+  bottom->addWidget(new QLabel(Q("Формат записи"), this));
+  dialect_ = new QComboBox(this);
+  for (const char* name : kCsvDialectNames) dialect_->addItem(Q(name));
+  dialect_->setCurrentIndex(static_cast<int>(form_->Dialect()));
+  bottom->addWidget(dialect_);
   layout->addLayout(bottom);
+  // The status line scrolls sideways when it is longer than the window is wide.
   status_ = new QLabel(this);
-  layout->addWidget(status_);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  statusArea_ = new QScrollArea(this);
+  statusArea_->setWidget(status_);
+  statusArea_->setWidgetResizable(true);
+  statusArea_->setFrameShape(QFrame::NoFrame);
+  statusArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  statusArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  statusArea_->setFixedHeight(status_->sizeHint().height() +
+                              statusArea_->horizontalScrollBar()->sizeHint().height() + 2);
+  layout->addWidget(statusArea_);
 
   connect(start_, &QPushButton::clicked, this, [this] {
     form_->periodText = S(period_->text());
@@ -126,6 +147,9 @@ MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& se
   connect(textFilter_, &QLineEdit::textChanged, this, [this](const QString& text) {
     form_->textFilter = S(text);
     RenderTable();
+  });
+  connect(dialect_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index >= 0) form_->SetDialect(static_cast<CsvDialect>(index));
   });
   connect(record_, &QPushButton::clicked, this, [this] {
     form_->ToggleRecording();
@@ -150,7 +174,7 @@ MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& se
   timer_ = new QTimer(this);
   timer_->setInterval(kTickMs);
   connect(timer_, &QTimer::timeout, this, [this] { Tick(); });
-  resize(1100, 700);
+  resize(1000, 580);  // fits a 1024x600 screen
 }
 
 MonitorWindow::~MonitorWindow() {
@@ -166,8 +190,31 @@ void MonitorWindow::Prepare() {
 }
 
 void MonitorWindow::Open() {
-  Prepare();
-  exec();
+  if (!isVisible()) {
+    Prepare();
+    show();
+  }
+  raise();
+  activateWindow();
+}
+
+void MonitorWindow::DocumentChanged() {
+  // A closed monitor reads the maps when it is opened again.
+  if (!isVisible() && !form_->Running()) return;
+  if (!form_->DocumentChanged()) return;
+  // The points are numbered anew: every line of the plot is drawn again.
+  DropSeries();
+  renderedCycles_ = -1;
+  Render();
+}
+
+void MonitorWindow::DropSeries() {
+  for (auto& [point, runs] : series_)
+    for (QLineSeries* series : runs) {
+      chart_->removeSeries(series);
+      delete series;
+    }
+  series_.clear();
 }
 
 void MonitorWindow::reject() {
@@ -190,7 +237,12 @@ int MonitorWindow::CurrentPoint() const {
 
 QLineSeries* MonitorWindow::Series(int point) const {
   auto it = series_.find(point);
-  return it == series_.end() ? nullptr : it->second;
+  return it == series_.end() || it->second.empty() ? nullptr : it->second.front();
+}
+
+std::vector<QLineSeries*> MonitorWindow::SeriesRuns(int point) const {
+  auto it = series_.find(point);
+  return it == series_.end() ? std::vector<QLineSeries*>{} : it->second;
 }
 
 void MonitorWindow::Render() {
@@ -198,6 +250,7 @@ void MonitorWindow::Render() {
   period_->setEnabled(!form_->Running());
   if (!period_->hasFocus()) period_->setText(Q(form_->periodText));
   record_->setText(Q(form_->Recording() ? Form::kRecordStopButton : Form::kRecordButton));
+  dialect_->setEnabled(!form_->Recording());
   const int point = CurrentPoint();
   const bool coil = point >= 0 && form_->Rows()[static_cast<std::size_t>(point)].writable;
   coilOn_->setEnabled(coil && !form_->CoilWritePending());
@@ -246,6 +299,19 @@ void MonitorWindow::RenderTable() {
     }
   }
   rendering_ = false;
+  FitNoteColumn();
+}
+
+void MonitorWindow::FitNoteColumn() {
+  constexpr int kNote = kFirstColumn + 6;
+  const QFontMetrics metrics(table_->font());
+  QTableWidgetItem* title = table_->horizontalHeaderItem(kNote);
+  int width = title ? QFontMetrics(table_->horizontalHeader()->font()).horizontalAdvance(title->text()) + 24 : 0;
+  for (int r = 0; r < table_->rowCount(); ++r)
+    if (QTableWidgetItem* item = table_->item(r, kNote); item && !item->text().isEmpty())
+      width = std::max(width, metrics.horizontalAdvance(item->text()) + 2 * metrics.averageCharWidth());
+  width = std::max(width, 200);
+  if (table_->columnWidth(kNote) != width) table_->setColumnWidth(kNote, width);
 }
 
 void MonitorWindow::RenderChart() {
@@ -253,8 +319,10 @@ void MonitorWindow::RenderChart() {
   // Series of trends no longer ticked go.
   for (auto it = series_.begin(); it != series_.end();) {
     if (std::find(points.begin(), points.end(), it->first) == points.end()) {
-      chart_->removeSeries(it->second);
-      delete it->second;
+      for (QLineSeries* series : it->second) {
+        chart_->removeSeries(series);
+        delete series;
+      }
       it = series_.erase(it);
     } else {
       ++it;
@@ -265,31 +333,51 @@ void MonitorWindow::RenderChart() {
   double low = 0, high = 0;
   bool any = false;
   for (int point : points) {
-    QLineSeries*& series = series_[point];
-    if (!series) {
-      series = new QLineSeries();
-      const MonitorRow& row = form_->Rows()[static_cast<std::size_t>(point)];
-      series->setName(Q(row.address + " " + row.name));
+    // One line per run of values: where the module did not answer the plot has a gap.
+    const TrendBuffer* trend = form_->Trend(point);
+    const std::vector<std::vector<TrendSample>> runs =
+        trend ? trend->Runs(from) : std::vector<std::vector<TrendSample>>{};
+    std::vector<QLineSeries*>& lines = series_[point];
+    const std::size_t wanted = std::max<std::size_t>(runs.size(), 1);  // the legend keeps one
+    while (lines.size() > wanted) {
+      chart_->removeSeries(lines.back());
+      delete lines.back();
+      lines.pop_back();
+    }
+    while (lines.size() < wanted) {
+      auto* series = new QLineSeries();
       chart_->addSeries(series);
       series->attachAxis(axisX_);
       series->attachAxis(axisY_);
-    }
-    QList<QPointF> samples;
-    if (const TrendBuffer* trend = form_->Trend(point)) {
-      const std::vector<TrendSample> recent = trend->Since(from);
-      // At most about kMaxPlotted points a line: the plot is a few hundred pixels wide.
-      const std::size_t step = recent.size() / kMaxPlotted + 1;
-      for (std::size_t i = 0; i < recent.size(); ++i) {
-        const TrendSample& s = recent[i];
-        if (i % step != 0 && i + 1 != recent.size()) continue;
-        samples.append(QPointF(s.seconds, s.value));
-        if (!std::isfinite(s.value)) continue;
-        low = any ? std::min(low, s.value) : s.value;
-        high = any ? std::max(high, s.value) : s.value;
-        any = true;
+      if (lines.empty()) {
+        const MonitorRow& row = form_->Rows()[static_cast<std::size_t>(point)];
+        series->setName(Q(row.address + " " + row.name));
+      } else {
+        series->setPen(lines.front()->pen());
+        for (QLegendMarker* marker : chart_->legend()->markers(series)) marker->setVisible(false);
       }
+      lines.push_back(series);
     }
-    series->replace(samples);
+    std::size_t total = 0;
+    for (const auto& run : runs) total += run.size();
+    // At most about kMaxPlotted points a trend: the plot is a few hundred pixels wide.
+    const std::size_t step = total / kMaxPlotted + 1;
+    for (std::size_t r = 0; r < wanted; ++r) {
+      QList<QPointF> samples;
+      if (r < runs.size()) {
+        const std::vector<TrendSample>& run = runs[r];
+        for (std::size_t i = 0; i < run.size(); ++i) {
+          const TrendSample& s = run[i];
+          if (i % step != 0 && i + 1 != run.size()) continue;
+          samples.append(QPointF(s.seconds, s.value));
+          if (!std::isfinite(s.value)) continue;
+          low = any ? std::min(low, s.value) : s.value;
+          high = any ? std::max(high, s.value) : s.value;
+          any = true;
+        }
+      }
+      lines[r]->replace(samples);
+    }
   }
   axisX_->setRange(from, std::max(now, from + 10));
   if (any) {

@@ -1,11 +1,14 @@
 // "Монитор карты": the live map monitor window, drawing MonitorForm — the table of every
 // mapped entry with its value, the trend plot of the ticked register entries, recording and
 // coil commands. A timer drives the form; the exchange itself runs on the form's worker
-// thread, so the window never waits for the module.
+// thread, so the window never waits for the module. The window is modeless: it stays open
+// beside the main window while the document is edited, and the main window tells it when
+// the document may have changed.
 #pragma once
 #include <QDialog>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "monitor/monitor_form.h"
 
@@ -16,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QLineSeries;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 class QTimer;
 class QValueAxis;
@@ -30,10 +34,13 @@ class MonitorWindow : public QDialog {
   ~MonitorWindow() override;
 
   MonitorForm& Form() { return *form_; }
-  // Builds the table from the maps and shows the window modally.
+  // Builds the table from the maps (unless the monitor runs) and shows the window, or brings
+  // it to the front when it is open; returns at once.
   void Open();
-  // The same without the modal loop (tests, screenshots).
+  // The same without showing the window (tests, screenshots).
   void Prepare();
+  // The document may have changed: the maps are read again (see MonitorForm).
+  void DocumentChanged();
 
   QPushButton* StartButton() const { return start_; }
   QPushButton* RecordButton() const { return record_; }
@@ -41,12 +48,16 @@ class MonitorWindow : public QDialog {
   QPushButton* CoilOffButton() const { return coilOff_; }
   QLineEdit* PeriodEdit() const { return period_; }
   QComboBox* MapFilter() const { return mapFilter_; }
+  QComboBox* DialectChoice() const { return dialect_; }
   QLineEdit* TextFilter() const { return textFilter_; }
   QTableWidget* Table() const { return table_; }
   QChartView* ChartView() const { return chartView_; }
   QLabel* StatusLabel() const { return status_; }
-  // Series of the plot, by point.
+  QScrollArea* StatusArea() const { return statusArea_; }
+  // Series of the plot, by point: the first run of values (the one in the legend), and every
+  // run, one line between two gaps.
   QLineSeries* Series(int point) const;
+  std::vector<QLineSeries*> SeriesRuns(int point) const;
 
   void reject() override;
 
@@ -56,6 +67,8 @@ class MonitorWindow : public QDialog {
   void RenderTable();
   void RenderChart();
   int CurrentPoint() const;
+  void FitNoteColumn();
+  void DropSeries();
 
   std::unique_ptr<MonitorForm> form_;
   QPushButton* start_ = nullptr;
@@ -64,6 +77,7 @@ class MonitorWindow : public QDialog {
   QPushButton* coilOff_ = nullptr;
   QLineEdit* period_ = nullptr;
   QComboBox* mapFilter_ = nullptr;
+  QComboBox* dialect_ = nullptr;
   QLineEdit* textFilter_ = nullptr;
   QTableWidget* table_ = nullptr;
   QChart* chart_ = nullptr;
@@ -71,8 +85,9 @@ class MonitorWindow : public QDialog {
   QValueAxis* axisX_ = nullptr;
   QValueAxis* axisY_ = nullptr;
   QLabel* status_ = nullptr;
+  QScrollArea* statusArea_ = nullptr;
   QTimer* timer_ = nullptr;
-  std::map<int, QLineSeries*> series_;
+  std::map<int, std::vector<QLineSeries*>> series_;
   int renderedCycles_ = -1;
   bool rendering_ = false;
 };

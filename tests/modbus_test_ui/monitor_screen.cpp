@@ -1,7 +1,8 @@
 // Draws the map monitor at work into a PNG file for review:
-//   r770_monitor_screen OUTPUT.png [SECONDS]
+//   r770_monitor_screen OUTPUT.png [SECONDS [WIDTHxHEIGHT]]
 // The simulator's Modbus/TCP server publishes a small map with moving values; the monitor
-// polls it every 200 ms with two entries plotted, for SECONDS (default 20) of real time.
+// polls it every 200 ms with two entries plotted, for SECONDS (default 20) of real time, in a
+// window of its own size or of WIDTHxHEIGHT (a small screen: "1024x600").
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -18,7 +19,7 @@ int main(int argc, char* argv[]) {
   using namespace r770;
   QApplication app(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: r770_monitor_screen OUTPUT.png [SECONDS]\n");
+    std::fprintf(stderr, "usage: r770_monitor_screen OUTPUT.png [SECONDS [WIDTHxHEIGHT]]\n");
     return 2;
   }
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
@@ -55,6 +56,8 @@ int main(int argc, char* argv[]) {
   settings.PortTcpTest = static_cast<std::uint16_t>(server.Port());
   test::FakeDialogs dialogs;
   MonitorWindow win(cfg, settings, dialogs, nullptr);
+  int width = 0, height = 0;
+  if (argc > 3 && std::sscanf(argv[3], "%dx%d", &width, &height) == 2) win.resize(width, height);
   win.Prepare();
   win.show();
   win.Form().SetTrend(4, true);

@@ -14,6 +14,17 @@ namespace {
 using test::FakeDialogs;
 using test::LibModbusServer;
 
+// The lines of a recording, each ended by CR LF.
+std::vector<std::string> CrlfLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find("\r\n", at);
+    lines.push_back(text.substr(at, end - at));
+    at = end == std::string::npos ? text.size() : end + 2;
+  }
+  return lines;
+}
+
 struct MonitorFixture : ::testing::Test {
   LibModbusServer server;
   Configuration cfg;
@@ -173,6 +184,102 @@ TEST_F(MonitorFixture, TrendsOfUpToEightRegisterEntries) {
   EXPECT_EQ(t->Capacity(), MonitorForm::kTrendCapacity);
 }
 
+TEST_F(MonitorFixture, TrendBreaksWhereTheModuleDidNotAnswerAndErrorsCountForTheRun) {
+  ASSERT_TRUE(form->SetTrend(2, true));
+  form->periodText = "100";
+  bool refuse = false;
+  server.SetHook([&refuse](int function, int, int) {
+    return refuse && function == 3 ? LibModbusServer::Verdict{LibModbusServer::Action::Exception, 4}
+                                   : LibModbusServer::Verdict{};
+  });
+  form->Start();  // 0,0 s: a value
+  // Cycles at 0,1 .. 0,6 s: values, two refused, a value, two refused, a value.
+  const bool refused[] = {false, true, true, false, true, true, false};
+  for (bool r : refused) {
+    refuse = r;
+    clock.Advance(100);
+    form->Tick();
+  }
+  EXPECT_EQ(form->Cycles(), 8);
+  const std::vector<std::vector<TrendSample>> runs = form->Trend(2)->Runs(0);
+  std::vector<std::vector<double>> times;
+  for (const auto& run : runs) {
+    times.emplace_back();
+    for (const TrendSample& s : run) {
+      times.back().push_back(s.seconds);
+      EXPECT_EQ(s.value, 10.0);
+    }
+  }
+  EXPECT_EQ(times, (std::vector<std::vector<double>>{{0.0, 0.1}, {0.4}, {0.7}}));
+  // Two refused cycles in a row make one gap, not two.
+  EXPECT_EQ(form->Trend(2)->Size(), 6u);
+  EXPECT_EQ(form->Trend(2)->Runs(0.5).size(), 1u);
+  // Ten holding registers refused in each of four cycles.
+  EXPECT_EQ(form->LastReport().errors, 0);
+  EXPECT_EQ(form->TotalErrors(), 40);
+  EXPECT_NE(form->Status().find(" | ошибок: 40"), std::string::npos) << form->Status();
+  form->Stop();
+  form->Start();  // a new run counts from nought
+  EXPECT_EQ(form->TotalErrors(), 0);
+  EXPECT_NE(form->Status().find(" | ошибок: 0"), std::string::npos) << form->Status();
+}
+
+TEST_F(MonitorFixture, ChangedMapsRestartThePlanOfARunningMonitor) {
+  ASSERT_TRUE(form->SetTrend(3, true));  // "Давление 2", hr 102
+  EXPECT_FALSE(form->DocumentChanged());  // nothing changed
+  form->Start();
+  clock.Advance(1000);
+  form->Tick();
+  ASSERT_EQ(form->Trend(3)->Size(), 2u);
+  const int requests = server.Requests();
+
+  // The document is edited: the discrete input goes, an input register comes.
+  cfg.ResetMapEntry(MapKind::TC, 4);
+  cfg.Map(MapKind::InputReg)[3] = {6, 0x0301, 2, "Температура/Бак(ЛОРИС 06)", 302};
+  server.With([](modbus_mapping_t& m) { test::SetModuleFloat(m.tab_input_registers + 302, 7.25f); });
+  clock.Advance(300);
+  EXPECT_TRUE(form->DocumentChanged());
+  EXPECT_TRUE(form->Running());
+  // The new plan is polled at once, the run goes on.
+  EXPECT_EQ(form->Cycles(), 3);
+  EXPECT_EQ(server.Requests(), requests + 3);  // coils, holding and input registers
+  ASSERT_EQ(form->Rows().size(), 13u);
+  EXPECT_EQ(Row(1).name, "Давление 1/Котельная(ЛОРИС 05)");
+  EXPECT_EQ(Row(12).name, "Температура/Бак(ЛОРИС 06)");
+  EXPECT_EQ(Row(12).value, "7,2500");
+  EXPECT_EQ(form->Status().rfind("Циклов: 3 | запросов за цикл: 3", 0), 0u) << form->Status();
+  EXPECT_NE(form->Status().find(" | карты изменены, опрос начат заново в 10:00:01"), std::string::npos)
+      << form->Status();
+  // The ticked entry, now in row 2, keeps its trend and its history.
+  EXPECT_EQ(form->TrendPoints(), std::vector<int>{2});
+  EXPECT_TRUE(Row(2).trended);
+  EXPECT_EQ(form->Trend(2)->Size(), 3u);
+  EXPECT_EQ(form->Trend(2)->At(2).seconds, 1.3);
+
+  // A document half made (a load runs) is not read; "Пуск" polls the maps read before.
+  bool busy = true;
+  form->documentBusy = [&busy] { return busy; };
+  cfg.ResetMapEntry(MapKind::InputReg, 3);
+  EXPECT_FALSE(form->DocumentChanged());
+  form->Stop();
+  form->Start();
+  ASSERT_EQ(form->Rows().size(), 13u);
+  EXPECT_EQ(Row(12).value, "7,2500");
+  busy = false;
+  EXPECT_TRUE(form->DocumentChanged());
+  EXPECT_EQ(form->Rows().size(), 12u);
+  // A stopped monitor only shows the new maps.
+  form->Stop();
+  const int stopped = server.Requests();
+  const std::string status = form->Status();
+  cfg.ResetMapEntry(MapKind::TIFloat, 9);
+  EXPECT_TRUE(form->DocumentChanged());
+  EXPECT_EQ(form->Rows().size(), 11u);
+  EXPECT_FALSE(form->Running());
+  EXPECT_EQ(server.Requests(), stopped);
+  EXPECT_EQ(form->Status(), status);
+}
+
 TEST(TrendBuffer, RingKeepsTheNewestWithinItsCapacity) {
   TrendBuffer ring(4);
   for (int i = 0; i < 10; ++i) ring.Add(i, 100 + i);
@@ -203,12 +310,7 @@ TEST_F(MonitorFixture, RecordingAppendsEveryCycle) {
   clock.Advance(1000);
   form->Tick();  // not recorded
   const std::string text = test::ReadFileBytes(path);
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = text.find("\r\n", at);
-    lines.push_back(text.substr(at, end - at));
-    at = end + 2;
-  }
+  const std::vector<std::string> lines = CrlfLines(text);
   ASSERT_EQ(lines.size(), 1u + 2 * 13);
   EXPECT_EQ(lines[0], "time,map,address,name,value,note");
   EXPECT_EQ(lines[3], "2026-12-06T10:00:00.000,hr,100,Давление 1/Котельная(ЛОРИС 05),10.0000,");
@@ -217,6 +319,52 @@ TEST_F(MonitorFixture, RecordingAppendsEveryCycle) {
   form->ToggleRecording();
   EXPECT_FALSE(form->Recording());
   EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST(MonitorRecorder, CsvExtensionAddedToANameWithoutOne) {
+  struct Case { const char* typed; const char* path; } cases[] = {
+      {"/tmp/запись", "/tmp/запись.csv"},       {"/tmp/запись.csv", "/tmp/запись.csv"},
+      {"/tmp/запись.txt", "/tmp/запись.txt"},   {"/tmp/запись.", "/tmp/запись.csv"},
+      {"/tmp/.запись", "/tmp/.запись.csv"},     {"/tmp/папка.1/запись", "/tmp/папка.1/запись.csv"},
+      {"запись", "запись.csv"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WithCsvExtension(c.typed), c.path) << c.typed;
+}
+
+TEST_F(MonitorFixture, RussianSpreadsheetDialectIsRememberedInTheSettingsFile) {
+  test::TempDir dir;
+  settings.Path = dir.File("r770cfg.ini");
+  test::WriteFileBytes(settings.Path, "[ModbusTest]\r\nPortTcpTest=502\r\n");
+  MonitorForm first(cfg, settings, dialogs, clock, MonitorForm::TransportFactory{}, false);
+  EXPECT_EQ(first.Dialect(), CsvDialect::Rfc4180);
+  EXPECT_TRUE(first.SetDialect(CsvDialect::Russian));
+  // The window that rewrites section "ModbusTest" leaves the choice alone.
+  EXPECT_EQ(WriteModbusTest(settings.Path, settings), "");
+  MonitorForm second(cfg, settings, dialogs, clock, MonitorForm::TransportFactory{}, false);
+  EXPECT_EQ(second.Dialect(), CsvDialect::Russian);
+
+  second.Show();
+  dialogs.fileAnswers.push_back(dir.File("запись"));
+  second.ToggleRecording();
+  EXPECT_EQ(second.RecordPath(), dir.File("запись.csv"));
+  server.SetHook([](int function, int address, int) {
+    return function == 4 && address == 300 ? LibModbusServer::Verdict{LibModbusServer::Action::Exception, 2}
+                                           : LibModbusServer::Verdict{};
+  });
+  second.Start();
+  second.ToggleRecording();
+  const std::string text = test::ReadFileBytes(dir.File("запись.csv"));
+  const std::vector<std::string> lines = CrlfLines(text);
+  ASSERT_EQ(lines.size(), 1u + 13);
+  EXPECT_EQ(lines[0], "\xEF\xBB\xBFВремя;Карта;Адрес;Параметр;Значение;Примечание");
+  EXPECT_EQ(lines[1], "06.12.2026 10:00:00,000;coils;1;Пуск насоса/Насосная(ЛОРИС 05);0;");
+  EXPECT_EQ(lines[3], "06.12.2026 10:00:00,000;hr;100;Давление 1/Котельная(ЛОРИС 05);10,0000;");
+  EXPECT_EQ(lines[13].rfind("06.12.2026 10:00:00,000;ir;300;Уровень/Бак(ЛОРИС 06);;", 0), 0u) << lines[13];
+  EXPECT_GT(lines[13].size(), std::string("06.12.2026 10:00:00,000;ir;300;Уровень/Бак(ЛОРИС 06);;").size());
+  // A note or a name holding the separator is quoted.
+  EXPECT_EQ(CsvField("a;b", ';'), "\"a;b\"");
+  EXPECT_EQ(CsvField("a,b", ';'), "a,b");
+  EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
 }
 
 TEST_F(MonitorFixture, CoilCommandOnlyAfterConfirmation) {

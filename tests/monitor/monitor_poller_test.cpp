@@ -97,6 +97,18 @@ TEST_F(PollerFixture, DecodesEveryTableInEveryByteOrder) {
   EXPECT_EQ(server.Connections(), 1);
 }
 
+TEST_F(PollerFixture, CancelledPollerSendsNothingMore) {
+  EXPECT_EQ(Poller().Cycle().requests, 4);
+  const int before = server.Requests();
+  // Cancelled before a queued cycle could run (the plan was replaced): that cycle and any
+  // later one leave the module alone, however long the connection stays open.
+  Poller().Cancel();
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(Poller().Cycle().requests, 0);
+  EXPECT_EQ(server.Requests(), before);
+  // A coil command already handed to it (before the plan was replaced) is still carried out.
+  EXPECT_TRUE(Poller().WriteCoil(1, true).ok);
+}
+
 TEST_F(PollerFixture, ChangedMarksWhatDifferedFromTheCycleBefore) {
   FakeClock clock;
   poller = std::make_unique<MonitorPoller>(FixturePoints(), link, transport, clock);
