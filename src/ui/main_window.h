@@ -31,6 +31,9 @@ class TFCommon;
 class TFNastrObm;
 class TFDopNastr;
 
+// The user guide built into the program, with the screenshots it shows beside it.
+inline constexpr const char* kBuiltInGuide = ":/r770cfg/guide/guide.ru.md";
+
 class TFNastr : public QMainWindow, public MainWindowView {
   Q_OBJECT
  public:
