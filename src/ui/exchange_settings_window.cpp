@@ -1,5 +1,7 @@
 #include "ui/exchange_settings_window.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -91,6 +93,7 @@ TFNastrObm::TFNastrObm(Dialogs& dialogs, ProgramSettings& settings, const std::s
   auto* ethLayout = new QFormLayout(ethGroup_);
   ip_ = new QLineEdit(ethGroup_);
   ip_->setMaxLength(Form::kIPMaxLength);
+  ip_->setMinimumWidth(ip_->fontMetrics().horizontalAdvance("255.255.255.255") + 16);
   ip_->setToolTip(Q(kDottedKeysHint));
   port_ = new QLineEdit(ethGroup_);
   port_->setFixedWidth(70);
@@ -216,8 +219,9 @@ void TFNastrObm::Render() {
   show(answerTime_, form_.AnswerTime());
   show(moduleNumber_, form_.ModuleNumber());
   show(ip_, form_.IP());
+  // A stored port longer than the field's base allows is shown whole (and refused on apply).
+  port_->setMaxLength(std::max(form_.PortMaxLength(), static_cast<int>(Q(form_.Port()).size())));
   show(port_, form_.Port());
-  port_->setMaxLength(form_.PortMaxLength());
   port_->setToolTip(Q(form_.PortInHex() ? kHexPortKeysHint : kDecPortKeysHint));
   ip_->setReadOnly(!form_.Editable(F::IP));
   port_->setReadOnly(!form_.Editable(F::Port));
