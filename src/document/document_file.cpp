@@ -578,6 +578,11 @@ std::string HexBytesText(const std::uint8_t* bytes, int n) {
   return out;
 }
 
+std::optional<std::string> DocumentModuleIP(const CommonSettings& common) {
+  if (common.AdrIP == CommonSettings{}.AdrIP) return std::nullopt;
+  return DecBytesText(common.AdrIP.data(), 4);
+}
+
 std::string DecBytesText(const std::uint8_t* bytes, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) {

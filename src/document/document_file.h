@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "document/configuration.h"
@@ -91,5 +92,11 @@ bool ParseDecBytes(const std::string& text, std::uint8_t* bytes, int n);
 // The text forms written to the document: "00.1A.2B.3C.4D.5E" and "192.168.0.10".
 std::string HexBytesText(const std::uint8_t* bytes, int n);
 std::string DecBytesText(const std::uint8_t* bytes, int n);
+
+// The module's IP address of a document as "192.168.0.10", for the windows that take the
+// address from the document; none while it holds the reset value 255.255.255.255.
+std::optional<std::string> DocumentModuleIP(const CommonSettings& common);
+inline constexpr const char* kNoDocumentIPMessage =
+    "В документе не задан IP адрес модуля (255.255.255.255): введите адрес в общих настройках.";
 
 }  // namespace r770

@@ -317,6 +317,10 @@ void MainWindowForm::Remember(const std::string& path) {
 }
 
 void MainWindowForm::ShowGuide() {
+  if (!builtInGuide_.empty()) {
+    if (view_) view_->ShowGuide(builtInGuide_);
+    return;
+  }
   const std::string path = FindUserGuide(programFolder_);
   if (path.empty()) {
     std::string places;

@@ -110,7 +110,7 @@ class MainWindowView {
   virtual void RenderProgress() = 0;
   // Open the window of a menu command modally; returns when it has closed.
   virtual void OpenWindow(MainCommand command) = 0;
-  // Show the user guide (a file found by FindUserGuide).
+  // Show the user guide (the built-in one, or a file found by FindUserGuide).
   virtual void ShowGuide(const std::string& path) { (void)path; }
   // Close the main window (ends the program).
   virtual void CloseMainWindow() = 0;
@@ -170,6 +170,9 @@ class MainWindowForm final : public DocumentView {
   std::string DocumentFolder() const;
   // The user guide for a program in programFolder (set by the program; tests point it elsewhere).
   void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
+  // The guide built into the program (a path the view can show): when set, the guide
+  // command shows it and looks for no file.
+  void SetBuiltInGuide(std::string path) { builtInGuide_ = std::move(path); }
   // A menu command chosen by the user. Commands of hidden or disabled items and commands
   // arriving while a load or save runs are ignored.
   void Command(MainCommand command);
@@ -236,6 +239,7 @@ class MainWindowForm final : public DocumentView {
   std::vector<std::string> recent_;
   std::string startDocument_;
   std::string programFolder_;
+  std::string builtInGuide_;
 };
 
 }  // namespace r770

@@ -216,7 +216,7 @@ std::string AssignPrompt(MapKind kind) {
 std::string OneBasedTooltip(const std::string& addressCell) {
   const AddressReading r = ReadAddressText(addressCell);
   if (r.kind != AddressReading::Number) return {};
-  return "С нуля: " + std::to_string(r.value) + ", с единицы: " + std::to_string(r.value + 1);
+  return OneBasedText(r.value);
 }
 
 void RegisterMapForm::NodeExpanded(int node, bool open) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/modbus_address.h"
 #include "database/param_tree.h"
 #include "document/configuration.h"
 
@@ -115,9 +116,7 @@ inline constexpr const char* kFindPlaceholder = "Найти (Ctrl+F): имя и�
 inline constexpr const char* kAssignTitle = "Назначить адреса";
 inline constexpr const char* kProposalTooltip =
     "Предлагаемый адрес: его возьмёт «<< Поместить» (двойной щелчок, Enter в списке)";
-// Addresses are shown as the module sends them in a request: counted from 0.
-inline constexpr const char* kZeroBasedNote =
-    "Адреса Modbus считаются с нуля, как в запросе; в нумерации с единицы каждый на 1 больше (см. подсказку ячейки).";
+// Addresses are shown as the module sends them in a request: counted from 0 (kZeroBasedNote).
 // The prompt of "Назначить адреса…": the map's step.
 std::string AssignPrompt(MapKind kind);
 // The tooltip of an address cell: the one-based form of its address (empty for no address).

@@ -3,6 +3,7 @@
 #include "common/codec.h"
 #include "common/dialogs.h"
 #include "common/number_forms.h"
+#include "document/document_file.h"
 
 namespace r770 {
 
@@ -25,7 +26,7 @@ bool ExchangeSettingsForm::Visible(Field f) const {
 bool ExchangeSettingsForm::Editable(Field f) const {
   switch (f) {
     case Field::IP:
-    case Field::Port: return false;
+    case Field::Port: return linkKind_ == LinkKindSetting::Ethernet;
     case Field::ModuleNumber: return linkKind_ == LinkKindSetting::CanBus;
     default: return true;
   }
@@ -37,7 +38,7 @@ void ExchangeSettingsForm::Show() {
   pcNumber_ = Hex2(settings_.PcNetNumber);
   speed_ = settings_.AdapterSpeedIndex ? *settings_.AdapterSpeedIndex : -1;
   moduleNumber_ = Hex2(settings_.ModuleNetNumber);
-  port_ = kFixedPortText;
+  port_ = PortText(settings_.ModulePort);
   ip_ = settings_.ModuleIP;
   answerTime_ = std::to_string(settings_.AnswerTimeSec);
   retries_ = settings_.Retries < kRetriesMin   ? kRetriesMin
@@ -45,6 +46,12 @@ void ExchangeSettingsForm::Show() {
                                                : settings_.Retries;
   changed_ = false;
   focusLinkKind_ = true;
+  focus_.reset();
+}
+
+std::string ExchangeSettingsForm::PortText(std::int64_t port) const {
+  if (port < 0 || port > 0xFFFF) return std::to_string(port);  // shown as it stands, refused on apply
+  return settings_.PortInHex ? Hex4(static_cast<std::uint32_t>(port)) : std::to_string(port);
 }
 
 void ExchangeSettingsForm::SetLinkKind(LinkKindSetting kind) {
@@ -94,6 +101,62 @@ void ExchangeSettingsForm::SetModuleNumber(const std::string& text) {
   changed_ = true;
 }
 
+void ExchangeSettingsForm::SetIP(const std::string& text) {
+  if (!Editable(Field::IP)) return;
+  std::string cut = Utf8Left(text, kIPMaxLength);
+  if (cut == ip_) return;
+  ip_ = cut;
+  changed_ = true;
+}
+
+void ExchangeSettingsForm::SetPort(const std::string& text) {
+  if (!Editable(Field::Port)) return;
+  std::string cut = Utf8Left(text, static_cast<std::size_t>(PortMaxLength()));
+  if (cut == port_) return;
+  port_ = cut;
+  changed_ = true;
+}
+
+void ExchangeSettingsForm::TakeFromDocument(const CommonSettings& document) {
+  if (!Editable(Field::IP)) return;
+  const std::optional<std::string> ip = DocumentModuleIP(document);
+  if (!ip) {
+    dialogs_.Information(kNoDocumentIPMessage);
+    return;
+  }
+  SetIP(*ip);
+  SetPort(PortText(document.AdrPort));
+}
+
+std::optional<std::uint32_t> ExchangeSettingsForm::PortValue() const {
+  const std::string text = Trim(port_);
+  auto port = settings_.PortInHex ? ParseHex(text) : ParseUDec(text);
+  if (!port || *port > 0xFFFF) return std::nullopt;
+  return port;
+}
+
+std::optional<std::pair<ExchangeSettingsForm::Field, std::string>> ExchangeSettingsForm::Refusal() const {
+  if (!AnswerTimeValue()) return std::pair{Field::AnswerTime, std::string(kBadAnswerTimeMessage)};
+  // The address and the port count only for the link that uses them; with CAN-BUS they are
+  // hidden and written back as they were.
+  if (linkKind_ != LinkKindSetting::Ethernet) return std::nullopt;
+  const std::string ip = Trim(ip_);
+  std::uint8_t bytes[4];
+  if (ip.empty()) return std::pair{Field::IP, std::string(kEmptyIPMessage)};
+  if (!ParseDecBytes(ip, bytes, 4)) return std::pair{Field::IP, std::string(kBadIPMessage)};
+  if (Trim(port_).empty()) return std::pair{Field::Port, std::string(kEmptyPortMessage)};
+  if (!PortValue()) return std::pair{Field::Port, std::string(kBadPortMessage)};
+  return std::nullopt;
+}
+
+bool ExchangeSettingsForm::Accepted() {
+  auto refusal = Refusal();
+  if (!refusal) return true;
+  dialogs_.Information(refusal->second);
+  focus_ = refusal->first;
+  return false;
+}
+
 std::optional<std::uint32_t> ExchangeSettingsForm::AnswerTimeValue() const {
   const auto time = ParseUDec(Trim(answerTime_));
   if (!time || *time < 1 || *time > static_cast<std::uint32_t>(kAnswerTimeMax)) return std::nullopt;
@@ -101,13 +164,11 @@ std::optional<std::uint32_t> ExchangeSettingsForm::AnswerTimeValue() const {
 }
 
 bool ExchangeSettingsForm::TakeAndWrite() {
-  // An answer time that is no number of seconds (or 0, which would mean no wait at all) is
-  // refused before anything is taken; the numbers fall back without a message.
+  // An answer time that is no number of seconds (or 0, which would mean no wait at all) and
+  // an Ethernet address or port that the common settings editor would refuse are refused
+  // before anything is taken; the numbers fall back without a message.
+  if (!Accepted()) return false;
   const auto time = AnswerTimeValue();
-  if (!time) {
-    dialogs_.Information(kBadAnswerTimeMessage);
-    return false;
-  }
   settings_.Retries = retries_;
   settings_.AnswerTimeSec = static_cast<std::int32_t>(*time);
   answerTime_ = std::to_string(*time);
@@ -137,15 +198,13 @@ bool ExchangeSettingsForm::TakeAndWrite() {
   t.SpeedPC = speed_ >= 0 ? kAdapterSpeedItems[speed_] : "";
   t.SetNR770 = moduleNumber_;
   t.KPov = settings_.Retries;
+  if (linkKind_ == LinkKindSetting::Ethernet) ip_ = Trim(ip_);
   t.IP = ip_;
   settings_.ModuleIP = ip_;
-  auto port = ParseHex(Trim(port_));
-  if (!port || *port > 0x7FFFFFFF) {
-    port = 51960;
-    port_ = kFixedPortText;
-  }
-  t.port_TCP = static_cast<std::int32_t>(*port);
-  settings_.ModulePort = t.port_TCP;
+  // With CAN-BUS a stored port that does not fit 16 bits is kept as it was.
+  if (auto port = PortValue()) settings_.ModulePort = static_cast<std::int32_t>(*port);
+  port_ = PortText(settings_.ModulePort);
+  t.port_TCP = settings_.ModulePort;
   t.TimeW = answerTime_;
   std::string error = WriteExchangeSettings(settingsPath_, t);
   if (!error.empty()) {
@@ -161,10 +220,7 @@ bool ExchangeSettingsForm::ApplyPressed() { return TakeAndWrite(); }
 bool ExchangeSettingsForm::CloseRequested() {
   if (changed_) {
     if (dialogs_.Confirm("Сохранить изменения?")) {
-      if (!AnswerTimeValue()) {  // refused: the window stays open to put it right
-        dialogs_.Information(kBadAnswerTimeMessage);
-        return false;
-      }
+      if (!Accepted()) return false;  // refused: the window stays open to put it right
       TakeAndWrite();
     }
     changed_ = false;

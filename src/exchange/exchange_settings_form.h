@@ -8,7 +8,9 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "document/configuration.h"
 #include "document/program_settings.h"
 
 namespace r770 {
@@ -35,7 +37,14 @@ class ExchangeSettingsForm {
   static constexpr const char* kIPLabel = "IP адрес";
   static constexpr const char* kPortLabel = "Адрес порта";
   static constexpr const char* kApplyButton = "Применить";
-  static constexpr const char* kFixedPortText = "CAF8";
+  static constexpr const char* kFromDocumentButton = "Взять из документа";
+  static constexpr const char* kFromDocumentHint =
+      "Взять IP адрес и адрес порта модуля из общих настроек открытого документа";
+  static constexpr const char* kEmptyIPMessage = "Введите адрес IP.";
+  static constexpr const char* kBadIPMessage = "Неправильно введен адрес IP.";
+  static constexpr const char* kEmptyPortMessage = "Введите адрес порта.";
+  static constexpr const char* kBadPortMessage = "Неправильно введен адрес порта.";
+  static constexpr int kIPMaxLength = 15;
   static constexpr int kModuleNumberMaxLength = 2;
   static constexpr int kRetriesMin = 1;
   static constexpr int kRetriesMax = 20;
@@ -51,7 +60,10 @@ class ExchangeSettingsForm {
   const std::string& AnswerTime() const { return answerTime_; }
   const std::string& ModuleNumber() const { return moduleNumber_; }
   const std::string& IP() const { return ip_; }
+  // The module's TCP port, in hexadecimal or decimal as the common settings editor shows it.
   const std::string& Port() const { return port_; }
+  bool PortInHex() const { return settings_.PortInHex; }
+  int PortMaxLength() const { return settings_.PortInHex ? 4 : 5; }
   bool Visible(Field f) const;
   bool Editable(Field f) const;
   bool Changed() const { return changed_; }
@@ -59,6 +71,13 @@ class ExchangeSettingsForm {
   bool TakeFocusOnLinkKind() {
     bool f = focusLinkKind_;
     focusLinkKind_ = false;
+    return f;
+  }
+
+  // The field to put the focus on after a refusal, once.
+  std::optional<Field> TakeFocus() {
+    auto f = focus_;
+    focus_.reset();
     return f;
   }
 
@@ -71,17 +90,32 @@ class ExchangeSettingsForm {
   void SetSpeed(int position);
   void SetAnswerTime(const std::string& text);
   void SetModuleNumber(const std::string& text);
+  // The Ethernet fields (editable only for Ethernet).
+  void SetIP(const std::string& text);
+  void SetPort(const std::string& text);
+  // "Взять из документа": the document's IP address and port into the Ethernet fields.
+  // A document whose address was never set (all 255) is refused with a message.
+  void TakeFromDocument(const CommonSettings& document);
   // "Применить": true when the window closes.
   bool ApplyPressed();
   // Closing by any other means: true when the window may close.
   bool CloseRequested();
 
  private:
-  // Takes the fields into the settings and writes "Parametr"; false when an answer time
-  // is refused (nothing is taken then) or writing failed.
+  // Takes the fields into the settings and writes "Parametr"; false when a field is
+  // refused (nothing is taken then) or writing failed.
   bool TakeAndWrite();
   // The answer time field's seconds, 1 to kAnswerTimeMax; none when it is refused.
   std::optional<std::uint32_t> AnswerTimeValue() const;
+  // The port field's value in the base it is shown in; none when it does not convert or
+  // does not fit 16 bits.
+  std::optional<std::uint32_t> PortValue() const;
+  std::string PortText(std::int64_t port) const;
+  // The first refused field with its message (answer time, then for Ethernet the address
+  // and the port); empty when every field passes.
+  std::optional<std::pair<Field, std::string>> Refusal() const;
+  // Shows a refusal and marks its field for the focus; false when there is one.
+  bool Accepted();
 
   Dialogs& dialogs_;
   ProgramSettings& settings_;
@@ -98,6 +132,7 @@ class ExchangeSettingsForm {
   std::string port_;
   bool changed_ = false;
   bool focusLinkKind_ = false;
+  std::optional<Field> focus_;
 };
 
 class AdditionalSettingsForm {

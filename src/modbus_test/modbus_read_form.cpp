@@ -7,10 +7,16 @@
 #include "common/day_log.h"
 #include "common/dialogs.h"
 #include "common/key_filter.h"
+#include "common/modbus_address.h"
 #include "common/number_forms.h"
 #include "modbus_test/modbus_frames.h"
 
 namespace r770 {
+
+std::string ModbusReadForm::AddressTooltip(const ModbusReadRow& row) {
+  const auto address = ParseUDec(row.address);
+  return address ? OneBasedText(*address) : std::string();
+}
 
 std::optional<std::vector<std::uint16_t>> ParseRegisterList(const std::string& text) {
   std::vector<std::uint16_t> out;

@@ -37,6 +37,9 @@ class ModbusReadForm {
   static constexpr const char* kRegistersLabel = "Номера регистров";
   static constexpr const char* kTableCaption = "Данные Holding register";
   static constexpr const char* kReadButton = "Чтение";
+  // The register numbers are sent as typed (counted from 0): the window says so once
+  // (kZeroBasedNote) and gives the one-based form in the tooltip of each address cell.
+  static std::string AddressTooltip(const ModbusReadRow& row);
 
   // settings: the process-wide record (read at every "Чтение"); busy: wait cursor and the
   // processing of pending window input; log: the day's log file of TestLog.

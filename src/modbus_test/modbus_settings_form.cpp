@@ -46,6 +46,16 @@ void ModbusSettingsForm::SetPortHex(bool hex) {
   if (value) portText = PortDisplay(*value);
 }
 
+void ModbusSettingsForm::TakeFromDocument(const CommonSettings& document) {
+  const std::optional<std::string> ip = DocumentModuleIP(document);
+  if (!ip) {
+    dialogs_.Information(kNoDocumentIPMessage);
+    return;
+  }
+  ipText = *ip;
+  slaveText = Hex2(document.AdrExt);
+}
+
 bool ModbusSettingsForm::KeyTyped(Field field, char32_t key, int selStart, int selLength) {
   std::string* target = field == Field::SlaveAddress ? &slaveText
                         : field == Field::AnswerTime ? &timeText

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "document/configuration.h"
 #include "document/program_settings.h"
 
 namespace r770 {
@@ -25,6 +26,10 @@ class ModbusSettingsForm {
   static constexpr const char* kInvertBox = "Инвертировать порядок байт в числе";
   static constexpr const char* kSwapBox = "Поменять местами старшие и младшие части в числе";
   static constexpr const char* kApplyButton = "Применить";
+  static constexpr const char* kFromDocumentButton = "Взять из документа";
+  static constexpr const char* kFromDocumentHint =
+      "Взять IP адрес и адрес Modbus модуля из общих настроек открытого документа "
+      "(порт Modbus/TCP документ не хранит, он остаётся прежним)";
 
   enum class Field { None, SlaveAddress, AnswerTime, Port, IpAddress };
 
@@ -58,6 +63,10 @@ class ModbusSettingsForm {
   // caret goes. The other fields take what is typed (TextEdited).
   bool KeyTyped(Field field, char32_t key, int selStart, int selLength);
   int caret() const { return caret_; }
+  // "Взять из документа": the module's IP address and its Modbus address (the slave address)
+  // from the document's common settings; the document holds no Modbus/TCP port, so the port
+  // stays. A document whose address was never set (all 255) is refused with a message.
+  void TakeFromDocument(const CommonSettings& document);
   // "Применить": checks, stores, writes the section, closes. False when a check failed.
   bool Apply();
 

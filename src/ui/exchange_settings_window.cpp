@@ -1,5 +1,7 @@
 #include "ui/exchange_settings_window.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -14,6 +16,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "common/key_filter.h"
 #include "ui/qt_support.h"
 
 namespace r770 {
@@ -46,8 +49,8 @@ QPushButton* AddApplyRow(QDialog* dialog, QVBoxLayout* layout, const char* text)
 }  // namespace
 
 TFNastrObm::TFNastrObm(Dialogs& dialogs, ProgramSettings& settings, const std::string& settingsPath,
-                       QWidget* parent)
-    : QDialog(parent), form_(dialogs, settings, settingsPath) {
+                       QWidget* parent, const Configuration* document)
+    : QDialog(parent), form_(dialogs, settings, settingsPath), document_(document) {
   setWindowTitle(Q(Form::kCaption));
   setModal(true);
   auto* layout = new QVBoxLayout(this);
@@ -89,12 +92,23 @@ TFNastrObm::TFNastrObm(Dialogs& dialogs, ProgramSettings& settings, const std::s
   ethGroup_ = new QGroupBox(Q(Form::kEthernetTitle), this);
   auto* ethLayout = new QFormLayout(ethGroup_);
   ip_ = new QLineEdit(ethGroup_);
-  ip_->setReadOnly(true);
+  ip_->setMaxLength(Form::kIPMaxLength);
+  ip_->setMinimumWidth(ip_->fontMetrics().horizontalAdvance("255.255.255.255") + 16);
+  ip_->setToolTip(Q(kDottedKeysHint));
   port_ = new QLineEdit(ethGroup_);
-  port_->setReadOnly(true);
   port_->setFixedWidth(70);
   ethLayout->addRow(Q(Form::kIPLabel), ip_);
   ethLayout->addRow(Q(Form::kPortLabel), port_);
+  if (document_) {
+    fromDocument_ = new QPushButton(Q(Form::kFromDocumentButton), ethGroup_);
+    fromDocument_->setAutoDefault(false);
+    fromDocument_->setToolTip(Q(Form::kFromDocumentHint));
+    ethLayout->addRow(fromDocument_);
+    connect(fromDocument_, &QPushButton::clicked, this, [this] {
+      form_.TakeFromDocument(document_->Common);
+      Render();
+    });
+  }
   left->addWidget(ethGroup_);
   left->addStretch(1);
 
@@ -158,6 +172,8 @@ TFNastrObm::TFNastrObm(Dialogs& dialogs, ProgramSettings& settings, const std::s
   });
   connect(pcNumber_, &QLineEdit::textEdited, this, [this](const QString& t) { form_.SetPcNumber(S(t)); });
   connect(answerTime_, &QLineEdit::textEdited, this, [this](const QString& t) { form_.SetAnswerTime(S(t)); });
+  connect(ip_, &QLineEdit::textEdited, this, [this](const QString& t) { form_.SetIP(S(t)); });
+  connect(port_, &QLineEdit::textEdited, this, [this](const QString& t) { form_.SetPort(S(t)); });
   connect(moduleNumber_, &QLineEdit::textEdited, this, [this](const QString& t) {
     form_.SetModuleNumber(S(t));
     Render();
@@ -203,7 +219,12 @@ void TFNastrObm::Render() {
   show(answerTime_, form_.AnswerTime());
   show(moduleNumber_, form_.ModuleNumber());
   show(ip_, form_.IP());
+  // A stored port longer than the field's base allows is shown whole (and refused on apply).
+  port_->setMaxLength(std::max(form_.PortMaxLength(), static_cast<int>(Q(form_.Port()).size())));
   show(port_, form_.Port());
+  port_->setToolTip(Q(form_.PortInHex() ? kHexPortKeysHint : kDecPortKeysHint));
+  ip_->setReadOnly(!form_.Editable(F::IP));
+  port_->setReadOnly(!form_.Editable(F::Port));
   moduleNumber_->setReadOnly(!form_.Editable(F::ModuleNumber));
   moduleNumber_->setEnabled(form_.Editable(F::ModuleNumber));
   comGroup_->setVisible(form_.Visible(F::ComPort));
@@ -212,6 +233,10 @@ void TFNastrObm::Render() {
   pcLabel_->setVisible(form_.Visible(F::PcNumber));
   pcNumber_->setVisible(form_.Visible(F::PcNumber));
   if (form_.TakeFocusOnLinkKind()) LinkKindChoice(form_.LinkKind())->setFocus();
+  if (auto focus = form_.TakeFocus()) {
+    QWidget* w = *focus == F::IP ? ip_ : *focus == F::Port ? port_ : *focus == F::AnswerTime ? answerTime_ : nullptr;
+    if (w) w->setFocus();
+  }
 }
 
 void TFNastrObm::reject() {

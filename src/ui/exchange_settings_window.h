@@ -19,7 +19,9 @@ namespace r770 {
 class TFNastrObm : public QDialog {
   Q_OBJECT
  public:
-  TFNastrObm(Dialogs& dialogs, ProgramSettings& settings, const std::string& settingsPath, QWidget* parent);
+  // document: the open document, whose common settings "Взять из документа" copies (none: no button).
+  TFNastrObm(Dialogs& dialogs, ProgramSettings& settings, const std::string& settingsPath, QWidget* parent,
+             const Configuration* document = nullptr);
 
   ExchangeSettingsForm& Form() { return form_; }
   void Open();
@@ -31,6 +33,9 @@ class TFNastrObm : public QDialog {
   QGroupBox* SpeedGroup() const { return speedGroup_; }
   QLineEdit* ModuleNumber() const { return moduleNumber_; }
   QLineEdit* AnswerTime() const { return answerTime_; }
+  QLineEdit* IP() const { return ip_; }
+  QLineEdit* Port() const { return port_; }
+  QPushButton* FromDocumentButton() const { return fromDocument_; }
   QPushButton* ApplyButton() const { return apply_; }
 
   void reject() override;
@@ -42,6 +47,8 @@ class TFNastrObm : public QDialog {
   void Render();
 
   ExchangeSettingsForm form_;
+  const Configuration* document_;
+  QPushButton* fromDocument_ = nullptr;
   QRadioButton* kinds_[2] = {nullptr, nullptr};  // Ethernet, CAN-BUS
   QGroupBox* comGroup_ = nullptr;
   QButtonGroup* comButtons_ = nullptr;

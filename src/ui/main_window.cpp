@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -42,6 +43,7 @@ TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* par
       form_(std::make_unique<MainWindowForm>(dialogs_, busy_, settingsPath)),
       settingsPath_(settingsPath) {
   form_->SetProgramFolder(ProgramFolder());
+  if (QFile::exists(Q(kBuiltInGuide))) form_->SetBuiltInGuide(kBuiltInGuide);
   KeepWindowsOnScreen();
   BuildMenu();
   setAcceptDrops(true);
@@ -72,7 +74,7 @@ TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* par
   MainWindowForm& f = *form_;
   common_ = new TFCommon(f.GetDialogs(), f.Config(), f.Settings(), f.SettingsPath(), this);
   dopNastr_ = new TFDopNastr(f.GetDialogs(), f.Settings(), f.SettingsPath(), this);
-  nastrObm_ = new TFNastrObm(f.GetDialogs(), f.Settings(), f.SettingsPath(), this);
+  nastrObm_ = new TFNastrObm(f.GetDialogs(), f.Settings(), f.SettingsPath(), this, &f.Config());
   way_ = new TFWay(f.GetDialogs(), f.Settings(), f.SettingsPath(), this);
   SetOpener(MainCommand::CommonSettings, [this] { common_->Open(); });
   SetOpener(MainCommand::AdditionalSettings, [this] { dopNastr_->Open(); });
@@ -90,7 +92,7 @@ TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* par
   SetOpener(MainCommand::HoldingRegisters, [holding] { holding->Open(); });
   SetOpener(MainCommand::InputRegisters, [inputRegs] { inputRegs->Open(); });
   // The Modbus/TCP test windows (found by type with findChild).
-  auto* modbusSettings = new TFObmenModbus_r770(f.GetDialogs(), f.Settings(), f.SettingsPath(), this);
+  auto* modbusSettings = new TFObmenModbus_r770(f.GetDialogs(), f.Settings(), f.SettingsPath(), this, &f.Config());
   auto* modbusRead = new TFReadModbus_r770(f.GetDialogs(), f.Settings(), this);
   SetOpener(MainCommand::ModbusTestSettings, [modbusSettings] { modbusSettings->Open(); });
   SetOpener(MainCommand::ModbusTestRead, [modbusRead] { modbusRead->Open(); });
@@ -243,7 +245,10 @@ void TFNastr::ShowGuide(const std::string& path) {
     guide_->resize(qMin(960, area.width() - 40), qMin(700, area.height() - 60));
   }
   auto* browser = guide_->findChild<QTextBrowser*>();
-  browser->setSource(QUrl::fromLocalFile(Q(path)), QTextDocument::MarkdownResource);
+  // The built-in guide is a resource: its pictures are found beside it, in the resource.
+  const QString file = Q(path);
+  const QUrl source = file.startsWith(":/") ? QUrl("qrc" + file) : QUrl::fromLocalFile(file);
+  browser->setSource(source, QTextDocument::MarkdownResource);
   guide_->show();
   guide_->raise();
   guide_->activateWindow();

@@ -32,6 +32,9 @@ class TFNastrObm;
 class TFDopNastr;
 class MonitorWindow;
 
+// The user guide built into the program, with the screenshots it shows beside it.
+inline constexpr const char* kBuiltInGuide = ":/r770cfg/guide/guide.ru.md";
+
 class TFNastr : public QMainWindow, public MainWindowView {
   Q_OBJECT
  public:

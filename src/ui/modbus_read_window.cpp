@@ -1,6 +1,7 @@
 #include "ui/modbus_read_window.h"
 
 #include "common/key_filter.h"
+#include "common/modbus_address.h"
 
 #include <algorithm>
 
@@ -32,6 +33,9 @@ TFReadModbus_r770::TFReadModbus_r770(Dialogs& dialogs, const ProgramSettings& se
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(Q(Form::kNotice), this));
+  addressNote_ = new QLabel(Q(kZeroBasedNote), this);
+  addressNote_->setWordWrap(true);
+  layout->addWidget(addressNote_);
   auto* row = new QHBoxLayout();
   row->addWidget(new QLabel(Q(Form::kRegistersLabel), this));
   registers_ = new KeyLineEdit(this);
@@ -115,6 +119,7 @@ void TFReadModbus_r770::Render() {
         table_->setItem(r, c, item);
       }
       if (item->text() != Q(*cells[c])) item->setText(Q(*cells[c]));
+      if (c == 1) item->setToolTip(Q(Form::AddressTooltip(row)));
     }
   }
   progress_->setRange(0, std::max(1, form_->ProgressMaximum()));

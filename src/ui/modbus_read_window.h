@@ -37,6 +37,7 @@ class TFReadModbus_r770 : public QDialog, private BusyIndicator {
   QTableWidget* Table() const { return table_; }
   QProgressBar* Progress() const { return progress_; }
   QPushButton* ReadButton() const { return read_; }
+  QLabel* AddressNote() const { return addressNote_; }
 
   void reject() override;
 
@@ -53,6 +54,7 @@ class TFReadModbus_r770 : public QDialog, private BusyIndicator {
   QtBusy cursor_;
   std::unique_ptr<ModbusReadForm> form_;
   KeyLineEdit* registers_ = nullptr;
+  QLabel* addressNote_ = nullptr;
   QTableWidget* table_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* read_ = nullptr;

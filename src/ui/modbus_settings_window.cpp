@@ -16,8 +16,9 @@ namespace r770 {
 using Form = ModbusSettingsForm;
 
 TFObmenModbus_r770::TFObmenModbus_r770(Dialogs& dialogs, ProgramSettings& settings,
-                                       const std::string& settingsPath, QWidget* parent)
-    : QDialog(parent), form_(settings, dialogs, settingsPath) {
+                                       const std::string& settingsPath, QWidget* parent,
+                                       const Configuration* document)
+    : QDialog(parent), form_(settings, dialogs, settingsPath), document_(document) {
   setWindowTitle(Q(Form::kCaption));
   setModal(true);
   auto* layout = new QVBoxLayout(this);
@@ -42,6 +43,16 @@ TFObmenModbus_r770::TFObmenModbus_r770(Dialogs& dialogs, ProgramSettings& settin
   grid->addWidget(portHex_, 2, 2);
   grid->addWidget(new QLabel(Q(Form::kTimeLabel), this), 3, 0);
   grid->addWidget(time_, 3, 1);
+  if (document_) {
+    fromDocument_ = new QPushButton(Q(Form::kFromDocumentButton), this);
+    fromDocument_->setAutoDefault(false);
+    fromDocument_->setToolTip(Q(Form::kFromDocumentHint));
+    grid->addWidget(fromDocument_, 1, 2);
+    connect(fromDocument_, &QPushButton::clicked, this, [this] {
+      form_.TakeFromDocument(document_->Common);
+      Render();
+    });
+  }
 
   byteOrder_ = new QGroupBox(Q(Form::kByteOrderGroup), this);
   auto* orderLayout = new QVBoxLayout(byteOrder_);

@@ -18,8 +18,9 @@ class KeyLineEdit;
 class TFObmenModbus_r770 : public QDialog {
   Q_OBJECT
  public:
+  // document: the open document, whose common settings "Взять из документа" copies (none: no button).
   TFObmenModbus_r770(Dialogs& dialogs, ProgramSettings& settings, const std::string& settingsPath,
-                     QWidget* parent);
+                     QWidget* parent, const Configuration* document = nullptr);
 
   ModbusSettingsForm& Form() { return form_; }
   // Reads the settings file again, fills the fields and shows the window modally.
@@ -36,12 +37,15 @@ class TFObmenModbus_r770 : public QDialog {
   QCheckBox* Swap() const { return swap_; }
   QGroupBox* ByteOrderGroup() const { return byteOrder_; }
   QPushButton* ApplyButton() const { return apply_; }
+  QPushButton* FromDocumentButton() const { return fromDocument_; }
 
  private:
   void Render();
   void Apply();
 
   ModbusSettingsForm form_;
+  const Configuration* document_;
+  QPushButton* fromDocument_ = nullptr;
   KeyLineEdit* slave_ = nullptr;
   KeyLineEdit* time_ = nullptr;
   QLineEdit* port_ = nullptr;

@@ -12,6 +12,7 @@
 
 #include "common/file_io.h"
 #include "editor_fixture.h"
+#include "small_screen.h"
 #include "ui/controller_list_window.h"
 #include "ui/editor_table.h"
 #include "ui/register_map_window.h"
@@ -211,18 +212,8 @@ class MapEditingUiTest : public QObject {
     TFTask tasks(f.cfg, f.settings, f.dialogs, f.busy);
     for (QDialog* w : std::initializer_list<QDialog*>{&tu, &tc, &hr, &ir, &tasks}) {
       if (auto* map = qobject_cast<RegisterMapWindow*>(w)) map->Prepare();
-      w->resize(1024, 600);
-      w->show();
-      QVERIFY(QTest::qWaitForWindowExposed(w));
-      const QSize min = w->minimumSizeHint();
-      QVERIFY2(min.width() <= 1024 && min.height() <= 600,
-               qPrintable(w->objectName() + QString(" needs %1x%2").arg(min.width()).arg(min.height())));
-      QVERIFY(w->width() <= 1024 && w->height() <= 600);
-      for (QPushButton* b : w->findChildren<QPushButton*>()) {
-        if (!b->isVisible()) continue;
-        const QRect r(b->mapTo(w, QPoint(0, 0)), b->size());
-        QVERIFY2(w->rect().contains(r), qPrintable(b->text() + " is cut"));
-      }
+      const QString problem = test::FitProblem(w, QSize(1024, 600));
+      QVERIFY2(problem.isEmpty(), qPrintable(w->windowTitle() + ": " + problem));
       w->close();
     }
   }

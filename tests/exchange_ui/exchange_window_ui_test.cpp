@@ -1,8 +1,10 @@
 // TFObmen wired to its form model, against an in-process r770-sim: open, search, write (with
 // an abort through the "Прервать" button), read, close.
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -20,6 +22,7 @@
 #include "loopback_settings.h"
 #include "sim_module.h"
 #include "temp_dir.h"
+#include "ui/exchange_settings_window.h"
 #include "ui/exchange_window.h"
 
 using namespace r770;
@@ -31,6 +34,17 @@ QString U(const char* s) { return QString::fromUtf8(s); }
 ProgramSettings EthernetSettings(const test::TempDir& dir, int port, std::uint8_t net) {
   return test::LoopbackSettings(dir.File("r770cfg.ini"), port, net);
 }
+
+// Simulated modules served over TCP on a free port of this machine (started by the test).
+struct LoopbackBus {
+  static sim::Ft12ServerOptions AnyPort() {
+    sim::Ft12ServerOptions options;
+    options.port = 0;
+    return options;
+  }
+  sim::SimBus bus;
+  sim::Ft12Server server{bus, AnyPort()};
+};
 }  // namespace
 
 class ExchangeWindowTest : public QObject {
@@ -39,6 +53,7 @@ class ExchangeWindowTest : public QObject {
  private slots:
   void openSearchWriteReadClose();
   void searchPaintsTheProgressAfterEveryProbe();
+  void moduleAddressTakenFromTheDocumentIsReached();
 };
 
 namespace {
@@ -58,15 +73,12 @@ class PaintRecorder : public QObject {
 }  // namespace
 
 void ExchangeWindowTest::searchPaintsTheProgressAfterEveryProbe() {
-  sim::SimBus bus;
-  bus.Add(0x02, 0x1101);
-  sim::Ft12ServerOptions options;
-  options.port = 0;
-  sim::Ft12Server server(bus, options);
+  LoopbackBus modules;
+  modules.bus.Add(0x02, 0x1101);
   std::string error;
-  QVERIFY2(server.Start(&error), error.c_str());
+  QVERIFY2(modules.server.Start(&error), error.c_str());
   test::TempDir dir;
-  ProgramSettings settings = EthernetSettings(dir, server.Port(), 0x01);
+  ProgramSettings settings = EthernetSettings(dir, modules.server.Port(), 0x01);
   Configuration config;
   test::FakeDialogs dialogs;
   TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
@@ -89,17 +101,72 @@ void ExchangeWindowTest::searchPaintsTheProgressAfterEveryProbe() {
   w.close();
 }
 
-void ExchangeWindowTest::openSearchWriteReadClose() {
-  sim::SimBus bus;
-  sim::SimModule& module = bus.Add(0x01, 0x1101);
-  sim::Ft12ServerOptions options;
-  options.port = 0;
-  sim::Ft12Server server(bus, options);
+// A module moved to another address: "Настройка обмена" takes the document's address and
+// port, checks an edited address, stores them, and the exchange window reaches the module.
+void ExchangeWindowTest::moduleAddressTakenFromTheDocumentIsReached() {
+  LoopbackBus modules;
+  modules.bus.Add(0x01, 0x1101);
   std::string error;
-  QVERIFY2(server.Start(&error), error.c_str());
+  QVERIFY2(modules.server.Start(&error), error.c_str());
 
   test::TempDir dir;
-  ProgramSettings settings = EthernetSettings(dir, server.Port(), 0x05);
+  const std::string ini = dir.File("r770cfg.ini");
+  ProgramSettings settings = EthernetSettings(dir, 51960, 0x01);
+  settings.ModuleIP = "192.168.0.1";  // where the module was before
+  Configuration config;
+  config.ResetForNew();
+  config.Common.AdrIP = {127, 0, 0, 1};
+  config.Common.AdrPort = static_cast<std::uint16_t>(modules.server.Port());
+  test::FakeDialogs dialogs;
+
+  TFNastrObm settingsWindow(dialogs, settings, ini, nullptr, &config);
+  settingsWindow.Prepare();
+  settingsWindow.show();
+  QVERIFY(settingsWindow.EthernetGroup()->isVisible());
+  QVERIFY(!settingsWindow.IP()->isReadOnly() && !settingsWindow.Port()->isReadOnly());
+  QCOMPARE(settingsWindow.IP()->text(), U("192.168.0.1"));
+  QCOMPARE(settingsWindow.Port()->text(), U("51960"));
+  QCOMPARE(settingsWindow.FromDocumentButton()->text(), U("Взять из документа"));
+
+  // A typed address the common settings editor would refuse: a message, the focus on it.
+  settingsWindow.IP()->setFocus();
+  settingsWindow.IP()->selectAll();
+  QTest::keyClicks(settingsWindow.IP(), "127.0.0.300");
+  settingsWindow.AnswerTime()->setFocus();
+  QTest::mouseClick(settingsWindow.ApplyButton(), Qt::LeftButton);
+  QCOMPARE(dialogs.shown, std::vector<std::string>{"Неправильно введен адрес IP."});
+  QVERIFY(settingsWindow.isVisible());
+  QCOMPARE(settingsWindow.focusWidget(), static_cast<QWidget*>(settingsWindow.IP()));
+  QCOMPARE(settings.ModuleIP, std::string("192.168.0.1"));
+
+  QTest::mouseClick(settingsWindow.FromDocumentButton(), Qt::LeftButton);
+  QCOMPARE(settingsWindow.IP()->text(), U("127.0.0.1"));
+  QCOMPARE(settingsWindow.Port()->text(), QString::number(modules.server.Port()));
+  QTest::mouseClick(settingsWindow.ApplyButton(), Qt::LeftButton);
+  QVERIFY(!settingsWindow.isVisible());
+  QCOMPARE(settings.ModuleIP, std::string("127.0.0.1"));
+  QCOMPARE(settings.ModulePort, modules.server.Port());
+  IniFile file(ini);
+  QCOMPARE(file.ReadString("Parametr", "IP", ""), std::string("127.0.0.1"));
+  QCOMPARE(file.ReadString("Parametr", "port_TCP", ""), std::to_string(modules.server.Port()));
+
+  dialogs.shown.clear();
+  TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
+  w.show();
+  QTRY_VERIFY(w.form().shown());
+  QVERIFY(w.form().linkOpen());
+  QVERIFY(dialogs.shown.empty());
+  w.close();
+}
+
+void ExchangeWindowTest::openSearchWriteReadClose() {
+  LoopbackBus modules;
+  sim::SimModule& module = modules.bus.Add(0x01, 0x1101);
+  std::string error;
+  QVERIFY2(modules.server.Start(&error), error.c_str());
+
+  test::TempDir dir;
+  ProgramSettings settings = EthernetSettings(dir, modules.server.Port(), 0x05);
   Configuration config;
   config.ResetForNew();
   config.State.IsNew = true;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/codec.h"
+#include "document/document_file.h"
 #include "fake_dialogs.h"
 #include "temp_dir.h"
 
@@ -34,7 +35,7 @@ TEST_F(ExchangeSettingsFormTest, ShowFillsFromTheSettingsAndVisibilityFollowsThe
   settings.PcNetNumber = 0xA;
   settings.AdapterSpeedIndex = 3;
   settings.ModuleNetNumber = 0x1C;
-  settings.ModulePort = 502;  // the window always shows CAF8
+  settings.ModulePort = 502;
   settings.ModuleIP = "10.0.0.7";
   settings.AnswerTimeSec = 4;
   settings.Retries = 7;
@@ -46,7 +47,7 @@ TEST_F(ExchangeSettingsFormTest, ShowFillsFromTheSettingsAndVisibilityFollowsThe
   EXPECT_EQ(form.PcNumber(), "0A");
   EXPECT_EQ(form.Speed(), 3);
   EXPECT_EQ(form.ModuleNumber(), "1C");
-  EXPECT_EQ(form.Port(), "CAF8");
+  EXPECT_EQ(form.Port(), "502");  // decimal, as the common settings editor shows the port
   EXPECT_EQ(form.IP(), "10.0.0.7");
   EXPECT_EQ(form.AnswerTime(), "4");
   EXPECT_EQ(form.Retries(), 7);
@@ -59,8 +60,8 @@ TEST_F(ExchangeSettingsFormTest, ShowFillsFromTheSettingsAndVisibilityFollowsThe
       {Field::LinkKind, true, true, true, true},     {Field::ComPort, true, true, false, true},
       {Field::Retries, true, true, true, true},      {Field::PcNumber, true, true, false, true},
       {Field::Speed, true, true, false, true},       {Field::AnswerTime, true, true, true, true},
-      {Field::ModuleNumber, true, true, true, false}, {Field::IP, false, false, true, false},
-      {Field::Port, false, false, true, false},
+      {Field::ModuleNumber, true, true, true, false}, {Field::IP, false, false, true, true},
+      {Field::Port, false, false, true, true},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(static_cast<int>(r.field));
@@ -189,6 +190,115 @@ TEST_F(ExchangeSettingsFormTest, ClosingAsksOnlyAfterAChange) {
   EXPECT_TRUE(form.CloseRequested());
   EXPECT_EQ(settings.Retries, 5);
   EXPECT_NE(IniText().find("KPov=5\r\n"), std::string::npos);
+}
+
+TEST_F(ExchangeSettingsFormTest, EthernetAddressAndPortAreEditedCheckedAndStored) {
+  settings.LinkKind = LinkKindSetting::Ethernet;
+  settings.ModuleIP = "10.0.0.7";
+  settings.PortInHex = true;
+  form.Show();
+  EXPECT_EQ(form.Port(), "CAF8");
+  EXPECT_EQ(form.PortMaxLength(), 4);
+
+  // Refused as the common settings editor refuses them: the window stays, the focus goes to
+  // the field, nothing is taken or written.
+  struct Case {
+    const char* ip;
+    const char* port;
+    const char* message;
+    Field focus;
+  } refused[] = {
+      {"", "CAF8", ExchangeSettingsForm::kEmptyIPMessage, Field::IP},
+      {"10.0.0", "CAF8", ExchangeSettingsForm::kBadIPMessage, Field::IP},
+      {"10.0.0.256", "CAF8", ExchangeSettingsForm::kBadIPMessage, Field::IP},
+      {"10.0.0.9", " ", ExchangeSettingsForm::kEmptyPortMessage, Field::Port},
+      {"10.0.0.9", "XYZ", ExchangeSettingsForm::kBadPortMessage, Field::Port},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(std::string(c.ip) + " / " + c.port);
+    dialogs.shown.clear();
+    form.SetIP(c.ip);
+    form.SetPort(c.port);
+    EXPECT_FALSE(form.ApplyPressed());
+    EXPECT_EQ(dialogs.shown, std::vector<std::string>{c.message});
+    EXPECT_EQ(form.TakeFocus(), c.focus);
+    EXPECT_FALSE(form.TakeFocus());
+    EXPECT_EQ(settings.ModuleIP, "10.0.0.7");
+    EXPECT_EQ(settings.ModulePort, 51960);
+    EXPECT_TRUE(ReadFileBytes(ini).empty());
+  }
+  form.SetPort("1F6xx");  // cut to the four hexadecimal digits
+  EXPECT_EQ(form.Port(), "1F6x");
+
+  // "Взять из документа" copies the document's address and port; Apply stores them under
+  // "IP" and "port_TCP", and the next showing starts from them.
+  Configuration doc;
+  doc.Common.AdrIP = {172, 16, 5, 40};
+  doc.Common.AdrPort = 0x1F6;
+  dialogs.shown.clear();
+  form.TakeFromDocument(doc.Common);
+  EXPECT_EQ(form.IP(), "172.16.5.40");
+  EXPECT_EQ(form.Port(), "01F6");
+  EXPECT_TRUE(form.ApplyPressed());
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_EQ(settings.ModuleIP, "172.16.5.40");
+  EXPECT_EQ(settings.ModulePort, 502);
+  const std::string text = IniText();
+  EXPECT_NE(text.find("IP=172.16.5.40\r\nport_TCP=502\r\n"), std::string::npos) << text;
+  ProgramSettings again;
+  ASSERT_EQ(ReadProgramSettings(ini, again), "");
+  EXPECT_EQ(again.ModuleIP, "172.16.5.40");
+  EXPECT_EQ(again.ModulePort, 502);
+
+  // Decimal as the common settings editor's choice says; a value past 16 bits is refused.
+  settings.PortInHex = false;
+  form.Show();
+  EXPECT_EQ(form.Port(), "502");
+  form.SetPort("65536");
+  dialogs.shown.clear();
+  EXPECT_FALSE(form.ApplyPressed());
+  EXPECT_EQ(dialogs.shown, std::vector<std::string>{ExchangeSettingsForm::kBadPortMessage});
+  form.SetPort("65535");
+  EXPECT_TRUE(form.ApplyPressed());
+  EXPECT_EQ(settings.ModulePort, 65535);
+
+  // A document whose address was never set gives nothing but a message.
+  form.Show();
+  dialogs.shown.clear();
+  form.TakeFromDocument(Configuration{}.Common);
+  EXPECT_EQ(dialogs.shown, std::vector<std::string>{kNoDocumentIPMessage});
+  EXPECT_EQ(form.IP(), "172.16.5.40");
+  EXPECT_FALSE(form.Changed());
+}
+
+TEST_F(ExchangeSettingsFormTest, WithCanBusTheHiddenAddressAndPortAreKeptAsTheyWere) {
+  // Even a stored port that does not fit 16 bits: the CAN-BUS apply does not check it.
+  WriteFileBytes(ini, "[Parametr]\r\nport_TCP=70000\r\nIP=bad\r\n");
+  ASSERT_EQ(ReadProgramSettings(ini, settings), "");
+  form.Show();
+  EXPECT_EQ(form.LinkKind(), LinkKindSetting::CanBus);
+  form.SetIP("1.2.3.4");  // not editable with CAN-BUS
+  form.SetPort("1");
+  form.TakeFromDocument(Configuration{}.Common);
+  EXPECT_EQ(form.IP(), "bad");
+  EXPECT_EQ(form.Port(), "70000");
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_TRUE(form.ApplyPressed());
+  const std::string text = IniText();
+  EXPECT_NE(text.find("IP=bad\r\nport_TCP=70000\r\n"), std::string::npos) << text;
+
+  // Switched to Ethernet, the same port is refused until it is put right.
+  form.Show();
+  form.SetLinkKind(LinkKindSetting::Ethernet);
+  form.SetIP("192.168.0.5");
+  dialogs.shown.clear();
+  EXPECT_FALSE(form.ApplyPressed());
+  EXPECT_EQ(dialogs.shown, std::vector<std::string>{ExchangeSettingsForm::kBadPortMessage});
+  // Closing with Yes stays open for the same reason.
+  dialogs.shown.clear();
+  dialogs.confirmAnswers = {true};
+  EXPECT_FALSE(form.CloseRequested());
+  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"Сохранить изменения?", ExchangeSettingsForm::kBadPortMessage}));
 }
 
 TEST(AdditionalSettingsFormTest, ApplyWritesTheTaskNameStyleAndKeepsThePortChoice) {

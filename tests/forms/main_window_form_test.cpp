@@ -317,6 +317,14 @@ TEST_F(MainWindowFormTest, GuideIsLookedForBesideTheProgramAndInTheDocumentation
   WriteFileBytes(bin + "/guide.ru.md", "# Руководство\n");
   form.Command(MainCommand::Guide);
   EXPECT_EQ(shownGuides, (std::vector<std::string>{installed, bin + "/guide.ru.md"}));
+
+  // The guide built into the program goes first, whatever lies on disk or in no place.
+  form.SetBuiltInGuide(":/guide.ru.md");
+  form.SetProgramFolder(dir.File("nowhere"));
+  dialogs.shown.clear();
+  form.Command(MainCommand::Guide);
+  EXPECT_EQ(shownGuides.back(), ":/guide.ru.md");
+  EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(MainWindowFormTest, DocumentMenusFollowTheDocumentState) {

@@ -100,6 +100,9 @@ TEST_F(ReadFixture, TwoRegistersTwoRequestsAndAnEmptyRow) {
   EXPECT_EQ(form.Rows(), (std::vector<ModbusReadRow>{{"1", "100", "1,0000", ""},
                                                      {"2", "102", "2,5000", ""},
                                                      {"", "", "", ""}}));
+  // The register number goes out as typed: the tooltip gives its one-based form.
+  EXPECT_EQ(ModbusReadForm::AddressTooltip(form.rows()[0]), "С нуля: 100, с единицы: 101");
+  EXPECT_EQ(ModbusReadForm::AddressTooltip(form.rows()[2]), "");
   ASSERT_EQ(link.opened.size(), 1u);
   EXPECT_EQ(link.opened[0].Host, "10.0.0.5");
   EXPECT_EQ(link.opened[0].Port, 502);

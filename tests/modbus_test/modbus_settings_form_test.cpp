@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/ini_file.h"
+#include "document/document_file.h"
 #include "fake_dialogs.h"
 #include "temp_dir.h"
 
@@ -48,6 +49,30 @@ TEST_F(SettingsFixture, ShowReadsTheFileAgainAndFillsTheFields) {
   form.portText = "xyz";  // does not convert: stays as it is
   form.SetPortHex(false);
   EXPECT_EQ(form.portText, "xyz");
+}
+
+TEST_F(SettingsFixture, TakeFromDocumentCopiesTheAddressesAndKeepsThePort) {
+  form.Show();
+  form.portText = "502";
+  Configuration doc;
+  doc.Common.AdrIP = {10, 20, 30, 40};
+  doc.Common.AdrExt = 0x2B;
+  doc.Common.AdrPort = 0xCAF8;  // the module's own link port, not its Modbus/TCP server's
+  form.TakeFromDocument(doc.Common);
+  EXPECT_EQ(form.ipText, "10.20.30.40");
+  EXPECT_EQ(form.slaveText, "2B");
+  EXPECT_EQ(form.portText, "502");
+  EXPECT_TRUE(dialogs.shown.empty());
+  ASSERT_TRUE(form.Apply());
+  EXPECT_EQ(settings.IP_AdrTest, "10.20.30.40");
+  EXPECT_EQ(settings.SetModTest, 0x2B);
+
+  // A document whose address was never set changes nothing.
+  form.Show();
+  form.TakeFromDocument(Configuration{}.Common);
+  EXPECT_EQ(dialogs.shown, std::vector<std::string>{kNoDocumentIPMessage});
+  EXPECT_EQ(form.ipText, "10.20.30.40");
+  EXPECT_EQ(form.slaveText, "2B");
 }
 
 TEST_F(SettingsFixture, DefaultsWithoutAFile) {

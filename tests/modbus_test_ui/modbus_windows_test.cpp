@@ -18,6 +18,8 @@
 #include <functional>
 
 #include "common/ini_file.h"
+#include "common/modbus_address.h"
+#include "document/document_file.h"
 #include "fake_dialogs.h"
 #include "modal_windows.h"
 #include "temp_dir.h"
@@ -104,6 +106,15 @@ class ModbusWindowsTest : public QObject {
       QVERIFY(win->Swap()->isChecked());
       QVERIFY(!win->Invert()->isChecked());
 
+      // The main window hands its document over: a new one has no address to take.
+      QVERIFY(win->FromDocumentButton());
+      WhenModal("the note that the document has no address", [&](QWidget* box) {
+        QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8(kNoDocumentIPMessage));
+        qobject_cast<QMessageBox*>(box)->accept();
+      }, modal);
+      win->FromDocumentButton()->click();
+      QCOMPARE(win->IpAddress()->text(), QString("10.0.0.7"));
+
       // Both characters selected: the key empties the field first; "ф" is A; "g" is refused.
       win->SlaveAddress()->setFocus();
       win->SlaveAddress()->selectAll();
@@ -138,6 +149,31 @@ class ModbusWindowsTest : public QObject {
     QCOMPARE(f.ReadString("ModbusTest", "InversModTest", ""), std::string("1"));
     QCOMPARE(f.ReadString("ModbusTest", "Test16", ""), std::string("1"));
     QCOMPARE(f.ReadString("ModbusTest", "ConstCRCTest", ""), std::string("4660"));
+  }
+
+  void settingsTakenFromTheDocument() {
+    test::TempDir dir;
+    test::FakeDialogs dialogs;
+    ProgramSettings settings;
+    const std::string ini = dir.File("r770cfg.ini");
+    Configuration doc;
+    doc.Common.AdrIP = {10, 1, 2, 3};
+    doc.Common.AdrExt = 0x2C;
+    TFObmenModbus_r770 win(dialogs, settings, ini, nullptr, &doc);
+    win.Prepare();
+    win.show();
+    QCOMPARE(win.FromDocumentButton()->text(), QString::fromUtf8("Взять из документа"));
+    QCOMPARE(win.IpAddress()->text(), QString("192.168.0.1"));
+    win.FromDocumentButton()->click();
+    QCOMPARE(win.IpAddress()->text(), QString("10.1.2.3"));
+    QCOMPARE(win.SlaveAddress()->text(), QString("2C"));
+    QCOMPARE(win.Port()->text(), QString("51960"));  // the document holds no Modbus/TCP port
+    win.ApplyButton()->click();
+    QVERIFY(!win.isVisible());
+    QVERIFY(dialogs.shown.empty());
+    IniFile f(ini);
+    QCOMPARE(f.ReadString("ModbusTest", "IP_AdrTest", ""), std::string("10.1.2.3"));
+    QCOMPARE(f.ReadString("ModbusTest", "SetModTest", ""), std::string("44"));
   }
 
   void readWindowFillsTheTable() {
@@ -176,6 +212,11 @@ class ModbusWindowsTest : public QObject {
       QCOMPARE(win.Table()->item(1, 1)->text(), QString("102"));
       QCOMPARE(win.Table()->item(1, 2)->text(), QString("1,0000"));  // the locale's separator
       QCOMPARE(win.Table()->item(2, 1)->text(), QString());
+      // Addresses as sent, counted from 0: said once above the table, one-based in the tooltip.
+      QCOMPARE(win.AddressNote()->text(), QString::fromUtf8(kZeroBasedNote));
+      QVERIFY(win.AddressNote()->isVisible());
+      QCOMPARE(win.Table()->item(1, 1)->toolTip(), QString::fromUtf8("С нуля: 102, с единицы: 103"));
+      QCOMPARE(win.Table()->item(2, 1)->toolTip(), QString());
       QCOMPARE(win.Table()->item(1, 2)->textAlignment(), int(Qt::AlignCenter));
       QCOMPARE(win.Table()->editTriggers(), QAbstractItemView::NoEditTriggers);
       QVERIFY(win.Progress()->isHidden());

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <QTextBrowser>
 #include <QtTest>
 #include <filesystem>
 #include <functional>
@@ -243,6 +244,15 @@ class MainWindowDocumentTest : public QObject {
     QTest::keyClick(&w, Qt::Key_F1);
     QVERIFY(w.GuideWindow() && w.GuideWindow()->isVisible());
     QCOMPARE(w.GuideWindow()->windowTitle(), U("Руководство пользователя"));
+    {
+      // Shown from the program's resource, pictures included, wherever the program lies.
+      auto* browser = w.GuideWindow()->findChild<QTextBrowser*>();
+      QVERIFY(browser);
+      QCOMPARE(browser->source().scheme(), QString("qrc"));
+      QVERIFY(browser->toPlainText().contains(U("Руководство инженера")));
+      const QVariant picture = browser->loadResource(QTextDocument::ImageResource, QUrl("screens/main.png"));
+      QVERIFY(picture.isValid() && !picture.toByteArray().isEmpty());
+    }
     w.GuideWindow()->close();
 
     ShowAndActivate(w);

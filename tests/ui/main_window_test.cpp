@@ -21,11 +21,17 @@
 #include <functional>
 
 #include "common/codec.h"
+#include "fake_dialogs.h"
+#include "loopback_settings.h"
 #include "modal_windows.h"
+#include "small_screen.h"
 #include "temp_dir.h"
 #include "ui/common_window.h"
 #include "ui/exchange_settings_window.h"
+#include "ui/exchange_window.h"
 #include "ui/main_window.h"
+#include "ui/modbus_read_window.h"
+#include "ui/modbus_settings_window.h"
 #include "ui/qt_support.h"
 #include "ui/translations.h"
 #include "ui/way_window.h"
@@ -56,6 +62,36 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void windowsFitASmallScreen() {
+    // Every settings and test window, and the main one, fits 1024x600 with no button cut.
+    test::TempDir dir;
+    TFNastr w(WriteSettings(dir, true));
+    test::FakeDialogs dialogs;
+    // Nothing listens on port 1 of this machine: the exchange window opens no link.
+    ProgramSettings settings = test::LoopbackSettings(dir.File("exchange.ini"), 1, 1);
+    TFObmen exchange(w.Form().Config(), settings, nullptr, &dialogs, SystemClock(), dir.path());
+    w.Common()->Prepare();
+    w.Way()->Prepare();
+    w.NastrObm()->Prepare();
+    auto* modbusSettings = w.findChild<TFObmenModbus_r770*>();
+    auto* modbusRead = w.findChild<TFReadModbus_r770*>();
+    QVERIFY(modbusSettings && modbusRead);
+    modbusSettings->Prepare();
+    modbusRead->Prepare();
+    const QSize screen(1024, 600);
+    for (QWidget* window : std::initializer_list<QWidget*>{&w, w.Common(), w.Way(), &exchange, w.NastrObm(),
+                                                           modbusSettings, modbusRead}) {
+      const QString problem = test::FitProblem(window, screen);
+      QVERIFY2(problem.isEmpty(), qPrintable(window->windowTitle() + ": " + problem));
+      window->hide();
+    }
+    // The Ethernet side of the exchange settings too.
+    w.NastrObm()->LinkKindChoice(LinkKindSetting::Ethernet)->click();
+    const QString problem = test::FitProblem(w.NastrObm(), screen);
+    QVERIFY2(problem.isEmpty(), qPrintable("Ethernet: " + problem));
+    w.NastrObm()->hide();
+  }
+
   void captionAndMenuTree() {
     test::TempDir dir;
     TFNastr w(WriteSettings(dir, true));
