@@ -51,7 +51,7 @@ void ExchangeSettingsForm::Show() {
 
 std::string ExchangeSettingsForm::PortText(std::int64_t port) const {
   if (port < 0 || port > 0xFFFF) return std::to_string(port);  // shown as it stands, refused on apply
-  return settings_.PortInHex ? Hex4(static_cast<std::uint32_t>(port)) : std::to_string(port);
+  return Hex4(static_cast<std::uint32_t>(port));  // this window's port is hexadecimal text
 }
 
 void ExchangeSettingsForm::SetLinkKind(LinkKindSetting kind) {
@@ -130,7 +130,7 @@ void ExchangeSettingsForm::TakeFromDocument(const CommonSettings& document) {
 
 std::optional<std::uint32_t> ExchangeSettingsForm::PortValue() const {
   const std::string text = Trim(port_);
-  auto port = settings_.PortInHex ? ParseHex(text) : ParseUDec(text);
+  auto port = ParseHex(text);
   if (!port || *port > 0xFFFF) return std::nullopt;
   return port;
 }

@@ -62,8 +62,9 @@ class ExchangeSettingsForm {
   const std::string& IP() const { return ip_; }
   // The module's TCP port, in hexadecimal or decimal as the common settings editor shows it.
   const std::string& Port() const { return port_; }
-  bool PortInHex() const { return settings_.PortInHex; }
-  int PortMaxLength() const { return settings_.PortInHex ? 4 : 5; }
+  // The port is hexadecimal text here, whatever the common settings editor shows.
+  bool PortInHex() const { return true; }
+  int PortMaxLength() const { return 4; }
   bool Visible(Field f) const;
   bool Editable(Field f) const;
   bool Changed() const { return changed_; }

@@ -47,7 +47,7 @@ TEST_F(ExchangeSettingsFormTest, ShowFillsFromTheSettingsAndVisibilityFollowsThe
   EXPECT_EQ(form.PcNumber(), "0A");
   EXPECT_EQ(form.Speed(), 3);
   EXPECT_EQ(form.ModuleNumber(), "1C");
-  EXPECT_EQ(form.Port(), "502");  // decimal, as the common settings editor shows the port
+  EXPECT_EQ(form.Port(), "01F6");  // hexadecimal, as the port of this window always was
   EXPECT_EQ(form.IP(), "10.0.0.7");
   EXPECT_EQ(form.AnswerTime(), "4");
   EXPECT_EQ(form.Retries(), 7);
@@ -250,15 +250,15 @@ TEST_F(ExchangeSettingsFormTest, EthernetAddressAndPortAreEditedCheckedAndStored
   EXPECT_EQ(again.ModuleIP, "172.16.5.40");
   EXPECT_EQ(again.ModulePort, 502);
 
-  // Decimal as the common settings editor's choice says; a value past 16 bits is refused.
+  // Hexadecimal whatever the common settings editor shows; a text that is no number is refused.
   settings.PortInHex = false;
   form.Show();
-  EXPECT_EQ(form.Port(), "502");
-  form.SetPort("65536");
+  EXPECT_EQ(form.Port(), "01F6");
+  form.SetPort("12G4");
   dialogs.shown.clear();
   EXPECT_FALSE(form.ApplyPressed());
   EXPECT_EQ(dialogs.shown, std::vector<std::string>{ExchangeSettingsForm::kBadPortMessage});
-  form.SetPort("65535");
+  form.SetPort("FFFF");
   EXPECT_TRUE(form.ApplyPressed());
   EXPECT_EQ(settings.ModulePort, 65535);
 
