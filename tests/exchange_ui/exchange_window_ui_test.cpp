@@ -125,7 +125,7 @@ void ExchangeWindowTest::moduleAddressTakenFromTheDocumentIsReached() {
   QVERIFY(settingsWindow.EthernetGroup()->isVisible());
   QVERIFY(!settingsWindow.IP()->isReadOnly() && !settingsWindow.Port()->isReadOnly());
   QCOMPARE(settingsWindow.IP()->text(), U("192.168.0.1"));
-  QCOMPARE(settingsWindow.Port()->text(), U("51960"));
+  QCOMPARE(settingsWindow.Port()->text(), U("CAF8"));
   QCOMPARE(settingsWindow.FromDocumentButton()->text(), U("Взять из документа"));
 
   // A typed address the common settings editor would refuse: a message, the focus on it.
@@ -141,7 +141,7 @@ void ExchangeWindowTest::moduleAddressTakenFromTheDocumentIsReached() {
 
   QTest::mouseClick(settingsWindow.FromDocumentButton(), Qt::LeftButton);
   QCOMPARE(settingsWindow.IP()->text(), U("127.0.0.1"));
-  QCOMPARE(settingsWindow.Port()->text(), QString::number(modules.server.Port()));
+  QCOMPARE(settingsWindow.Port()->text(), QString::number(modules.server.Port(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
   QTest::mouseClick(settingsWindow.ApplyButton(), Qt::LeftButton);
   QVERIFY(!settingsWindow.isVisible());
   QCOMPARE(settings.ModuleIP, std::string("127.0.0.1"));

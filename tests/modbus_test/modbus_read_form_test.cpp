@@ -101,8 +101,8 @@ TEST_F(ReadFixture, TwoRegistersTwoRequestsAndAnEmptyRow) {
                                                      {"2", "102", "2,5000", ""},
                                                      {"", "", "", ""}}));
   // The register number goes out as typed: the tooltip gives its one-based form.
-  EXPECT_EQ(ModbusReadForm::AddressTooltip(form.rows()[0]), "С нуля: 100, с единицы: 101");
-  EXPECT_EQ(ModbusReadForm::AddressTooltip(form.rows()[2]), "");
+  EXPECT_EQ(ModbusReadForm::AddressTooltip(form.Rows()[0]), "С нуля: 100, с единицы: 101");
+  EXPECT_EQ(ModbusReadForm::AddressTooltip(form.Rows()[2]), "");
   ASSERT_EQ(link.opened.size(), 1u);
   EXPECT_EQ(link.opened[0].Host, "10.0.0.5");
   EXPECT_EQ(link.opened[0].Port, 502);
