@@ -44,18 +44,22 @@ KeyEdit ApplyKey(std::string_view utf8, std::optional<char32_t> key, int selStar
   const auto at = static_cast<std::size_t>(selStart);
   const auto count = static_cast<std::size_t>(selLength);
   int caret = selStart;
+  bool taken = false;
   if (key == kBackspace) {
     if (count > 0) {
       text.erase(at, count);
+      taken = true;
     } else if (at > 0) {
       text.erase(at - 1, 1);
       --caret;
+      taken = true;
     }
   } else if (key) {
     text.replace(at, count, 1, *key);
     ++caret;
+    taken = true;
   }
-  return {U32ToUtf8(text), caret};
+  return {U32ToUtf8(text), caret, taken};
 }
 
 void DropLastChar(std::string& text) {

@@ -49,6 +49,7 @@ struct FieldLimit {
 struct KeyEdit {
   std::string text;
   int caret = 0;
+  bool taken = false;  // the key went in, or Backspace deleted (the text may read as before)
 };
 
 // Applies a typed key to a field's UTF-8 text with selLength characters selected from

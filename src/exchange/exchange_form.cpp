@@ -247,13 +247,13 @@ void ExchangeForm::SetRangeSwitch(bool ticked) {
 bool ExchangeForm::RangeKeyTyped(int field, char32_t key, int selStart, int selLength) {
   if (field < 0 || field > 1) return false;
   std::string& t = rangeText[static_cast<std::size_t>(field)];
-  const std::string before = t;
   // At most 2 characters: a full field takes a key only in place of selected text.
-  KeyEdit edit = ApplyKey(before, FilterHexKey(key, HexKeyVariant::Plain), selStart, selLength,
+  KeyEdit edit = ApplyKey(t, FilterHexKey(key, HexKeyVariant::Plain), selStart, selLength,
                           {2, FullField::TakesSelection});
+  if (!edit.taken) return false;
   caret_ = edit.caret;
   t = std::move(edit.text);
-  return t != before;
+  return true;
 }
 
 void ExchangeForm::RangeLeft(int field) {

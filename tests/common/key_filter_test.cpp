@@ -90,6 +90,23 @@ TEST(ApplyKey, TypedKeyTextAndSelection) {
   }
 }
 
+// Taken: the key went in or Backspace deleted, whether or not the text reads differently.
+TEST(ApplyKey, TakenWhenTheKeyWentIn) {
+  const std::optional<char32_t> refused;
+  struct Case {
+    const char* text;
+    std::optional<char32_t> key;
+    int selStart, selLength;
+    bool taken;
+  } cases[] = {
+      {"1", U'1', 0, 1, true},        {"1", U'2', 1, 0, true},     {"1", kBackspace, 1, 0, true},
+      {"1", kBackspace, 0, 0, false}, {"1", refused, 0, 1, false}, {"12", U'3', 2, 0, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ApplyKey(c.text, c.key, c.selStart, c.selLength, {2, FullField::TakesSelection}).taken, c.taken)
+        << c.text << " at " << c.selStart << "+" << c.selLength;
+}
+
 TEST(DropLastChar, RemovesAWholeCharacter) {
   struct Case {
     const char* text;
