@@ -104,51 +104,26 @@ void CommonSettingsForm::Show() {
 }
 
 bool CommonSettingsForm::KeyTyped(Input input, char32_t key, int selStart, int selLength) {
-  const std::string before = texts_[Index(input)];
-  std::u32string text = Utf8ToU32(before);
-  const int length = static_cast<int>(text.size());
-  if (selStart < 0 || selStart > length) selStart = length;
-  if (selLength < 0 || selStart + selLength > length) selLength = length - selStart;
-
   std::optional<char32_t> passed;
-  if (key == kBackspace) {
-    passed = key;
-  } else {
-    // Length rules come before the key filter: a full field refuses the key, except that the
-    // two-character fields and the port field, wholly selected, are emptied first.
-    // The period is a spin field: its length is kept to the five digits of its range, and a
-    // key typed over a selection replaces it like in any other spin field.
-    const bool replacesSelection = input == Input::trepeat && selLength > 0;
-    if (length >= MaxLength(input) && !replacesSelection) {
-      bool emptiesFirst = (IsHexByteInput(input) || input == Input::AdrPort) && selLength == length;
-      if (!emptiesFirst) return false;
-      text.clear();
-      selStart = selLength = 0;
-    }
-    if (IsHexByteInput(input) || IsAddressInput(input)) {
-      passed = FilterHexKey(key, HexKeyVariant::Dot);
-    } else if (input == Input::AdrPort && settings_.PortInHex) {
-      passed = FilterHexKey(key, HexKeyVariant::Port);
-    } else if (input == Input::AdrPort || input == Input::twaitCAN || input == Input::trepeat) {
-      if (IsDigitKey(key)) passed = key;
-    }
+  if (IsHexByteInput(input) || IsAddressInput(input)) {
+    passed = FilterHexKey(key, HexKeyVariant::Dot);
+  } else if (input == Input::AdrPort && settings_.PortInHex) {
+    passed = FilterHexKey(key, HexKeyVariant::Port);
+  } else if (input == Input::AdrPort || input == Input::twaitCAN || input == Input::trepeat) {
+    if (IsDigitKey(key)) passed = key;
   }
-
-  if (passed && *passed == kBackspace) {
-    if (selLength > 0) {
-      text.erase(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength));
-    } else if (selStart > 0) {
-      text.erase(static_cast<std::size_t>(selStart - 1), 1);
-      --selStart;
-    }
-    caret_ = selStart;
-  } else if (passed) {
-    text.replace(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength), 1, *passed);
-    caret_ = selStart + 1;
-  } else {
-    caret_ = 0;  // refused; only an emptied field changed
-  }
-  SetInputText(input, U32ToUtf8(text));
+  // A full field refuses the key, except that the two-character fields and the port field,
+  // wholly selected, are emptied first. The period is a spin field: its length is kept to the
+  // five digits of its range, and a key typed over a selection replaces it like in any other
+  // spin field.
+  const FullField full = input == Input::trepeat ? FullField::TakesSelection
+                         : IsHexByteInput(input) || input == Input::AdrPort
+                             ? FullField::EmptiedWhenAllSelected
+                             : FullField::Refuses;
+  const std::string before = texts_[Index(input)];
+  KeyEdit edit = ApplyKey(before, passed, selStart, selLength, {MaxLength(input), full});
+  caret_ = edit.caret;
+  SetInputText(input, edit.text);
   return texts_[Index(input)] != before;
 }
 

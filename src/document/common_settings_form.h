@@ -73,7 +73,7 @@ class CommonSettingsForm {
   // where the caret goes.
   bool KeyTyped(Input input, char32_t key, int selStart, int selLength);
   int Caret() const { return caret_; }
-  // A text input changed by other editing (delete key, paste, cut).
+  // A text input changed by other editing (delete key, cut).
   void TextEdited(Input input, const std::string& text);
   // The spin field's arrows: one step up (+1) or down (-1).
   void Step(Input input, int delta);

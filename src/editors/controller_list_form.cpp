@@ -25,13 +25,6 @@ constexpr MapKind kCheckOrder[] = {MapKind::TC, MapKind::TU, MapKind::TIFloat, M
 
 bool BelongsTo(const MapEntry& e, std::int32_t nset) { return EntryBelongsTo(e, nset); }
 
-void DropLastChar(std::string& text) {
-  if (text.empty()) return;
-  std::size_t i = text.size() - 1;
-  while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) --i;
-  text.erase(i);
-}
-
 }  // namespace
 
 ControllerListForm::ControllerListForm(Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,

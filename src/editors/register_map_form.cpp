@@ -91,14 +91,6 @@ std::string TooltipOf(const MapEntry& e) {
   return Hex2(e.ModuleNo) + " " + Hex4(e.ParamNo);
 }
 
-// Removes the last character of a UTF-8 text.
-void DropLastChar(std::string& text) {
-  if (text.empty()) return;
-  std::size_t i = text.size() - 1;
-  while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) --i;
-  text.erase(i);
-}
-
 }  // namespace
 
 const RegisterMapTraits& MapTraits(MapKind kind) { return kTraits[static_cast<std::size_t>(kind)]; }

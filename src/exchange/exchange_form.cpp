@@ -246,29 +246,13 @@ void ExchangeForm::SetRangeSwitch(bool ticked) {
 
 bool ExchangeForm::RangeKeyTyped(int field, char32_t key, int selStart, int selLength) {
   if (field < 0 || field > 1) return false;
-  const auto k = FilterHexKey(key, HexKeyVariant::Plain);
-  if (!k) return false;
   std::string& t = rangeText[static_cast<std::size_t>(field)];
-  const int size = static_cast<int>(t.size());
-  selStart = std::clamp(selStart, 0, size);
-  selLength = std::clamp(selLength, 0, size - selStart);
-  const auto at = static_cast<std::size_t>(selStart);
-  if (*k == kBackspace) {
-    if (selLength > 0) {
-      t.erase(at, static_cast<std::size_t>(selLength));
-      caret_ = selStart;
-    } else if (selStart > 0) {
-      t.erase(at - 1, 1);
-      caret_ = selStart - 1;
-    } else {
-      return false;
-    }
-    return true;
-  }
   // At most 2 characters: a full field takes a key only in place of selected text.
-  if (size - selLength >= 2) return false;
-  t.replace(at, static_cast<std::size_t>(selLength), 1, static_cast<char>(*k));
-  caret_ = selStart + 1;
+  KeyEdit edit = ApplyKey(t, FilterHexKey(key, HexKeyVariant::Plain), selStart, selLength,
+                          {2, FullField::TakesSelection});
+  if (!edit.taken) return false;
+  caret_ = edit.caret;
+  t = std::move(edit.text);
   return true;
 }
 

@@ -147,7 +147,8 @@ class ExchangeForm {
   void StopModule();
   void SetRangeSwitch(bool ticked);
   // A key typed into a range field with the caret at selStart and selLength characters
-  // selected; true when the text changed. caret(): where the caret goes.
+  // selected; true when the key was taken (also over a selection of the same character).
+  // caret(): where the caret goes.
   bool RangeKeyTyped(int field, char32_t key, int selStart, int selLength);
   int caret() const { return caret_; }
   // A range field is left: "5" becomes "05".

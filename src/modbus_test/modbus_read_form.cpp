@@ -45,25 +45,10 @@ bool ModbusReadForm::RegistersKey(char32_t key) {
 }
 
 bool ModbusReadForm::KeyTyped(char32_t key, int selStart, int selLength) {
-  std::u32string text = Utf8ToU32(registersText);
-  const int length = static_cast<int>(text.size());
-  if (selStart < 0 || selStart > length) selStart = length;
-  if (selLength < 0 || selStart + selLength > length) selLength = length - selStart;
-  caret_ = selStart;
-  if (!RegistersKey(key)) return false;
-  if (key == kBackspace) {
-    if (selLength > 0) {
-      text.erase(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength));
-    } else if (selStart > 0) {
-      text.erase(static_cast<std::size_t>(selStart - 1), 1);
-      caret_ = selStart - 1;
-    }
-  } else {
-    text.replace(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength), 1, key);
-    caret_ = selStart + 1;
-  }
   const std::string before = registersText;
-  registersText = U32ToUtf8(text);
+  KeyEdit edit = ApplyKey(before, RegistersKey(key) ? std::optional(key) : std::nullopt, selStart, selLength);
+  caret_ = edit.caret;
+  registersText = std::move(edit.text);
   return registersText != before;
 }
 

@@ -61,39 +61,18 @@ bool ModbusSettingsForm::KeyTyped(Field field, char32_t key, int selStart, int s
                         : field == Field::AnswerTime ? &timeText
                                                      : nullptr;
   if (!target) return false;
-  const std::string before = *target;
-  std::u32string text = Utf8ToU32(before);
-  const int length = static_cast<int>(text.size());
-  if (selStart < 0 || selStart > length) selStart = length;
-  if (selLength < 0 || selStart + selLength > length) selLength = length - selStart;
-
   std::optional<char32_t> passed;
-  if (field == Field::SlaveAddress) {
-    if (length == 2 && selLength == 2) {  // both characters selected: emptied first
-      text.clear();
-      selStart = selLength = 0;
-    }
-    if (key == kBackspace || text.size() < 2) passed = FilterHexKey(key, HexKeyVariant::Dot);
+  FieldLimit limit;
+  if (field == Field::SlaveAddress) {  // two characters; both selected: emptied first
+    passed = FilterHexKey(key, HexKeyVariant::Dot);
+    limit = {2, FullField::EmptiedWhenAllSelected};
   } else if (IsDigitKey(key)) {
     passed = key;
   }
-
-  if (passed && *passed == kBackspace) {
-    if (selLength > 0) {
-      text.erase(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength));
-    } else if (selStart > 0) {
-      text.erase(static_cast<std::size_t>(selStart - 1), 1);
-      --selStart;
-    }
-    caret_ = selStart;
-  } else if (passed) {
-    text.replace(static_cast<std::size_t>(selStart), static_cast<std::size_t>(selLength), 1,
-                 *passed);
-    caret_ = selStart + 1;
-  } else {
-    caret_ = std::min(selStart, static_cast<int>(text.size()));
-  }
-  *target = U32ToUtf8(text);
+  const std::string before = *target;
+  KeyEdit edit = ApplyKey(before, passed, selStart, selLength, limit);
+  caret_ = edit.caret;
+  *target = std::move(edit.text);
   return *target != before;
 }
 

@@ -2,10 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -22,52 +20,6 @@
 #include "ui/compare_window.h"
 
 namespace r770 {
-namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString Q(const char* s) { return QString::fromUtf8(s); }
-
-}  // namespace
-
-// ---- RangeEdit
-
-RangeEdit::RangeEdit(ExchangeForm& form, int field, QWidget* parent)
-    : QLineEdit(parent), form_(form), field_(field) {
-  setContextMenuPolicy(Qt::NoContextMenu);  // no pasting past the key filter
-  setDragEnabled(false);
-  setAcceptDrops(false);
-  setMaximumWidth(40);
-  setAlignment(Qt::AlignCenter);
-  setToolTip(Q(kHexKeysHint));
-  connect(this, &QLineEdit::textEdited, this,
-          [this](const QString& text) { form_.rangeText[static_cast<std::size_t>(field_)] = text.toStdString(); });
-}
-
-void RangeEdit::keyPressEvent(QKeyEvent* event) {
-  if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)) return;
-  char32_t key = 0;
-  if (event->key() == Qt::Key_Backspace) {
-    key = kBackspace;
-  } else if (!event->text().isEmpty() && event->text().at(0).isPrint()) {
-    key = event->text().toUcs4().value(0);
-  } else {
-    QLineEdit::keyPressEvent(event);  // caret movement, Delete, Tab...
-    return;
-  }
-  const int selStart = hasSelectedText() ? selectionStart() : cursorPosition();
-  const int selLength = hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
-  if (form_.RangeKeyTyped(field_, key, selStart, selLength)) {
-    setText(Q(form_.rangeText[static_cast<std::size_t>(field_)]));
-    setCursorPosition(form_.caret());
-  }
-}
-
-void RangeEdit::focusOutEvent(QFocusEvent* event) {
-  form_.rangeText[static_cast<std::size_t>(field_)] = text().toStdString();
-  form_.RangeLeft(field_);
-  QLineEdit::focusOutEvent(event);
-}
-
 // ---- TFObmen
 
 TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* parent,
@@ -99,9 +51,25 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   auto* range = new QHBoxLayout;
   rangeSwitch_ = new QCheckBox(this);
   rangeCaption_ = new QLabel(Q(kRangeCaption), this);
-  range_[0] = new RangeEdit(form_, 0, this);
+  range_[0] = new KeyLineEdit(this);
   rangeTo_ = new QLabel(Q(kRangeToCaption), this);
-  range_[1] = new RangeEdit(form_, 1, this);
+  range_[1] = new KeyLineEdit(this);
+  for (int i = 0; i < 2; ++i) {
+    KeyLineEdit* e = range_[i];
+    const auto field = static_cast<std::size_t>(i);
+    e->setMaximumWidth(40);
+    e->setAlignment(Qt::AlignCenter);
+    e->setToolTip(Q(kHexKeysHint));
+    e->SetKeyHandler([this, e, i, field](char32_t key, int selStart, int selLength) {
+      if (form_.RangeKeyTyped(i, key, selStart, selLength)) e->Show(form_.rangeText[field], form_.caret());
+    });
+    connect(e, &QLineEdit::textEdited, this,
+            [this, field](const QString& text) { form_.rangeText[field] = S(text); });
+    connect(e, &KeyLineEdit::left, this, [this, e, i, field] {
+      form_.rangeText[field] = S(e->text());
+      form_.RangeLeft(i);
+    });
+  }
   range->addWidget(rangeSwitch_);
   range->addWidget(rangeCaption_);
   range->addWidget(range_[0]);

@@ -3,7 +3,6 @@
 // link when shown and closes it when closed.
 #pragma once
 #include <QDialog>
-#include <QLineEdit>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +11,7 @@
 #include "exchange/exchange_form.h"
 #include "exchange/exchange_log.h"
 #include "exchange/exchange_view.h"
+#include "ui/qt_support.h"
 
 class QAction;
 class QCheckBox;
@@ -26,21 +26,6 @@ namespace r770 {
 class Configuration;
 class Dialogs;
 struct ProgramSettings;
-
-// A range field: every typed key goes through the form model's hexadecimal filter.
-class RangeEdit : public QLineEdit {
-  Q_OBJECT
- public:
-  RangeEdit(ExchangeForm& form, int field, QWidget* parent = nullptr);
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void focusOutEvent(QFocusEvent* event) override;
-
- private:
-  ExchangeForm& form_;
-  int field_;
-};
 
 class TFObmen : public QDialog, private ExchangeView {
   Q_OBJECT
@@ -84,7 +69,7 @@ class TFObmen : public QDialog, private ExchangeView {
   QPlainTextEdit* logView() const { return log_; }
   QProgressBar* progress() const { return progress_; }
   QCheckBox* rangeSwitch() const { return rangeSwitch_; }
-  RangeEdit* rangeField(int i) const { return range_[i]; }
+  KeyLineEdit* rangeField(int i) const { return range_[i]; }
 
  public slots:
   void reject() override;
@@ -136,7 +121,7 @@ class TFObmen : public QDialog, private ExchangeView {
   QCheckBox* rangeSwitch_ = nullptr;
   QLabel* rangeCaption_ = nullptr;
   QLabel* rangeTo_ = nullptr;
-  RangeEdit* range_[2] = {nullptr, nullptr};
+  KeyLineEdit* range_[2] = {nullptr, nullptr};
   QTableWidget* results_ = nullptr;
   QPlainTextEdit* log_ = nullptr;
   QProgressBar* progress_ = nullptr;

@@ -77,7 +77,7 @@ TFObmenModbus_r770::TFObmenModbus_r770(Dialogs& dialogs, ProgramSettings& settin
       form_.KeyTyped(f, key, selStart, selLength);
       e->Show(f == Form::Field::SlaveAddress ? form_.slaveText : form_.timeText, form_.caret());
     });
-    // Pasted or deleted text goes the usual way; the model takes what the field holds.
+    // Deleted or cut text goes the usual way; the model takes what the field holds.
     connect(e, &QLineEdit::textEdited, this, [this, f](const QString& t) {
       (f == Form::Field::SlaveAddress ? form_.slaveText : form_.timeText) = S(t);
     });

@@ -1,12 +1,19 @@
 #include "ui/qt_support.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 
+#include "common/key_filter.h"
 #include "document/main_window_form.h"
 
 namespace r770 {
@@ -173,19 +180,79 @@ void KeyLineEdit::Show(const std::string& text, int caret) {
   if (caret >= 0) setCursorPosition(caret);
 }
 
+void KeyLineEdit::Type(char32_t key) {
+  const int selStart = hasSelectedText() ? selectionStart() : cursorPosition();
+  const int selLength = hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
+  onKey_(key, selStart, selLength);
+}
+
+void KeyLineEdit::TypeText(const QString& text) {
+  if (!Typing()) return;
+  for (char32_t c : text.toUcs4())
+    if (QChar::isPrint(c)) Type(c);
+}
+
 void KeyLineEdit::keyPressEvent(QKeyEvent* event) {
+  if (Typing() && event->matches(QKeySequence::Paste)) {
+    TypeText(QGuiApplication::clipboard()->text());
+    event->accept();
+    return;
+  }
   const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
   const QString text = event->text();
   bool backspace = event->key() == Qt::Key_Backspace;
   bool printable = !mods && text.size() == 1 && text[0].isPrint();
-  if (!onKey_ || isReadOnly() || (!backspace && !printable)) {
+  if (!Typing() || (!backspace && !printable)) {
     QLineEdit::keyPressEvent(event);
     return;
   }
-  int selStart = hasSelectedText() ? selectionStart() : cursorPosition();
-  int selLength = hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
-  onKey_(backspace ? U'\b' : static_cast<char32_t>(text[0].unicode()), selStart, selLength);
+  Type(backspace ? kBackspace : static_cast<char32_t>(text[0].unicode()));
   event->accept();
+}
+
+QAction* KeyLineEdit::PasteAction(const QMenu& menu) {
+  // Named in newer Qt versions; otherwise known by its caption (before the shortcut).
+  for (QAction* action : menu.actions())
+    if (action->objectName() == QStringLiteral("edit-paste") ||
+        action->text().section('\t', 0, 0) == QLineEdit::tr("&Paste"))
+      return action;
+  return nullptr;
+}
+
+QMenu* KeyLineEdit::StandardMenu() {
+  QMenu* menu = createStandardContextMenu();
+  if (QAction* paste = PasteAction(*menu); paste && onKey_) {
+    paste->disconnect(this);
+    connect(paste, &QAction::triggered, this, [this] { TypeText(QGuiApplication::clipboard()->text()); });
+  }
+  return menu;
+}
+
+void KeyLineEdit::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = StandardMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
+}
+
+void KeyLineEdit::dropEvent(QDropEvent* event) {
+  if (!Typing() || !event->mimeData()->hasText()) {
+    QLineEdit::dropEvent(event);
+    return;
+  }
+  setCursorPosition(cursorPositionAt(event->position().toPoint()));
+  TypeText(event->mimeData()->text());
+  event->acceptProposedAction();
+}
+
+void KeyLineEdit::mouseReleaseEvent(QMouseEvent* event) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (Typing() && event->button() == Qt::MiddleButton && clipboard->supportsSelection() &&
+      rect().contains(event->position().toPoint())) {
+    TypeText(clipboard->text(QClipboard::Selection));
+    event->accept();
+    return;
+  }
+  QLineEdit::mouseReleaseEvent(event);
 }
 
 void KeyLineEdit::focusOutEvent(QFocusEvent* event) {
@@ -199,6 +266,19 @@ ModelSpinBox::ModelSpinBox(QWidget* parent) : QAbstractSpinBox(parent), edit_(ne
 }
 
 void ModelSpinBox::stepBy(int steps) { emit stepped(steps); }
+
+// The spin box's menu: the field's own (its paste typed) and the two steps.
+void ModelSpinBox::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = edit_->StandardMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addSeparator();
+  connect(menu->addAction(QAbstractSpinBox::tr("&Step up")), &QAction::triggered, this,
+          [this] { stepBy(1); });
+  connect(menu->addAction(QAbstractSpinBox::tr("Step &down")), &QAction::triggered, this,
+          [this] { stepBy(-1); });
+  menu->popup(event->globalPos());
+  event->accept();
+}
 
 void ModelSpinBox::focusOutEvent(QFocusEvent* event) {
   QAbstractSpinBox::focusOutEvent(event);

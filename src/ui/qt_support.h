@@ -9,6 +9,8 @@
 
 #include "common/dialogs.h"
 
+class QAction;
+class QMenu;
 class QWidget;
 
 namespace r770 {
@@ -45,7 +47,9 @@ class QtBusy final : public BusyIndicator {
 };
 
 // A line edit that gives each typed character (and Backspace) to a handler instead of
-// inserting it; other editing (Delete, paste, cut) goes the usual way.
+// inserting it. A paste (the paste key, the menu, a drop, the middle button) is typed: each
+// printable character of the text goes to the handler in turn, so it passes the same key
+// filter. Other editing (Delete, cut) goes the usual way.
 class KeyLineEdit : public QLineEdit {
   Q_OBJECT
  public:
@@ -54,6 +58,12 @@ class KeyLineEdit : public QLineEdit {
   void SetKeyHandler(KeyHandler handler) { onKey_ = std::move(handler); }
   // Sets the text and the caret without announcing an edit.
   void Show(const std::string& text, int caret = -1);
+  // Types text at the selection (or the caret), one character at a time.
+  void TypeText(const QString& text);
+  // The line edit's standard menu with its paste going through TypeText.
+  QMenu* StandardMenu();
+  // The paste item of a line edit's standard menu (nullptr: none).
+  static QAction* PasteAction(const QMenu& menu);
 
  signals:
   void left();
@@ -61,8 +71,14 @@ class KeyLineEdit : public QLineEdit {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  bool Typing() const { return onKey_ && !isReadOnly(); }
+  void Type(char32_t key);
+
   KeyHandler onKey_;
 };
 
@@ -81,6 +97,7 @@ class ModelSpinBox : public QAbstractSpinBox {
 
  protected:
   void focusOutEvent(QFocusEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   StepEnabled stepEnabled() const override { return StepUpEnabled | StepDownEnabled; }
 
  private:

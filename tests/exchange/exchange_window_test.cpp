@@ -83,15 +83,13 @@ TEST_F(ExchangeTest, RangeFieldsTakeTwoHexCharactersAndArePaddedWhenLeft) {
     bool changed;
     const char* text;
   } keys[] = {
-      {U'ф', 0, 0, true, "A"},   // Cyrillic key of A
-      {U'g', 1, 0, false, "A"},  // not hexadecimal
-      {U'.', 1, 0, false, "A"},  // no dot in this variant
-      {U'c', 1, 0, true, "AC"},
-      {U'5', 2, 0, false, "AC"},  // full
-      {U'5', 0, 2, true, "5"},    // typed over a selection
-      {kBackspace, 1, 0, true, ""},
-      {kBackspace, 0, 0, false, ""},
-      {U'5', 0, 0, true, "5"},
+      {U'ф', 0, 0, true, "A"},                                  // Cyrillic key of A
+      {U'g', 1, 0, false, "A"},                                 // not hexadecimal
+      {U'.', 1, 0, false, "A"},                                 // no dot in this variant
+      {U'c', 1, 0, true, "AC"},     {U'5', 2, 0, false, "AC"},  // full
+      {U'5', 0, 2, true, "5"},                                  // typed over a selection
+      {kBackspace, 1, 0, true, ""}, {kBackspace, 0, 0, false, ""},
+      {U'5', 0, 0, true, "5"},      {U'5', 0, 1, true, "5"},  // typed over the same character: taken
   };
   for (const auto& k : keys) {
     SCOPED_TRACE(k.text);

@@ -1,6 +1,7 @@
 // TFObmen wired to its form model, against an in-process r770-sim: open, search, write (with
 // an abort through the "Прервать" button), read, close.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -216,6 +217,10 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
   QTest::keyClicks(w.rangeField(0), U("1"));
   w.rangeField(1)->setFocus();  // leaving the first field pads it
   QCOMPARE(w.rangeField(0)->text(), U("01"));
+  w.rangeField(1)->selectAll();
+  QGuiApplication::clipboard()->setText(U("z.ф7"));  // a paste is typed: "z" and "." refused
+  QTest::keyClick(w.rangeField(1), Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(w.rangeField(1)->text(), U("A7"));
   w.rangeField(1)->selectAll();
   QTest::keyClicks(w.rangeField(1), "1");
   QTest::mouseClick(w.actionButton(), Qt::LeftButton);

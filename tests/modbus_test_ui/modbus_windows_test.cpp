@@ -3,12 +3,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -66,6 +70,16 @@ class OneLink : public ModbusTestLink {
  private:
   TestLogFn log_ = nullptr;
   void* ctx_ = nullptr;
+};
+
+// The reading window on a OneLink module, prepared as the menu prepares it.
+struct ReadWindow {
+  test::FakeDialogs dialogs;
+  ProgramSettings settings;
+  int closes = 0;
+  std::vector<std::vector<std::uint8_t>> sent;
+  TFReadModbus_r770 win{dialogs, settings, nullptr, std::make_unique<OneLink>(&closes, &sent)};
+  ReadWindow() { win.Prepare(); }
 };
 
 }  // namespace
@@ -228,18 +242,47 @@ class ModbusWindowsTest : public QObject {
     QLocale::setDefault(QLocale::c());
   }
 
+  // A paste is typed: by the paste key, the field's menu and a drop, each character passes the
+  // same filter as a typed key, at the selection or the caret.
+  void pasteGoesThroughTheKeyFilter() {
+    ReadWindow r;
+    r.win.show();
+    KeyLineEdit* field = r.win.Registers();
+    field->setFocus();
+    QGuiApplication::clipboard()->setText(QString::fromUtf8("1a0\n0, 1.0\b2ж"));
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString("100,102"));
+    QCOMPARE(r.win.Form().registersText, std::string("100,102"));
+    QCOMPARE(field->cursorPosition(), 7);
+
+    field->setSelection(1, 2);  // "00" replaced
+    QGuiApplication::clipboard()->setText("5x,");
+    std::unique_ptr<QMenu> menu(field->StandardMenu());
+    QAction* paste = KeyLineEdit::PasteAction(*menu);
+    QVERIFY(paste);
+    paste->trigger();
+    QCOMPARE(field->text(), QString("15,,102"));
+    QCOMPARE(field->cursorPosition(), 3);
+
+    QMimeData data;
+    data.setText("9.9");
+    field->setCursorPosition(5);
+    const QPoint at(1, field->height() / 2);  // before the first character
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(field, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(field, &drop);
+    QCOMPARE(field->text(), QString("9915,,102"));
+    QVERIFY(r.dialogs.shown.empty());
+  }
+
   void readWindowRefusesABadList() {
-    test::FakeDialogs dialogs;
-    ProgramSettings settings;
-    int closes = 0;
-    std::vector<std::vector<std::uint8_t>> sent;
-    TFReadModbus_r770 win(dialogs, settings, nullptr, std::make_unique<OneLink>(&closes, &sent));
-    win.Prepare();
-    QTest::keyClicks(win.Registers(), "5,,7");
-    win.ReadButton()->click();
-    QCOMPARE(dialogs.shown, std::vector<std::string>{"Неверно введены номера регистров"});
-    QVERIFY(sent.empty());
-    QCOMPARE(win.Table()->rowCount(), 1);
+    ReadWindow r;
+    QTest::keyClicks(r.win.Registers(), "5,,7");
+    r.win.ReadButton()->click();
+    QCOMPARE(r.dialogs.shown, std::vector<std::string>{"Неверно введены номера регистров"});
+    QVERIFY(r.sent.empty());
+    QCOMPARE(r.win.Table()->rowCount(), 1);
   }
 };
 
