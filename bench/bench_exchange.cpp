@@ -106,7 +106,7 @@ struct Bench {
     log.SetFolder(dir.path());
     form = std::make_unique<ExchangeForm>(config, settings, view, log);
     form->Show();
-    if (!form->linkOpen()) throw std::runtime_error(form->ResultText);
+    if (!form->LinkOpen()) throw std::runtime_error(form->ResultText);
   }
   ~Bench() {
     form.reset();
@@ -116,7 +116,7 @@ struct Bench {
   void Run(ExchangeMode mode, const char* done, benchmark::State& state) {
     form->ChooseMode(mode);
     form->Action();
-    if (form->statusText() != done) state.SkipWithError(("procedure failed: " + form->ResultText).c_str());
+    if (form->StatusText() != done) state.SkipWithError(("procedure failed: " + form->ResultText).c_str());
   }
 
   NoPauseClock engineClock;

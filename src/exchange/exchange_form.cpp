@@ -28,7 +28,7 @@ std::optional<int> RangeValue(const std::string& text) {
 
 }  // namespace
 
-std::string FoundModuleRow::numberText() const { return Hex2(net); }
+std::string FoundModuleRow::NumberText() const { return Hex2(net); }
 
 ExchangeForm::ExchangeForm(Configuration& config, ProgramSettings& settings, ExchangeView& view,
                            ExchangeLog& log)
@@ -219,7 +219,7 @@ void ExchangeForm::QueryRunState() {
     reopenLink_ = true;
 }
 
-std::string ExchangeForm::runStateText() const {
+std::string ExchangeForm::RunStateText() const {
   std::string text = "Состояние прибора: ";
   if (!runState_) return text + "неизвестно";
   switch (*runState_) {
@@ -230,7 +230,7 @@ std::string ExchangeForm::runStateText() const {
   }
 }
 
-bool ExchangeForm::runStopEnabled() const { return shown_ && !running_ && (linkOpen_ || reopenLink_); }
+bool ExchangeForm::RunStopEnabled() const { return shown_ && !running_ && (linkOpen_ || reopenLink_); }
 
 void ExchangeForm::RunModule() { ChangeRunState(false); }
 void ExchangeForm::StopModule() { ChangeRunState(true); }

@@ -65,7 +65,7 @@ inline constexpr int kResultNoModule = 58;
 struct FoundModuleRow {
   std::uint8_t net = 0;
   bool ticked = false;
-  std::string numberText() const;  // 2 upper-case hex digits
+  std::string NumberText() const;  // 2 upper-case hex digits
   bool operator==(const FoundModuleRow&) const = default;
 };
 
@@ -82,40 +82,40 @@ class ExchangeForm {
   ExchangeForm& operator=(const ExchangeForm&) = delete;
 
   // ---- what the window shows
-  ExchangeMode mode() const { return mode_; }
-  const std::string& statusText() const { return status_; }
-  int progressPosition() const { return progress_; }
-  int progressMaximum() const { return kExchangeProgressMax; }
-  bool progressVisible() const { return progressVisible_; }
-  bool logVisible() const { return logVisible_; }
-  bool resultsVisible() const { return resultsVisible_; }
+  ExchangeMode Mode() const { return mode_; }
+  const std::string& StatusText() const { return status_; }
+  int ProgressPosition() const { return progress_; }
+  int ProgressMaximum() const { return kExchangeProgressMax; }
+  bool ProgressVisible() const { return progressVisible_; }
+  bool LogVisible() const { return logVisible_; }
+  bool ResultsVisible() const { return resultsVisible_; }
   // The range switch, the captions "Поиск сетевого номера R-770 (Hex) с" and "по", the fields.
-  bool rangeVisible() const { return rangeVisible_; }
-  bool rangeSwitch() const { return rangeSwitch_; }
-  bool actionVisible() const { return actionVisible_; }
-  const std::string& actionCaption() const { return actionCaption_; }
-  bool actionEnabled() const { return actionVisible_ && !running_; }
-  bool abortVisible() const { return abortVisible_; }
-  bool abortEnabled() const { return abortEnabled_; }
+  bool RangeVisible() const { return rangeVisible_; }
+  bool RangeSwitch() const { return rangeSwitch_; }
+  bool ActionVisible() const { return actionVisible_; }
+  const std::string& ActionCaption() const { return actionCaption_; }
+  bool ActionEnabled() const { return actionVisible_ && !running_; }
+  bool AbortVisible() const { return abortVisible_; }
+  bool AbortEnabled() const { return abortEnabled_; }
   bool menuEnabled(ExchangeMode item) const;
-  const std::vector<FoundModuleRow>& rows() const { return rows_; }
-  bool linkOpen() const { return linkOpen_; }
-  bool running() const { return running_; }
-  bool closePending() const { return closePending_; }
+  const std::vector<FoundModuleRow>& Rows() const { return rows_; }
+  bool LinkOpen() const { return linkOpen_; }
+  bool Running() const { return running_; }
+  bool ClosePending() const { return closePending_; }
   // Between Show and the closing (RequestClose that returned true, or a pending close carried
   // out at the end of Action): the window is to be closed when this turns false.
-  bool shown() const { return shown_; }
-  const TCustomLink* linkRecord() const { return link_.get(); }
+  bool Shown() const { return shown_; }
+  const TCustomLink* LinkRecord() const { return link_.get(); }
   // The module's run state as last read (after each procedure and each "Пуск" / "Стоп"):
   // the state byte (0 running, 1 stop command taken, 0x81 stopped), none while unknown.
   const std::optional<std::uint8_t>& runState() const { return runState_; }
   // The line the window shows for it: "Состояние прибора: Работа" / "Стоп" / "неизвестно".
-  std::string runStateText() const;
+  std::string RunStateText() const;
   // "Пуск" and "Стоп": while the window is shown with a link (or one to open again) and no
   // procedure runs.
-  bool runStopEnabled() const;
+  bool RunStopEnabled() const;
   // Whether the next procedure opens the link again first (a procedure failed).
-  bool reopenPending() const { return reopenLink_; }
+  bool ReopenPending() const { return reopenLink_; }
 
   // The two range fields (0: from, 1: to).
   std::array<std::string, 2> rangeText;
@@ -127,7 +127,7 @@ class ExchangeForm {
   bool AbortRequested = false;
   // Whether the last action's procedure ran and succeeded (false after a refusal such as a
   // reversed range, where no procedure ran). A failed procedure leaves ResultCode non-zero.
-  bool succeeded() const { return succeeded_; }
+  bool Succeeded() const { return succeeded_; }
   // Whether closing the window stores the module's network number in the settings file (the
   // window does; the command-line companion leaves the file as it found it).
   void SetStoreOnClose(bool store) { storeOnClose_ = store; }
@@ -150,7 +150,7 @@ class ExchangeForm {
   // selected; true when the key was taken (also over a selection of the same character).
   // caret(): where the caret goes.
   bool RangeKeyTyped(int field, char32_t key, int selStart, int selLength);
-  int caret() const { return caret_; }
+  int Caret() const { return caret_; }
   // A range field is left: "5" becomes "05".
   void RangeLeft(int field);
   // Double click on the status line: shows or hides the log view (and, in search mode, the
@@ -180,7 +180,7 @@ class ExchangeForm {
   // without an open link; true when the read succeeded (target then counts as read from the
   // module).
   bool ReadModuleInto(Configuration& target);
-  bool compareEnabled() const { return linkOpen_ && !running_ && DocumentPresent(); }
+  bool CompareEnabled() const { return linkOpen_ && !running_ && DocumentPresent(); }
   Configuration& config() { return config_; }
   ProgramSettings& settings() { return settings_; }
   // A stage line into the exchange log.

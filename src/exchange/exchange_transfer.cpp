@@ -97,7 +97,7 @@ bool ExchangeForm::WriteRegisterMaps(std::uint8_t net) {
 // ---- "Пуск" and "Стоп"
 
 void ExchangeForm::ChangeRunState(bool stop) {
-  if (!runStopEnabled()) return;
+  if (!RunStopEnabled()) return;
   AbortRequested = false;
   succeeded_ = false;
   if (!ReopenIfNeeded()) return;
@@ -209,7 +209,7 @@ void ExchangeForm::AddReadController(std::uint8_t number) {
 }
 
 bool ExchangeForm::ReadModuleInto(Configuration& target) {
-  if (!compareEnabled() || !shown_) return false;
+  if (!CompareEnabled() || !shown_) return false;
   AbortRequested = false;
   succeeded_ = false;
   running_ = true;

@@ -47,9 +47,9 @@ class ModbusSettingsForm {
   bool portHex = false;   // "в 16-тиричном виде"
 
   // Where the focus goes after a refusal (None: stays where it was).
-  Field focus() const { return focus_; }
+  Field Focus() const { return focus_; }
   // True once "Применить" succeeded: the window closes.
-  bool closed() const { return closed_; }
+  bool Closed() const { return closed_; }
 
   // The window is shown: reads the settings file again and fills the fields. A message
   // that stopped the reading is shown; the fields show what the record then holds.
@@ -62,7 +62,7 @@ class ModbusSettingsForm {
   // takes digits. Backspace deletes. True when the text changed; caret() tells where the
   // caret goes. The other fields take what is typed (TextEdited).
   bool KeyTyped(Field field, char32_t key, int selStart, int selLength);
-  int caret() const { return caret_; }
+  int Caret() const { return caret_; }
   // "Взять из документа": the module's IP address and its Modbus address (the slave address)
   // from the document's common settings; the document holds no Modbus/TCP port, so the port
   // stays. A document whose address was never set (all 255) is refused with a message.

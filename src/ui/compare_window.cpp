@@ -145,9 +145,9 @@ bool CompareWindow::PrintTo(QPrinter& printer) {
 
 bool ExchangeCompareModule::WriteDocument() {
   exchange_.ChooseMode(ExchangeMode::Write);
-  if (exchange_.mode() != ExchangeMode::Write) return false;
+  if (exchange_.Mode() != ExchangeMode::Write) return false;
   exchange_.Action();
-  return exchange_.succeeded();
+  return exchange_.Succeeded();
 }
 
 bool ExchangeCompareModule::ReadModule(Configuration& into) { return exchange_.ReadModuleInto(into); }
@@ -156,7 +156,7 @@ void ExchangeCompareModule::Abort() { exchange_.Abort(); }
 
 bool ExchangeWindowWriter::WriteDocument() {
   window_.OpenInMode(ExchangeMode::Write);
-  return window_.form().mode() == ExchangeMode::Write && window_.form().succeeded();
+  return window_.form().Mode() == ExchangeMode::Write && window_.form().Succeeded();
 }
 
 void OpenModuleComparison(ExchangeForm& exchange, Dialogs* dialogs, QWidget* parent,

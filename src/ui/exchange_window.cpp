@@ -44,7 +44,7 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   compareItem_ = menu->addAction(Q(kCompareModuleCommand));
   connect(compareItem_, &QAction::triggered, this, [this] {
     OpenModuleComparison(form_, dialogs_, this, [this] { UpdateDocumentMenus(false); });
-    if (!form_.shown() && form_.closePending()) QDialog::reject();  // closed during the read
+    if (!form_.Shown() && form_.ClosePending()) QDialog::reject();  // closed during the read
     else Refresh();
   });
 
@@ -61,7 +61,7 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
     e->setAlignment(Qt::AlignCenter);
     e->setToolTip(Q(kHexKeysHint));
     e->SetKeyHandler([this, e, i, field](char32_t key, int selStart, int selLength) {
-      if (form_.RangeKeyTyped(i, key, selStart, selLength)) e->Show(form_.rangeText[field], form_.caret());
+      if (form_.RangeKeyTyped(i, key, selStart, selLength)) e->Show(form_.rangeText[field], form_.Caret());
     });
     connect(e, &QLineEdit::textEdited, this,
             [this, field](const QString& text) { form_.rangeText[field] = S(text); });
@@ -129,7 +129,7 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   abort_->setAutoDefault(false);
 
   progress_ = new QProgressBar(this);
-  progress_->setRange(0, form_.progressMaximum());
+  progress_->setRange(0, form_.ProgressMaximum());
   progress_->setTextVisible(false);
   layout->addWidget(progress_);
 
@@ -153,7 +153,7 @@ void TFObmen::showEvent(QShowEvent* event) {
 }
 
 void TFObmen::Activate() {
-  if (!isVisible() || form_.shown()) return;
+  if (!isVisible() || form_.Shown()) return;
   form_.Show();
   if (presetMode_ != ExchangeMode::None) form_.ChooseMode(presetMode_);
   presetMode_ = ExchangeMode::None;
@@ -161,12 +161,12 @@ void TFObmen::Activate() {
 
 void TFObmen::ActionPressed() {
   form_.Action();
-  if (!form_.shown() && form_.closePending()) QDialog::reject();  // closed during the procedure
+  if (!form_.Shown() && form_.ClosePending()) QDialog::reject();  // closed during the procedure
 }
 
 void TFObmen::RunStopPressed(bool stop) {
   stop ? form_.StopModule() : form_.RunModule();
-  if (!form_.shown() && form_.closePending()) QDialog::reject();  // closed meanwhile
+  if (!form_.Shown() && form_.ClosePending()) QDialog::reject();  // closed meanwhile
 }
 
 void TFObmen::reject() {
@@ -183,7 +183,7 @@ bool TFObmen::eventFilter(QObject* watched, QEvent* event) {
 
 void TFObmen::SyncTable() {
   syncingTable_ = true;
-  const auto& rows = form_.rows();
+  const auto& rows = form_.Rows();
   results_->setRowCount(static_cast<int>(rows.size()));
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
     const FoundModuleRow& row = rows[static_cast<std::size_t>(r)];
@@ -200,7 +200,7 @@ void TFObmen::SyncTable() {
       }
     }
     tick->setCheckState(row.ticked ? Qt::Checked : Qt::Unchecked);
-    results_->item(r, 1)->setText(Q(row.numberText()));
+    results_->item(r, 1)->setText(Q(row.NumberText()));
     results_->item(r, 2)->setText(Q(kDeviceName));
   }
   syncingTable_ = false;
@@ -217,7 +217,7 @@ void TFObmen::ProgressChanged(int position) {
 }
 
 void TFObmen::PaintProgressNow() {
-  progress_->setValue(form_.progressPosition());
+  progress_->setValue(form_.ProgressPosition());
   progress_->repaint();  // painted at once: no event runs during a search
 }
 
@@ -225,31 +225,31 @@ void TFObmen::Refresh() {
   searchItem_->setEnabled(form_.menuEnabled(ExchangeMode::Search));
   writeItem_->setEnabled(form_.menuEnabled(ExchangeMode::Write));
   readItem_->setEnabled(form_.menuEnabled(ExchangeMode::Read));
-  compareItem_->setEnabled(form_.compareEnabled());
-  status_->setText(Q(form_.statusText()));
-  progress_->setVisible(form_.progressVisible());
-  progress_->setValue(form_.progressPosition());
-  log_->setVisible(form_.logVisible());
-  logButton_->setChecked(form_.logVisible());
+  compareItem_->setEnabled(form_.CompareEnabled());
+  status_->setText(Q(form_.StatusText()));
+  progress_->setVisible(form_.ProgressVisible());
+  progress_->setValue(form_.ProgressPosition());
+  log_->setVisible(form_.LogVisible());
+  logButton_->setChecked(form_.LogVisible());
   FlushLog();
-  results_->setVisible(form_.resultsVisible());
-  const bool range = form_.rangeVisible();
+  results_->setVisible(form_.ResultsVisible());
+  const bool range = form_.RangeVisible();
   for (QWidget* w : {static_cast<QWidget*>(rangeSwitch_), static_cast<QWidget*>(rangeCaption_),
                      static_cast<QWidget*>(range_[0]), static_cast<QWidget*>(rangeTo_),
                      static_cast<QWidget*>(range_[1])})
     w->setVisible(range);
-  rangeSwitch_->setChecked(form_.rangeSwitch());
+  rangeSwitch_->setChecked(form_.RangeSwitch());
   for (int i = 0; i < 2; ++i) {
     const QString text = Q(form_.rangeText[static_cast<std::size_t>(i)]);
     if (range_[i]->text() != text) range_[i]->setText(text);
   }
-  action_->setVisible(form_.actionVisible());
-  action_->setEnabled(form_.actionEnabled());
-  action_->setText(Q(form_.actionCaption()));
-  abort_->setVisible(form_.abortVisible());
-  abort_->setEnabled(form_.abortEnabled());
-  runState_->setText(Q(form_.runStateText()));
-  for (QPushButton* b : {run_, stop_}) b->setEnabled(form_.runStopEnabled());
+  action_->setVisible(form_.ActionVisible());
+  action_->setEnabled(form_.ActionEnabled());
+  action_->setText(Q(form_.ActionCaption()));
+  abort_->setVisible(form_.AbortVisible());
+  abort_->setEnabled(form_.AbortEnabled());
+  runState_->setText(Q(form_.RunStateText()));
+  for (QPushButton* b : {run_, stop_}) b->setEnabled(form_.RunStopEnabled());
   SyncTable();
 }
 
@@ -264,7 +264,7 @@ void TFObmen::LogCleared() {
 }
 
 void TFObmen::FlushLog() {
-  if (!form_.logVisible()) return;
+  if (!form_.LogVisible()) return;
   const auto& lines = exchangeLog_.Lines();
   if (logShown_ > lines.size()) {
     log_->clear();
@@ -290,7 +290,7 @@ void TFObmen::SetBusy(bool busy) {
 }
 
 void TFObmen::PumpEvents() {
-  progress_->setValue(form_.progressPosition());
+  progress_->setValue(form_.ProgressPosition());
   FlushLog();
   QCoreApplication::processEvents();
 }

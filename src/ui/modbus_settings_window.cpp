@@ -75,7 +75,7 @@ TFObmenModbus_r770::TFObmenModbus_r770(Dialogs& dialogs, ProgramSettings& settin
     Form::Field f = field;
     e->SetKeyHandler([this, e, f](char32_t key, int selStart, int selLength) {
       form_.KeyTyped(f, key, selStart, selLength);
-      e->Show(f == Form::Field::SlaveAddress ? form_.slaveText : form_.timeText, form_.caret());
+      e->Show(f == Form::Field::SlaveAddress ? form_.slaveText : form_.timeText, form_.Caret());
     });
     // Deleted or cut text goes the usual way; the model takes what the field holds.
     connect(e, &QLineEdit::textEdited, this, [this, f](const QString& t) {
@@ -116,11 +116,11 @@ void TFObmenModbus_r770::Render() {
 void TFObmenModbus_r770::Apply() {
   bool ok = form_.Apply();
   Render();
-  if (ok && form_.closed()) {
+  if (ok && form_.Closed()) {
     accept();
     return;
   }
-  switch (form_.focus()) {
+  switch (form_.Focus()) {
     case Form::Field::SlaveAddress: slave_->setFocus(); break;
     case Form::Field::AnswerTime: time_->setFocus(); break;
     case Form::Field::Port: port_->setFocus(); break;

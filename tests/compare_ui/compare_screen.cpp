@@ -66,7 +66,7 @@ int main(int argc, char* argv[]) {
   test::FakeDialogs dialogs;  // the restart question is answered No
   TFObmen exchange(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
   exchange.show();
-  while (!exchange.form().shown()) QCoreApplication::processEvents();
+  while (!exchange.form().Shown()) QCoreApplication::processEvents();
   exchange.writeItem()->trigger();
   exchange.actionButton()->click();
 

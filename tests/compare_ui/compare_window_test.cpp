@@ -80,7 +80,7 @@ void CompareWindowTest::withTheModuleWriteAndTake() {
   std::vector<bool> menuUpdates;
   w.onUpdateDocumentMenus = [&](bool n) { menuUpdates.push_back(n); };
   w.show();
-  QTRY_VERIFY(w.form().shown());
+  QTRY_VERIFY(w.form().Shown());
   QCOMPARE(w.compareItem()->text(), U("Сравнить с модулем"));
   QVERIFY(w.compareItem()->isEnabled());
 

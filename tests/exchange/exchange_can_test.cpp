@@ -52,15 +52,15 @@ class CanExchangeTest : public ::testing::Test {
   void RunWindow(Configuration& config, ExchangeMode mode) {
     ExchangeForm form(config, settings, view, log);
     form.Show();
-    ASSERT_TRUE(form.linkOpen()) << form.ResultText;
+    ASSERT_TRUE(form.LinkOpen()) << form.ResultText;
     ASSERT_NE(dynamic_cast<T_CanBus*>(CurrentEngine()), nullptr);
     form.ChooseMode(mode);
     if (mode == ExchangeMode::Search) {
-      EXPECT_TRUE(form.rangeSwitch());  // ticked for CAN-BUS
+      EXPECT_TRUE(form.RangeSwitch());  // ticked for CAN-BUS
       form.rangeText = {"01", "01"};
     }
     form.Action();
-    status = form.statusText();
+    status = form.StatusText();
     form.RequestClose();
     EXPECT_EQ(CurrentEngine(), nullptr);
   }

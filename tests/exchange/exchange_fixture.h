@@ -135,7 +135,7 @@ class ExchangeTest : public ::testing::Test {
   // Chooses the mode and presses the action button.
   void Run(ExchangeMode mode) {
     form->ChooseMode(mode);
-    ASSERT_EQ(form->mode(), mode);
+    ASSERT_EQ(form->Mode(), mode);
     form->Action();
   }
   std::vector<std::uint8_t> SimBytes(std::uint16_t param) { return sim->Module(1).Param(param)->bytes; }

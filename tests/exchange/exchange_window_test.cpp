@@ -16,21 +16,21 @@ std::vector<int> Addresses(const std::vector<RecordedRequest>& requests) {
 
 TEST_F(ExchangeTest, ShowingResetsTheViewOpensTheLinkAndEnablesTheMenus) {
   StartSim();
-  EXPECT_TRUE(form->linkOpen());
+  EXPECT_TRUE(form->LinkOpen());
   EXPECT_TRUE(view.boxes.empty());
   EXPECT_EQ(view.busyOn, 1);
   EXPECT_EQ(view.busyOff, 1);
-  EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
-  EXPECT_FALSE(form->progressVisible() || form->logVisible() || form->resultsVisible() ||
-               form->rangeVisible() || form->actionVisible() || form->abortVisible() ||
-               form->abortEnabled());
-  EXPECT_EQ(form->mode(), ExchangeMode::None);
+  EXPECT_EQ(form->StatusText(), "R-770 TCP/Modbus");
+  EXPECT_FALSE(form->ProgressVisible() || form->LogVisible() || form->ResultsVisible() ||
+               form->RangeVisible() || form->ActionVisible() || form->AbortVisible() ||
+               form->AbortEnabled());
+  EXPECT_EQ(form->Mode(), ExchangeMode::None);
   EXPECT_TRUE(form->menuEnabled(ExchangeMode::Search));
   EXPECT_TRUE(form->menuEnabled(ExchangeMode::Read));
   // Writing needs a document: new, loaded or read from the module.
   EXPECT_FALSE(form->menuEnabled(ExchangeMode::Write));
   form->ChooseMode(ExchangeMode::Write);
-  EXPECT_EQ(form->mode(), ExchangeMode::None);
+  EXPECT_EQ(form->Mode(), ExchangeMode::None);
   for (bool DocumentState::*flag : {&DocumentState::IsNew, &DocumentState::FromFile, &DocumentState::FromModule}) {
     config.State = {};
     config.State.*flag = true;
@@ -40,13 +40,13 @@ TEST_F(ExchangeTest, ShowingResetsTheViewOpensTheLinkAndEnablesTheMenus) {
 
 TEST_F(ExchangeTest, LinkThatDoesNotOpenShowsItsTextAndDisablesTheMenus) {
   StartFake(AnswerWith(0), 32);
-  EXPECT_FALSE(form->linkOpen());
+  EXPECT_FALSE(form->LinkOpen());
   EXPECT_EQ(view.boxes, std::vector<std::string>{"FAKE \rОшибка установки соединения по TCP"});
   for (ExchangeMode m : {ExchangeMode::Search, ExchangeMode::Write, ExchangeMode::Read})
     EXPECT_FALSE(form->menuEnabled(m));
   form->ChooseMode(ExchangeMode::Search);
   form->Action();
-  EXPECT_FALSE(form->actionVisible());
+  EXPECT_FALSE(form->ActionVisible());
   EXPECT_EQ(fake->requests.size(), 0u);
 }
 
@@ -63,12 +63,12 @@ TEST_F(ExchangeTest, ModesSetCaptionsVisibilityAndRangeFields) {
                {ExchangeMode::Read, "Прочитать", false}};
   for (const auto& t : cases) {
     form->ChooseMode(t.mode);
-    EXPECT_EQ(form->actionCaption(), t.caption);
-    EXPECT_TRUE(form->actionVisible() && form->abortVisible() && form->progressVisible());
-    EXPECT_FALSE(form->abortEnabled());
-    EXPECT_EQ(form->rangeVisible(), t.range);
-    EXPECT_EQ(form->resultsVisible(), t.range);
-    EXPECT_FALSE(form->rangeSwitch());  // Ethernet
+    EXPECT_EQ(form->ActionCaption(), t.caption);
+    EXPECT_TRUE(form->ActionVisible() && form->AbortVisible() && form->ProgressVisible());
+    EXPECT_FALSE(form->AbortEnabled());
+    EXPECT_EQ(form->RangeVisible(), t.range);
+    EXPECT_EQ(form->ResultsVisible(), t.range);
+    EXPECT_FALSE(form->RangeSwitch());  // Ethernet
     EXPECT_EQ(form->rangeText, (std::array<std::string, 2>{"3C", "3C"}));
   }
 }
@@ -112,7 +112,7 @@ TEST_F(ExchangeTest, SearchRangeRules) {
     return e;
   });
   ShowWindow();
-  ASSERT_TRUE(form->linkOpen());
+  ASSERT_TRUE(form->LinkOpen());
   const struct {
     const char* from;
     const char* to;
@@ -140,9 +140,9 @@ TEST_F(ExchangeTest, SearchRangeRules) {
     // Each probe makes one attempt; the failure leaves the idle status.
     for (const auto& r : fake->requests) EXPECT_EQ(r.retries, 1);
     if (!t.probed.empty()) {
-      EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
-      EXPECT_EQ(form->progressPosition(), static_cast<int>(t.probed.size()));
-      EXPECT_TRUE(form->rangeSwitch());  // ticked again for CAN-BUS
+      EXPECT_EQ(form->StatusText(), "R-770 TCP/Modbus");
+      EXPECT_EQ(form->ProgressPosition(), static_cast<int>(t.probed.size()));
+      EXPECT_TRUE(form->RangeSwitch());  // ticked again for CAN-BUS
     }
   }
 }
@@ -172,7 +172,7 @@ TEST_F(ExchangeTest, SearchEndsAtAProbeFailingOtherwiseThanNoAnswerOrNegativeRec
     EXPECT_EQ(static_cast<int>(fake->requests.size()), t.probes);
     EXPECT_EQ(form->ResultCode, t.result);
     EXPECT_EQ(view.boxes, std::vector<std::string>{t.box});
-    EXPECT_TRUE(form->rows().empty());
+    EXPECT_TRUE(form->Rows().empty());
   }
 }
 
@@ -185,7 +185,7 @@ TEST_F(ExchangeTest, AbortStopsTheSearchWithinOneProbe) {
   form->rangeText = {"01", "20"};
   bool abortEnabled = false;
   view.onPump = [&] {
-    abortEnabled = form->abortEnabled();
+    abortEnabled = form->AbortEnabled();
     if (view.pumps == 3) form->Abort();
   };
   form->Action();
@@ -194,46 +194,46 @@ TEST_F(ExchangeTest, AbortStopsTheSearchWithinOneProbe) {
   ASSERT_EQ(Addresses(fake->requests), (std::vector<int>{1, 2, 3, 2}));
   EXPECT_EQ(fake->requests.back().bytes, (std::vector<std::uint8_t>{0x03, 0x01, 0x1A, 0xF0}));
   EXPECT_EQ(form->ResultCode, kResultAborted);
-  EXPECT_EQ(form->statusText(), "Поиск прерван");
-  EXPECT_EQ(form->progressPosition(), 0);
+  EXPECT_EQ(form->StatusText(), "Поиск прерван");
+  EXPECT_EQ(form->ProgressPosition(), 0);
   EXPECT_TRUE(view.boxes.empty());
-  EXPECT_EQ(form->rows(), (std::vector<FoundModuleRow>{{0x02, true}}));  // found before the abort
-  EXPECT_FALSE(form->abortEnabled());
-  EXPECT_FALSE(form->running());
+  EXPECT_EQ(form->Rows(), (std::vector<FoundModuleRow>{{0x02, true}}));  // found before the abort
+  EXPECT_FALSE(form->AbortEnabled());
+  EXPECT_FALSE(form->Running());
 }
 
 TEST_F(ExchangeTest, TwoModulesFoundTheTickMovesAndClosingStoresTheNumber) {
   StartSim({.modules = {{0x01, 0x1101}, {0x02, 0x2222}, {0x03, 0x1106}}});
   form->ChooseMode(ExchangeMode::Search);
-  EXPECT_FALSE(form->rangeSwitch());
+  EXPECT_FALSE(form->RangeSwitch());
   form->SetRangeSwitch(true);
   form->rangeText = {"01", "03"};
   form->Action();
-  EXPECT_EQ(form->statusText(), "Поиск завершен");
-  EXPECT_EQ(form->progressPosition(), 128);
+  EXPECT_EQ(form->StatusText(), "Поиск завершен");
+  EXPECT_EQ(form->ProgressPosition(), 128);
   EXPECT_TRUE(view.boxes.empty());
-  EXPECT_FALSE(form->rangeSwitch());  // clear again for Ethernet
-  ASSERT_EQ(form->rows(), (std::vector<FoundModuleRow>{{0x01, true}, {0x03, false}}));
-  EXPECT_EQ(form->rows()[1].numberText(), "03");
+  EXPECT_FALSE(form->RangeSwitch());  // clear again for Ethernet
+  ASSERT_EQ(form->Rows(), (std::vector<FoundModuleRow>{{0x01, true}, {0x03, false}}));
+  EXPECT_EQ(form->Rows()[1].NumberText(), "03");
   EXPECT_EQ(settings.ModuleNetNumber, 0x01);
 
   form->RowTicked(1, true);
-  EXPECT_EQ(form->rows(), (std::vector<FoundModuleRow>{{0x01, false}, {0x03, true}}));
+  EXPECT_EQ(form->Rows(), (std::vector<FoundModuleRow>{{0x01, false}, {0x03, true}}));
   EXPECT_EQ(settings.ModuleNetNumber, 0x03);
   form->RowTicked(1, false);  // clearing changes nothing
   EXPECT_EQ(settings.ModuleNetNumber, 0x03);
 
   // The log view and the results table share their place in search mode.
   form->StatusDoubleClicked();
-  EXPECT_TRUE(form->logVisible());
-  EXPECT_FALSE(form->resultsVisible());
+  EXPECT_TRUE(form->LogVisible());
+  EXPECT_FALSE(form->ResultsVisible());
   EXPECT_FALSE(view.logView.empty());
   form->StatusDoubleClicked();
-  EXPECT_FALSE(form->logVisible());
-  EXPECT_TRUE(form->resultsVisible());
+  EXPECT_FALSE(form->LogVisible());
+  EXPECT_TRUE(form->ResultsVisible());
 
   form->RequestClose();
-  EXPECT_FALSE(form->shown());
+  EXPECT_FALSE(form->Shown());
   EXPECT_EQ(CurrentEngine(), nullptr);
   IniFile ini(settings.Path);
   EXPECT_EQ(ini.ReadString("Parametr", "AdapterSetn", "?"), "00");
@@ -249,21 +249,21 @@ TEST_F(ExchangeTest, WhileAProcedureRunsActionAndModeAreRefusedAndCloseIsAnAbort
   view.onPump = [&] {
     if (view.pumps != 20) return;
     EXPECT_FALSE(form->menuEnabled(ExchangeMode::Read));
-    EXPECT_FALSE(form->actionEnabled());
+    EXPECT_FALSE(form->ActionEnabled());
     form->Action();  // a second press
     form->ChooseMode(ExchangeMode::Read);
     closeAnswer = form->RequestClose();
-    EXPECT_TRUE(form->linkOpen());  // the engine stays under the running write
+    EXPECT_TRUE(form->LinkOpen());  // the engine stays under the running write
     EXPECT_NE(CurrentEngine(), nullptr);
   };
   Run(ExchangeMode::Write);
   EXPECT_FALSE(closeAnswer);
-  EXPECT_EQ(form->statusText(), "Запись прервана");
-  EXPECT_EQ(form->mode(), ExchangeMode::Write);
+  EXPECT_EQ(form->StatusText(), "Запись прервана");
+  EXPECT_EQ(form->Mode(), ExchangeMode::Write);
   EXPECT_EQ(std::count(view.logView.begin(), view.logView.end(), "WriteCommon"), 1);
   // The close was carried out once the write had returned.
-  EXPECT_TRUE(form->closePending());
-  EXPECT_FALSE(form->shown());
+  EXPECT_TRUE(form->ClosePending());
+  EXPECT_FALSE(form->Shown());
   EXPECT_EQ(CurrentEngine(), nullptr);
   EXPECT_EQ(IniFile(settings.Path).ReadString("Parametr", "SetNR770", "?"), "01");
   // The window's own close event after that is a no-op: nothing is written or shown again.
@@ -272,7 +272,7 @@ TEST_F(ExchangeTest, WhileAProcedureRunsActionAndModeAreRefusedAndCloseIsAnAbort
   form->RequestClose();
   EXPECT_EQ(test::ReadFileBytes(settings.Path), file);
   EXPECT_EQ(view.boxes.size(), boxes);
-  EXPECT_FALSE(form->shown());
+  EXPECT_FALSE(form->Shown());
 }
 
 TEST_F(ExchangeTest, CanBusLinkRecordFromTheSettings) {
@@ -308,7 +308,7 @@ TEST_F(ExchangeTest, CanBusLinkRecordFromTheSettings) {
     EXPECT_EQ(seen->OwnNode, 0x1E);
     EXPECT_EQ(seen->TimeoutSec, 4);
     EXPECT_EQ(seen->Retries, 5);
-    EXPECT_TRUE(form->linkOpen());
+    EXPECT_TRUE(form->LinkOpen());
   }
 }
 

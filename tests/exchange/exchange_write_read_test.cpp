@@ -55,13 +55,13 @@ std::vector<std::int32_t> Nsets(const Configuration& c) {
 TEST_F(ExchangeTest, FullWriteThenReadBackIntoFreshConfiguration) {
   FillConfiguration(config);
   StartSim();
-  ASSERT_TRUE(form->linkOpen()) << form->ResultText;
+  ASSERT_TRUE(form->LinkOpen()) << form->ResultText;
   sim::SimModule& m = sim->Module(1);
 
   Run(ExchangeMode::Write);
-  EXPECT_EQ(form->statusText(), "Запись завершена");
-  EXPECT_EQ(form->progressPosition(), 128);
-  EXPECT_FALSE(form->abortEnabled());
+  EXPECT_EQ(form->StatusText(), "Запись завершена");
+  EXPECT_EQ(form->ProgressPosition(), 128);
+  EXPECT_FALSE(form->AbortEnabled());
   EXPECT_EQ(view.busyOn, view.busyOff);
   // The device was running: the question comes, No leaves it stopped.
   EXPECT_EQ(view.boxes, std::vector<std::string>{kRestartQuestion});
@@ -105,8 +105,8 @@ TEST_F(ExchangeTest, FullWriteThenReadBackIntoFreshConfiguration) {
   reader.Show();
   reader.ChooseMode(ExchangeMode::Read);
   reader.Action();
-  EXPECT_EQ(reader.statusText(), "Чтение завершено");
-  EXPECT_EQ(reader.progressPosition(), 128);
+  EXPECT_EQ(reader.StatusText(), "Чтение завершено");
+  EXPECT_EQ(reader.ProgressPosition(), 128);
   EXPECT_EQ(m.WriteCount(), writesBefore);  // reading never writes
   EXPECT_EQ(m.RunState(), 0x81);
 
@@ -144,7 +144,7 @@ TEST_F(ExchangeTest, NewDocumentWritesEveryElementEmptyInMapAndArrayOrder) {
   ScriptedModule module;  // stopped before the write
   StartFake(module.Script());
   Run(ExchangeMode::Write);
-  EXPECT_EQ(form->statusText(), "Запись завершена");
+  EXPECT_EQ(form->StatusText(), "Запись завершена");
   EXPECT_EQ(view.boxes, std::vector<std::string>{kRestartStoppedQuestion});  // answered No
   EXPECT_EQ(module.runState, 0x81);
 
@@ -169,7 +169,7 @@ TEST_F(ExchangeTest, NewDocumentWritesEveryElementEmptyInMapAndArrayOrder) {
   ASSERT_GE(last - fake->requests.rbegin(), 2);
   EXPECT_EQ((last - 1)->bytes, (Bytes{0x03, 0x01, 0x1A, 0xF0}));
   EXPECT_EQ(fake->requests.back().bytes, (Bytes{0x03, 0x01, 0x1A, 0xF0}));
-  EXPECT_EQ(form->runStateText(), "Состояние прибора: Стоп");
+  EXPECT_EQ(form->RunStateText(), "Состояние прибора: Стоп");
 }
 
 TEST_F(ExchangeTest, RestartQuestionNamesTheStateTheDeviceWasFoundIn) {
@@ -194,13 +194,13 @@ TEST_F(ExchangeTest, RestartQuestionNamesTheStateTheDeviceWasFoundIn) {
     StartSim();
     ASSERT_TRUE(sim->Module(1).SetParamBytes(0xF01A, Bytes{t.before}));
     Run(ExchangeMode::Write);
-    EXPECT_EQ(form->statusText(), "Запись завершена");
+    EXPECT_EQ(form->StatusText(), "Запись завершена");
     EXPECT_EQ(view.questions, std::vector<std::string>{t.question});
     EXPECT_EQ(view.boxes.size(), view.questions.size());  // no message box
     EXPECT_EQ(sim->Module(1).RunState(), t.after);
     // The window shows the state the write left.
     ASSERT_EQ(form->runState(), std::optional<std::uint8_t>(t.after));
-    EXPECT_EQ(form->runStateText(), t.after == 0 ? "Состояние прибора: Работа" : "Состояние прибора: Стоп");
+    EXPECT_EQ(form->RunStateText(), t.after == 0 ? "Состояние прибора: Работа" : "Состояние прибора: Стоп");
   }
 }
 
@@ -212,8 +212,8 @@ TEST_F(ExchangeTest, AbortDuringTIFloatWriteStopsBeforeTheNextElement) {
     if (view.pumps == 11 + 5) form->Abort();
   };
   Run(ExchangeMode::Write);
-  EXPECT_EQ(form->statusText(), "Запись прервана");
-  EXPECT_EQ(form->progressPosition(), 0);
+  EXPECT_EQ(form->StatusText(), "Запись прервана");
+  EXPECT_EQ(form->ProgressPosition(), 0);
   EXPECT_TRUE(view.boxes.empty());
   EXPECT_EQ(sim->Module(1).RunState(), 0x81);  // stays stopped
   const auto& tif = config.Map(MapKind::TIFloat);
@@ -234,15 +234,15 @@ TEST_F(ExchangeTest, FailureInInputRegEndsTheWriteWithoutChecksumStep) {
   module.elementCode = [](std::uint16_t p, std::uint16_t i) { return p == 0x306 && i == 3 ? 14 : 0; };
   StartFake(module.Script());
   Run(ExchangeMode::Write);
-  EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
+  EXPECT_EQ(form->StatusText(), "R-770 TCP/Modbus");
   EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(14)});  // no restart question
   EXPECT_EQ(ElementWrites(fake->requests).size(), 3u * (64 + 128 + 16) + 4);
   // Nothing after the failing element but the read of the run state the window shows.
   ASSERT_GE(fake->requests.size(), 2u);
   EXPECT_EQ(fake->requests.end()[-2].bytes[1], 0x16);
   EXPECT_EQ(fake->requests.back().bytes, (Bytes{0x03, 0x01, 0x1A, 0xF0}));
-  EXPECT_EQ(form->runStateText(), "Состояние прибора: Стоп");
-  EXPECT_TRUE(form->reopenPending());
+  EXPECT_EQ(form->RunStateText(), "Состояние прибора: Стоп");
+  EXPECT_TRUE(form->ReopenPending());
   EXPECT_EQ(LogIndex("WrModbus пересчет KC"), -1);
   EXPECT_GE(LogIndex("=> Pusk"), 0);
   EXPECT_EQ(module.runState, 0x81);
@@ -254,8 +254,8 @@ TEST_F(ExchangeTest, DeviceThatNeverStopsFailsWithCode29AfterTenSeconds) {
   Run(ExchangeMode::Write);
   EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(29)});
   EXPECT_EQ(form->ResultCode, 29);
-  EXPECT_FALSE(form->succeeded());
-  EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
+  EXPECT_FALSE(form->Succeeded());
+  EXPECT_EQ(form->StatusText(), "R-770 TCP/Modbus");
   EXPECT_GE(clock.SleptMs(), 9900);
   EXPECT_EQ(sim->Module(1).WriteCount(), 1);  // the stop command only
   EXPECT_EQ(LogIndex("=> Pusk"), -1);
@@ -269,8 +269,8 @@ TEST_F(ExchangeTest, RefusedAccessEndsWriteAndReadWithCode26) {
     Run(mode);
     EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(26)});
     EXPECT_EQ(form->ResultCode, 26) << "a refused access is never reported as success";
-    EXPECT_FALSE(form->succeeded());
-    EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
+    EXPECT_FALSE(form->Succeeded());
+    EXPECT_EQ(form->StatusText(), "R-770 TCP/Modbus");
   }
   EXPECT_EQ(sim->Module(1).WriteCount(), 0);
   EXPECT_EQ(config.Map(MapKind::TU)[0].ModuleNo, 1 + (0 * 7 + 1) % 40);  // not touched by the read
@@ -283,9 +283,9 @@ TEST_F(ExchangeTest, DeviceThatDoesNotGoBackToWorkFailsTheWriteWithCode30) {
   Run(ExchangeMode::Write);
   EXPECT_EQ(view.boxes, (std::vector<std::string>{kRestartQuestion, ErrorText(30)}));
   EXPECT_EQ(form->ResultCode, 30);
-  EXPECT_FALSE(form->succeeded());
-  EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
-  EXPECT_NE(form->progressPosition(), form->progressMaximum());
+  EXPECT_FALSE(form->Succeeded());
+  EXPECT_EQ(form->StatusText(), "R-770 TCP/Modbus");
+  EXPECT_NE(form->ProgressPosition(), form->ProgressMaximum());
 }
 
 TEST_F(ExchangeTest, ModuleClosingTheConnectionMidWriteEndsWithNoAnswer) {
@@ -293,13 +293,13 @@ TEST_F(ExchangeTest, ModuleClosingTheConnectionMidWriteEndsWithNoAnswer) {
   StartSim({.faults = {.closeAfter = 100}});
   Run(ExchangeMode::Write);
   EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(1)});
-  EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
-  EXPECT_FALSE(form->running());
+  EXPECT_EQ(form->StatusText(), "R-770 TCP/Modbus");
+  EXPECT_FALSE(form->Running());
   EXPECT_EQ(view.busyOn, view.busyOff);
   EXPECT_GT(sim->Module(1).WriteCount(), 50);  // partly written, no rollback
-  EXPECT_TRUE(form->reopenPending());
+  EXPECT_TRUE(form->ReopenPending());
   EXPECT_EQ(form->runState(), std::nullopt);  // no second wait for a lost connection
-  EXPECT_EQ(form->runStateText(), "Состояние прибора: неизвестно");
+  EXPECT_EQ(form->RunStateText(), "Состояние прибора: неизвестно");
   EXPECT_EQ(sim->Module(1).RunState(), 0x81);
 
   // The module is back: the next write in the same window opens the link again and, the
@@ -308,18 +308,18 @@ TEST_F(ExchangeTest, ModuleClosingTheConnectionMidWriteEndsWithNoAnswer) {
   view.boxes.clear();
   view.answers = {true};
   Run(ExchangeMode::Write);
-  EXPECT_EQ(form->statusText(), "Запись завершена");
+  EXPECT_EQ(form->StatusText(), "Запись завершена");
   EXPECT_EQ(view.boxes, std::vector<std::string>{kRestartStoppedQuestion});
   EXPECT_EQ(sim->server->Connections(), 2);
-  EXPECT_FALSE(form->reopenPending());
+  EXPECT_FALSE(form->ReopenPending());
   EXPECT_EQ(sim->Module(1).RunState(), 0x00);
-  EXPECT_EQ(form->runStateText(), "Состояние прибора: Работа");
+  EXPECT_EQ(form->RunStateText(), "Состояние прибора: Работа");
   // A successful procedure keeps its link.
   Run(ExchangeMode::Read);
-  EXPECT_EQ(form->statusText(), "Чтение завершено");
+  EXPECT_EQ(form->StatusText(), "Чтение завершено");
   EXPECT_EQ(sim->server->Connections(), 2);
   form->RequestClose();
-  EXPECT_FALSE(form->shown());
+  EXPECT_FALSE(form->Shown());
   EXPECT_EQ(CurrentEngine(), nullptr);
 }
 
@@ -350,25 +350,25 @@ TEST_F(ExchangeTest, LinkThatDoesNotOpenAgainIsTriedAgainByTheNextCommand) {
   EXPECT_EQ(engines, 2);
   EXPECT_EQ(view.boxes, std::vector<std::string>{"FAKE \rОшибка установки соединения по TCP"});
   EXPECT_TRUE(fake->requests.empty());
-  EXPECT_TRUE(form->reopenPending());
-  EXPECT_FALSE(form->running());
-  EXPECT_TRUE(form->runStopEnabled());
+  EXPECT_TRUE(form->ReopenPending());
+  EXPECT_FALSE(form->Running());
+  EXPECT_TRUE(form->RunStopEnabled());
 
   openCode = 0;
   cableOut = false;
   form->StopModule();  // "Стоп" opens the link too
   EXPECT_EQ(engines, 3);
-  EXPECT_FALSE(form->reopenPending());
-  EXPECT_EQ(form->statusText(), "Прибор в состоянии \"Стоп\"");
+  EXPECT_FALSE(form->ReopenPending());
+  EXPECT_EQ(form->StatusText(), "Прибор в состоянии \"Стоп\"");
   form->Action();
-  EXPECT_EQ(form->statusText(), "Запись завершена");
+  EXPECT_EQ(form->StatusText(), "Запись завершена");
   EXPECT_EQ(engines, 3);  // a link that works is kept
 }
 
 TEST_F(ExchangeTest, RunAndStopCommandsChangeAndShowTheRunState) {
   StartSim();
-  EXPECT_TRUE(form->runStopEnabled());  // without a mode chosen
-  EXPECT_EQ(form->runStateText(), "Состояние прибора: неизвестно");
+  EXPECT_TRUE(form->RunStopEnabled());  // without a mode chosen
+  EXPECT_EQ(form->RunStateText(), "Состояние прибора: неизвестно");
   const struct {
     bool stop;
     const char* status;
@@ -380,10 +380,10 @@ TEST_F(ExchangeTest, RunAndStopCommandsChangeAndShowTheRunState) {
   for (const auto& t : cases) {
     SCOPED_TRACE(t.status);
     t.stop ? form->StopModule() : form->RunModule();
-    EXPECT_TRUE(form->succeeded());
-    EXPECT_EQ(form->statusText(), t.status);
+    EXPECT_TRUE(form->Succeeded());
+    EXPECT_EQ(form->StatusText(), t.status);
     EXPECT_EQ(sim->Module(1).RunState(), t.state);
-    EXPECT_EQ(form->runStateText(), t.shown);
+    EXPECT_EQ(form->RunStateText(), t.shown);
     EXPECT_TRUE(view.boxes.empty());
     EXPECT_EQ(view.busyOn, view.busyOff);
   }
@@ -394,11 +394,11 @@ TEST_F(ExchangeTest, RunAndStopCommandsChangeAndShowTheRunState) {
   StartSim({.behaviour = {.neverRuns = true}});
   ASSERT_TRUE(sim->Module(1).SetParamBytes(0xF01A, Bytes{0x81}));
   form->RunModule();
-  EXPECT_FALSE(form->succeeded());
+  EXPECT_FALSE(form->Succeeded());
   EXPECT_EQ(form->ResultCode, 30);
   EXPECT_EQ(view.boxes, std::vector<std::string>{ErrorText(30)});
-  EXPECT_EQ(form->statusText(), "R-770 TCP/Modbus");
-  EXPECT_EQ(form->runStateText(), "Состояние прибора: Стоп");
+  EXPECT_EQ(form->StatusText(), "R-770 TCP/Modbus");
+  EXPECT_EQ(form->RunStateText(), "Состояние прибора: Стоп");
 
   // Refused access: nothing is written.
   form.reset();
@@ -420,11 +420,11 @@ TEST_F(ExchangeTest, EveryProcedureShowsTheRunStateItLeft) {
   form->SetRangeSwitch(true);
   form->rangeText = {"02", "03"};
   form->Action();
-  ASSERT_EQ(form->statusText(), "Поиск завершен");
-  EXPECT_EQ(form->runStateText(), "Состояние прибора: Стоп");
+  ASSERT_EQ(form->StatusText(), "Поиск завершен");
+  EXPECT_EQ(form->RunStateText(), "Состояние прибора: Стоп");
   settings.ModuleNetNumber = 1;
   Run(ExchangeMode::Read);
-  EXPECT_EQ(form->runStateText(), "Состояние прибора: Работа");
+  EXPECT_EQ(form->RunStateText(), "Состояние прибора: Работа");
   // A search that finds nothing leaves it unknown.
   form->ChooseMode(ExchangeMode::Search);
   form->SetRangeSwitch(true);
@@ -447,8 +447,8 @@ TEST_F(ExchangeTest, AbortDuringTCReadLeavesTheMapsPartlyRead) {
     if (view.pumps == 64 + 6) form->Abort();
   };
   Run(ExchangeMode::Read);
-  EXPECT_EQ(form->statusText(), "Чтение прервано");
-  EXPECT_EQ(form->progressPosition(), 0);
+  EXPECT_EQ(form->StatusText(), "Чтение прервано");
+  EXPECT_EQ(form->ProgressPosition(), 0);
   EXPECT_TRUE(view.boxes.empty());
   EXPECT_EQ(view.mainStatuses, std::vector<std::string>{kReadMainStatus});
   EXPECT_EQ(view.documentMenuUpdates, std::vector<bool>{false});
@@ -490,7 +490,7 @@ TEST_F(ExchangeTest, ReadOfAnEmptyModuleGivesAnEmptyDocumentReadFromTheModule) {
   config.Controllers.emplace_back().Nset = 0x33;
   StartSim();
   Run(ExchangeMode::Read);
-  EXPECT_EQ(form->statusText(), "Чтение завершено");
+  EXPECT_EQ(form->StatusText(), "Чтение завершено");
   for (MapKind kind : kAllMapKinds)
     for (const auto& e : config.Map(kind)) ASSERT_TRUE(e == MapEntry{});
   EXPECT_TRUE(config.Controllers.empty());
@@ -501,9 +501,9 @@ TEST_F(ExchangeTest, ReadOfAnEmptyModuleGivesAnEmptyDocumentReadFromTheModule) {
 TEST_F(ExchangeTest, ReadIntoAConfigurationOfItsOwnLeavesTheDocumentAlone) {
   FillConfiguration(config);
   StartSim();
-  ASSERT_TRUE(form->linkOpen()) << form->ResultText;
+  ASSERT_TRUE(form->LinkOpen()) << form->ResultText;
   Run(ExchangeMode::Write);
-  ASSERT_TRUE(form->succeeded());
+  ASSERT_TRUE(form->Succeeded());
   config.Common.trepeat = 5;  // changed since the write
   config.State.CommonChanged = true;
   view.boxes.clear();
@@ -512,11 +512,11 @@ TEST_F(ExchangeTest, ReadIntoAConfigurationOfItsOwnLeavesTheDocumentAlone) {
   bool refusedWhileRunning = false;
   view.onPump = [&] {
     Configuration other;
-    refusedWhileRunning = !form->ReadModuleInto(other) && !form->compareEnabled();
+    refusedWhileRunning = !form->ReadModuleInto(other) && !form->CompareEnabled();
   };
   ASSERT_TRUE(form->ReadModuleInto(target)) << form->ResultText;
   EXPECT_TRUE(refusedWhileRunning);
-  EXPECT_EQ(form->statusText(), "Чтение завершено");
+  EXPECT_EQ(form->StatusText(), "Чтение завершено");
   EXPECT_EQ(target.Common.trepeat, 300);
   for (MapKind kind : kAllMapKinds)
     for (int i = 0; i < MapCount(kind); ++i) {
@@ -543,7 +543,7 @@ TEST_F(ExchangeTest, ReadIntoAConfigurationOfItsOwnLeavesTheDocumentAlone) {
 
   // No document: refused.
   config.State = DocumentState{};
-  EXPECT_FALSE(form->compareEnabled());
+  EXPECT_FALSE(form->CompareEnabled());
   EXPECT_FALSE(form->ReadModuleInto(target));
 }
 

@@ -50,7 +50,7 @@ int main(int argc, char* argv[]) {
   test::FakeDialogs dialogs;  // the restart question is answered No
   TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
   w.show();
-  while (!w.form().shown()) QCoreApplication::processEvents();
+  while (!w.form().Shown()) QCoreApplication::processEvents();
 
   w.searchItem()->trigger();
   w.rangeSwitch()->click();

@@ -84,7 +84,7 @@ void ExchangeWindowTest::searchPaintsTheProgressAfterEveryProbe() {
   test::FakeDialogs dialogs;
   TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
   w.show();
-  QTRY_VERIFY(w.form().shown());
+  QTRY_VERIFY(w.form().Shown());
   w.searchItem()->trigger();
   QTest::mouseClick(w.rangeSwitch(), Qt::LeftButton);
   w.rangeField(1)->setFocus();
@@ -154,8 +154,8 @@ void ExchangeWindowTest::moduleAddressTakenFromTheDocumentIsReached() {
   dialogs.shown.clear();
   TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
   w.show();
-  QTRY_VERIFY(w.form().shown());
-  QVERIFY(w.form().linkOpen());
+  QTRY_VERIFY(w.form().Shown());
+  QVERIFY(w.form().LinkOpen());
   QVERIFY(dialogs.shown.empty());
   w.close();
 }
@@ -184,8 +184,8 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
 
   // Open: the link is made once the window is up.
   w.show();
-  QTRY_VERIFY(w.form().shown());
-  QVERIFY(w.form().linkOpen());
+  QTRY_VERIFY(w.form().Shown());
+  QVERIFY(w.form().LinkOpen());
   QVERIFY(dialogs.shown.empty());
   QCOMPARE(w.windowTitle(), U("Обмен с R-770 TCP/Modbus"));
   QCOMPARE(w.searchItem()->text(), U("Поиск"));
@@ -204,7 +204,7 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
   QCOMPARE(w.rangeField(0)->text(), U("05"));
   QVERIFY(!w.rangeSwitch()->isChecked());
   QTest::mouseClick(w.rangeSwitch(), Qt::LeftButton);
-  QVERIFY(w.form().rangeSwitch());
+  QVERIFY(w.form().RangeSwitch());
   w.rangeField(0)->setFocus();
   w.rangeField(0)->selectAll();
   QTest::keyClicks(w.rangeField(0), "1z");  // "z" is refused

@@ -113,7 +113,7 @@ TEST_F(SettingsFixture, SlaveAddressAndAnswerTimeKeys) {
     bool changed = form.KeyTyped(c.field, c.key, c.selStart, c.selLength);
     EXPECT_EQ(text, c.result) << c.text << " " << static_cast<unsigned>(c.key);
     EXPECT_EQ(changed, std::string(c.text) != c.result);
-    EXPECT_EQ(form.caret(), c.caret) << c.text << " " << static_cast<unsigned>(c.key);
+    EXPECT_EQ(form.Caret(), c.caret) << c.text << " " << static_cast<unsigned>(c.key);
   }
 }
 
@@ -129,7 +129,7 @@ TEST_F(SettingsFixture, ApplyWritesTheSectionInOrderAndKeepsTheRest) {
   form.invert = true;
   form.swap = false;
   ASSERT_TRUE(form.Apply());
-  EXPECT_TRUE(form.closed());
+  EXPECT_TRUE(form.Closed());
   EXPECT_TRUE(dialogs.shown.empty());
   std::string expected =
       "[Parametr]\r\nVS=Ethernet\r\n"
@@ -185,9 +185,9 @@ TEST_F(SettingsFixture, RefusalsInOrder) {
     form.portHex = c.hex;
     form.portText = c.port;
     EXPECT_FALSE(form.Apply()) << c.what;
-    EXPECT_FALSE(form.closed()) << c.what;
+    EXPECT_FALSE(form.Closed()) << c.what;
     EXPECT_EQ(dialogs.shown, c.messages) << c.what;
-    EXPECT_EQ(form.focus(), c.focus) << c.what;
+    EXPECT_EQ(form.Focus(), c.focus) << c.what;
     EXPECT_FALSE(IniFile(settings.Path).HasSection("ModbusTest")) << c.what;
   }
 }
@@ -215,7 +215,7 @@ TEST_F(SettingsFixture, UnwritableFileKeepsTheWindowOpen) {
   settings.Path = dir.File("missing/r770cfg.ini");
   form.Show();
   EXPECT_FALSE(form.Apply());
-  EXPECT_FALSE(form.closed());
+  EXPECT_FALSE(form.Closed());
   ASSERT_EQ(dialogs.shown.size(), 1u);
 }
 

@@ -174,7 +174,7 @@ class MainWindowDocumentTest : public QObject {
     WhenModal("the exchange window", [&](QWidget* modal) {
       auto* exchange = qobject_cast<TFObmen*>(modal);
       QVERIFY(exchange);
-      QTRY_VERIFY(exchange->form().linkOpen());
+      QTRY_VERIFY(exchange->form().LinkOpen());
       exchange->readItem()->trigger();
       WhenModal("\"Сохранить изменения?\" before the read", [&asked](QWidget* box) {
         asked = r770::test::BoxText(box);

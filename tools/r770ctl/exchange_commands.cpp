@@ -42,7 +42,7 @@ class ConsoleExchangeView : public ExchangeView {
     ++steps_;
     if (tty_ && searchFirst_ >= 0 && form_) {
       std::string found;
-      for (const auto& row : form_->rows()) found += " " + row.numberText();
+      for (const auto& row : form_->Rows()) found += " " + row.NumberText();
       const int total = searchLast_ - searchFirst_ + 1;
       const int probing = std::min(searchFirst_ + position, searchLast_);
       err_ << "\r  номер " << Hex2(static_cast<std::uint32_t>(probing)) << " (" << std::min(position + 1, total)
@@ -197,17 +197,17 @@ struct Session {
   }
   bool Run(ExchangeMode mode) {
     form.Show();
-    if (!form.linkOpen()) return false;
+    if (!form.LinkOpen()) return false;
     form.ChooseMode(mode);
     form.Action();
-    return form.succeeded();
+    return form.Succeeded();
   }
   // "Пуск" (stop false) or "Стоп" of the exchange window.
   bool ChangeRunState(bool stop) {
     form.Show();
-    if (!form.linkOpen()) return false;
+    if (!form.LinkOpen()) return false;
     stop ? form.StopModule() : form.RunModule();
-    return form.succeeded();
+    return form.Succeeded();
   }
   InterruptScope interrupts;
   ConsoleExchangeView view;
@@ -237,7 +237,7 @@ int ReadModuleInto(const std::vector<std::string>& linkArgs, Io& io, Configurati
   if (net) *net = settings.ModuleNetNumber;
   Session session(document, settings, io.err, false);
   session.form.Show();
-  if (session.form.linkOpen() && session.form.ReadModuleInto(into)) return kExitOk;
+  if (session.form.LinkOpen() && session.form.ReadModuleInto(into)) return kExitOk;
   return Finish(session, io);
 }
 
@@ -273,7 +273,7 @@ int Search(const std::vector<std::string>& args, Io& io) {
   if (range[1] < range[0]) return UsageError(io, "диапазон: --from " + from + " больше --to " + to);
   Session session(doc.cfg, doc.settings, io.err, false);
   session.form.Show();
-  if (!session.form.linkOpen()) return Finish(session, io);
+  if (!session.form.LinkOpen()) return Finish(session, io);
   session.form.ChooseMode(ExchangeMode::Search);
   session.form.SetRangeSwitch(true);
   session.form.rangeText = {from, to};
@@ -283,9 +283,9 @@ int Search(const std::vector<std::string>& args, Io& io) {
   ExitOnInterrupt(true);
   session.form.Action();
   ExitOnInterrupt(false);
-  if (!session.form.succeeded()) return Finish(session, io);  // the form said why
-  for (const auto& row : session.form.rows())
-    io.out << row.numberText() << "\tR-770 TCP/Modbus" << (row.ticked ? "\t(выбран)" : "") << "\n";
+  if (!session.form.Succeeded()) return Finish(session, io);  // the form said why
+  for (const auto& row : session.form.Rows())
+    io.out << row.NumberText() << "\tR-770 TCP/Modbus" << (row.ticked ? "\t(выбран)" : "") << "\n";
   return kExitOk;
 }
 
@@ -313,7 +313,7 @@ int Write(const std::vector<std::string>& args, Io& io) {
   session.view.SetOutcome("Запись завершена");
   const bool ok = session.Run(ExchangeMode::Write);
   // Whatever the outcome, say in which state the write left the device.
-  if (session.form.linkOpen()) io.err << session.form.runStateText() << "\n";
+  if (session.form.LinkOpen()) io.err << session.form.RunStateText() << "\n";
   if (!ok) return Finish(session, io);
   io.out << "Запись завершена\n";
   return kExitOk;
@@ -339,7 +339,7 @@ int ChangeRunState(const std::vector<std::string>& args, Io& io, bool stop) {
   if (!rest.empty()) return UsageError(io, "лишний аргумент " + rest[0]);
   Session session(doc.cfg, doc.settings, io.err, false);
   if (!session.ChangeRunState(stop)) return Finish(session, io);
-  io.out << session.form.runStateText() << "\n";
+  io.out << session.form.RunStateText() << "\n";
   return kExitOk;
 }
 
