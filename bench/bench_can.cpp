@@ -65,10 +65,10 @@ int WriteSequence() {
     std::uint16_t number;
     std::vector<std::uint8_t> bytes;
   };
-  const Param common[10] = {{0x11, {0x03, 0x00}}, {0x12, {0x32, 0x00}}, {0x0D, {0xF6, 0x01}},
-                            {0x09, {192, 168, 0, 10}}, {0x0A, {192, 168, 0, 1}},
-                            {0x0B, {255, 255, 255, 0}}, {0x00, {0x01}}, {0x05, {0x01}},
-                            {0x14, {0x00}}, {0x04, {0xE0, 0x41}}};
+  const Param common[10] = {
+      {0x11, {0x03, 0x00}},     {0x12, {0x32, 0x00}},       {0x0D, {0xF6, 0x01}}, {0x09, {192, 168, 0, 10}},
+      {0x0A, {192, 168, 0, 1}}, {0x0B, {255, 255, 255, 0}}, {0x00, {0x01}},       {0x05, {0x01}},
+      {0x14, {0x00}},           {0x04, {0xE0, 0x41}}};
   for (const auto& p : common)
     if (int c = WriteModuleParam(kNet, p.number, p.bytes, nullptr)) return c;
   // Maps TIFloat, TC, TU, InputReg (map numbers 3, 0, 1, 2); arrays parameter, controller,
@@ -82,8 +82,8 @@ int WriteSequence() {
                                      static_cast<std::uint16_t>(0x308 + k)};
     for (std::uint16_t a : arrays)
       for (int i = 0; i < count; ++i) {
-        std::span<const std::uint8_t> value = a < 0x304 ? std::span<const std::uint8_t>(none1)
-                                                        : std::span<const std::uint8_t>(none2);
+        std::span<const std::uint8_t> value =
+            a < 0x304 ? std::span<const std::uint8_t>(none1) : std::span<const std::uint8_t>(none2);
         if (int c = WriteModuleElement(kNet, a, value, i == 0, static_cast<std::uint16_t>(i), nullptr))
           return c;
       }

@@ -9,15 +9,15 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/number_forms.h"
+#include "database/database_builder.h"
 #include "database/db_files.h"
 #include "database/param_tree.h"
 #include "database/task_cl.h"
-#include "database/database_builder.h"
 #include "temp_dir.h"
 
 namespace {
@@ -61,8 +61,9 @@ struct BigDatabase {
         a.FileName = Hex4(a.FileNo) + (n % 2 ? ".alg" : ".ALG");
         for (int d = 1; d <= kDescriptors; ++d) {
           const std::string name = "Параметр " + std::to_string(d);
-          a.Descriptors.push_back(d % 2 ? BitDescriptor(static_cast<std::int16_t>(d), name, "П" + std::to_string(d))
-                                        : FloatDescriptor(static_cast<std::int16_t>(d), name, "П" + std::to_string(d)));
+          a.Descriptors.push_back(
+              d % 2 ? BitDescriptor(static_cast<std::int16_t>(d), name, "П" + std::to_string(d))
+                    : FloatDescriptor(static_cast<std::int16_t>(d), name, "П" + std::to_string(d)));
         }
         db.Add(a);
       }
@@ -70,7 +71,8 @@ struct BigDatabase {
     std::vector<std::vector<std::uint16_t>> moduleAlgs(kModuleTypes);
     for (int m = 0; m < kModuleTypes; ++m) {
       for (int j = 0; j < kAlgorithmsPerModule; ++j)
-        moduleAlgs[m].push_back(static_cast<std::uint16_t>(0x1000 + (m * 1237 + j * 251) % (kFolders * kFilesPerFolder)));
+        moduleAlgs[m].push_back(
+            static_cast<std::uint16_t>(0x1000 + (m * 1237 + j * 251) % (kFolders * kFilesPerFolder)));
       db.Add(DbModule::Of(static_cast<std::uint16_t>(m + 1), moduleAlgs[m]));
       DbTaskFile sys;
       sys.ModuleType = static_cast<std::uint16_t>(m + 1);
@@ -112,7 +114,8 @@ struct BigDatabase {
 
   std::vector<std::unique_ptr<Task_CL>> LoadAll() const {
     std::vector<std::unique_ptr<Task_CL>> out;
-    for (const auto& f : taskFiles) out.push_back(std::make_unique<Task_CL>(f, db.TaskDir(), db.ModDir(), db.AlgDir()));
+    for (const auto& f : taskFiles)
+      out.push_back(std::make_unique<Task_CL>(f, db.TaskDir(), db.ModDir(), db.AlgDir()));
     return out;
   }
 };

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "common/ini_file.h"
+#include "database/database_builder.h"
 #include "database/task_cl.h"
 #include "document/configuration.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
-#include "database/database_builder.h"
 #include "temp_dir.h"
 
 namespace {
@@ -39,8 +39,9 @@ struct Database {
   Database() {
     DbAlgorithm alg{0x0010, 10, "Входы", "ВХ", {}, "a/b", "", {}};
     for (int d = 1; d <= 8; ++d)
-      alg.Descriptors.push_back(d % 2 ? BitDescriptor(static_cast<std::int16_t>(d), "Бит " + std::to_string(d))
-                                      : FloatDescriptor(static_cast<std::int16_t>(d), "Регистр " + std::to_string(d)));
+      alg.Descriptors.push_back(
+          d % 2 ? BitDescriptor(static_cast<std::int16_t>(d), "Бит " + std::to_string(d))
+                : FloatDescriptor(static_cast<std::int16_t>(d), "Регистр " + std::to_string(d)));
     db.Add(alg);
     db.Add(DbModule::Of(0x0001, {0x0010}));
     DbTaskFile sys;
@@ -52,7 +53,8 @@ struct Database {
       f.Nset = static_cast<std::uint16_t>(c + 1);
       f.ModuleType = 0x0001;
       for (int t = 1; t <= 4; ++t) {
-        DbTask task{"Задача " + std::to_string(t), "", static_cast<std::int16_t>(t), 10, 0x1111, true, {}, {}};
+        DbTask task{
+            "Задача " + std::to_string(t), "", static_cast<std::int16_t>(t), 10, 0x1111, true, {}, {}};
         for (int d = 1; d <= 8; ++d) {
           DbParam p;
           p.FullName = "Параметр " + std::to_string(d);
@@ -88,7 +90,8 @@ void FillFull(Configuration& cfg, int controllers) {
     }
   for (int i = 0; i < controllers; ++i) {
     ControllerEntry c;
-    c.Task = std::make_unique<Task_CL>("/srv/loris8/tasks/controller" + std::to_string(i) + ".tsk", "", "", "");
+    c.Task =
+        std::make_unique<Task_CL>("/srv/loris8/tasks/controller" + std::to_string(i) + ".tsk", "", "", "");
     c.Nset = i + 1;
     c.Found = true;
     cfg.Controllers.push_back(std::move(c));
@@ -196,8 +199,8 @@ void BM_LoadFullDocumentWithControllers(benchmark::State& state) {
     Configuration cfg;
     FillFull(cfg, 32);
     for (int c = 0; c < 32; ++c)
-      cfg.Controllers[static_cast<std::size_t>(c)].Task = std::make_unique<Task_CL>(
-          database.taskFiles[static_cast<std::size_t>(c)], "", "", "");
+      cfg.Controllers[static_cast<std::size_t>(c)].Task =
+          std::make_unique<Task_CL>(database.taskFiles[static_cast<std::size_t>(c)], "", "", "");
     cfg.SetAllChanged();
     NullView view;
     SaveDocument(cfg, path, view);

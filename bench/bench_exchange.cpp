@@ -85,7 +85,8 @@ struct Bench {
     if (can) {
       adapter = std::make_unique<sim::CanFrontend>(bus, sim::CanFrontendOptions{});
       if (!adapter->Start(&error)) throw std::runtime_error(error);
-      std::ofstream(settings.Path, std::ios::binary) << "[ComPorts]\r\nCOM1=" << adapter->DevicePath() << "\r\n";
+      std::ofstream(settings.Path, std::ios::binary)
+          << "[ComPorts]\r\nCOM1=" << adapter->DevicePath() << "\r\n";
       settings.LinkKind = LinkKindSetting::CanBus;
       settings.ComPortIndex = 0;
       settings.AdapterSpeedIndex = 0;

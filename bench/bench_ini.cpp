@@ -50,7 +50,8 @@ void BM_Writer100KB(benchmark::State& state) {
   for (auto _ : state) {
     r770::IniFile f(path);
     f.EraseSection("Section3");
-    for (int k = 0; k < 10; ++k) f.WriteString("Section3", "Key" + std::to_string(k), std::to_string(round + k));
+    for (int k = 0; k < 10; ++k)
+      f.WriteString("Section3", "Key" + std::to_string(k), std::to_string(round + k));
     if (!f.Save()) state.SkipWithError(f.Error().c_str());
     ++round;
   }

@@ -71,9 +71,10 @@ bool WriteSequence() {
     std::uint16_t param;
     std::vector<std::uint8_t> bytes;
   };
-  const Common common[] = {{0x11, {0x2C, 0x01}}, {0x12, {0x32, 0x00}}, {0x0D, {0xF6, 0x01}},
+  const Common common[] = {{0x11, {0x2C, 0x01}},     {0x12, {0x32, 0x00}},     {0x0D, {0xF6, 0x01}},
                            {0x09, {192, 168, 0, 7}}, {0x0A, {192, 168, 0, 1}}, {0x0B, {255, 255, 255, 0}},
-                           {0x00, {0x01}}, {0x05, {0x01}}, {0x14, {0x00}}, {0x04, {0xE0, 0x45}}};
+                           {0x00, {0x01}},           {0x05, {0x01}},           {0x14, {0x00}},
+                           {0x04, {0xE0, 0x45}}};
   for (const auto& c : common)
     if (WriteModuleParam(net, c.param, c.bytes, &text) != 0) return false;
   // Maps TIFloat (k 3, 64), TC (k 0, 128), TU (k 1, 16), InputReg (k 2, 64); arrays parameter,

@@ -53,7 +53,8 @@ void BM_Read100HoldingValues(benchmark::State& state) {
   sim::ModbusMaps maps;
   std::string registers;
   for (int i = 0; i < 100; ++i) {
-    maps[sim::kMapHoldingRegisters].push_back({1, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(2 * i)});
+    maps[sim::kMapHoldingRegisters].push_back(
+        {1, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(2 * i)});
     registers += (i ? "," : "") + std::to_string(2 * i);
   }
   Reading r([maps] { return maps; }, registers);

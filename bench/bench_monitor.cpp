@@ -39,11 +39,14 @@ std::unique_ptr<Layout> FullMap(bool contiguous) {
   auto l = std::make_unique<Layout>();
   l->cfg.CreateMaps();
   std::mt19937 random(770);
-  const struct { MapKind kind; int simMap; int step; } tables[] = {
-      {MapKind::TU, sim::kMapCoils, 1},
-      {MapKind::TC, sim::kMapDiscreteInputs, 1},
-      {MapKind::TIFloat, sim::kMapHoldingRegisters, 2},
-      {MapKind::InputReg, sim::kMapInputRegisters, 2}};
+  const struct {
+    MapKind kind;
+    int simMap;
+    int step;
+  } tables[] = {{MapKind::TU, sim::kMapCoils, 1},
+                {MapKind::TC, sim::kMapDiscreteInputs, 1},
+                {MapKind::TIFloat, sim::kMapHoldingRegisters, 2},
+                {MapKind::InputReg, sim::kMapInputRegisters, 2}};
   for (const auto& t : tables) {
     RegisterMap& map = l->cfg.Map(t.kind);
     std::set<int> used;
@@ -89,10 +92,18 @@ class PingPong {
   void Run(const std::vector<PlannedRequest>& plan) {
     for (const PlannedRequest& r : plan) {
       ++tid_;
-      const std::uint8_t q[12] = {static_cast<std::uint8_t>(tid_ >> 8), static_cast<std::uint8_t>(tid_),
-                                  0, 0, 0, 6, 1, r.function,
-                                  static_cast<std::uint8_t>(r.start >> 8), static_cast<std::uint8_t>(r.start),
-                                  static_cast<std::uint8_t>(r.count >> 8), static_cast<std::uint8_t>(r.count)};
+      const std::uint8_t q[12] = {static_cast<std::uint8_t>(tid_ >> 8),
+                                  static_cast<std::uint8_t>(tid_),
+                                  0,
+                                  0,
+                                  0,
+                                  6,
+                                  1,
+                                  r.function,
+                                  static_cast<std::uint8_t>(r.start >> 8),
+                                  static_cast<std::uint8_t>(r.start),
+                                  static_cast<std::uint8_t>(r.count >> 8),
+                                  static_cast<std::uint8_t>(r.count)};
       if (::send(fd_, q, sizeof q, 0) != 12) throw std::runtime_error("send");
       std::uint8_t a[260];
       std::size_t have = 0, need = 6;

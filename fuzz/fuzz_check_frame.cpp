@@ -21,7 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 0:
       if (delivered != expected) __builtin_trap();
       break;
-    case 1: case 7: case 8: case 9: case 10: case 11: case 12: case 13: case 14: case 17:
+    case 1:
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 17:
       if (delivered != 0) __builtin_trap();
       break;
     default:

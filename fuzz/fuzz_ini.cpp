@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)f.ReadString("Protokol", "Name", "");
 
   // The keys of two map entries, in an order the input's first byte picks.
-  std::vector<std::pair<std::string, std::string>> run = {
-      {"TC0", "0101.5.1"}, {"NameTC0", "Имя"}, {"DiscretInp0", "7"},
-      {"TC1", "FFFF.255.65535"}, {"NameTC1", ""}, {"DiscretInp1", "65535"}};
+  std::vector<std::pair<std::string, std::string>> run = {{"TC0", "0101.5.1"},  {"NameTC0", "Имя"},
+                                                          {"DiscretInp0", "7"}, {"TC1", "FFFF.255.65535"},
+                                                          {"NameTC1", ""},      {"DiscretInp1", "65535"}};
   const unsigned pick = size ? data[0] : 0;
   for (std::size_t i = run.size(); i > 1; --i) std::swap(run[i - 1], run[(pick * 7 + i) % i]);
   r770::IniFile expected;

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::span<const std::uint8_t> answer(data + 1, std::min<std::size_t>(size - 1, 255));
   const char* sep = (data[0] & 0x80) ? "." : ",";
 
-  r770::TestReadResult r = r770::DecodeTestAnswer(code, "  Нет ответа от прибора ", answer,
-                                                  invert, swap, sep);
+  r770::TestReadResult r =
+      r770::DecodeTestAnswer(code, "  Нет ответа от прибора ", answer, invert, swap, sep);
   if (code == 0 && (r.index < 0 || r.index > r770::kModbusErrorMax)) __builtin_trap();
   if ((r.index == 0) != r.note.empty()) __builtin_trap();
   if ((r.index == 0) == r.value.empty()) __builtin_trap();

@@ -7,8 +7,9 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const r770::fuzz::SampleWithInput f(
-      [](const r770::test::SampleDatabase& s) { return s.db.Add(r770::DbModule::Of(0x0001, {0x0010, 0x0099, 0x0020})); });
+  static const r770::fuzz::SampleWithInput f([](const r770::test::SampleDatabase& s) {
+    return s.db.Add(r770::DbModule::Of(0x0001, {0x0010, 0x0099, 0x0020}));
+  });
   const auto t = f.Load(data, size);
   // Descriptors come only from the algorithm files the module refers to.
   for (const r770::AlgorithmHeader& a : t->Algorithms())

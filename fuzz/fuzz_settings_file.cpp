@@ -19,7 +19,8 @@ bool SameOutsideDisplayChoices(const r770::ProgramSettings& a, const r770::Progr
          a.ModulePort == b.ModulePort && a.DbRoot == b.DbRoot && a.DbAlg == b.DbAlg && a.DbMod == b.DbMod &&
          a.DbTask == b.DbTask && a.PortTcpTest == b.PortTcpTest && a.IP_AdrTest == b.IP_AdrTest &&
          a.InversModTest == b.InversModTest && a.SwapModTest == b.SwapModTest && a.Test16 == b.Test16 &&
-         a.SetModTest == b.SetModTest && a.TimeAnswerTest == b.TimeAnswerTest && a.ConstCRCTest == b.ConstCRCTest;
+         a.SetModTest == b.SetModTest && a.TimeAnswerTest == b.TimeAnswerTest &&
+         a.ConstCRCTest == b.ConstCRCTest;
 }
 
 }  // namespace

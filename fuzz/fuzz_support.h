@@ -16,7 +16,7 @@
 
 // Temporary folders go to /dev/shm when there is one: each run writes its input to a file.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  struct stat st{};
+  struct stat st {};
   if (::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode)) ::setenv("TMPDIR", "/dev/shm", 1);
   return 0;
 }
@@ -54,7 +54,8 @@ inline int FirstPlainParam(const Task_CL& t, std::uint16_t paramNo) {
 inline void ExerciseTask(const Task_CL& t) {
   if (t.Paths().empty()) __builtin_trap();
   for (const TaskParam& p : t.Params())
-    if (p.DescriptorPos < 0 || static_cast<std::size_t>(p.DescriptorPos) >= t.Descriptors().size()) __builtin_trap();
+    if (p.DescriptorPos < 0 || static_cast<std::size_t>(p.DescriptorPos) >= t.Descriptors().size())
+      __builtin_trap();
   for (const TaskParam& p : t.Params()) {
     const int pos = t.FindParam(p.ParamNo);
     if (pos != FirstPlainParam(t, p.ParamNo)) __builtin_trap();
@@ -74,7 +75,8 @@ inline void ExerciseTask(const Task_CL& t) {
     }
   }
   for (TreeKind kind : {TreeKind::Bit, TreeKind::Register}) {
-    ParamTree tree = ParamTree::Build(kind, {{&t, t.NetworkNumber(), true}, {nullptr, 0x33, false}}, {false, true});
+    ParamTree tree =
+        ParamTree::Build(kind, {{&t, t.NetworkNumber(), true}, {nullptr, 0x33, false}}, {false, true});
     for (const TreeNode& n : tree.Nodes()) (void)tree.Find(t.NetworkNumber(), n.TaskNo, n.ParamNo, 0x33);
   }
 }

@@ -53,7 +53,17 @@ class PlayedPeer : public r770::SocketCalls {
 
 bool Known(int code) {
   switch (code) {
-    case 0: case 1: case 7: case 8: case 9: case 10: case 11: case 12: case 13: case 14: case 17:
+    case 0:
+    case 1:
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 17:
       return true;
     default:
       return false;

@@ -40,8 +40,8 @@ Clock& SystemClock() {
 LocalTime FakeClock::LocalNow() {
   // Base time plus the elapsed fake milliseconds, within the same day (enough for tests).
   LocalTime t = base_;
-  std::int64_t ms = now_ms_ + ((base_.hour * 60 + base_.minute) * 60 + base_.second) * 1000LL +
-                    base_.millisecond;
+  std::int64_t ms =
+      now_ms_ + ((base_.hour * 60 + base_.minute) * 60 + base_.second) * 1000LL + base_.millisecond;
   ms %= 24LL * 3600 * 1000;
   t.millisecond = static_cast<int>(ms % 1000);
   t.second = static_cast<int>((ms / 1000) % 60);

@@ -34,7 +34,10 @@ class FakeClock final : public Clock {
  public:
   std::int64_t NowMs() override { return now_ms_; }
   LocalTime LocalNow() override;
-  void SleepMs(int ms) override { now_ms_ += ms; slept_ms_ += ms; }
+  void SleepMs(int ms) override {
+    now_ms_ += ms;
+    slept_ms_ += ms;
+  }
   void Advance(std::int64_t ms) { now_ms_ += ms; }
   std::int64_t SleptMs() const { return slept_ms_; }
   void SetLocalBase(const LocalTime& t) { base_ = t; }

@@ -35,17 +35,35 @@ int CpToByte(char32_t cp) {
 // Decodes one code point at s[i]; advances i. Returns U+FFFD for malformed input.
 char32_t DecodeOne(std::string_view s, std::size_t& i) {
   unsigned char c = static_cast<unsigned char>(s[i]);
-  if (c < 0x80) { ++i; return c; }
+  if (c < 0x80) {
+    ++i;
+    return c;
+  }
   int extra = 0;
   char32_t cp = 0;
-  if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; }
-  else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; }
-  else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; }
-  else { ++i; return 0xFFFD; }
-  if (i + static_cast<std::size_t>(extra) >= s.size()) { ++i; return 0xFFFD; }
+  if ((c & 0xE0) == 0xC0) {
+    extra = 1;
+    cp = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    extra = 2;
+    cp = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0) {
+    extra = 3;
+    cp = c & 0x07;
+  } else {
+    ++i;
+    return 0xFFFD;
+  }
+  if (i + static_cast<std::size_t>(extra) >= s.size()) {
+    ++i;
+    return 0xFFFD;
+  }
   for (int k = 1; k <= extra; ++k) {
     unsigned char d = static_cast<unsigned char>(s[i + k]);
-    if ((d & 0xC0) != 0x80) { ++i; return 0xFFFD; }
+    if ((d & 0xC0) != 0x80) {
+      ++i;
+      return 0xFFFD;
+    }
     cp = (cp << 6) | (d & 0x3F);
   }
   i += extra + 1;
@@ -77,8 +95,10 @@ std::string Cp1251ToUtf8(std::string_view bytes) {
   out.reserve(bytes.size() * 2);
   for (char ch : bytes) {
     unsigned char b = static_cast<unsigned char>(ch);
-    if (b < 0x80) out.push_back(ch);
-    else AppendUtf8(out, ByteToCp(b));
+    if (b < 0x80)
+      out.push_back(ch);
+    else
+      AppendUtf8(out, ByteToCp(b));
   }
   return out;
 }
@@ -203,13 +223,19 @@ std::string U32ToUtf8(std::u32string_view text) {
 
 std::size_t Utf8Length(std::string_view utf8) {
   std::size_t n = 0, i = 0;
-  while (i < utf8.size()) { DecodeOne(utf8, i); ++n; }
+  while (i < utf8.size()) {
+    DecodeOne(utf8, i);
+    ++n;
+  }
   return n;
 }
 
 std::string Utf8Left(std::string_view utf8, std::size_t n) {
   std::size_t i = 0, count = 0;
-  while (i < utf8.size() && count < n) { DecodeOne(utf8, i); ++count; }
+  while (i < utf8.size() && count < n) {
+    DecodeOne(utf8, i);
+    ++count;
+  }
   return std::string(utf8.substr(0, i));
 }
 
@@ -217,22 +243,38 @@ unsigned char Cp1251Upper(unsigned char c) {
   if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
   if (c >= 0xE0) return static_cast<unsigned char>(c - 32);  // а..я -> А..Я
   switch (c) {
-    case 0xB8: return 0xA8;  // ё
-    case 0x90: return 0x80;  // ђ
-    case 0x83: return 0x81;  // ѓ
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9D: return 0x8D;
-    case 0x9E: return 0x8E;
-    case 0x9F: return 0x8F;
-    case 0xA2: return 0xA1;
-    case 0xBC: return 0xA3;
-    case 0xB4: return 0xA5;
-    case 0xBA: return 0xAA;
-    case 0xBF: return 0xAF;
-    case 0xB3: return 0xB2;
-    case 0xBE: return 0xBD;
-    default: return c;
+    case 0xB8:
+      return 0xA8;  // ё
+    case 0x90:
+      return 0x80;  // ђ
+    case 0x83:
+      return 0x81;  // ѓ
+    case 0x9A:
+      return 0x8A;
+    case 0x9C:
+      return 0x8C;
+    case 0x9D:
+      return 0x8D;
+    case 0x9E:
+      return 0x8E;
+    case 0x9F:
+      return 0x8F;
+    case 0xA2:
+      return 0xA1;
+    case 0xBC:
+      return 0xA3;
+    case 0xB4:
+      return 0xA5;
+    case 0xBA:
+      return 0xAA;
+    case 0xBF:
+      return 0xAF;
+    case 0xB3:
+      return 0xB2;
+    case 0xBE:
+      return 0xBD;
+    default:
+      return c;
   }
 }
 
@@ -266,10 +308,18 @@ std::string EscapeControlChars(std::string_view utf8) {
              static_cast<unsigned char>(utf8[i + 1]) <= 0x9F)
       code = static_cast<unsigned char>(utf8[++i]);
     switch (code) {
-      case 0x100: out.push_back(static_cast<char>(c)); break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
+      case 0x100:
+        out.push_back(static_cast<char>(c));
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
       default: {
         char buf[8];
         std::snprintf(buf, sizeof buf, "\\u%04x", code);

@@ -26,8 +26,8 @@ std::string DayLogFileName(const LocalTime& t) {
 
 std::string DayLogLine(const LocalTime& t, std::string_view text) {
   char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d:%03d : ", t.hour % 100, t.minute % 100,
-                t.second % 100, ((t.millisecond % 1000) + 1000) % 1000);
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d:%03d : ", t.hour % 100, t.minute % 100, t.second % 100,
+                ((t.millisecond % 1000) + 1000) % 1000);
   std::string line = stamp;
   line.append(text);
   return line;
@@ -37,9 +37,7 @@ DayLog::DayLog(Clock& clock, std::string folder) : clock_(clock), folder_(std::m
 
 std::string DayLog::Folder() const { return folder_.empty() ? LogFolder() : folder_; }
 
-std::string DayLog::CurrentPath() const {
-  return Folder() + "/" + DayLogFileName(clock_.LocalNow());
-}
+std::string DayLog::CurrentPath() const { return Folder() + "/" + DayLogFileName(clock_.LocalNow()); }
 
 bool DayLog::Write(std::string_view text) noexcept {
   try {

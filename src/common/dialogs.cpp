@@ -8,8 +8,11 @@ std::vector<FileFilter> ParseFilterText(const std::string& text) {
   std::vector<std::string> parts;
   std::string cur;
   for (char c : text) {
-    if (c == '|') { parts.push_back(cur); cur.clear(); }
-    else cur.push_back(c);
+    if (c == '|') {
+      parts.push_back(cur);
+      cur.clear();
+    } else
+      cur.push_back(c);
   }
   parts.push_back(cur);
   std::vector<FileFilter> out;

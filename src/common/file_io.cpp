@@ -14,7 +14,9 @@ namespace {
 
 std::string Reason() { return std::strerror(errno); }
 
-std::string WriteFailed(const std::string& path) { return "Не удалось записать файл " + path + ": " + Reason(); }
+std::string WriteFailed(const std::string& path) {
+  return "Не удалось записать файл " + path + ": " + Reason();
+}
 
 std::string NameOf(const std::string& path) {
   auto slash = path.rfind('/');
@@ -93,7 +95,7 @@ std::string ParentFolder(const std::string& path) {
 std::string ReadRegularFile(const std::string& path, std::string* bytes, bool* absent, std::size_t maxSize) {
   bytes->clear();
   if (absent) *absent = false;
-  struct stat st{};
+  struct stat st {};
   // The type is checked before opening, so that a FIFO or a terminal is never opened.
   if (::stat(path.c_str(), &st) != 0) {
     if (absent) *absent = errno == ENOENT || errno == ENOTDIR;
@@ -135,7 +137,7 @@ int OpenForAppend(const std::string& path, std::string* error) {
     return -1;
   };
   auto refused = [&] { return "Не удалось открыть файл " + path + ": " + Reason(); };
-  struct stat st{};
+  struct stat st {};
   // The type is checked before opening: opening a FIFO for writing waits for a reader.
   if (::stat(path.c_str(), &st) == 0) {
     if (std::string msg = NotAFile(path, st); !msg.empty()) return failed(msg);
@@ -163,7 +165,7 @@ int OpenForAppend(const std::string& path, std::string* error) {
 }
 
 std::string RegularFileProblem(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     if (errno == ENOENT) return "Файл " + path + " не найден";
     return "Не удалось прочитать файл " + path + ": " + Reason();
@@ -171,11 +173,13 @@ std::string RegularFileProblem(const std::string& path) {
   return NotAFile(path, st);
 }
 
-std::string TemporaryFileName(const std::string& path, long pid) { return path + ".tmp" + std::to_string(pid); }
+std::string TemporaryFileName(const std::string& path, long pid) {
+  return path + ".tmp" + std::to_string(pid);
+}
 
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
   if (path.empty()) return "Не задано имя файла";
-  struct stat st{};
+  struct stat st {};
   mode_t mode = 0644;
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (exists) {

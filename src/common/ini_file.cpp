@@ -316,7 +316,8 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), NewLine(KeyLine(key, value), kCrLf));
   ++generation_;  // lines of the section moved
   // Only blank lines followed the insertion point, so no indexed key line moved.
-  if (s.indexed && !IndexLine(s, static_cast<int>(at))) s.indexed = false;  // rebuilt larger on the next look-up
+  if (s.indexed && !IndexLine(s, static_cast<int>(at)))
+    s.indexed = false;  // rebuilt larger on the next look-up
 }
 
 int IniFile::FindSectionCached(std::string_view section) {
@@ -353,7 +354,10 @@ void IniFile::RewriteValue(Line& l, std::string_view key, std::string_view value
 }
 
 IniFile::SectionWriter::SectionWriter(IniFile& ini, std::string_view section)
-    : ini_(ini), section_(section), sectionIndex_(ini.FindSectionCached(section)), generation_(ini.generation_) {
+    : ini_(ini),
+      section_(section),
+      sectionIndex_(ini.FindSectionCached(section)),
+      generation_(ini.generation_) {
   inOrder_ = sectionIndex_ >= 0;
   if (inOrder_) next_ = ini_.sections_[static_cast<std::size_t>(sectionIndex_)].hasHeader ? 1 : 0;
 }
@@ -378,7 +382,8 @@ void IniFile::SectionWriter::Write(std::string_view key, std::string_view value)
 void IniFile::EraseSection(std::string_view section) {
   // Most names asked for are absent; a plain ASCII name keeps its length when folded, so
   // one no section's name is as long as is absent.
-  if (std::all_of(section.begin(), section.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
+  if (std::all_of(section.begin(), section.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
       std::none_of(sections_.begin() + 1, sections_.end(),
                    [&](const Section& s) { return s.folded.size() == section.size(); }))
     return;

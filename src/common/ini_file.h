@@ -56,8 +56,7 @@ class IniFile {
   // The content as it would be written.
   std::string Bytes() const;
 
-  std::string ReadString(std::string_view section, std::string_view key,
-                         std::string_view defaultValue) const;
+  std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
   bool HasKey(std::string_view section, std::string_view key) const;
   bool HasSection(std::string_view section) const;
   // Key names of a section in file order (every key line, duplicates included).
@@ -108,8 +107,8 @@ class IniFile {
     int line = -1;  // -1: empty slot
   };
   struct Section {
-    std::string folded;      // upper-case name, code page 1251
-    bool hasHeader = false;  // false for the lines before the first header
+    std::string folded;       // upper-case name, code page 1251
+    bool hasHeader = false;   // false for the lines before the first header
     std::vector<Line> lines;  // lines[0] is the header when hasHeader
     // Open-addressing table of the first line of every key, built on the first look-up.
     // Names are compared against the lines themselves, so the table holds no strings and
@@ -153,8 +152,8 @@ class IniFile {
   // The section of the last WriteString as its caller named it, and its index (-1: none).
   std::string lastSection_;
   int lastSectionIndex_ = -1;
-  std::string scratch_;      // storage reused for folded names
-  std::string lineScratch_;  // and for the text of a line being written
+  std::string scratch_;         // storage reused for folded names
+  std::string lineScratch_;     // and for the text of a line being written
   std::size_t generation_ = 0;  // changes whenever sections or lines move
   bool dirty_ = false;
 };

@@ -25,8 +25,10 @@ inline constexpr const char* kDottedKeysHint = "Четыре числа от 0 �
 inline constexpr const char* kDigitKeysHint = "Десятичное число: только цифры 0-9";
 inline constexpr const char* kHexPortKeysHint = "Шестнадцатеричное число до FFFF: цифры 0-9 и буквы A-F";
 inline constexpr const char* kDecPortKeysHint = "Десятичное число до 65535: только цифры 0-9";
-inline constexpr const char* kRegisterListKeysHint = "Десятичные номера регистров через запятую, например 100,102";
-inline constexpr const char* kMapAddressKeysHint = "Адрес Modbus: десятичное число до 65535, только цифры 0-9";
+inline constexpr const char* kRegisterListKeysHint =
+    "Десятичные номера регистров через запятую, например 100,102";
+inline constexpr const char* kMapAddressKeysHint =
+    "Адрес Modbus: десятичное число до 65535, только цифры 0-9";
 
 // Digits and Backspace only (decimal inputs).
 inline bool IsDigitKey(char32_t key) { return key == kBackspace || (key >= '0' && key <= '9'); }

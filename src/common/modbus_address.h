@@ -7,7 +7,8 @@
 namespace r770 {
 
 inline constexpr const char* kZeroBasedNote =
-    "Адреса Modbus считаются с нуля, как в запросе; в нумерации с единицы каждый на 1 больше (см. подсказку ячейки).";
+    "Адреса Modbus считаются с нуля, как в запросе; в нумерации с единицы каждый на 1 больше (см. подсказку "
+    "ячейки).";
 
 // The tooltip of a zero-based address: both forms.
 inline std::string OneBasedText(std::uint32_t zeroBased) {

@@ -1,9 +1,8 @@
 #include "common/program_path.h"
 
 #include <pwd.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -62,7 +61,7 @@ UserEnvironment CurrentUserEnvironment() {
   UserEnvironment env{Env("HOME"), Env("XDG_CONFIG_HOME"), Env("XDG_STATE_HOME")};
   if (env.home.empty()) {
     // No HOME (a service, a stripped environment): the account's home folder.
-    struct passwd pw{};
+    struct passwd pw {};
     struct passwd* found = nullptr;
     char buf[4096];
     if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found && found->pw_dir)
@@ -98,7 +97,7 @@ std::string LogFolder() {
 }
 
 bool MakeFolders(const std::string& folder) {
-  struct stat st{};
+  struct stat st {};
   if (folder.empty()) return false;
   if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
   auto slash = folder.find_last_of('/');

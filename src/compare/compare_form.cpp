@@ -116,8 +116,10 @@ void CompareForm::TakePressed() {
 }
 
 void CompareForm::AbortPressed() {
-  if (running_ && module_) module_->Abort();
-  else if (running_ && writer_) writer_->Abort();
+  if (running_ && module_)
+    module_->Abort();
+  else if (running_ && writer_)
+    writer_->Abort();
 }
 
 }  // namespace r770

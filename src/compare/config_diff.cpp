@@ -83,7 +83,8 @@ class Names {
     std::unique_ptr<ParamTree>& tree = registers ? registerTree_ : bitTree_;
     if (!tree) {
       std::vector<TreeController> controllers;
-      for (const ControllerEntry& ce : other_.Controllers) controllers.push_back({ce.Task.get(), ce.Nset, ce.Found});
+      for (const ControllerEntry& ce : other_.Controllers)
+        controllers.push_back({ce.Task.get(), ce.Nset, ce.Found});
       tree = std::make_unique<ParamTree>(ParamTree::Build(registers ? TreeKind::Register : TreeKind::Bit,
                                                           controllers, {false, options_.ShortTaskNames}));
     }
@@ -166,22 +167,30 @@ bool ComparesControllers(const Configuration& left, const Configuration& right) 
 
 std::string DiffGroupTitle(DiffGroup group, MapKind map) {
   switch (group) {
-    case DiffGroup::Common: return "Общие настройки";
-    case DiffGroup::Controllers: return "Контроллеры";
-    case DiffGroup::Map: break;
+    case DiffGroup::Common:
+      return "Общие настройки";
+    case DiffGroup::Controllers:
+      return "Контроллеры";
+    case DiffGroup::Map:
+      break;
   }
   switch (map) {
-    case MapKind::TU: return "Coils";
-    case MapKind::TC: return "Discrete Inputs";
-    case MapKind::TIFloat: return "Holding Registers";
-    case MapKind::InputReg: return "Input Registers";
+    case MapKind::TU:
+      return "Coils";
+    case MapKind::TC:
+      return "Discrete Inputs";
+    case MapKind::TIFloat:
+      return "Holding Registers";
+    case MapKind::InputReg:
+      return "Input Registers";
   }
   return {};
 }
 
 std::string DiffEntryText(const std::optional<DiffEntry>& e) {
   if (!e) return kNoParamName;
-  std::string text = "адрес " + (e->ModbusAddr == 0xFFFF ? std::string("нет") : std::to_string(e->ModbusAddr)) +
+  std::string text = "адрес " +
+                     (e->ModbusAddr == 0xFFFF ? std::string("нет") : std::to_string(e->ModbusAddr)) +
                      ", модуль " + Hex2(e->ModuleNo) + ", параметр " + Hex4(e->ParamNo);
   if (!e->Name.empty()) text += ", " + e->Name;
   return text;
@@ -189,7 +198,8 @@ std::string DiffEntryText(const std::optional<DiffEntry>& e) {
 
 std::string DiffControllerText(const std::optional<DiffController>& c) {
   if (!c) return "нет";
-  return NsetText(c->Nset) + "  " + (c->TaskFile.empty() ? std::string("Очередь задач не введена") : c->TaskFile);
+  return NsetText(c->Nset) + "  " +
+         (c->TaskFile.empty() ? std::string("Очередь задач не введена") : c->TaskFile);
 }
 
 std::vector<ConfigDifference> CompareConfigurations(const Configuration& left, const Configuration& right,
@@ -235,7 +245,8 @@ std::vector<ConfigDifference> CompareConfigurations(const Configuration& left, c
   return out;
 }
 
-bool TakeModuleConfiguration(Configuration& document, const Configuration& module, const CompareOptions& options) {
+bool TakeModuleConfiguration(Configuration& document, const Configuration& module,
+                             const CompareOptions& options) {
   bool changed = false;
   CommonSettings common = module.Common;
   common.Invers = document.Common.Invers;  // kept in the document only

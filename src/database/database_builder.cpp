@@ -225,7 +225,8 @@ std::string DatabaseBuilder::AddTaskFile(const std::string& name, const DbTaskFi
   return path;
 }
 
-std::string DatabaseBuilder::AddValues(const std::string& taskFilePath, const std::vector<DbValue>& values) const {
+std::string DatabaseBuilder::AddValues(const std::string& taskFilePath,
+                                       const std::vector<DbValue>& values) const {
   std::filesystem::path p(taskFilePath);
   std::string name = p.filename().string();
   std::size_t dot = name.find('.');

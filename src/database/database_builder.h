@@ -19,21 +19,42 @@ struct DbDescriptor {
   std::int16_t Number = 0;  // descriptor number
   std::string FullName;
   std::string ShortName;
-  std::uint16_t Size = 0;       // array size or text length
-  std::uint8_t Aux = 0;         // auxiliary code
-  std::uint8_t ValueType = 0;   // stored code: 0 bit, 4 float; 1, 2, 3 are converted on reading
-  std::uint8_t SubKind = 0;     // low nibble sub-type, high nibble kind 1..5
-  std::uint8_t Flags70 = 0;     // bit 0 service; bits 1..2 and 3..4 default access
-  std::uint8_t Flags71 = 0;     // bit 0 array; bits 1..3 class
+  std::uint16_t Size = 0;                   // array size or text length
+  std::uint8_t Aux = 0;                     // auxiliary code
+  std::uint8_t ValueType = 0;               // stored code: 0 bit, 4 float; 1, 2, 3 are converted on reading
+  std::uint8_t SubKind = 0;                 // low nibble sub-type, high nibble kind 1..5
+  std::uint8_t Flags70 = 0;                 // bit 0 service; bits 1..2 and 3..4 default access
+  std::uint8_t Flags71 = 0;                 // bit 0 array; bits 1..3 class
   std::optional<std::int16_t> AlgorithmNo;  // default: the algorithm's number
 
-  DbDescriptor& Array(std::uint16_t size) { Flags71 |= 1; Size = size; return *this; }
-  DbDescriptor& Service() { Flags70 |= 1; return *this; }
+  DbDescriptor& Array(std::uint16_t size) {
+    Flags71 |= 1;
+    Size = size;
+    return *this;
+  }
+  DbDescriptor& Service() {
+    Flags70 |= 1;
+    return *this;
+  }
   // A text value of `length` bytes (service and array flags).
-  DbDescriptor& Text(std::uint16_t length) { Flags70 |= 1; Flags71 |= 1; Size = length; return *this; }
-  DbDescriptor& Kind(int kind) { SubKind = static_cast<std::uint8_t>((SubKind & 0x0F) | (kind << 4)); return *this; }
-  DbDescriptor& SubType(int sub) { SubKind = static_cast<std::uint8_t>((SubKind & 0xF0) | (sub & 0x0F)); return *this; }
-  DbDescriptor& Type(std::uint8_t type) { ValueType = type; return *this; }
+  DbDescriptor& Text(std::uint16_t length) {
+    Flags70 |= 1;
+    Flags71 |= 1;
+    Size = length;
+    return *this;
+  }
+  DbDescriptor& Kind(int kind) {
+    SubKind = static_cast<std::uint8_t>((SubKind & 0x0F) | (kind << 4));
+    return *this;
+  }
+  DbDescriptor& SubType(int sub) {
+    SubKind = static_cast<std::uint8_t>((SubKind & 0xF0) | (sub & 0x0F));
+    return *this;
+  }
+  DbDescriptor& Type(std::uint8_t type) {
+    ValueType = type;
+    return *this;
+  }
 };
 
 // A bit parameter (value type 0) and a floating-point register (value type 4).
@@ -66,7 +87,7 @@ struct DbModule {
 struct DbParam {
   std::string FullName;
   std::string ShortName;
-  std::uint16_t Number = 0;   // parameter number
+  std::uint16_t Number = 0;  // parameter number
   std::int16_t Descriptor = 0;
   std::uint16_t Access = 0x1000;  // level 1 in bits 12..13: offered to the editors
   std::uint16_t Location = 0;     // second word
@@ -114,8 +135,7 @@ struct DbAccess {
 // Number of continuation records a text value of `length` bytes has.
 int TextContinuationRecords(std::uint16_t length);
 // A parameter holding a text value of `length` bytes (its descriptor must be a text).
-DbParam TextParam(std::string fullName, std::int16_t descriptor, std::string text,
-                  std::uint16_t length);
+DbParam TextParam(std::string fullName, std::int16_t descriptor, std::string text, std::uint16_t length);
 
 class DatabaseBuilder {
  public:

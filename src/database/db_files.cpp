@@ -127,7 +127,9 @@ void RecordFile::Close() {
 
 namespace {
 
-std::int64_t Ns(const struct timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }
+std::int64_t Ns(const struct timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 
 std::int64_t NowNs() {
   struct timespec t {};
@@ -176,8 +178,8 @@ FolderIndex::FolderIndex(const std::string& root) : root_(root), walkStartNs_(No
       bool isDir = e.type == DT_DIR;
       struct stat est {};
       bool haveStat = false;
-      if (isDir || (!isFile && e.type != DT_FIFO && e.type != DT_CHR && e.type != DT_BLK &&
-                    e.type != DT_SOCK)) {
+      if (isDir ||
+          (!isFile && e.type != DT_FIFO && e.type != DT_CHR && e.type != DT_BLK && e.type != DT_SOCK)) {
         // Links and unknown types are judged by what they lead to.
         haveStat = ::fstatat(dfd, e.name.c_str(), &est, 0) == 0;
         if (!haveStat) continue;

@@ -79,7 +79,9 @@ class FolderIndex {
   bool StillValid() const;
   // True when every folder of the walk had been left unchanged for `margin` before the
   // walk began, so that a later change cannot share a time stamp with what was seen.
-  bool SettledFor(std::int64_t marginNs) const { return !rootMissing_ && newestStampNs_ < walkStartNs_ - marginNs; }
+  bool SettledFor(std::int64_t marginNs) const {
+    return !rootMissing_ && newestStampNs_ < walkStartNs_ - marginNs;
+  }
 
  private:
   struct Stamp {

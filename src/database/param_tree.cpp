@@ -35,8 +35,8 @@ ParamTree ParamTree::Build(TreeKind kind, const std::vector<TreeController>& con
     rootNode.ControllerPos = cpos;
     const bool withTasks = ctl.Task && (!options.FromModule || ctl.Found);
     tree.withoutTasks_.push_back(!withTasks);
-    rootNode.Label = withTasks ? ctl.Task->TaskFileName()
-                               : kModuleNodeLabel + Hex2(static_cast<std::uint32_t>(ctl.Nset));
+    rootNode.Label =
+        withTasks ? ctl.Task->TaskFileName() : kModuleNodeLabel + Hex2(static_cast<std::uint32_t>(ctl.Nset));
     nodes.push_back(std::move(rootNode));
     if (!withTasks) continue;
 

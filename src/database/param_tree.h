@@ -91,8 +91,8 @@ class ParamTree {
   std::string message_;
   std::vector<TreeNode> nodes_;
   std::vector<int> roots_;
-  std::vector<std::int32_t> nsets_;      // per controller
-  std::vector<bool> withoutTasks_;        // per controller: shown as a module node
+  std::vector<std::int32_t> nsets_;  // per controller
+  std::vector<bool> withoutTasks_;   // per controller: shown as a module node
 };
 
 }  // namespace r770

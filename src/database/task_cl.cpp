@@ -60,10 +60,14 @@ std::uint16_t FillZeroGroups(std::uint16_t word) {
 
 std::uint8_t ConvertValueType(std::uint8_t type) {
   switch (type) {
-    case 1: return 0x81;
-    case 2: return 0xC4;
-    case 3: return 0x92;
-    default: return type;
+    case 1:
+      return 0x81;
+    case 2:
+      return 0xC4;
+    case 3:
+      return 0x92;
+    default:
+      return type;
   }
 }
 
@@ -138,10 +142,14 @@ int AccessLevel(std::uint16_t word, int group) {
 
 bool AccessAllowed(std::uint16_t word, int group, int code, bool allowLevel0) {
   switch (AccessLevel(word, group)) {
-    case 0: return allowLevel0 && code == 8;
-    case 1: return code == 8 || code == 4 || code == 2 || code == 1;
-    case 2: return code == 8 || code == 4 || code == 2;
-    default: return code == 8 || code == 4;
+    case 0:
+      return allowLevel0 && code == 8;
+    case 1:
+      return code == 8 || code == 4 || code == 2 || code == 1;
+    case 2:
+      return code == 8 || code == 4 || code == 2;
+    default:
+      return code == 8 || code == 4;
   }
 }
 
@@ -234,7 +242,8 @@ struct Task_CL::Loader {
     std::uint8_t d[kDescriptorSize];
     for (unsigned i = 0; i < t.algorithms_[at].DescriptorCount && file.Read(d, sizeof d); ++i) {
       ParamDescriptor desc = ParseDescriptor(d);
-      if (!desc.IsService() && desc.Kind() != 0) t.algorithms_[at].Kind = static_cast<std::int16_t>(desc.Kind());
+      if (!desc.IsService() && desc.Kind() != 0)
+        t.algorithms_[at].Kind = static_cast<std::int16_t>(desc.Kind());
       t.descriptors_.push_back(std::move(desc));
     }
     return true;
@@ -249,7 +258,8 @@ struct Task_CL::Loader {
       int plainBits = 0;
       for (; j < ds.size() && ds[j].AlgorithmNo == ds[i].AlgorithmNo; ++j)
         if (ds[j].ValueType == 0 && ds[j].SubKind == 0 && !ds[j].IsArray()) ++plainBits;
-      if (plainBits == 32 && std::find(t.packed_.begin(), t.packed_.end(), ds[i].AlgorithmNo) == t.packed_.end())
+      if (plainBits == 32 &&
+          std::find(t.packed_.begin(), t.packed_.end(), ds[i].AlgorithmNo) == t.packed_.end())
         t.packed_.push_back(ds[i].AlgorithmNo);
       i = j;
     }
@@ -383,7 +393,8 @@ struct Task_CL::Loader {
     const std::string path = db::FindFileNoCase(folder, Hex4(t.header_.ModuleType) + ".Ini");
     if (path.empty()) return;
     IniFile ini(path);
-    for (const auto& [section, tag] : {std::pair{"Work", kAccessTagWork}, std::pair{"User", kAccessTagUser}}) {
+    for (const auto& [section, tag] :
+         {std::pair{"Work", kAccessTagWork}, std::pair{"User", kAccessTagUser}}) {
       for (const std::string& key : ini.SectionKeys(section)) {
         auto number = ParseHex(Trim(ini.ReadString(section, key, "")));
         if (number) t.access_.push_back(AccessEntry{*number, tag});
@@ -494,7 +505,8 @@ ItemText Task_CL::ItemTexts(const ParamItem& item) const {
     text.ShortName = p.ShortName;
     text.ParamNo = p.ParamNo;
   }
-  const bool haveDescriptor = item.DescriptorPos >= 0 && static_cast<std::size_t>(item.DescriptorPos) < descriptors_.size();
+  const bool haveDescriptor =
+      item.DescriptorPos >= 0 && static_cast<std::size_t>(item.DescriptorPos) < descriptors_.size();
   if (haveDescriptor) {
     const ParamDescriptor& d = descriptors_[item.DescriptorPos];
     // A task parameter without names shows its algorithm's names.

@@ -18,23 +18,22 @@ class FolderIndex;
 // Messages of a failed load.
 inline constexpr const char* kNoTaskFileMessage = "Отсутствут файл описания очереди задач ";
 inline constexpr const char* kNoModuleFileMessage = "Отсутствут файл описания модуля ";
-inline constexpr const char* kFaultyTaskFilesMessage =
-    "Обнаружены ошибки в файлах описания очереди задач";
+inline constexpr const char* kFaultyTaskFilesMessage = "Обнаружены ошибки в файлах описания очереди задач";
 
 // Header of a task file (128 bytes).
 struct TaskHeader {
-  std::uint16_t Nset = 0;        // network number; its low byte is the controller's number
-  std::uint16_t ModuleType = 0;  // names the module, system task and access files
-  std::uint16_t Count = 0;       // task entries that follow
+  std::uint16_t Nset = 0;                    // network number; its low byte is the controller's number
+  std::uint16_t ModuleType = 0;              // names the module, system task and access files
+  std::uint16_t Count = 0;                   // task entries that follow
   std::array<std::uint32_t, 7> WordsAt68{};  // taken from the system task file when it is read
   std::array<std::uint32_t, 7> WordsAt96{};
 };
 
 // One task of the task queue (80 bytes).
 struct TaskEntry {
-  std::string FullName;   // up to 50 characters
-  std::string ShortName;  // up to 8; the algorithm's short name when the file has none
-  std::int16_t TaskNo = 0;        // system tasks: -1, -2, ... in file order
+  std::string FullName;     // up to 50 characters
+  std::string ShortName;    // up to 8; the algorithm's short name when the file has none
+  std::int16_t TaskNo = 0;  // system tasks: -1, -2, ... in file order
   std::int16_t AlgorithmNo = 0;
   std::uint16_t Access = 0;       // four 2-bit groups
   std::uint8_t Flags = 0;         // bit 0: in use
@@ -49,9 +48,9 @@ struct TaskParam {
   std::int16_t OwnerTaskNo = 0;  // number of the owning task
   std::string FullName;
   std::string ShortName;
-  std::uint16_t ParamNo = 0;     // for a text value: its index in the text table
-  std::uint16_t Location = 0;    // second word; its low byte is tested by the value file filter
-  std::uint16_t Access = 0;      // four 2-bit groups
+  std::uint16_t ParamNo = 0;   // for a text value: its index in the text table
+  std::uint16_t Location = 0;  // second word; its low byte is tested by the value file filter
+  std::uint16_t Access = 0;    // four 2-bit groups
   std::int16_t DescriptorNo = 0;
   std::int32_t DescriptorPos = -1;  // position in the descriptor list, -1 when none matches
 };

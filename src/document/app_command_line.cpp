@@ -47,9 +47,10 @@ std::string AppHelpText(const ProgramFolders& folders, const std::string& settin
   if (folders.besideProgram)
     text += "Настройки и журналы обмена лежат рядом с программой (переносная папка или папка сборки):\n";
   else
-    text += "Программа установлена: настройки лежат в $XDG_CONFIG_HOME/r770cfg (по умолчанию\n"
-            "~/.config/r770cfg), журналы обмена — в $XDG_STATE_HOME/r770cfg (по умолчанию\n"
-            "~/.local/state/r770cfg):\n";
+    text +=
+        "Программа установлена: настройки лежат в $XDG_CONFIG_HOME/r770cfg (по умолчанию\n"
+        "~/.config/r770cfg), журналы обмена — в $XDG_STATE_HOME/r770cfg (по умолчанию\n"
+        "~/.local/state/r770cfg):\n";
   text += "  файл настроек   " + settingsFile + "\n";
   text += "  журналы обмена  " + folders.logs + "/ДД_ММ_ГГ.Txt (файл на каждый день)\n";
   return text;

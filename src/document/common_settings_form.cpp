@@ -27,31 +27,49 @@ bool IsHexByteInput(Input i) { return i == Input::AdrCAN || i == Input::AdrExt; 
 const char* CommonSettingsForm::KeyHint(Input input, bool portInHex) {
   switch (input) {
     case Input::AdrCAN:
-    case Input::AdrExt: return kHexKeysHint;
-    case Input::twaitCAN: return kDigitKeysHint;
-    case Input::AdrPort: return portInHex ? kHexPortKeysHint : kDecPortKeysHint;
+    case Input::AdrExt:
+      return kHexKeysHint;
+    case Input::twaitCAN:
+      return kDigitKeysHint;
+    case Input::AdrPort:
+      return portInHex ? kHexPortKeysHint : kDecPortKeysHint;
     case Input::AdrIP:
     case Input::AdrGate:
-    case Input::Mask: return kDottedKeysHint;
-    default: return nullptr;
+    case Input::Mask:
+      return kDottedKeysHint;
+    default:
+      return nullptr;
   }
 }
 
 const char* CommonSettingsForm::Label(Input input) {
   switch (input) {
-    case Input::AdrCAN: return "Адрес по шине CAN-BUS, Hex";
-    case Input::V_CAN: return "Частота обмена по шине \nCAN-BUS (Kбод)";
-    case Input::trepeat: return "Период  опроса \nR-770 - ЛОРИС, с";
-    case Input::twaitCAN: return "Время ожидания ответа \nпо CAN-BUS, мс";
-    case Input::AdrExt: return "Адрес Modbus, Hex";
-    case Input::V_Ethernet: return "Скорость Ethernet";
-    case Input::AdrPort: return "Адрес порта";
-    case Input::AdrIP: return "IP адрес";
-    case Input::AdrGate: return "Адрес шлюза";
-    case Input::Mask: return "Маска подсети";
-    case Input::Invers: return "Инвертировать порядок байт";
-    case Input::SWAP: return "Поменять местами старшие и младшие части в числе";
-    case Input::Count_: break;
+    case Input::AdrCAN:
+      return "Адрес по шине CAN-BUS, Hex";
+    case Input::V_CAN:
+      return "Частота обмена по шине \nCAN-BUS (Kбод)";
+    case Input::trepeat:
+      return "Период  опроса \nR-770 - ЛОРИС, с";
+    case Input::twaitCAN:
+      return "Время ожидания ответа \nпо CAN-BUS, мс";
+    case Input::AdrExt:
+      return "Адрес Modbus, Hex";
+    case Input::V_Ethernet:
+      return "Скорость Ethernet";
+    case Input::AdrPort:
+      return "Адрес порта";
+    case Input::AdrIP:
+      return "IP адрес";
+    case Input::AdrGate:
+      return "Адрес шлюза";
+    case Input::Mask:
+      return "Маска подсети";
+    case Input::Invers:
+      return "Инвертировать порядок байт";
+    case Input::SWAP:
+      return "Поменять местами старшие и младшие части в числе";
+    case Input::Count_:
+      break;
   }
   return "";
 }
@@ -63,14 +81,20 @@ CommonSettingsForm::CommonSettingsForm(Dialogs& dialogs, Configuration& cfg, Pro
 int CommonSettingsForm::MaxLength(Input input) const {
   switch (input) {
     case Input::AdrCAN:
-    case Input::AdrExt: return 2;
-    case Input::twaitCAN: return 5;
-    case Input::AdrPort: return settings_.PortInHex ? 4 : 5;
+    case Input::AdrExt:
+      return 2;
+    case Input::twaitCAN:
+      return 5;
+    case Input::AdrPort:
+      return settings_.PortInHex ? 4 : 5;
     case Input::AdrIP:
     case Input::AdrGate:
-    case Input::Mask: return 15;
-    case Input::trepeat: return 5;
-    default: return 0;
+    case Input::Mask:
+      return 15;
+    case Input::trepeat:
+      return 5;
+    default:
+      return 0;
   }
 }
 
@@ -130,7 +154,8 @@ bool CommonSettingsForm::KeyTyped(Input input, char32_t key, int selStart, int s
 void CommonSettingsForm::TextEdited(Input input, const std::string& text) {
   std::string cut = text;
   int max = MaxLength(input);
-  if (max > 0 && Utf8Length(cut) > static_cast<std::size_t>(max)) cut = Utf8Left(cut, static_cast<std::size_t>(max));
+  if (max > 0 && Utf8Length(cut) > static_cast<std::size_t>(max))
+    cut = Utf8Left(cut, static_cast<std::size_t>(max));
   SetInputText(input, cut);
 }
 
@@ -149,8 +174,10 @@ void CommonSettingsForm::FieldLeft(Input input) {
   // The spin field brings a number outside its range into it; an empty text stays empty.
   auto v = ParseDec(texts_[Index(input)]);
   if (!v) return;
-  if (*v < kTrepeatMin) SetInputText(input, std::to_string(kTrepeatMin));
-  else if (*v > kTrepeatMax) SetInputText(input, std::to_string(kTrepeatMax));
+  if (*v < kTrepeatMin)
+    SetInputText(input, std::to_string(kTrepeatMin));
+  else if (*v > kTrepeatMax)
+    SetInputText(input, std::to_string(kTrepeatMax));
 }
 
 void CommonSettingsForm::SetCanSpeed(int position) {
@@ -204,7 +231,8 @@ bool CommonSettingsForm::ValidateAndStore() {
   if (period.empty()) return Fail("Введите период опроса.", Input::trepeat);
   auto periodValue = ParseDec(period);
   std::int64_t trepeat = periodValue ? *periodValue : kTrepeatMin;  // not a number counts as 1
-  if (trepeat > kTrepeatMax) return Fail("Величина периода опроса не должна превышать 65535 с.", std::nullopt);
+  if (trepeat > kTrepeatMax)
+    return Fail("Величина периода опроса не должна превышать 65535 с.", std::nullopt);
   if (trepeat < kTrepeatMin) trepeat = kTrepeatMin;
   c.trepeat = static_cast<std::uint16_t>(trepeat);
 

@@ -52,8 +52,8 @@ class CommonSettingsForm {
   // --- what the window shows
   // Text of a text input (AdrCAN, trepeat, twaitCAN, AdrExt, AdrPort, AdrIP, AdrGate, Mask).
   const std::string& Text(Input input) const { return texts_[Index(input)]; }
-  int CanSpeed() const { return canSpeed_; }      // position in kCanSpeedItems, -1 none
-  int Ethernet() const { return ethernet_; }      // position in kEthernetItems, -1 none
+  int CanSpeed() const { return canSpeed_; }  // position in kCanSpeedItems, -1 none
+  int Ethernet() const { return ethernet_; }  // position in kEthernetItems, -1 none
   bool Invers() const { return invers_; }
   bool Swap() const { return swap_; }
   bool PortInHex() const { return settings_.PortInHex; }

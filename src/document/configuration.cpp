@@ -8,30 +8,42 @@ namespace r770 {
 
 int MapCount(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return CountTU;
-    case MapKind::TC: return CountTC;
-    case MapKind::TIFloat: return CountTIFloat;
-    case MapKind::InputReg: return CountInputReg;
+    case MapKind::TU:
+      return CountTU;
+    case MapKind::TC:
+      return CountTC;
+    case MapKind::TIFloat:
+      return CountTIFloat;
+    case MapKind::InputReg:
+      return CountInputReg;
   }
   return 0;
 }
 
 const char* MapSection(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return "TU Modbus";
-    case MapKind::TC: return "TC Modbus";
-    case MapKind::TIFloat: return "TIFloat Modbus";
-    case MapKind::InputReg: return "InputReg Modbus";
+    case MapKind::TU:
+      return "TU Modbus";
+    case MapKind::TC:
+      return "TC Modbus";
+    case MapKind::TIFloat:
+      return "TIFloat Modbus";
+    case MapKind::InputReg:
+      return "InputReg Modbus";
   }
   return "";
 }
 
 const char* MapCsvKey(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return "coils";
-    case MapKind::TC: return "di";
-    case MapKind::TIFloat: return "hr";
-    case MapKind::InputReg: return "ir";
+    case MapKind::TU:
+      return "coils";
+    case MapKind::TC:
+      return "di";
+    case MapKind::TIFloat:
+      return "hr";
+    case MapKind::InputReg:
+      return "ir";
   }
   return "";
 }
@@ -50,10 +62,14 @@ Configuration::~Configuration() = default;
 
 bool& Configuration::MapChanged(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return State.TUChanged;
-    case MapKind::TC: return State.TCChanged;
-    case MapKind::TIFloat: return State.TIFloatChanged;
-    case MapKind::InputReg: break;
+    case MapKind::TU:
+      return State.TUChanged;
+    case MapKind::TC:
+      return State.TCChanged;
+    case MapKind::TIFloat:
+      return State.TIFloatChanged;
+    case MapKind::InputReg:
+      break;
   }
   return State.InputRegChanged;
 }
@@ -68,12 +84,14 @@ void Configuration::ResetCommon() {
 }
 
 void Configuration::CreateMaps() {
-  for (MapKind k : kAllMapKinds) maps_[static_cast<int>(k)].assign(static_cast<std::size_t>(MapCount(k)), MapEntry{});
+  for (MapKind k : kAllMapKinds)
+    maps_[static_cast<int>(k)].assign(static_cast<std::size_t>(MapCount(k)), MapEntry{});
 }
 
 void Configuration::ResetMapEntry(MapKind kind, int index) {
   RegisterMap& m = Map(kind);
-  if (m.size() != static_cast<std::size_t>(MapCount(kind))) m.resize(static_cast<std::size_t>(MapCount(kind)));
+  if (m.size() != static_cast<std::size_t>(MapCount(kind)))
+    m.resize(static_cast<std::size_t>(MapCount(kind)));
   if (index < 0) {
     for (auto& e : m) e = MapEntry{};
     MapChanged(kind) = false;
@@ -109,13 +127,13 @@ bool Configuration::AnyChanged() const {
 }
 
 void Configuration::SetAllChanged() {
-  State.CommonChanged = State.ControllersChanged = State.TUChanged = State.TCChanged =
-      State.TIFloatChanged = State.InputRegChanged = true;
+  State.CommonChanged = State.ControllersChanged = State.TUChanged = State.TCChanged = State.TIFloatChanged =
+      State.InputRegChanged = true;
 }
 
 void Configuration::ClearAllChanged() {
-  State.CommonChanged = State.ControllersChanged = State.TUChanged = State.TCChanged =
-      State.TIFloatChanged = State.InputRegChanged = false;
+  State.CommonChanged = State.ControllersChanged = State.TUChanged = State.TCChanged = State.TIFloatChanged =
+      State.InputRegChanged = false;
 }
 
 std::string Configuration::DisplayName(const MapEntry& entry) const {

@@ -24,10 +24,14 @@ std::string SubFolder(const std::string& root, const char* name) {
 
 const char* DatabasePathForm::FieldLabel(Field f) {
   switch (f) {
-    case Field::Root: return "Библиотека";
-    case Field::Alg: return "Алгоритмов";
-    case Field::Mod: return "Модулей";
-    case Field::Task: return "Шаблонов";
+    case Field::Root:
+      return "Библиотека";
+    case Field::Alg:
+      return "Алгоритмов";
+    case Field::Mod:
+      return "Модулей";
+    case Field::Task:
+      return "Шаблонов";
   }
   return "";
 }
@@ -97,9 +101,12 @@ int DatabasePathForm::CheckPaths(bool derive, bool report) {
     }
   }
   if (code == 0) {
-    if (!IsFolder(settings_.WorkAlg)) code = 3;
-    else if (!IsFolder(settings_.WorkMod)) code = 4;
-    else if (!IsFolder(settings_.WorkTask)) code = 5;
+    if (!IsFolder(settings_.WorkAlg))
+      code = 3;
+    else if (!IsFolder(settings_.WorkMod))
+      code = 4;
+    else if (!IsFolder(settings_.WorkTask))
+      code = 5;
   }
   if (code != 0 && report) {
     switch (code) {
@@ -143,10 +150,18 @@ void DatabasePathForm::Browse(Field f) {
   if (RefusedPath(path)) return;
   std::string* stored = nullptr;
   switch (f) {
-    case Field::Root: stored = &settings_.DbRoot; break;
-    case Field::Alg: stored = &settings_.DbAlg; break;
-    case Field::Mod: stored = &settings_.DbMod; break;
-    case Field::Task: stored = &settings_.DbTask; break;
+    case Field::Root:
+      stored = &settings_.DbRoot;
+      break;
+    case Field::Alg:
+      stored = &settings_.DbAlg;
+      break;
+    case Field::Mod:
+      stored = &settings_.DbMod;
+      break;
+    case Field::Task:
+      stored = &settings_.DbTask;
+      break;
   }
   *stored = path;
   if (CheckPaths(true, true) == 0) SetFieldText(f, *stored);

@@ -23,10 +23,14 @@ bool Offered(const ParamTree& tree, std::size_t pos, const MapEntry& e) {
 
 MainCommand MapEditorCommand(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return MainCommand::Coils;
-    case MapKind::TC: return MainCommand::DiscreteInputs;
-    case MapKind::TIFloat: return MainCommand::HoldingRegisters;
-    case MapKind::InputReg: return MainCommand::InputRegisters;
+    case MapKind::TU:
+      return MainCommand::Coils;
+    case MapKind::TC:
+      return MainCommand::DiscreteInputs;
+    case MapKind::TIFloat:
+      return MainCommand::HoldingRegisters;
+    case MapKind::InputReg:
+      return MainCommand::InputRegisters;
   }
   return MainCommand::None;
 }
@@ -56,8 +60,8 @@ std::vector<DocumentProblem> CheckDocument(const Configuration& cfg, std::string
       if (NsetText(earlier.Nset) == NsetText(ce.Nset))
         text = "контроллер " + NsetText(ce.Nset) + " указан в списке дважды" + rows;
       else if (!ce.TaskFilePath().empty() && earlier.TaskFilePath() == ce.TaskFilePath())
-        text = "очередь задач " + ce.TaskFilePath() + " введена для двух контроллеров, " + NsetText(earlier.Nset) +
-               " и " + NsetText(ce.Nset) + rows;
+        text = "очередь задач " + ce.TaskFilePath() + " введена для двух контроллеров, " +
+               NsetText(earlier.Nset) + " и " + NsetText(ce.Nset) + rows;
       if (text.empty()) continue;
       problems.push_back({ProblemKind::ControllerTwice, std::nullopt, 0, static_cast<int>(i), text});
       break;
@@ -94,14 +98,16 @@ std::vector<DocumentProblem> CheckDocument(const Configuration& cfg, std::string
             "адрес " + std::to_string(e.ModbusAddr) + " уже занят строкой " + std::to_string(it->second));
       if (registers) {
         const int p = e.ModbusAddr % 2;
-        if (parity < 0) parity = p;
+        if (parity < 0)
+          parity = p;
         else if (p != parity)
           add(ProblemKind::Parity,
               "адрес " + std::to_string(e.ModbusAddr) + " нарушает нумерацию через 1 (чётность)");
       }
       auto pos = cfg.FindController(e.ModuleNo);
       if (!pos) {
-        add(ProblemKind::ModuleNotListed, "модуль " + Hex2(e.ModuleNo) + " отсутствует в списке контроллеров");
+        add(ProblemKind::ModuleNotListed,
+            "модуль " + Hex2(e.ModuleNo) + " отсутствует в списке контроллеров");
         continue;
       }
       // A controller without task file is reported once, above.

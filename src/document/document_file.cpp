@@ -38,10 +38,14 @@ struct MapKeys {
 
 MapKeys KeysOf(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return {"TU1-", "NameTU1-", "Coil-"};
-    case MapKind::TC: return {"TC", "NameTC", "DiscretInp"};
-    case MapKind::TIFloat: return {"TIFl", "NameTIFl", "HoldingReg"};
-    case MapKind::InputReg: break;
+    case MapKind::TU:
+      return {"TU1-", "NameTU1-", "Coil-"};
+    case MapKind::TC:
+      return {"TC", "NameTC", "DiscretInp"};
+    case MapKind::TIFloat:
+      return {"TIFl", "NameTIFl", "HoldingReg"};
+    case MapKind::InputReg:
+      break;
   }
   return {"ParInputReg", "NameInputReg", "InputReg"};
 }
@@ -76,14 +80,12 @@ class Reader {
   }
 
   // "$" + text read as hexadecimal.
-  std::optional<std::uint32_t> Hex(const char* section, const std::string& key,
-                                   const std::string& text) {
+  std::optional<std::uint32_t> Hex(const char* section, const std::string& key, const std::string& text) {
     auto v = ParseHex(text);
     if (!v) Fail(section, key, text);
     return v;
   }
-  std::optional<std::uint32_t> Dec(const char* section, const std::string& key,
-                                   const std::string& text) {
+  std::optional<std::uint32_t> Dec(const char* section, const std::string& key, const std::string& text) {
     auto v = DecValue(text);  // cut to the field's width by the caller
     if (!v) Fail(section, key, text);
     return v;
@@ -324,7 +326,7 @@ std::string EntryText(MapKind kind, const MapEntry& e) {
 // not the link. A folder, a device or a file that may not be written is refused.
 std::string SaveTarget(const std::string& path, std::string* target) {
   *target = path;
-  struct stat st{};
+  struct stat st {};
   if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     if (char* real = ::realpath(path.c_str(), nullptr)) {
       *target = real;
@@ -555,8 +557,10 @@ bool ParseDecBytes(const std::string& text, std::uint8_t* bytes, int n) {
       if (!endGroup()) return false;
     } else if (c >= '0' && c <= '9') {
       unsigned d = static_cast<unsigned>(c - '0');
-      if (place < 3) value += d * kPlaces[place];
-      else if (d != 0) value = 256;  // a thousand or more
+      if (place < 3)
+        value += d * kPlaces[place];
+      else if (d != 0)
+        value = 256;  // a thousand or more
       ++place;
     } else {
       return false;

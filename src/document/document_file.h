@@ -41,10 +41,10 @@ inline constexpr std::array<const char*, 2> kEthernetSpeedTexts{"Авто", "10�
 class DocumentView {
  public:
   virtual ~DocumentView() = default;
-  virtual void ProgressStep() = 0;                       // advance the strip by one step
-  virtual void PumpEvents() = 0;                         // keep the window alive
+  virtual void ProgressStep() = 0;                        // advance the strip by one step
+  virtual void PumpEvents() = 0;                          // keep the window alive
   virtual void Information(const std::string& text) = 0;  // message box with OK
-  virtual void SetStatus(const std::string& text) = 0;   // main window's status line
+  virtual void SetStatus(const std::string& text) = 0;    // main window's status line
   // Hide the progress strip and open the controller list editor modally.
   virtual void OpenControllerEditor() = 0;
 };

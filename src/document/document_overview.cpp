@@ -57,14 +57,18 @@ std::vector<OverviewLine> DocumentOverview(const Configuration& cfg) {
 
   title("Документ");
   if (!HasDocument(cfg)) {
-    line("Документ не открыт. Создайте его («Файл» - «Новый», Ctrl+N), загрузите из файла "
-         "(«Файл» - «Загрузить», Ctrl+O) или прочитайте из модуля («Обмен с  R-770 TCP/Modbus»).");
+    line(
+        "Документ не открыт. Создайте его («Файл» - «Новый», Ctrl+N), загрузите из файла "
+        "(«Файл» - «Загрузить», Ctrl+O) или прочитайте из модуля («Обмен с  R-770 TCP/Modbus»).");
     return lines;
   }
   const DocumentState& s = cfg.State;
-  if (s.IsNew) line("Новый документ");
-  else if (s.FromFile) line("Загружен из файла " + s.FileName);
-  else line("Прочитан из модуля R-770 TCP/Modbus");
+  if (s.IsNew)
+    line("Новый документ");
+  else if (s.FromFile)
+    line("Загружен из файла " + s.FileName);
+  else
+    line("Прочитан из модуля R-770 TCP/Modbus");
   if (!s.IsNew && !s.FromFile && !s.FileName.empty()) line("Файл: " + s.FileName);
   if (cfg.AnyChanged()) line("Есть несохранённые изменения");
 

@@ -13,9 +13,9 @@ namespace r770 {
 
 struct OverviewLine {
   std::string Text;
-  bool Title = false;                       // a section title
+  bool Title = false;                      // a section title
   MainCommand Target = MainCommand::None;  // the window a double click opens
-  bool Marked = false;                      // a controller without task file, a problem found
+  bool Marked = false;                     // a controller without task file, a problem found
   bool operator==(const OverviewLine&) const = default;
 };
 

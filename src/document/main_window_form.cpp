@@ -20,9 +20,7 @@ bool PathExists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &st) == 0;
 }
 
-std::string ReplaceQuestion(const std::string& path) {
-  return "Файл " + path + " уже существует.Заменить?";
-}
+std::string ReplaceQuestion(const std::string& path) { return "Файл " + path + " уже существует.Заменить?"; }
 
 // Restores the "a procedure is running" mark however the procedure ends.
 class RunningMark {
@@ -74,15 +72,21 @@ const std::vector<MainMenuDef>& MainMenuLayout() {
        {{MainCommand::ModbusTestSettings, "Настройка обмена"},
         {MainCommand::ModbusTestRead, "Чтение по Modbus"},
         {MainCommand::ModbusMonitor, "Монитор карты"}}},
-      {MainMenu::Help, "Справка", MainCommand::None, {{MainCommand::Guide, "Руководство пользователя", "F1"}}},
+      {MainMenu::Help,
+       "Справка",
+       MainCommand::None,
+       {{MainCommand::Guide, "Руководство пользователя", "F1"}}},
   };
   return layout;
 }
 
 std::vector<std::string> UserGuideCandidates(const std::string& programFolder) {
   const std::string name = std::string("/") + kGuideFile;
-  return {programFolder + name, programFolder + "/docs" + name, programFolder + "/../docs" + name,
-          programFolder + "/../../docs" + name, programFolder + "/../share/doc/r770cfg" + name,
+  return {programFolder + name,
+          programFolder + "/docs" + name,
+          programFolder + "/../docs" + name,
+          programFolder + "/../../docs" + name,
+          programFolder + "/../share/doc/r770cfg" + name,
           std::string("/usr/share/doc/r770cfg") + name};
 }
 
@@ -208,12 +212,14 @@ bool MainWindowForm::AskSaveChanges() {
   if (!cfg_.AnyChanged()) return true;
   const char* question = cfg_.State.FromModule ? "Сохранить данные?" : "Сохранить изменения?";
   switch (dialogs_.Ask(question)) {
-    case Dialogs::Answer::Yes: return Save();
+    case Dialogs::Answer::Yes:
+      return Save();
     case Dialogs::Answer::No:
       cfg_.ClearAllChanged();
       Render();
       return true;
-    case Dialogs::Answer::Cancel: break;
+    case Dialogs::Answer::Cancel:
+      break;
   }
   return false;
 }
@@ -229,13 +235,26 @@ void MainWindowForm::Command(MainCommand command) {
   if (!itemVisible_[Index(command)] || !itemEnabled_[Index(command)]) return;
 
   switch (command) {
-    case MainCommand::New: NewDocument(); break;
-    case MainCommand::Load: LoadDocumentCommand(); break;
-    case MainCommand::Save: Save(); break;
-    case MainCommand::SaveAs: SaveAs(); break;
-    case MainCommand::Exit: Exit(); break;
-    case MainCommand::Guide: ShowGuide(); break;
-    case MainCommand::RecentList: break;
+    case MainCommand::New:
+      NewDocument();
+      break;
+    case MainCommand::Load:
+      LoadDocumentCommand();
+      break;
+    case MainCommand::Save:
+      Save();
+      break;
+    case MainCommand::SaveAs:
+      SaveAs();
+      break;
+    case MainCommand::Exit:
+      Exit();
+      break;
+    case MainCommand::Guide:
+      ShowGuide();
+      break;
+    case MainCommand::RecentList:
+      break;
     case MainCommand::DatabasePath:
       if (view_) view_->OpenWindow(command);
       CheckDatabaseFolders();
@@ -363,13 +382,13 @@ bool MainWindowForm::Save() {
 }
 
 bool MainWindowForm::SaveAs() {
-  std::optional<std::string> chosen = dialogs_.SaveFile(ParseFilterText(kDocumentFilter), 0, DocumentFolder());
+  std::optional<std::string> chosen =
+      dialogs_.SaveFile(ParseFilterText(kDocumentFilter), 0, DocumentFolder());
   if (!chosen || chosen->empty()) return false;
   std::string path = *chosen;
   if (path.find('.') == std::string::npos) path += ".bmt";
   if (IsFolder(path)) {
-    dialogs_.Information("Нельзя сохранить документ в " + path +
-                         ": это каталог. Выберите имя файла.");
+    dialogs_.Information("Нельзя сохранить документ в " + path + ": это каталог. Выберите имя файла.");
     return false;
   }
   if (PathExists(path) && !dialogs_.Confirm(ReplaceQuestion(path))) return false;

@@ -28,7 +28,7 @@ enum class MainCommand {
   Load,
   Save,
   SaveAs,
-  CompareFile,         // "Сравнить с файлом…": the comparison window against another document
+  CompareFile,  // "Сравнить с файлом…": the comparison window against another document
   Exit,
   DatabasePath,        // "Путь к БД": TFWay
   AdditionalSettings,  // "Дополнительные настройки": TFDopNastr
@@ -44,8 +44,8 @@ enum class MainCommand {
   ModbusTestRead,      // TFReadModbus_r770
   ModbusMonitor,       // "Монитор карты": the live map monitor
   Guide,               // "Руководство пользователя": the user guide
-  RecentList,          // "Последние документы": a submenu of the last documents, no command itself
-  ExportMap,           // "Экспорт карты для ведущего…": ExportWindow
+  RecentList,  // "Последние документы": a submenu of the last documents, no command itself
+  ExportMap,   // "Экспорт карты для ведущего…": ExportWindow
   Count_
 };
 
@@ -234,7 +234,7 @@ class MainWindowForm final : public DocumentView {
   bool progressVisible_ = false;
   std::string progressCaption_;
   int progress_ = 0;
-  bool running_ = false;      // a load or save is running
+  bool running_ = false;       // a load or save is running
   bool closePending_ = false;  // the window was asked to close while one ran
   std::vector<std::string> recent_;
   std::string startDocument_;

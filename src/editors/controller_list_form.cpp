@@ -16,7 +16,7 @@ namespace r770 {
 namespace {
 
 bool IsRegularFile(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -55,10 +55,14 @@ std::string ControllerListForm::NsetCell(int row) const {
 
 std::string ControllerListForm::Cell(int row, int column) const {
   switch (column) {
-    case kColNumber: return NumberCell(row);
-    case kColPath: return PathCell(row);
-    case kColNset: return NsetCell(row);
-    default: return {};
+    case kColNumber:
+      return NumberCell(row);
+    case kColPath:
+      return PathCell(row);
+    case kColNset:
+      return NsetCell(row);
+    default:
+      return {};
   }
 }
 
@@ -326,9 +330,12 @@ bool ControllerListForm::Apply() {
 bool ControllerListForm::CloseRequested() {
   if (applied_ || (!changed_ && !Editing())) return true;
   switch (dialogs_.Ask(kApplyQuestion)) {
-    case Dialogs::Answer::Yes: return Apply();
-    case Dialogs::Answer::No: return true;
-    case Dialogs::Answer::Cancel: break;
+    case Dialogs::Answer::Yes:
+      return Apply();
+    case Dialogs::Answer::No:
+      return true;
+    case Dialogs::Answer::Cancel:
+      break;
   }
   return false;
 }
@@ -341,7 +348,8 @@ void ControllerListForm::Closed() {
     if (applied_) {
       // During a load the maps are read after the editor closed; the load empties them.
       if (removed_ && !cfg_.MapsPending) cfg_.EmptyEntriesOfDeleted();
-      if (removed_ || queueEntered_) st.TCChanged = st.TUChanged = st.TIFloatChanged = st.InputRegChanged = true;
+      if (removed_ || queueEntered_)
+        st.TCChanged = st.TUChanged = st.TIFloatChanged = st.InputRegChanged = true;
     } else if (!st.FromModule) {
       busy_.SetBusy(true);
       // The document file holds the list as it was on opening unless changes applied

@@ -47,11 +47,13 @@ class ControllerListForm {
   static constexpr const char* kNoDatabaseMessage = "Не указан путь к базе данных!";
   static constexpr const char* kNoPathMessage = "Не указана очередь задач";
   static constexpr const char* kNoControllerMessage = "Контроллер не задан!";
-  static constexpr const char* kWrongQueueMessage = "Неверно введена очередь задач! Заданные параметры не найдены";
+  static constexpr const char* kWrongQueueMessage =
+      "Неверно введена очередь задач! Заданные параметры не найдены";
   static constexpr const char* kEnterValueMessage = "Введите значение!";
   static constexpr const char* kNotHexMessage =
       "Сетевой номер вводится шестнадцатеричными цифрами 0-9, A-F без пробелов и точек!";
-  static constexpr const char* kRemoveWarning = "? ВНИМАНИЕ! ВСЕ ПАРАМЕТРЫ, ОТНОСЯЩИЕСЯ К ЭТОМУ МОДУЛЮ, БУДУТ УДАЛЕНЫ!";
+  static constexpr const char* kRemoveWarning =
+      "? ВНИМАНИЕ! ВСЕ ПАРАМЕТРЫ, ОТНОСЯЩИЕСЯ К ЭТОМУ МОДУЛЮ, БУДУТ УДАЛЕНЫ!";
   static constexpr int kColNumber = 0;
   static constexpr int kColPath = 1;
   static constexpr int kColNset = 2;
@@ -59,7 +61,8 @@ class ControllerListForm {
   // The delete key (empties the network number cell).
   static constexpr char32_t kDeleteKey = 0x7F;
 
-  ControllerListForm(Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs, BusyIndicator& busy);
+  ControllerListForm(Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
+                     BusyIndicator& busy);
   ~ControllerListForm();
   ControllerListForm(const ControllerListForm&) = delete;
   ControllerListForm& operator=(const ControllerListForm&) = delete;

@@ -69,7 +69,11 @@ std::vector<Record> SplitRecords(std::string_view text, char sep) {
 bool ValidUtf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    const std::size_t n = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 4;
+    const std::size_t n = c < 0x80             ? 0
+                          : (c & 0xE0) == 0xC0 ? 1
+                          : (c & 0xF0) == 0xE0 ? 2
+                          : (c & 0xF8) == 0xF0 ? 3
+                                               : 4;
     if (n == 4 || i + n >= s.size() + (n == 0 ? 1 : 0)) return false;
     for (std::size_t k = 1; k <= n; ++k)
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
@@ -88,15 +92,23 @@ std::string AsUtf8(std::string_view text) {
 std::string Quoted(const std::string& s) {
   std::string out = "\"";
   for (char c : s) {
-    if (c == '"') out += "\"\"";
-    else out.push_back(c);
+    if (c == '"')
+      out += "\"\"";
+    else
+      out.push_back(c);
   }
   return out + "\"";
 }
-std::string CsvField(const std::string& s) { return s.find_first_of(",\"\r\n") == std::string::npos ? s : Quoted(s); }
-std::string TabField(const std::string& s) { return s.find_first_of("\t\"\r\n") == std::string::npos ? s : Quoted(s); }
+std::string CsvField(const std::string& s) {
+  return s.find_first_of(",\"\r\n") == std::string::npos ? s : Quoted(s);
+}
+std::string TabField(const std::string& s) {
+  return s.find_first_of("\t\"\r\n") == std::string::npos ? s : Quoted(s);
+}
 
-std::string Field(const std::vector<std::string>& f, std::size_t i) { return i < f.size() ? Trim(f[i]) : std::string(); }
+std::string Field(const std::vector<std::string>& f, std::size_t i) {
+  return i < f.size() ? Trim(f[i]) : std::string();
+}
 
 std::optional<std::uint32_t> ReadNumber(const std::string& s) {
   if (s.empty()) return std::nullopt;
@@ -321,9 +333,9 @@ std::string MapClipboardText(const Configuration& cfg, const RegisterMap& map, c
     if (row < 0 || row >= static_cast<int>(map.size())) continue;
     const MapEntry& e = map[static_cast<std::size_t>(row)];
     if (!e.IsEmpty()) {
-      out += (e.ModbusAddr == 0xFFFF ? std::string() : std::to_string(e.ModbusAddr)) + "\t" + Hex2(e.ModuleNo) +
-             "\t" + Hex4(e.ParamNo) + "\t" + std::to_string(static_cast<std::int16_t>(e.TaskNo)) + "\t" +
-             TabField(cfg.DisplayName(e));
+      out += (e.ModbusAddr == 0xFFFF ? std::string() : std::to_string(e.ModbusAddr)) + "\t" +
+             Hex2(e.ModuleNo) + "\t" + Hex4(e.ParamNo) + "\t" +
+             std::to_string(static_cast<std::int16_t>(e.TaskNo)) + "\t" + TabField(cfg.DisplayName(e));
     }
     out += "\n";
   }
@@ -343,7 +355,12 @@ std::vector<MapLine> ParseClipboardText(std::string_view textIn, int firstRow) {
       ++row;
       continue;
     }
-    MapLine l{r.Line, row, Field(r.Fields, 0), Field(r.Fields, 1), Field(r.Fields, 2), Field(r.Fields, 3),
+    MapLine l{r.Line,
+              row,
+              Field(r.Fields, 0),
+              Field(r.Fields, 1),
+              Field(r.Fields, 2),
+              Field(r.Fields, 3),
               Field(r.Fields, 4)};
     if (i == 0 && !ReadNumber(l.Address) && !ParseHex(l.Module) && !ParseHex(l.Param) && !ParseDec(l.Task))
       continue;  // a title line
@@ -362,9 +379,10 @@ std::string MapCsvRows(const Configuration& cfg, MapKind kind, const RegisterMap
   for (std::size_t i = 0; i < map.size(); ++i) {
     const MapEntry& e = map[i];
     if (e.IsEmpty()) continue;
-    csv += std::string(MapCsvKey(kind)) + ',' + std::to_string(i + 1) + ',' + std::to_string(e.ModbusAddr) + ',' +
-           Hex2(e.ModuleNo) + ',' + Hex4(e.ParamNo) + ',' + std::to_string(static_cast<std::int16_t>(e.TaskNo)) +
-           ',' + CsvField(EscapeControlChars(cfg.DisplayName(e))) + "\r\n";
+    csv += std::string(MapCsvKey(kind)) + ',' + std::to_string(i + 1) + ',' + std::to_string(e.ModbusAddr) +
+           ',' + Hex2(e.ModuleNo) + ',' + Hex4(e.ParamNo) + ',' +
+           std::to_string(static_cast<std::int16_t>(e.TaskNo)) + ',' +
+           CsvField(EscapeControlChars(cfg.DisplayName(e))) + "\r\n";
   }
   return csv;
 }
@@ -374,7 +392,8 @@ std::vector<MapLine> ParseMapCsv(std::string_view text, MapKind kind, std::vecto
   const std::size_t headerEnd = text.find('\n');
   std::string_view header = text.substr(0, headerEnd);
   if (!header.empty() && header.back() == '\r') header.remove_suffix(1);
-  const char sep = header.find(';') != std::string_view::npos && header.find(',') == std::string_view::npos ? ';' : ',';
+  const char sep =
+      header.find(';') != std::string_view::npos && header.find(',') == std::string_view::npos ? ';' : ',';
   std::vector<Record> records = SplitRecords(text, sep);
   if (!records.empty() && records.back().Blank()) records.pop_back();
   std::string expected = kMapCsvHeader;
@@ -410,14 +429,14 @@ std::vector<MapLine> ParseMapCsv(std::string_view text, MapKind kind, std::vecto
       refuse("строка таблицы " + rowText + " уже задана в строке " + std::to_string(it->second));
       continue;
     }
-    lines.push_back({r.Line, static_cast<int>(*row) - 1, Field(r.Fields, 2), Field(r.Fields, 3), Field(r.Fields, 4),
-                     Field(r.Fields, 5), r.Fields[6]});
+    lines.push_back({r.Line, static_cast<int>(*row) - 1, Field(r.Fields, 2), Field(r.Fields, 3),
+                     Field(r.Fields, 4), Field(r.Fields, 5), r.Fields[6]});
   }
   return lines;
 }
 
-MapImport ImportMapCsv(const Configuration& cfg, MapKind kind, const ParamTree& tree, const RegisterMap& current,
-                       std::string_view textIn) {
+MapImport ImportMapCsv(const Configuration& cfg, MapKind kind, const ParamTree& tree,
+                       const RegisterMap& current, std::string_view textIn) {
   const std::string text = AsUtf8(textIn);
   MapImport out;
   std::vector<MapLine> lines = ParseMapCsv(text, kind, out.Problems);
@@ -436,7 +455,8 @@ ParamTree MapTree(const Configuration& cfg, MapKind kind, bool shortTaskNames) {
   std::vector<TreeController> controllers;
   controllers.reserve(cfg.Controllers.size());
   for (const ControllerEntry& c : cfg.Controllers) controllers.push_back({c.Task.get(), c.Nset, c.Found});
-  return ParamTree::Build(MapTraits(kind).Tree, controllers, TreeOptions{cfg.State.FromModule, shortTaskNames});
+  return ParamTree::Build(MapTraits(kind).Tree, controllers,
+                          TreeOptions{cfg.State.FromModule, shortTaskNames});
 }
 
 }  // namespace r770

@@ -58,8 +58,8 @@ std::string ProblemLines(const std::vector<MapLineProblem>& problems);
 struct MapLinesTarget {
   const Configuration& Cfg;
   MapKind Kind;
-  const ParamTree& Tree;     // the tree of the map's kind
-  const RegisterMap& Map;    // the map (or working copy) the lines go into
+  const ParamTree& Tree;   // the tree of the map's kind
+  const RegisterMap& Map;  // the map (or working copy) the lines go into
   // true: the lines replace the whole map (its other rows are emptied); false: they replace
   // only the rows they name, and the other rows' addresses are taken.
   bool WholeMap = false;
@@ -104,8 +104,8 @@ struct MapImport {
 // A whole map from CSV text (UTF-8, or code page 1251 when it is not UTF-8): every row the
 // text does not name is empty. current: the map the import replaces (an entry of a
 // controller without task file keeps the name its row holds).
-MapImport ImportMapCsv(const Configuration& cfg, MapKind kind, const ParamTree& tree, const RegisterMap& current,
-                       std::string_view text);
+MapImport ImportMapCsv(const Configuration& cfg, MapKind kind, const ParamTree& tree,
+                       const RegisterMap& current, std::string_view text);
 
 // The tree of a map's kind for the configuration's controllers.
 ParamTree MapTree(const Configuration& cfg, MapKind kind, bool shortTaskNames);

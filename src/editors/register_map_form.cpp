@@ -5,10 +5,10 @@
 
 #include "common/codec.h"
 #include "common/dialogs.h"
+#include "common/file_io.h"
 #include "common/key_filter.h"
 #include "common/number_forms.h"
 #include "database/task_cl.h"
-#include "common/file_io.h"
 #include "document/program_settings.h"
 #include "editors/map_lines.h"
 
@@ -17,67 +17,124 @@ namespace {
 
 constexpr std::array<RegisterMapTraits, 4> kTraits{{
     {
-        MapKind::TU, "TFModbusTU", "Coils", "Номера регистров Modbus (Coil)", "Параметр", TreeKind::Bit,
+        MapKind::TU,
+        "TFModbusTU",
+        "Coils",
+        "Номера регистров Modbus (Coil)",
+        "Параметр",
+        TreeKind::Bit,
         /*SelectOnAnyClick*/ false,
         /*PlaceNeedsAddress*/ nullptr,
-        "Coil не должен превышать 65535!", /*TooLargeRestores*/ false, /*TooLargeStays*/ true,
+        "Coil не должен превышать 65535!",
+        /*TooLargeRestores*/ false,
+        /*TooLargeStays*/ true,
         /*ParityMessage*/ nullptr,
-        "Введите Coil!", /*EmptyNeedsParam*/ false, /*EmptyStays*/ false, /*EmptyRestores*/ true,
+        "Введите Coil!",
+        /*EmptyNeedsParam*/ false,
+        /*EmptyStays*/ false,
+        /*EmptyRestores*/ true,
         /*ParamEditable*/ false,
-        /*CheckEntries*/ true, "Не введен Coil!(Строка ", "Не введен параметр!(Строка ",
+        /*CheckEntries*/ true,
+        "Не введен Coil!(Строка ",
+        "Не введен параметр!(Строка ",
         /*ValueMissingMessage*/ nullptr,
         /*DeletedTooltip*/ "",
-        /*HasInsert*/ false, /*HasPrint*/ false,
-        /*ClearChangedOnOpen*/ false, /*KeysSetChanged*/ false,
-        /*HidePlaceWithoutTree*/ false, /*MessageBeforeFill*/ false,
+        /*HasInsert*/ false,
+        /*HasPrint*/ false,
+        /*ClearChangedOnOpen*/ false,
+        /*KeysSetChanged*/ false,
+        /*HidePlaceWithoutTree*/ false,
+        /*MessageBeforeFill*/ false,
     },
     {
-        MapKind::TC, "TFModbusTC", "Discret Inputs", "Адрес Modbus Discret Inputs", "Параметр", TreeKind::Bit,
+        MapKind::TC,
+        "TFModbusTC",
+        "Discret Inputs",
+        "Адрес Modbus Discret Inputs",
+        "Параметр",
+        TreeKind::Bit,
         false,
         "Введите адрес Discret Inputs",
-        "Номер Discret Inputs должен быть не больше 65535!", false, true,
+        "Номер Discret Inputs должен быть не больше 65535!",
+        false,
+        true,
         nullptr,
-        kEnterValueMessage, false, true, false,
+        kEnterValueMessage,
+        false,
+        true,
+        false,
         /*ParamEditable*/ true,
-        true, "Не введен Discret Inputs!(Строка ", "Не введен параметр!(Строка ",
+        true,
+        "Не введен Discret Inputs!(Строка ",
+        "Не введен параметр!(Строка ",
         nullptr,
         "",
-        false, false,
-        false, true,
-        true, /*MessageBeforeFill*/ true,
+        false,
+        false,
+        false,
+        true,
+        true,
+        /*MessageBeforeFill*/ true,
     },
     {
-        MapKind::TIFloat, "TFTIFloat", "Holding Registers", "Адрес Modbus Holding Registers", "Параметры",
+        MapKind::TIFloat,
+        "TFTIFloat",
+        "Holding Registers",
+        "Адрес Modbus Holding Registers",
+        "Параметры",
         TreeKind::Register,
         /*SelectOnAnyClick*/ true,
         "Введите адрес Holding Registers",
-        "Номер Holding registers должен быть не больше 65535!", /*TooLargeRestores*/ true, false,
-        "Нумерация Holding Registers должна быть через 1!",
-        kEnterValueMessage, /*EmptyNeedsParam*/ true, false, false,
+        "Номер Holding registers должен быть не больше 65535!",
+        /*TooLargeRestores*/ true,
         false,
-        /*CheckEntries*/ false, "Введите номер Holding Registers или удалите строку (",
+        "Нумерация Holding Registers должна быть через 1!",
+        kEnterValueMessage,
+        /*EmptyNeedsParam*/ true,
+        false,
+        false,
+        false,
+        /*CheckEntries*/ false,
+        "Введите номер Holding Registers или удалите строку (",
         "Введите параметр или удалите строку (",
         nullptr,
         "",
-        /*HasInsert*/ true, /*HasPrint*/ true,
-        /*ClearChangedOnOpen*/ true, true,
-        true, false,
+        /*HasInsert*/ true,
+        /*HasPrint*/ true,
+        /*ClearChangedOnOpen*/ true,
+        true,
+        true,
+        false,
     },
     {
-        MapKind::InputReg, "TFInputReg", "Input registers", "Адрес Modbus Input Registers", "Параметры",
+        MapKind::InputReg,
+        "TFInputReg",
+        "Input registers",
+        "Адрес Modbus Input Registers",
+        "Параметры",
         TreeKind::Register,
         true,
         "Введите правильно адрес Input Registers",
-        "Введите правильно номер Input Registers. Он должен быть не больше 65535!", true, /*TooLargeStays*/ true,
+        "Введите правильно номер Input Registers. Он должен быть не больше 65535!",
+        true,
+        /*TooLargeStays*/ true,
         "Нумерация Input Registers должна быть через 1!",
-        kEnterValueMessage, true, false, false,
+        kEnterValueMessage,
+        true,
         false,
-        false, "Введите номер Input Registers или удалите строку (", "Введите параметр или удалите строку (",
+        false,
+        false,
+        false,
+        "Введите номер Input Registers или удалите строку (",
+        "Введите параметр или удалите строку (",
         /*ValueMissingMessage*/ "Проверьте правильность ввода Input Register.",
         /*DeletedTooltip*/ "FF FFFF",
-        false, false,
-        false, true,
-        true, false,
+        false,
+        false,
+        false,
+        true,
+        true,
+        false,
     },
 }};
 
@@ -118,10 +175,14 @@ RegisterMapForm::RegisterMapForm(MapKind kind, Dialogs& dialogs, Configuration& 
 
 std::string RegisterMapForm::Cell(int row, int column) const {
   switch (column) {
-    case kColNumber: return NumberCell(row);
-    case kColAddress: return AddressCell(row);
-    case kColParam: return ParamCell(row);
-    default: return {};
+    case kColNumber:
+      return NumberCell(row);
+    case kColAddress:
+      return AddressCell(row);
+    case kColParam:
+      return ParamCell(row);
+    default:
+      return {};
   }
 }
 
@@ -202,7 +263,8 @@ void RegisterMapForm::SelectEntry(int row) {
 }
 
 std::string AssignPrompt(MapKind kind) {
-  return "Начальный адрес (следующие строки с параметрами — через " + std::to_string(AddressStep(kind)) + "):";
+  return "Начальный адрес (следующие строки с параметрами — через " + std::to_string(AddressStep(kind)) +
+         "):";
 }
 
 std::string OneBasedTooltip(const std::string& addressCell) {
@@ -251,8 +313,8 @@ bool RegisterMapForm::SetCurrentCell(int row, int column) {
 
 void RegisterMapForm::CellClicked(int row, int column) {
   if (opening_ || !tree_.Built() || !ValidRow(currentRow_)) return;
-  const bool shows = traits_.SelectOnAnyClick ||
-                     (currentColumn_ == kColParam && !working_[static_cast<std::size_t>(currentRow_)].IsEmpty());
+  const bool shows = traits_.SelectOnAnyClick || (currentColumn_ == kColParam &&
+                                                  !working_[static_cast<std::size_t>(currentRow_)].IsEmpty());
   if (!shows) return;
   treeVisible_ = true;
   SelectEntry(currentRow_);
@@ -415,7 +477,8 @@ void RegisterMapForm::Place() {
   if (proposal) {
     entry.ModbusAddr = *proposal;
     r.address = std::to_string(*proposal);
-    if (parity_ == Parity::Unset && traits_.ParityMessage) parity_ = (*proposal & 1) ? Parity::Odd : Parity::Even;
+    if (parity_ == Parity::Unset && traits_.ParityMessage)
+      parity_ = (*proposal & 1) ? Parity::Odd : Parity::Even;
   }
   entry.ModuleNo = static_cast<std::uint8_t>(owner.Nset & 0xFF);
   entry.TaskNo = static_cast<std::uint16_t>(param.TaskNo);
@@ -435,7 +498,8 @@ void RegisterMapForm::Place() {
     const int next = row + 1;
     if (placedAddr != 0xFFFF && Entry(next).IsEmpty() &&
         ReadAddressText(AddressCell(next)).kind == AddressReading::Empty) {
-      if (auto a = NextFreeAddress(static_cast<std::uint32_t>(placedAddr) + static_cast<std::uint32_t>(AddressStep(traits_.Kind)))) {
+      if (auto a = NextFreeAddress(static_cast<std::uint32_t>(placedAddr) +
+                                   static_cast<std::uint32_t>(AddressStep(traits_.Kind)))) {
         proposalRow_ = next;
         proposal_ = *a;
       }
@@ -549,9 +613,13 @@ bool RegisterMapForm::Unapplied() const {
 bool RegisterMapForm::CloseRequested() {
   if (!Unapplied()) return true;
   switch (dialogs_.Ask(kApplyChangesQuestion)) {
-    case Dialogs::Answer::Yes: return Apply();
-    case Dialogs::Answer::No: EndEdit(); return true;
-    case Dialogs::Answer::Cancel: break;
+    case Dialogs::Answer::Yes:
+      return Apply();
+    case Dialogs::Answer::No:
+      EndEdit();
+      return true;
+    case Dialogs::Answer::Cancel:
+      break;
   }
   return false;
 }
@@ -560,8 +628,8 @@ std::optional<PrintTable> RegisterMapForm::Print() {
   if (!FinishEdit()) return std::nullopt;
   using W = PrintTable::Width;
   PrintTable p;
-  p.Titles = {kNumberTitle, traits_.AddressTitle, traits_.ParamTitle, kPrintParamNoTitle,
-              kPrintModuleTitle, kPrintCanTitle, kPrintModbusTitle};
+  p.Titles = {kNumberTitle,      traits_.AddressTitle, traits_.ParamTitle, kPrintParamNoTitle,
+              kPrintModuleTitle, kPrintCanTitle,       kPrintModbusTitle};
   p.Widths = {W::Number, W::Address, W::Param, W::Default, W::Default, W::Address, W::Address};
   int n = 0;
   for (const Row& r : rows_)
@@ -675,9 +743,11 @@ bool RegisterMapForm::AssignAddresses(const std::vector<int>& selected, const st
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const std::uint32_t a = start.value + step * static_cast<std::uint32_t>(k);
     const int line = rows[k] + 1;
-    if (a > 0xFFFF) problems.push_back({line, "адрес " + std::to_string(a) + " больше 65535"});
+    if (a > 0xFFFF)
+      problems.push_back({line, "адрес " + std::to_string(a) + " больше 65535"});
     else if (holder[a] >= 0)
-      problems.push_back({line, "адрес " + std::to_string(a) + " уже занят строкой " + std::to_string(holder[a] + 1)});
+      problems.push_back(
+          {line, "адрес " + std::to_string(a) + " уже занят строкой " + std::to_string(holder[a] + 1)});
   }
   if (!problems.empty()) {
     dialogs_.Information(RefusalText("Адреса не назначены:", std::move(problems)));
@@ -688,7 +758,8 @@ bool RegisterMapForm::AssignAddresses(const std::vector<int>& selected, const st
     Entry(rows[k]).ModbusAddr = a;
     rows_[static_cast<std::size_t>(rows[k])].address = std::to_string(a);
   }
-  if (traits_.ParityMessage && parity_ == Parity::Unset) parity_ = (start.value & 1) ? Parity::Odd : Parity::Even;
+  if (traits_.ParityMessage && parity_ == Parity::Unset)
+    parity_ = (start.value & 1) ? Parity::Odd : Parity::Even;
   changed_ = true;
   proposalRow_ = -1;
   Record();
@@ -704,7 +775,12 @@ bool RegisterMapForm::Paste(const std::string& text) {
   const std::vector<MapLine> lines = ParseClipboardText(text, currentRow_);
   if (lines.empty()) return false;
   const int parity = parity_ == Parity::Unset ? -1 : parity_ == Parity::Odd ? 1 : 0;
-  const MapLinesTarget target{cfg_, traits_.Kind, tree_, working_, false, traits_.ParityMessage ? parity : -1,
+  const MapLinesTarget target{cfg_,
+                              traits_.Kind,
+                              tree_,
+                              working_,
+                              false,
+                              traits_.ParityMessage ? parity : -1,
                               traits_.PlaceNeedsAddress != nullptr};
   MapLinesResult result = CheckMapLines(target, lines);
   if (!result.Problems.empty()) {
@@ -752,7 +828,8 @@ bool RegisterMapForm::ExportCsv() {
   if (!path || path->empty()) return false;
   const std::size_t slash = path->rfind('/');
   if (path->find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) *path += ".csv";
-  if (std::string error = WriteFileAtomically(*path, MapCsvText(cfg_, traits_.Kind, working_)); !error.empty()) {
+  if (std::string error = WriteFileAtomically(*path, MapCsvText(cfg_, traits_.Kind, working_));
+      !error.empty()) {
     dialogs_.Information(error);
     return false;
   }

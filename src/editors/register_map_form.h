@@ -30,8 +30,8 @@ struct ProgramSettings;
 // How one editor of the family differs from the others.
 struct RegisterMapTraits {
   MapKind Kind;
-  const char* ClassName;    // window class: "TFModbusTU", ...
-  const char* Caption;      // window caption
+  const char* ClassName;     // window class: "TFModbusTU", ...
+  const char* Caption;       // window caption
   const char* AddressTitle;  // title of the address column
   const char* ParamTitle;    // title of the parameter column
   TreeKind Tree;

@@ -200,9 +200,8 @@ namespace {
 // worth one more request: after any other failure (no answer, a garbled or foreign answer, a
 // lost connection) the state stays unknown rather than cost another wait.
 bool ModuleAnswers(int code) {
-  return code == kOk || code == kResultAborted || code == kPositiveReceipt ||
-         code == kNegativeReceipt || code == kAccessDenied || code == kNotStopped ||
-         code == kNotRunning || code == kResultNoModule;
+  return code == kOk || code == kResultAborted || code == kPositiveReceipt || code == kNegativeReceipt ||
+         code == kAccessDenied || code == kNotStopped || code == kNotRunning || code == kResultNoModule;
 }
 
 }  // namespace
@@ -223,10 +222,14 @@ std::string ExchangeForm::RunStateText() const {
   std::string text = "Состояние прибора: ";
   if (!runState_) return text + "неизвестно";
   switch (*runState_) {
-    case 0x00: return text + "Работа";
-    case 0x81: return text + "Стоп";
-    case 0x01: return text + "переходит в Стоп";
-    default: return text + "код " + Hex2(*runState_);
+    case 0x00:
+      return text + "Работа";
+    case 0x81:
+      return text + "Стоп";
+    case 0x01:
+      return text + "переходит в Стоп";
+    default:
+      return text + "код " + Hex2(*runState_);
   }
 }
 

@@ -73,8 +73,7 @@ class ExchangeForm {
  public:
   // config and settings are the process-wide records; the settings file is settings.Path
   // (the default settings path when empty).
-  ExchangeForm(Configuration& config, ProgramSettings& settings, ExchangeView& view,
-               ExchangeLog& log);
+  ExchangeForm(Configuration& config, ProgramSettings& settings, ExchangeView& view, ExchangeLog& log);
   // Closes a link this window still holds (never the engine of a running procedure: the
   // window is only destroyed after it was closed or from outside any procedure).
   ~ExchangeForm();

@@ -16,19 +16,25 @@ bool ExchangeSettingsForm::Visible(Field f) const {
   switch (f) {
     case Field::ComPort:
     case Field::PcNumber:
-    case Field::Speed: return can;
+    case Field::Speed:
+      return can;
     case Field::IP:
-    case Field::Port: return !can;
-    default: return true;
+    case Field::Port:
+      return !can;
+    default:
+      return true;
   }
 }
 
 bool ExchangeSettingsForm::Editable(Field f) const {
   switch (f) {
     case Field::IP:
-    case Field::Port: return linkKind_ == LinkKindSetting::Ethernet;
-    case Field::ModuleNumber: return linkKind_ == LinkKindSetting::CanBus;
-    default: return true;
+    case Field::Port:
+      return linkKind_ == LinkKindSetting::Ethernet;
+    case Field::ModuleNumber:
+      return linkKind_ == LinkKindSetting::CanBus;
+    default:
+      return true;
   }
 }
 
@@ -51,7 +57,7 @@ void ExchangeSettingsForm::Show() {
 
 std::string ExchangeSettingsForm::PortText(std::int64_t port) const {
   if (port < 0 || port > 0xFFFF) return std::to_string(port);  // shown as it stands, refused on apply
-  return Hex4(static_cast<std::uint32_t>(port));  // this window's port is hexadecimal text
+  return Hex4(static_cast<std::uint32_t>(port));               // this window's port is hexadecimal text
 }
 
 void ExchangeSettingsForm::SetLinkKind(LinkKindSetting kind) {
@@ -179,16 +185,20 @@ bool ExchangeSettingsForm::TakeAndWrite() {
     pcNumber_ = "0";
   }
   settings_.LinkKind = linkKind_;
-  if (comPort_ >= 0) settings_.ComPortIndex = comPort_;
-  else settings_.ComPortIndex.reset();
+  if (comPort_ >= 0)
+    settings_.ComPortIndex = comPort_;
+  else
+    settings_.ComPortIndex.reset();
   if (auto v = ParseHex(moduleNumber_); v && *v <= 0xFF) {
     settings_.ModuleNetNumber = static_cast<std::uint8_t>(*v);
   } else {
     settings_.ModuleNetNumber = 1;
     moduleNumber_ = "01";
   }
-  if (speed_ >= 0) settings_.AdapterSpeedIndex = speed_;
-  else settings_.AdapterSpeedIndex.reset();
+  if (speed_ >= 0)
+    settings_.AdapterSpeedIndex = speed_;
+  else
+    settings_.AdapterSpeedIndex.reset();
 
   // Writing, in the order of the section.
   ExchangeSettingsTexts t;

@@ -54,7 +54,7 @@ void StoreCommonStep(CommonSettings& c, int step, std::span<const std::uint8_t> 
 // The three arrays of a map, in the order they are written.
 enum class MapArray { Param, Controller, Address };
 inline constexpr std::array<MapArray, 3> kMapArrayOrder{MapArray::Param, MapArray::Controller,
-                                                         MapArray::Address};
+                                                        MapArray::Address};
 
 // Map number k of the module (TC 0, TU 1, InputReg 2, TIFloat 3).
 int ModuleMapNumber(MapKind kind);
@@ -66,8 +66,8 @@ std::vector<std::uint8_t> MapElementBytes(const MapEntry& e, MapArray array);
 void StoreMapElement(MapEntry& e, MapArray array, std::span<const std::uint8_t> bytes);
 
 // Order in which the maps are written and read.
-inline constexpr std::array<MapKind, 4> kExchangeMapOrder{MapKind::TIFloat, MapKind::TC,
-                                                          MapKind::TU, MapKind::InputReg};
+inline constexpr std::array<MapKind, 4> kExchangeMapOrder{MapKind::TIFloat, MapKind::TC, MapKind::TU,
+                                                          MapKind::InputReg};
 // Log lines naming a map: "WrModbus N_HRegister" ..., "RdModbus N_HRegister" ...
 const char* WriteMapLogLine(MapKind kind);
 const char* ReadMapLogLine(MapKind kind);

@@ -52,8 +52,8 @@ bool ExchangeForm::WriteCommonSettings(std::uint8_t net) {
     if (ResultCode != 0 || AbortRequested) break;
     if (step != kMacStep) {
       const auto bytes = CommonStepBytes(config_.Common, step);
-      ResultCode = WriteModuleParam(net, CommonParamTable[static_cast<std::size_t>(step)].param,
-                                    bytes, &ResultText);
+      ResultCode =
+          WriteModuleParam(net, CommonParamTable[static_cast<std::size_t>(step)].param, bytes, &ResultText);
     }
     StepProgress();
     Pump();
@@ -76,8 +76,8 @@ bool ExchangeForm::WriteRegisterMaps(std::uint8_t net) {
           if (AbortRequested) break;
         }
         const auto bytes = MapElementBytes(EntryOrEmpty(map, i), array);
-        ResultCode = WriteModuleElement(net, param, bytes, i == 0, static_cast<std::uint16_t>(i),
-                                        &ResultText);
+        ResultCode =
+            WriteModuleElement(net, param, bytes, i == 0, static_cast<std::uint16_t>(i), &ResultText);
         StepProgress();
       }
     }
@@ -111,8 +111,7 @@ void ExchangeForm::ChangeRunState(bool stop) {
   ResultText.clear();
   const bool ok = LoginModule(net, kAccessLevel, &ResultText, &ResultCode) &&
                   SetRunState(net, stop, &ResultText, &ResultCode);
-  EndProcedure(ok, stop ? "Прибор в состоянии \"Стоп\"" : "Прибор в состоянии \"Работа\"",
-               kIdleStatus);
+  EndProcedure(ok, stop ? "Прибор в состоянии \"Стоп\"" : "Прибор в состоянии \"Работа\"", kIdleStatus);
   if (!closePending_) QueryRunState();
   running_ = false;
   if (closePending_) Close();
@@ -186,8 +185,8 @@ bool ExchangeForm::ReadRegisterMaps(std::uint8_t net) {
         if (ResultCode != 0 || AbortRequested) break;
         std::array<std::uint8_t, 2> buffer{};
         const int size = MapArrayElementSize(array);
-        ResultCode = ReadModuleElement(net, MapArrayParam(kind, array), static_cast<std::uint16_t>(i),
-                                       size, buffer, &ResultText);
+        ResultCode = ReadModuleElement(net, MapArrayParam(kind, array), static_cast<std::uint16_t>(i), size,
+                                       buffer, &ResultText);
         StepProgress();
         if (ResultCode != 0) break;
         StoreMapElement(entry, array, std::span(buffer).first(static_cast<std::size_t>(size)));

@@ -7,10 +7,14 @@ namespace r770 {
 
 std::string ExportOrderTitle(WireOrder order) {
   switch (order) {
-    case WireOrder::ABCD: return "ABCD (старший байт первым)";
-    case WireOrder::CDAB: return "CDAB (младшее слово первым)";
-    case WireOrder::BADC: return "BADC (байты в словах переставлены)";
-    case WireOrder::DCBA: return "DCBA (младший байт первым)";
+    case WireOrder::ABCD:
+      return "ABCD (старший байт первым)";
+    case WireOrder::CDAB:
+      return "CDAB (младшее слово первым)";
+    case WireOrder::BADC:
+      return "BADC (байты в словах переставлены)";
+    case WireOrder::DCBA:
+      return "DCBA (младший байт первым)";
   }
   return "";
 }

@@ -38,7 +38,7 @@ class ExportForm {
   void SetHost(const std::string& text);
   void SetPort(const std::string& text);  // decimal
   void SetUnit(const std::string& text);  // hexadecimal, as the test settings show it
-  void SetOrder(int index);   // index into kAllWireOrders
+  void SetOrder(int index);               // index into kAllWireOrders
   void SetMap(MapKind kind, bool on);
   // "Сохранить…": asks for the file (or the folder of a folder format) and writes it. A
   // refused export or a field that does not convert writes nothing.

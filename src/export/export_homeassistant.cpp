@@ -13,20 +13,28 @@ namespace {
 
 const char* SwapOf(WireOrder order) {
   switch (order) {
-    case WireOrder::ABCD: return nullptr;
-    case WireOrder::CDAB: return "word";
-    case WireOrder::BADC: return "byte";
-    case WireOrder::DCBA: return "word_byte";
+    case WireOrder::ABCD:
+      return nullptr;
+    case WireOrder::CDAB:
+      return "word";
+    case WireOrder::BADC:
+      return "byte";
+    case WireOrder::DCBA:
+      return "word_byte";
   }
   return nullptr;
 }
 
 const char* InputType(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return "coil";
-    case MapKind::TC: return "discrete_input";
-    case MapKind::TIFloat: return "holding";
-    case MapKind::InputReg: return "input";
+    case MapKind::TU:
+      return "coil";
+    case MapKind::TC:
+      return "discrete_input";
+    case MapKind::TIFloat:
+      return "holding";
+    case MapKind::InputReg:
+      return "input";
   }
   return "";
 }

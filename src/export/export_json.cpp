@@ -21,7 +21,8 @@ ExportResult ExportJson(const ExportInput& in) {
         << ", \"address\": " << t.address << ", \"oneBased\": " << t.address + 1 << ", \"modicon\": \""
         << ModiconAddress(t.kind, t.address) << "\", \"function\": " << ExportReadFunction(t.kind)
         << ", \"type\": \"" << (bits ? "bool" : "float32") << "\", \"count\": " << (bits ? 1 : 2)
-        << ", \"order\": " << (bits ? std::string("null") : "\"" + std::string(WireOrderName(in.link.order)) + "\"")
+        << ", \"order\": "
+        << (bits ? std::string("null") : "\"" + std::string(WireOrderName(in.link.order)) + "\"")
         << ", \"access\": \"" << (t.kind == MapKind::TU ? "RW" : "R") << "\", \"module\": " << int(t.module)
         << ", \"param\": " << t.param << ", \"task\": " << t.task << ", \"name\": " << JsonString(t.name)
         << ", \"label\": " << JsonString(t.label) << "}";

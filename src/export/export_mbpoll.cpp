@@ -22,12 +22,14 @@ const char* DecodeHint(WireOrder order) {
       return "# mbpoll не раскладывает порядок BADC: он выводит пары регистров в шестнадцатеричном\n"
              "# виде. Число = байты обоих регистров пары, в каждом поменять местами два байта\n"
              "# (0xBBAA 0xDDCC -> AABBCCDD), прочитанные как float старшим байтом вперёд:\n"
-             "#   python3 -c 'import struct,sys; print(struct.unpack(\">f\", bytes.fromhex(sys.argv[1]))[0])' AABBCCDD\n";
+             "#   python3 -c 'import struct,sys; print(struct.unpack(\">f\", "
+             "bytes.fromhex(sys.argv[1]))[0])' AABBCCDD\n";
     case WireOrder::DCBA:
       return "# mbpoll не раскладывает порядок DCBA: он выводит пары регистров в шестнадцатеричном\n"
              "# виде. Число = сначала второй регистр пары, потом первый, в каждом поменять местами\n"
              "# два байта (0xDDCC 0xBBAA -> AABBCCDD), прочитанные как float старшим байтом вперёд:\n"
-             "#   python3 -c 'import struct,sys; print(struct.unpack(\">f\", bytes.fromhex(sys.argv[1]))[0])' AABBCCDD\n";
+             "#   python3 -c 'import struct,sys; print(struct.unpack(\">f\", "
+             "bytes.fromhex(sys.argv[1]))[0])' AABBCCDD\n";
     default:
       return "";
   }
@@ -65,10 +67,18 @@ ExportResult ExportMbpoll(const ExportInput& in) {
     std::string type;
     int count = b.values;
     switch (b.kind) {
-      case MapKind::TU: type = "0"; break;
-      case MapKind::TC: type = "1"; break;
-      case MapKind::TIFloat: type = decoded ? "4:float" : "4:hex"; break;
-      case MapKind::InputReg: type = decoded ? "3:float" : "3:hex"; break;
+      case MapKind::TU:
+        type = "0";
+        break;
+      case MapKind::TC:
+        type = "1";
+        break;
+      case MapKind::TIFloat:
+        type = decoded ? "4:float" : "4:hex";
+        break;
+      case MapKind::InputReg:
+        type = decoded ? "3:float" : "3:hex";
+        break;
     }
     if (!bits && !decoded) count = b.registers();
     out << "mbpoll -m tcp -a \"$UNIT\" -p \"$PORT\" -o \"$TIMEOUT\" -0 -1 -t " << type;

@@ -14,10 +14,14 @@ constexpr const char* kColors[] = {"#ff0000", "#0000ff", "#008000", "#ff8c00", "
 
 char Prefix(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return 'c';
-    case MapKind::TC: return 'd';
-    case MapKind::TIFloat: return 'h';
-    case MapKind::InputReg: return 'i';
+    case MapKind::TU:
+      return 'c';
+    case MapKind::TC:
+      return 'd';
+    case MapKind::TIFloat:
+      return 'h';
+    case MapKind::InputReg:
+      return 'i';
   }
   return 'h';
 }
@@ -35,14 +39,16 @@ ExportResult ExportModbusScope(const ExportInput& in) {
   if (!in.documentName.empty()) out << " (документ " << XmlText(OneLine(in.documentName)) << ")";
   out << " -->\n";
   out << "<modbusscope datalevel=\"5\">\n <modbus>\n";
-  out << "  <connection>\n   <enabled>true</enabled>\n   <connectionid>0</connectionid>\n   <type>tcp</type>\n";
+  out << "  <connection>\n   <enabled>true</enabled>\n   <connectionid>0</connectionid>\n   "
+         "<type>tcp</type>\n";
   out << "   <ip>" << XmlText(in.link.host) << "</ip>\n   <port>" << in.link.port << "</port>\n";
   out << "   <timeout>" << in.link.timeoutSec * 1000 << "</timeout>\n";
   out << "   <persistentconnection>true</persistentconnection>\n  </connection>\n";
   out << "  <device>\n   <deviceid>1</deviceid>\n   <name>" << kModuleTitle << "</name>\n";
   out << "   <connectionid>0</connectionid>\n   <slaveid>" << int(in.link.unit) << "</slaveid>\n";
   out << "   <consecutivemax>125</consecutivemax>\n";
-  out << "   <int32littleendian>" << (order == WireOrder::CDAB ? "true" : "false") << "</int32littleendian>\n";
+  out << "   <int32littleendian>" << (order == WireOrder::CDAB ? "true" : "false")
+      << "</int32littleendian>\n";
   out << "  </device>\n";
   out << "  <log>\n   <polltime>1000</polltime>\n   <absolutetimes>false</absolutetimes>\n"
          "   <logtofile enabled=\"false\"/>\n  </log>\n";
@@ -52,8 +58,9 @@ ExportResult ExportModbusScope(const ExportInput& in) {
     const bool bits = ExportIsBits(t.kind);
     out << "  <register active=\"true\">\n";
     out << "   <text>" << XmlText(t.label) << "</text>\n";
-    out << "   <expression>" << XmlCdata("${" + std::string(1, Prefix(t.kind)) + std::to_string(t.address) + "@1" +
-                                         (bits ? "" : ":f32b") + "}")
+    out << "   <expression>"
+        << XmlCdata("${" + std::string(1, Prefix(t.kind)) + std::to_string(t.address) + "@1" +
+                    (bits ? "" : ":f32b") + "}")
         << "</expression>\n";
     out << "   <color>" << kColors[n++ % std::size(kColors)] << "</color>\n";
     out << "   <valueaxis>" << (bits ? 1 : 0) << "</valueaxis>\n";

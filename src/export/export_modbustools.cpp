@@ -25,10 +25,14 @@ struct ToolOrder {
 
 ToolOrder ToolOrderOf(WireOrder order) {
   switch (order) {
-    case WireOrder::ABCD: return {"LessSignifiedFirst", "MostSignifiedFirst"};
-    case WireOrder::CDAB: return {"LessSignifiedFirst", "LessSignifiedFirst"};
-    case WireOrder::BADC: return {"MostSignifiedFirst", "MostSignifiedFirst"};
-    case WireOrder::DCBA: return {"MostSignifiedFirst", "LessSignifiedFirst"};
+    case WireOrder::ABCD:
+      return {"LessSignifiedFirst", "MostSignifiedFirst"};
+    case WireOrder::CDAB:
+      return {"LessSignifiedFirst", "LessSignifiedFirst"};
+    case WireOrder::BADC:
+      return {"MostSignifiedFirst", "MostSignifiedFirst"};
+    case WireOrder::DCBA:
+      return {"MostSignifiedFirst", "LessSignifiedFirst"};
   }
   return {"LessSignifiedFirst", "LessSignifiedFirst"};
 }
@@ -50,16 +54,17 @@ std::vector<Item> Items(const ExportInput& in) {
 
 std::string Csv(const ExportInput& in) {
   std::ostringstream out;
-  const char* header[] = {"device", "address", "format", "period", "comment", "variableLength", "byteOrder",
-                          "registerOrder", "byteArrayFormat", "byteArraySeparator", "stringLengthType",
-                          "stringEncoding", "value"};
+  const char* header[] = {
+      "device",           "address",        "format",        "period",          "comment",
+      "variableLength",   "byteOrder",      "registerOrder", "byteArrayFormat", "byteArraySeparator",
+      "stringLengthType", "stringEncoding", "value"};
   for (std::size_t i = 0; i < std::size(header); ++i) out << (i ? ";" : "") << header[i];
   out << "\n";
   for (const Item& item : Items(in)) {
     out << CsvField(kDevice, kSep) << kSep << item.address << kSep << item.format << kSep << "1000" << kSep
-        << CsvField(item.comment, kSep) << kSep << "20" << kSep << item.byteOrder << kSep << item.registerOrder
-        << kSep << "DefaultDigitalFormat" << kSep << "[default]" << kSep << "DefaultStringLengthType" << kSep
-        << "DefaultStringEncoding" << kSep << "0\n";
+        << CsvField(item.comment, kSep) << kSep << "20" << kSep << item.byteOrder << kSep
+        << item.registerOrder << kSep << "DefaultDigitalFormat" << kSep << "[default]" << kSep
+        << "DefaultStringLengthType" << kSep << "DefaultStringEncoding" << kSep << "0\n";
   }
   return out.str();
 }
@@ -69,13 +74,15 @@ std::string Project(const ExportInput& in) {
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   out << "<project version=\"0.4.6\">\n";
   out << "    <name>" << kModuleTitle << "</name>\n";
-  out << "    <comment>" << XmlText("Карты регистров " + std::string(kModuleTitle) +
-                                     (in.documentName.empty() ? "" : " (документ " + in.documentName + ")") +
-                                     "; порядок байт чисел " + WireOrderName(in.link.order))
+  out << "    <comment>"
+      << XmlText("Карты регистров " + std::string(kModuleTitle) +
+                 (in.documentName.empty() ? "" : " (документ " + in.documentName + ")") +
+                 "; порядок байт чисел " + WireOrderName(in.link.order))
       << "</comment>\n";
   out << "    <ports>\n        <port>\n";
   out << "            <name>" << kPort << "</name>\n            <type>TCP</type>\n";
-  out << "            <host>" << XmlText(in.link.host) << "</host>\n            <port>" << in.link.port << "</port>\n";
+  out << "            <host>" << XmlText(in.link.host) << "</host>\n            <port>" << in.link.port
+      << "</port>\n";
   out << "            <timeout>" << in.link.timeoutSec * 1000 << "</timeout>\n";
   out << "        </port>\n    </ports>\n";
   const ToolOrder o = ToolOrderOf(in.link.order);
@@ -84,7 +91,8 @@ std::string Project(const ExportInput& in) {
   out << "            <unit>" << int(in.link.unit) << "</unit>\n";
   out << "            <byteOrder>" << o.byteOrder << "</byteOrder>\n";
   out << "            <registerOrder>" << o.registerOrder << "</registerOrder>\n";
-  out << "            <maxReadCoils>2000</maxReadCoils>\n            <maxReadDiscreteInputs>2000</maxReadDiscreteInputs>\n";
+  out << "            <maxReadCoils>2000</maxReadCoils>\n            "
+         "<maxReadDiscreteInputs>2000</maxReadDiscreteInputs>\n";
   out << "            <maxReadHoldingRegisters>124</maxReadHoldingRegisters>\n"
          "            <maxReadInputRegisters>124</maxReadInputRegisters>\n";
   out << "        </device>\n    </devices>\n";

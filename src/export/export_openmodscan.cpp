@@ -15,10 +15,14 @@ namespace {
 
 const char* PointType(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return "Coils";
-    case MapKind::TC: return "DiscreteInputs";
-    case MapKind::TIFloat: return "HoldingRegisters";
-    case MapKind::InputReg: return "InputRegisters";
+    case MapKind::TU:
+      return "Coils";
+    case MapKind::TC:
+      return "DiscreteInputs";
+    case MapKind::TIFloat:
+      return "HoldingRegisters";
+    case MapKind::InputReg:
+      return "InputRegisters";
   }
   return "";
 }
@@ -37,17 +41,21 @@ ExportResult ExportOpenModScan(const ExportInput& in) {
     const bool bits = ExportIsBits(b.kind);
     const int n = ++windows[b.kind];
     const std::string suffix = n == 1 ? "" : "-" + std::to_string(n);
-    const std::string formName = std::string(kModuleTitle) + " " + MapTitle(b.kind) + (n == 1 ? "" : " " + std::to_string(n));
+    const std::string formName =
+        std::string(kModuleTitle) + " " + MapTitle(b.kind) + (n == 1 ? "" : " " + std::to_string(n));
     std::ostringstream out;
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     out << "<!-- OpenModScan: " << XmlText(formName);
     if (!in.documentName.empty()) out << ", документ " << XmlText(OneLine(in.documentName));
-    out << "; модуль " << XmlText(in.link.host) << ":" << in.link.port << ", Slave-адрес " << int(in.link.unit);
+    out << "; модуль " << XmlText(in.link.host) << ":" << in.link.port << ", Slave-адрес "
+        << int(in.link.unit);
     if (!bits) out << ", порядок байт " << WireOrderName(order);
     out << " -->\n";
     out << "<FormModScan Version=\"1.12\" DisplayMode=\"Data\" DataDisplayMode=\""
-        << (bits ? "Binary" : firstHigh ? "FloatingPt" : "SwappedFP") << "\" ByteOrder=\""
-        << (!bits && bytesSwapped ? "Swapped" : "Direct") << "\">\n";
+        << (bits        ? "Binary"
+            : firstHigh ? "FloatingPt"
+                        : "SwappedFP")
+        << "\" ByteOrder=\"" << (!bits && bytesSwapped ? "Swapped" : "Direct") << "\">\n";
     out << "  <DisplayDefinition FormName=\"" << XmlText(formName) << "\" ScanRate=\"1000\" DeviceId=\""
         << int(in.link.unit) << "\" PointType=\"" << PointType(b.kind) << "\" PointAddress=\"" << b.start
         << "\" Length=\"" << b.registers() << "\" LogViewLimit=\"30\" ZeroBasedAddress=\"true\""

@@ -80,7 +80,8 @@ ExportResult ExportPymodbus(const ExportInput& in) {
   // Debian's pymodbus 3.0 loads its serial client with the package: without
   // python3-serial-asyncio (only recommended) the import fails.
   out << "try:\n    from pymodbus.client import ModbusTcpClient\nexcept ImportError as error:\n"
-         "    sys.exit(\"pymodbus не загружается (%s); в Debian нужен и пакет python3-serial-asyncio\" % error)\n\n";
+         "    sys.exit(\"pymodbus не загружается (%s); в Debian нужен и пакет python3-serial-asyncio\" % "
+         "error)\n\n";
   out << "HOST = " << PythonString(in.link.host) << "\n";
   out << "PORT = " << in.link.port << "\n";
   out << "UNIT = " << int(in.link.unit) << "\n";
@@ -90,7 +91,8 @@ ExportResult ExportPymodbus(const ExportInput& in) {
   out << "# (карта, функция, первый адрес, [(адрес, параметр), ...]): одно чтение на блок\n";
   out << "BLOCKS = [\n";
   for (const TagBlock& b : ContiguousBlocks(in.tags, kMaxBits, kMaxFloats)) {
-    out << "    (\"" << ExportMapKey(b.kind) << "\", " << ExportReadFunction(b.kind) << ", " << b.start << ", [\n";
+    out << "    (\"" << ExportMapKey(b.kind) << "\", " << ExportReadFunction(b.kind) << ", " << b.start
+        << ", [\n";
     for (std::size_t index : b.tags) {
       const ExportTag& t = in.tags[index];
       out << "        (" << t.address << ", " << PythonString(t.name) << "),\n";

@@ -19,8 +19,9 @@ ExportResult ExportTelegraf(const ExportInput& in) {
   out << "  slave_id = " << int(in.link.unit) << "\n";
   out << "  timeout = \"" << in.link.timeoutSec << "s\"\n";
   const bool v6 = in.link.host.find(':') != std::string::npos;
-  out << "  controller = " << TomlString("tcp://" + (v6 ? "[" + in.link.host + "]" : in.link.host) + ":" +
-                                        std::to_string(in.link.port))
+  out << "  controller = "
+      << TomlString("tcp://" + (v6 ? "[" + in.link.host + "]" : in.link.host) + ":" +
+                    std::to_string(in.link.port))
       << "\n";
   out << "  configuration_type = \"register\"\n";
   for (MapKind kind : {MapKind::TU, MapKind::TC, MapKind::TIFloat, MapKind::InputReg}) {
@@ -28,10 +29,10 @@ ExportResult ExportTelegraf(const ExportInput& in) {
     for (const ExportTag& t : in.tags) {
       if (t.kind != kind) continue;
       if (!any) {
-        const char* key = kind == MapKind::TU         ? "coils"
-                          : kind == MapKind::TC       ? "discrete_inputs"
-                          : kind == MapKind::TIFloat  ? "holding_registers"
-                                                      : "input_registers";
+        const char* key = kind == MapKind::TU        ? "coils"
+                          : kind == MapKind::TC      ? "discrete_inputs"
+                          : kind == MapKind::TIFloat ? "holding_registers"
+                                                     : "input_registers";
         out << "\n  " << key << " = [\n";
       }
       any = true;
@@ -40,8 +41,8 @@ ExportResult ExportTelegraf(const ExportInput& in) {
         out << ", address = [" << t.address << "] },\n";
       } else {
         out << ", byte_order = \"" << WireOrderName(in.link.order)
-            << "\", data_type = \"FLOAT32-IEEE\", scale = 1.0, address = [" << t.address << ", " << t.address + 1
-            << "] },\n";
+            << "\", data_type = \"FLOAT32-IEEE\", scale = 1.0, address = [" << t.address << ", "
+            << t.address + 1 << "] },\n";
       }
     }
     if (any) out << "  ]\n";

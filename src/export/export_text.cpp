@@ -20,14 +20,26 @@ std::string JsonString(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
-        if (c < 0x20) out += Hex2Escape("\\u", c, 4);
-        else out.push_back(static_cast<char>(c));
+        if (c < 0x20)
+          out += Hex2Escape("\\u", c, 4);
+        else
+          out.push_back(static_cast<char>(c));
     }
   }
   return out + "\"";
@@ -38,12 +50,18 @@ std::string YamlString(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    if (c == '"') out += "\\\"";
-    else if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\t') out += "\\t";
-    else if (IsControl(c)) out += Hex2Escape("\\x", c, 2);
+    if (c == '"')
+      out += "\\\"";
+    else if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else if (IsControl(c))
+      out += Hex2Escape("\\x", c, 2);
     else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // C1 controls, NEL among them
       out += Hex2Escape("\\x", next, 2);
       ++i;
@@ -67,14 +85,26 @@ std::string TomlString(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
-        if (IsControl(c)) out += Hex2Escape("\\u", c, 4);
-        else out.push_back(static_cast<char>(c));
+        if (IsControl(c))
+          out += Hex2Escape("\\u", c, 4);
+        else
+          out.push_back(static_cast<char>(c));
     }
   }
   return out + "\"";
@@ -84,17 +114,35 @@ std::string XmlText(std::string_view text) {
   std::string out;
   for (unsigned char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      case '\t': out += "&#9;"; break;
-      case '\n': out += "&#10;"; break;
-      case '\r': out += "&#13;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
       default:
-        if (IsControl(c) && c != 0x7F) out += Hex2Escape("\\x", c, 2);
-        else out.push_back(static_cast<char>(c));
+        if (IsControl(c) && c != 0x7F)
+          out += Hex2Escape("\\x", c, 2);
+        else
+          out.push_back(static_cast<char>(c));
     }
   }
   return out;
@@ -103,8 +151,10 @@ std::string XmlText(std::string_view text) {
 std::string XmlCdata(std::string_view text) {
   std::string body;
   for (unsigned char c : text) {
-    if (IsControl(c) && c != '\t' && c != '\n' && c != '\r' && c != 0x7F) body += Hex2Escape("\\x", c, 2);
-    else body.push_back(static_cast<char>(c));
+    if (IsControl(c) && c != '\t' && c != '\n' && c != '\r' && c != 0x7F)
+      body += Hex2Escape("\\x", c, 2);
+    else
+      body.push_back(static_cast<char>(c));
   }
   std::string out = "<![CDATA[";
   for (std::size_t at = 0;;) {
@@ -120,11 +170,14 @@ std::string XmlCdata(std::string_view text) {
 }
 
 std::string CsvField(std::string_view text, char sep) {
-  if (text.find_first_of(std::string{sep, '"', '\r', '\n'}) == std::string_view::npos) return std::string(text);
+  if (text.find_first_of(std::string{sep, '"', '\r', '\n'}) == std::string_view::npos)
+    return std::string(text);
   std::string out = "\"";
   for (char c : text) {
-    if (c == '"') out += "\"\"";
-    else out.push_back(c);
+    if (c == '"')
+      out += "\"\"";
+    else
+      out.push_back(c);
   }
   return out + "\"";
 }
@@ -133,14 +186,26 @@ std::string PythonString(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
-        if (IsControl(c)) out += Hex2Escape("\\x", c, 2);
-        else out.push_back(static_cast<char>(c));
+        if (IsControl(c))
+          out += Hex2Escape("\\x", c, 2);
+        else
+          out.push_back(static_cast<char>(c));
     }
   }
   return out + "\"";
@@ -149,8 +214,10 @@ std::string PythonString(std::string_view text) {
 std::string OneLine(std::string_view text) {
   std::string out;
   for (unsigned char c : text) {
-    if (IsControl(c)) out += Hex2Escape("\\x", c, 2);
-    else out.push_back(static_cast<char>(c));
+    if (IsControl(c))
+      out += Hex2Escape("\\x", c, 2);
+    else
+      out.push_back(static_cast<char>(c));
   }
   return out;
 }
@@ -158,8 +225,10 @@ std::string OneLine(std::string_view text) {
 std::string ShellWord(std::string_view text) {
   std::string out = "'";
   for (char c : text) {
-    if (c == '\'') out += "'\\''";
-    else out.push_back(c);
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out.push_back(c);
   }
   return out + "'";
 }
@@ -190,10 +259,14 @@ std::vector<TagBlock> ContiguousBlocks(const std::vector<ExportTag>& tags, int m
 
 const char* MapTitle(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return "Coils";
-    case MapKind::TC: return "Discrete Inputs";
-    case MapKind::TIFloat: return "Holding Registers";
-    case MapKind::InputReg: return "Input Registers";
+    case MapKind::TU:
+      return "Coils";
+    case MapKind::TC:
+      return "Discrete Inputs";
+    case MapKind::TIFloat:
+      return "Holding Registers";
+    case MapKind::InputReg:
+      return "Input Registers";
   }
   return "";
 }

@@ -35,7 +35,7 @@ std::string ShellWord(std::string_view text);
 struct TagBlock {
   MapKind kind = MapKind::TU;
   std::uint16_t start = 0;
-  int values = 0;                // entries in the block
+  int values = 0;                 // entries in the block
   std::vector<std::size_t> tags;  // indexes into the tag list, by address
   int registers() const { return ExportIsBits(kind) ? values : 2 * values; }
 };
@@ -43,8 +43,7 @@ struct TagBlock {
 // The tags cut into blocks: per map, sorted by address, an entry joins the block before it
 // when it starts right where that block ends and the block holds fewer than maxValues
 // entries. Blocks come map by map (Coils, Discrete Inputs, Holding, Input Registers).
-std::vector<TagBlock> ContiguousBlocks(const std::vector<ExportTag>& tags, int maxBits,
-                                       int maxFloats);
+std::vector<TagBlock> ContiguousBlocks(const std::vector<ExportTag>& tags, int maxBits, int maxFloats);
 
 // "Coils", "Discrete Inputs", "Holding Registers", "Input Registers".
 const char* MapTitle(MapKind kind);

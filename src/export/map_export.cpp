@@ -14,10 +14,14 @@ namespace r770 {
 
 const char* WireOrderName(WireOrder order) {
   switch (order) {
-    case WireOrder::ABCD: return "ABCD";
-    case WireOrder::CDAB: return "CDAB";
-    case WireOrder::BADC: return "BADC";
-    case WireOrder::DCBA: return "DCBA";
+    case WireOrder::ABCD:
+      return "ABCD";
+    case WireOrder::CDAB:
+      return "CDAB";
+    case WireOrder::BADC:
+      return "BADC";
+    case WireOrder::DCBA:
+      return "DCBA";
   }
   return "";
 }
@@ -42,10 +46,14 @@ WireOrder WireOrderOf(bool invert, bool swap) {
 
 OrderFlags FlagsOf(WireOrder order) {
   switch (order) {
-    case WireOrder::ABCD: return {true, false};
-    case WireOrder::CDAB: return {false, true};
-    case WireOrder::BADC: return {true, true};
-    case WireOrder::DCBA: return {false, false};
+    case WireOrder::ABCD:
+      return {true, false};
+    case WireOrder::CDAB:
+      return {false, true};
+    case WireOrder::BADC:
+      return {true, true};
+    case WireOrder::DCBA:
+      return {false, false};
   }
   return {};
 }
@@ -58,7 +66,9 @@ std::array<int, 4> WireLetters(WireOrder order) {
 float DecodeWireFloat(const std::array<std::uint8_t, 4>& wire, WireOrder order) {
   const std::array<int, 4> letters = WireLetters(order);
   std::uint32_t bits = 0;
-  for (int i = 0; i < 4; ++i) bits |= std::uint32_t{wire[static_cast<std::size_t>(i)]} << (8 * (3 - letters[static_cast<std::size_t>(i)]));
+  for (int i = 0; i < 4; ++i)
+    bits |= std::uint32_t{wire[static_cast<std::size_t>(i)]}
+            << (8 * (3 - letters[static_cast<std::size_t>(i)]));
   float f;
   std::memcpy(&f, &bits, sizeof f);
   return f;
@@ -66,14 +76,22 @@ float DecodeWireFloat(const std::array<std::uint8_t, 4>& wire, WireOrder order) 
 
 const char* ExportFormatKey(ExportFormat format) {
   switch (format) {
-    case ExportFormat::HomeAssistant: return "homeassistant";
-    case ExportFormat::Telegraf: return "telegraf";
-    case ExportFormat::ModbusScope: return "modbusscope";
-    case ExportFormat::ModbusTools: return "modbustools";
-    case ExportFormat::OpenModScan: return "openmodscan";
-    case ExportFormat::Mbpoll: return "mbpoll";
-    case ExportFormat::Pymodbus: return "pymodbus";
-    case ExportFormat::Json: return "json";
+    case ExportFormat::HomeAssistant:
+      return "homeassistant";
+    case ExportFormat::Telegraf:
+      return "telegraf";
+    case ExportFormat::ModbusScope:
+      return "modbusscope";
+    case ExportFormat::ModbusTools:
+      return "modbustools";
+    case ExportFormat::OpenModScan:
+      return "openmodscan";
+    case ExportFormat::Mbpoll:
+      return "mbpoll";
+    case ExportFormat::Pymodbus:
+      return "pymodbus";
+    case ExportFormat::Json:
+      return "json";
   }
   return "";
 }
@@ -86,14 +104,22 @@ std::optional<ExportFormat> ParseExportFormat(std::string_view text) {
 
 const char* ExportFormatTitle(ExportFormat format) {
   switch (format) {
-    case ExportFormat::HomeAssistant: return "Home Assistant (YAML, раздел modbus:)";
-    case ExportFormat::Telegraf: return "Telegraf (TOML, [[inputs.modbus]])";
-    case ExportFormat::ModbusScope: return "ModbusScope (проект .mbs)";
-    case ExportFormat::ModbusTools: return "ModbusTools (проект .pjc и DataView CSV)";
-    case ExportFormat::OpenModScan: return "OpenModScan (окна .xml, по одному на карту)";
-    case ExportFormat::Mbpoll: return "mbpoll (сценарий sh)";
-    case ExportFormat::Pymodbus: return "pymodbus (сценарий Python 3)";
-    case ExportFormat::Json: return "JSON (список тегов r770ctl-tags/1)";
+    case ExportFormat::HomeAssistant:
+      return "Home Assistant (YAML, раздел modbus:)";
+    case ExportFormat::Telegraf:
+      return "Telegraf (TOML, [[inputs.modbus]])";
+    case ExportFormat::ModbusScope:
+      return "ModbusScope (проект .mbs)";
+    case ExportFormat::ModbusTools:
+      return "ModbusTools (проект .pjc и DataView CSV)";
+    case ExportFormat::OpenModScan:
+      return "OpenModScan (окна .xml, по одному на карту)";
+    case ExportFormat::Mbpoll:
+      return "mbpoll (сценарий sh)";
+    case ExportFormat::Pymodbus:
+      return "pymodbus (сценарий Python 3)";
+    case ExportFormat::Json:
+      return "JSON (список тегов r770ctl-tags/1)";
   }
   return "";
 }
@@ -104,14 +130,21 @@ bool ExportWritesFolder(ExportFormat format) {
 
 const char* ExportFileExtension(ExportFormat format) {
   switch (format) {
-    case ExportFormat::HomeAssistant: return ".yaml";
-    case ExportFormat::Telegraf: return ".conf";
-    case ExportFormat::ModbusScope: return ".mbs";
-    case ExportFormat::Mbpoll: return ".sh";
-    case ExportFormat::Pymodbus: return ".py";
-    case ExportFormat::Json: return ".json";
+    case ExportFormat::HomeAssistant:
+      return ".yaml";
+    case ExportFormat::Telegraf:
+      return ".conf";
+    case ExportFormat::ModbusScope:
+      return ".mbs";
+    case ExportFormat::Mbpoll:
+      return ".sh";
+    case ExportFormat::Pymodbus:
+      return ".py";
+    case ExportFormat::Json:
+      return ".json";
     case ExportFormat::ModbusTools:
-    case ExportFormat::OpenModScan: return "";
+    case ExportFormat::OpenModScan:
+      return "";
   }
   return "";
 }
@@ -128,20 +161,28 @@ ExportLink ExportLinkFrom(const ProgramSettings& s) {
 
 const char* ExportMapKey(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return "coils";
-    case MapKind::TC: return "di";
-    case MapKind::TIFloat: return "hr";
-    case MapKind::InputReg: return "ir";
+    case MapKind::TU:
+      return "coils";
+    case MapKind::TC:
+      return "di";
+    case MapKind::TIFloat:
+      return "hr";
+    case MapKind::InputReg:
+      return "ir";
   }
   return "";
 }
 
 int ExportReadFunction(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return 1;
-    case MapKind::TC: return 2;
-    case MapKind::TIFloat: return 3;
-    case MapKind::InputReg: return 4;
+    case MapKind::TU:
+      return 1;
+    case MapKind::TC:
+      return 2;
+    case MapKind::TIFloat:
+      return 3;
+    case MapKind::InputReg:
+      return 4;
   }
   return 0;
 }
@@ -205,18 +246,26 @@ ExportResult MakeExport(const Configuration& cfg, const ExportRequest& request) 
   if (tags.empty()) return Refused("В выбранных картах документа нет заполненных записей");
   for (const ExportTag& t : tags)
     if (!ExportIsBits(t.kind) && t.address == 0xFFFF)
-      return Refused(std::string(exporting::MapTitle(t.kind)) + ", строка " + std::to_string(t.row + 1) + " (" + t.name +
-                     "): адрес 65535 — для числа нужны два регистра, второго нет");
+      return Refused(std::string(exporting::MapTitle(t.kind)) + ", строка " + std::to_string(t.row + 1) +
+                     " (" + t.name + "): адрес 65535 — для числа нужны два регистра, второго нет");
   const ExportInput in{tags, request.link, request.documentName};
   switch (request.format) {
-    case ExportFormat::HomeAssistant: return ExportHomeAssistant(in);
-    case ExportFormat::Telegraf: return ExportTelegraf(in);
-    case ExportFormat::ModbusScope: return ExportModbusScope(in);
-    case ExportFormat::ModbusTools: return ExportModbusTools(in);
-    case ExportFormat::OpenModScan: return ExportOpenModScan(in);
-    case ExportFormat::Mbpoll: return ExportMbpoll(in);
-    case ExportFormat::Pymodbus: return ExportPymodbus(in);
-    case ExportFormat::Json: return ExportJson(in);
+    case ExportFormat::HomeAssistant:
+      return ExportHomeAssistant(in);
+    case ExportFormat::Telegraf:
+      return ExportTelegraf(in);
+    case ExportFormat::ModbusScope:
+      return ExportModbusScope(in);
+    case ExportFormat::ModbusTools:
+      return ExportModbusTools(in);
+    case ExportFormat::OpenModScan:
+      return ExportOpenModScan(in);
+    case ExportFormat::Mbpoll:
+      return ExportMbpoll(in);
+    case ExportFormat::Pymodbus:
+      return ExportPymodbus(in);
+    case ExportFormat::Json:
+      return ExportJson(in);
   }
   return Refused("Неизвестный формат");
 }
@@ -227,7 +276,7 @@ std::string SaveExport(const ExportResult& result, ExportFormat format, const st
     if (result.files.size() != 1) return "Выгрузка должна состоять из одного файла";
     return WriteFileAtomically(path, result.files.front().text);
   }
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
     if (!S_ISDIR(st.st_mode)) return "Не удалось записать в папку " + path + ": это не папка";
   } else if (::mkdir(path.c_str(), 0777) != 0) {

@@ -19,8 +19,8 @@ namespace r770 {
 // significant (A) to the least (D), written in the order they travel (first register first,
 // each register's first byte first).
 enum class WireOrder { ABCD, CDAB, BADC, DCBA };
-inline constexpr std::array<WireOrder, 4> kAllWireOrders{WireOrder::ABCD, WireOrder::CDAB,
-                                                         WireOrder::BADC, WireOrder::DCBA};
+inline constexpr std::array<WireOrder, 4> kAllWireOrders{WireOrder::ABCD, WireOrder::CDAB, WireOrder::BADC,
+                                                         WireOrder::DCBA};
 
 const char* WireOrderName(WireOrder order);
 // "ABCD", "CDAB", "BADC", "DCBA" (letter case ignored); none for anything else.
@@ -37,11 +37,19 @@ std::array<int, 4> WireLetters(WireOrder order);
 // The float whose bytes travel as wire[0..3] in this order.
 float DecodeWireFloat(const std::array<std::uint8_t, 4>& wire, WireOrder order);
 
-enum class ExportFormat { HomeAssistant, Telegraf, ModbusScope, ModbusTools, OpenModScan, Mbpoll, Pymodbus, Json };
+enum class ExportFormat {
+  HomeAssistant,
+  Telegraf,
+  ModbusScope,
+  ModbusTools,
+  OpenModScan,
+  Mbpoll,
+  Pymodbus,
+  Json
+};
 inline constexpr std::array<ExportFormat, 8> kAllExportFormats{
-    ExportFormat::HomeAssistant, ExportFormat::Telegraf, ExportFormat::ModbusScope,
-    ExportFormat::ModbusTools,   ExportFormat::OpenModScan, ExportFormat::Mbpoll,
-    ExportFormat::Pymodbus,      ExportFormat::Json};
+    ExportFormat::HomeAssistant, ExportFormat::Telegraf, ExportFormat::ModbusScope, ExportFormat::ModbusTools,
+    ExportFormat::OpenModScan,   ExportFormat::Mbpoll,   ExportFormat::Pymodbus,    ExportFormat::Json};
 
 // Command-line key of a format: "homeassistant", "telegraf", ...
 const char* ExportFormatKey(ExportFormat format);
@@ -66,20 +74,20 @@ ExportLink ExportLinkFrom(const ProgramSettings& settings);
 // One non-empty map entry as exported.
 struct ExportTag {
   MapKind kind = MapKind::TU;
-  int row = 0;                 // entry index in its map (0-based)
-  std::uint16_t address = 0;   // ModbusAddr: the zero-based address on the wire
-  std::string name;            // the name the map editors show
-  std::string label;           // map, address and name, unique in the export
-  std::uint8_t module = 0;     // ModuleNo
-  std::uint16_t param = 0;     // ParamNo
-  std::int16_t task = -1;      // TaskNo as the editors read it
+  int row = 0;                // entry index in its map (0-based)
+  std::uint16_t address = 0;  // ModbusAddr: the zero-based address on the wire
+  std::string name;           // the name the map editors show
+  std::string label;          // map, address and name, unique in the export
+  std::uint8_t module = 0;    // ModuleNo
+  std::uint16_t param = 0;    // ParamNo
+  std::int16_t task = -1;     // TaskNo as the editors read it
 };
 
 struct ExportRequest {
   ExportFormat format = ExportFormat::Json;
   ExportLink link;
   std::array<bool, 4> maps{true, true, true, true};  // by MapKind: TU, TC, TIFloat, InputReg
-  std::string documentName;  // the document's file name, for titles and comments
+  std::string documentName;                          // the document's file name, for titles and comments
 };
 
 // One file of an export: name inside the output folder (empty: the output file itself).

@@ -23,11 +23,16 @@ std::int64_t SteadyNs() {
 
 std::uint8_t CanSpeedCode(std::int32_t kbaud) {
   switch (kbaud) {
-    case 150: return 0x43;
-    case 100: return 0x45;
-    case 50: return 0x4B;
-    case 20: return 0x5D;
-    default: return 0x41;  // 300 kbaud, and any speed the adapter does not know
+    case 150:
+      return 0x43;
+    case 100:
+      return 0x45;
+    case 50:
+      return 0x4B;
+    case 20:
+      return 0x5D;
+    default:
+      return 0x41;  // 300 kbaud, and any speed the adapter does not know
   }
 }
 
@@ -50,9 +55,12 @@ int CheckInitAnswer(std::span<const std::uint8_t> answer, int& variant, std::str
   line = "Инициализация CAN-BUS получены данные : " + FormatBytes(answer);
   if (answer.size() < 3) return kDataLength;
   int v;
-  if (answer[0] == 0x30) v = 0;
-  else if (answer[0] == 0x40) v = 1;
-  else return kBadResetAnswer;
+  if (answer[0] == 0x30)
+    v = 0;
+  else if (answer[0] == 0x40)
+    v = 1;
+  else
+    return kBadResetAnswer;
   if (answer[1] != 0x0A || answer[2] != 0x0D) return kBadResetAnswer;
   variant = v;
   return kOk;
@@ -128,15 +136,13 @@ int T_CanBus::CheckCarrier() {
   return code;
 }
 
-int T_CanBus::CheckCanAnswer(std::span<const std::uint8_t> answer,
-                             std::span<const std::uint8_t> request, int d,
-                             std::span<std::uint8_t> out, int& delivered) const {
+int T_CanBus::CheckCanAnswer(std::span<const std::uint8_t> answer, std::span<const std::uint8_t> request,
+                             int d, std::span<std::uint8_t> out, int& delivered) const {
   return r770::CheckCanAnswer(answer, request, d, OwnNode, out, delivered);
 }
 
-int T_CanBus::Exchange(int expected, std::uint8_t /*address*/,
-                       std::span<const std::uint8_t> request, std::span<std::uint8_t> out,
-                       int& delivered) {
+int T_CanBus::Exchange(int expected, std::uint8_t /*address*/, std::span<const std::uint8_t> request,
+                       std::span<std::uint8_t> out, int& delivered) {
   delivered = 0;
   std::array<std::uint8_t, kCanFrameSize> frame{};
   std::copy_n(request.begin(), std::min(request.size(), kCanFrameSize), frame.begin());

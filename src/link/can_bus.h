@@ -29,13 +29,12 @@ int CheckInitAnswer(std::span<const std::uint8_t> answer, int& variant, std::str
 // bytes from answer byte 6 on go to `out` and `delivered` is d; otherwise `delivered` is 0.
 // An answer or request shorter than 13 bytes, or d beyond the 7 data bytes a frame can hold,
 // gives 17 without reading outside the frame.
-int CheckCanAnswer(std::span<const std::uint8_t> answer, std::span<const std::uint8_t> request,
-                   int d, std::uint8_t ownNode, std::span<std::uint8_t> out, int& delivered);
+int CheckCanAnswer(std::span<const std::uint8_t> answer, std::span<const std::uint8_t> request, int d,
+                   std::uint8_t ownNode, std::span<std::uint8_t> out, int& delivered);
 
 class T_CanBus : public T_Comport {
  public:
-  T_CanBus(const TCANbusLink& link, Clock& clock = SystemClock(),
-           SerialOpener opener = OpenPosixSerial);
+  T_CanBus(const TCANbusLink& link, Clock& clock = SystemClock(), SerialOpener opener = OpenPosixSerial);
   ~T_CanBus() override;
 
   int ConfigureLine(int& writeTimeoutPerByteMs) override;
@@ -44,8 +43,8 @@ class T_CanBus : public T_Comport {
 
   int ResetAdapter();
   int CheckCarrier();
-  int CheckCanAnswer(std::span<const std::uint8_t> answer, std::span<const std::uint8_t> request,
-                     int d, std::span<std::uint8_t> out, int& delivered) const;
+  int CheckCanAnswer(std::span<const std::uint8_t> answer, std::span<const std::uint8_t> request, int d,
+                     std::span<std::uint8_t> out, int& delivered) const;
 
   InitBlockBytes InitBlock{};
   int AdapterVariant = 0;

@@ -144,8 +144,8 @@ int TBase_Obmen::ConfigureLine(int& writeTimeoutPerByteMs) {
   return kOk;
 }
 
-int TBase_Obmen::Transact(std::span<const std::uint8_t>, int, std::uint8_t, std::uint8_t,
-                          std::uint8_t, std::span<std::uint8_t>, int& delivered) {
+int TBase_Obmen::Transact(std::span<const std::uint8_t>, int, std::uint8_t, std::uint8_t, std::uint8_t,
+                          std::span<std::uint8_t>, int& delivered) {
   delivered = 0;
   return -1;
 }
@@ -208,8 +208,7 @@ int TBase_Obmen::ReadParam(std::uint8_t address, std::uint16_t param, std::span<
   return Request(address, 0x01, 0x02, args, n, n, out, delivered);
 }
 
-int TBase_Obmen::WriteParam(std::uint8_t address, std::uint16_t param,
-                            std::span<const std::uint8_t> data) {
+int TBase_Obmen::WriteParam(std::uint8_t address, std::uint16_t param, std::span<const std::uint8_t> data) {
   if (data.empty() || (FrameMode == FrameCan && data.size() > 4)) return kDataLength;
   std::vector<std::uint8_t> args;
   PutWord(args, param);

@@ -65,8 +65,7 @@ TBase_Obmen* CurrentEngine() { return g_engine.get(); }
 
 std::uint8_t LastRunState() { return g_lastRunState; }
 
-bool OpenLink(const TCustomLink& link, std::string* text, LogFn handler, void* context,
-              int* codeOut) {
+bool OpenLink(const TCustomLink& link, std::string* text, LogFn handler, void* context, int* codeOut) {
   SetText(text, "");
   g_engine.reset();
   g_engine = MakeEngine(link, g_clock ? *g_clock : SystemClock());
@@ -115,8 +114,8 @@ int WriteModuleParam(std::uint8_t net, std::uint16_t param, std::span<const std:
   return Report(g_engine->WriteParam(net, param, data), text);
 }
 
-int WriteModuleElement(std::uint8_t net, std::uint16_t param, std::span<const std::uint8_t> data,
-                       bool first, std::uint16_t index, std::string* text) {
+int WriteModuleElement(std::uint8_t net, std::uint16_t param, std::span<const std::uint8_t> data, bool first,
+                       std::uint16_t index, std::string* text) {
   if (!g_engine) return NoEngine(text);
   return Report(g_engine->WriteElement(net, param, index, data, first), text);
 }
@@ -182,8 +181,7 @@ int ReadModuleElement(std::uint8_t net, std::uint16_t param, std::uint16_t index
   if (!g_engine) return NoEngine(text);
   if (elementSize < 1 || buffer.size() < static_cast<std::size_t>(elementSize))
     return Report(kDataLength, text);
-  return Report(g_engine->ReadElement(net, param, index,
-                                      buffer.first(static_cast<std::size_t>(elementSize))),
+  return Report(g_engine->ReadElement(net, param, index, buffer.first(static_cast<std::size_t>(elementSize))),
                 text);
 }
 
@@ -203,8 +201,8 @@ int ReadModuleArray(std::uint8_t net, std::uint16_t param, int count, int elemen
   return Report(code, text);
 }
 
-int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> buffer,
-                int& answerLength, std::string* text) {
+int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> buffer, int& answerLength,
+                std::string* text) {
   answerLength = 0;
   auto* tcp = dynamic_cast<T_TCPObmen*>(g_engine.get());
   if (!tcp) return NoEngine(text);

@@ -37,16 +37,15 @@ TBase_Obmen* CurrentEngine();
 std::uint8_t LastRunState();
 
 // code (optional) receives the opening's error code (-1 for a link kind without an engine).
-bool OpenLink(const TCustomLink& link, std::string* text, LogFn handler, void* context,
-              int* code = nullptr);
+bool OpenLink(const TCustomLink& link, std::string* text, LogFn handler, void* context, int* code = nullptr);
 bool CloseLink();
 int ProbeModule(std::uint8_t net, FoundFn handler, void* context);
 // code (optional) receives the error code behind a failure (0 on success).
 bool LoginModule(std::uint8_t net, std::uint8_t level, std::string* text, int* code = nullptr);
 int WriteModuleParam(std::uint8_t net, std::uint16_t param, std::span<const std::uint8_t> data,
                      std::string* text);
-int WriteModuleElement(std::uint8_t net, std::uint16_t param, std::span<const std::uint8_t> data,
-                       bool first, std::uint16_t index, std::string* text);
+int WriteModuleElement(std::uint8_t net, std::uint16_t param, std::span<const std::uint8_t> data, bool first,
+                       std::uint16_t index, std::string* text);
 // `data` holds count × elementSize bytes.
 int WriteModuleArray(std::uint8_t net, std::uint16_t param, int elementSize, int count,
                      std::span<const std::uint8_t> data, std::string* text);
@@ -55,8 +54,7 @@ int WriteModuleArray(std::uint8_t net, std::uint16_t param, int elementSize, int
 // error code behind a failure (29 or 30 when the state did not follow), 0 on success.
 bool SetRunState(std::uint8_t net, bool stop, std::string* text, int* code = nullptr);
 // Reads buffer.size() bytes of parameter `param`.
-int ReadModuleParam(std::uint8_t net, std::uint16_t param, std::span<std::uint8_t> buffer,
-                    std::string* text);
+int ReadModuleParam(std::uint8_t net, std::uint16_t param, std::span<std::uint8_t> buffer, std::string* text);
 int ReadModuleElement(std::uint8_t net, std::uint16_t param, std::uint16_t index, int elementSize,
                       std::span<std::uint8_t> buffer, std::string* text);
 // `buffer` takes count × elementSize bytes.
@@ -64,7 +62,7 @@ int ReadModuleArray(std::uint8_t net, std::uint16_t param, int count, int elemen
                     std::span<std::uint8_t> buffer, std::string* text);
 // Passes `request` unframed over the TCP link; the first received segment (at most 255
 // bytes) goes to `buffer`, its count to answerLength. -1 when the engine is not a TCP engine.
-int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> buffer,
-                int& answerLength, std::string* text);
+int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> buffer, int& answerLength,
+                std::string* text);
 
 }  // namespace r770

@@ -42,9 +42,8 @@ struct SpeedCode {
   int baud;
   speed_t code;
 };
-constexpr SpeedCode kSpeeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},
-                                 {9600, B9600},   {19200, B19200}, {38400, B38400},
-                                 {57600, B57600}, {115200, B115200}};
+constexpr SpeedCode kSpeeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+                                 {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
 
 speed_t SpeedToCode(int baud) {
   for (const auto& s : kSpeeds)
@@ -71,10 +70,18 @@ class PosixSerial final : public SerialDevice {
     if (RetryEintr([&] { return ::tcgetattr(fd_, &t); }) != 0) return false;
     s.baud = CodeToSpeed(::cfgetospeed(&t));
     switch (t.c_cflag & CSIZE) {
-      case CS5: s.dataBits = 5; break;
-      case CS6: s.dataBits = 6; break;
-      case CS7: s.dataBits = 7; break;
-      default: s.dataBits = 8; break;
+      case CS5:
+        s.dataBits = 5;
+        break;
+      case CS6:
+        s.dataBits = 6;
+        break;
+      case CS7:
+        s.dataBits = 7;
+        break;
+      default:
+        s.dataBits = 8;
+        break;
     }
     s.parity = (t.c_cflag & PARENB) != 0;
     s.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
@@ -97,8 +104,14 @@ class PosixSerial final : public SerialDevice {
       t.c_cflag &= ~PARENB;
       t.c_iflag &= ~INPCK;
     }
-    if (s.stopBits == 2) t.c_cflag |= CSTOPB; else t.c_cflag &= ~CSTOPB;
-    if (s.ctsFlow) t.c_cflag |= CRTSCTS; else t.c_cflag &= ~CRTSCTS;
+    if (s.stopBits == 2)
+      t.c_cflag |= CSTOPB;
+    else
+      t.c_cflag &= ~CSTOPB;
+    if (s.ctsFlow)
+      t.c_cflag |= CRTSCTS;
+    else
+      t.c_cflag &= ~CRTSCTS;
     return RetryEintr([&] { return ::tcsetattr(fd_, TCSANOW, &t); }) == 0;
   }
 
@@ -108,7 +121,9 @@ class PosixSerial final : public SerialDevice {
     return true;
   }
 
-  bool DiscardInput() override { return RetryEintr([&] { return ::tcflush(fd_, TCIFLUSH); }) == 0; }
+  bool DiscardInput() override {
+    return RetryEintr([&] { return ::tcflush(fd_, TCIFLUSH); }) == 0;
+  }
 
   bool SetDtr(bool on) override { return SetLineBit(TIOCM_DTR, on); }
   bool SetRts(bool on) override { return SetLineBit(TIOCM_RTS, on); }
@@ -204,14 +219,19 @@ SerialOpenError ErrorOf(int e) {
     case ENOENT:
     case ENXIO:
     case ENODEV:
-    case ENOTDIR: return SerialOpenError::Missing;
+    case ENOTDIR:
+      return SerialOpenError::Missing;
     case EBUSY:
-    case EWOULDBLOCK: return SerialOpenError::Busy;
+    case EWOULDBLOCK:
+      return SerialOpenError::Busy;
     case EACCES:
     case EPERM:
-    case EROFS: return SerialOpenError::NoPermission;
-    case ENOTTY: return SerialOpenError::NotTty;
-    default: return SerialOpenError::Other;
+    case EROFS:
+      return SerialOpenError::NoPermission;
+    case ENOTTY:
+      return SerialOpenError::NotTty;
+    default:
+      return SerialOpenError::Other;
   }
 }
 
@@ -234,7 +254,8 @@ SerialOpenResult OpenPosixSerial(const std::string& path) {
     return fail(e);
   };
   if (!::isatty(fd)) return closeFail(ENOTTY);
-  if (RetryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) return closeFail(errno == EWOULDBLOCK ? EBUSY : errno);
+  if (RetryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0)
+    return closeFail(errno == EWOULDBLOCK ? EBUSY : errno);
   if (::ioctl(fd, TIOCEXCL) != 0) return closeFail(errno);
   termios t{};
   if (RetryEintr([&] { return ::tcgetattr(fd, &t); }) != 0) return closeFail(errno);
@@ -253,12 +274,18 @@ SerialOpenResult OpenPosixSerial(const std::string& path) {
 
 std::string SerialOpenErrorText(SerialOpenError e, int sysError) {
   switch (e) {
-    case SerialOpenError::None: return "открыто";
-    case SerialOpenError::Missing: return "нет такого устройства";
-    case SerialOpenError::Busy: return "устройство занято другим приложением";
-    case SerialOpenError::NoPermission: return "нет прав доступа к устройству";
-    case SerialOpenError::NotTty: return "устройство не является последовательным портом";
-    case SerialOpenError::Other: break;
+    case SerialOpenError::None:
+      return "открыто";
+    case SerialOpenError::Missing:
+      return "нет такого устройства";
+    case SerialOpenError::Busy:
+      return "устройство занято другим приложением";
+    case SerialOpenError::NoPermission:
+      return "нет прав доступа к устройству";
+    case SerialOpenError::NotTty:
+      return "устройство не является последовательным портом";
+    case SerialOpenError::Other:
+      break;
   }
   return "ошибка открытия, код системы " + std::to_string(sysError);
 }

@@ -20,9 +20,9 @@ inline constexpr std::uint32_t kModemCarrier = 0x80;  // carrier detect (RLSD)
 struct SerialLineSettings {
   int baud = 9600;
   int dataBits = 8;
-  bool parity = false;     // parity generation and checking
+  bool parity = false;  // parity generation and checking
   int stopBits = 1;
-  bool ctsFlow = false;    // output waits while the other side holds CTS off
+  bool ctsFlow = false;  // output waits while the other side holds CTS off
   bool operator==(const SerialLineSettings&) const = default;
 };
 

@@ -12,9 +12,7 @@ std::int64_t SteadyNs() {
 
 }  // namespace
 
-std::string DefaultComDevice(int portNumber) {
-  return "/dev/ttyS" + std::to_string(portNumber - 1);
-}
+std::string DefaultComDevice(int portNumber) { return "/dev/ttyS" + std::to_string(portNumber - 1); }
 
 T_Comport::T_Comport(const TRSLink& link, Clock& clock, SerialOpener opener)
     : TBase_Obmen(link, clock), RSLink(link), opener_(std::move(opener)) {}

@@ -29,8 +29,7 @@ struct SerialLinkTiming {
 
 class T_Comport : public TBase_Obmen {
  public:
-  T_Comport(const TRSLink& link, Clock& clock = SystemClock(),
-            SerialOpener opener = OpenPosixSerial);
+  T_Comport(const TRSLink& link, Clock& clock = SystemClock(), SerialOpener opener = OpenPosixSerial);
   ~T_Comport() override;
 
   int Open(std::string& description) override;

@@ -25,9 +25,7 @@ int SocketCalls::Fcntl(int fd, int cmd, int arg) { return ::fcntl(fd, cmd, arg);
 ssize_t SocketCalls::Send(int fd, const void* data, std::size_t n, int flags) {
   return ::send(fd, data, n, flags);
 }
-ssize_t SocketCalls::Recv(int fd, void* data, std::size_t n, int flags) {
-  return ::recv(fd, data, n, flags);
-}
+ssize_t SocketCalls::Recv(int fd, void* data, std::size_t n, int flags) { return ::recv(fd, data, n, flags); }
 int SocketCalls::Shutdown(int fd, int how) { return ::shutdown(fd, how); }
 int SocketCalls::Close(int fd) { return ::close(fd); }
 int SocketCalls::GetAddrInfo(const char* node, const char* service, const addrinfo* hints,
@@ -103,7 +101,8 @@ bool TTcpClient::Connect(int connectTimeoutMs) {
     using Steady = std::chrono::steady_clock;
     const auto deadline = Steady::now() + std::chrono::milliseconds(connectTimeoutMs);
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
       if (left <= 0) {
         Close();
         return false;

@@ -28,8 +28,7 @@ class SocketCalls {
   virtual ssize_t Recv(int fd, void* data, std::size_t n, int flags);
   virtual int Shutdown(int fd, int how);
   virtual int Close(int fd);
-  virtual int GetAddrInfo(const char* node, const char* service, const addrinfo* hints,
-                          addrinfo** result);
+  virtual int GetAddrInfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result);
   virtual void FreeAddrInfo(addrinfo* info);
 };
 

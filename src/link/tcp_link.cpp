@@ -48,8 +48,7 @@ int T_TCPObmen::Exchange(int expected, std::uint8_t address, std::span<const std
   const std::uint8_t packet = NextPacketNumber();
   const auto frame = BuildFrame(request, packet, address);
   if (frame.empty()) return kDataLength;
-  return Transact(frame, expected, static_cast<std::uint8_t>(FrameFt12), address, packet, out,
-                  delivered);
+  return Transact(frame, expected, static_cast<std::uint8_t>(FrameFt12), address, packet, out, delivered);
 }
 
 int T_TCPObmen::Transact(std::span<const std::uint8_t> frame, int expected, std::uint8_t mode,

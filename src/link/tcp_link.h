@@ -10,15 +10,13 @@ namespace r770 {
 
 class T_TCPObmen : public TBase_Obmen {
  public:
-  T_TCPObmen(const TTCPLink& link, Clock& clock = SystemClock(),
-             SocketCalls& calls = SystemSocketCalls());
+  T_TCPObmen(const TTCPLink& link, Clock& clock = SystemClock(), SocketCalls& calls = SystemSocketCalls());
   ~T_TCPObmen() override;
 
   int Exchange(int expected, std::uint8_t address, std::span<const std::uint8_t> request,
                std::span<std::uint8_t> out, int& delivered) override;
-  int Transact(std::span<const std::uint8_t> frame, int expected, std::uint8_t mode,
-               std::uint8_t address, std::uint8_t packet, std::span<std::uint8_t> out,
-               int& delivered) override;
+  int Transact(std::span<const std::uint8_t> frame, int expected, std::uint8_t mode, std::uint8_t address,
+               std::uint8_t packet, std::span<std::uint8_t> out, int& delivered) override;
   int Open(std::string& description) override;
   void Close() override;
 

@@ -11,8 +11,7 @@ CommandTestLink::~CommandTestLink() {
   if (record_) Close();
 }
 
-bool CommandTestLink::Open(const TestLinkParams& params, std::string& text, TestLogFn log,
-                           void* context) {
+bool CommandTestLink::Open(const TestLinkParams& params, std::string& text, TestLogFn log, void* context) {
   // The engine keeps a reference to the record: close it before the record goes.
   if (record_) Close();
   record_ = std::make_unique<TTCPLink>();
@@ -23,9 +22,8 @@ bool CommandTestLink::Open(const TestLinkParams& params, std::string& text, Test
   return OpenLink(*record_, &text, log, context);
 }
 
-int CommandTestLink::RawExchange(std::span<const std::uint8_t> request,
-                                 std::span<std::uint8_t> answer, int& length,
-                                 std::string& text) {
+int CommandTestLink::RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> answer,
+                                 int& length, std::string& text) {
   length = 0;
   return r770::RawExchange(request, answer, length, &text);
 }

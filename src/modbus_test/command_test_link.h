@@ -16,10 +16,9 @@ class CommandTestLink final : public ModbusTestLink {
 
   // OpenTestLink: frees the previous record, builds a TTCPLink (Host, Port, TimeoutSec,
   // Retries) and calls OpenLink with the handler.
-  bool Open(const TestLinkParams& params, std::string& text, TestLogFn log,
-            void* context) override;
-  int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> answer,
-                  int& length, std::string& text) override;
+  bool Open(const TestLinkParams& params, std::string& text, TestLogFn log, void* context) override;
+  int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> answer, int& length,
+                  std::string& text) override;
   // CloseLink, then the record is freed.
   void Close() override;
 

@@ -29,10 +29,19 @@ constexpr const char* kModbusErrorTexts[kModbusErrorMax + 1] = {
 
 }  // namespace
 
-std::array<std::uint8_t, kTestRequestSize> BuildTestRequest(std::uint8_t unit,
-                                                            std::uint16_t reg) {
-  return {0x00, 0x00, 0x00, 0x00, 0x00, 0x06, unit, 0x03,
-          static_cast<std::uint8_t>(reg >> 8), static_cast<std::uint8_t>(reg & 0xFF), 0x00, 0x02};
+std::array<std::uint8_t, kTestRequestSize> BuildTestRequest(std::uint8_t unit, std::uint16_t reg) {
+  return {0x00,
+          0x00,
+          0x00,
+          0x00,
+          0x00,
+          0x06,
+          unit,
+          0x03,
+          static_cast<std::uint8_t>(reg >> 8),
+          static_cast<std::uint8_t>(reg & 0xFF),
+          0x00,
+          0x02};
 }
 
 std::string ModbusErrorText(int index) {
@@ -50,16 +59,33 @@ bool IsExceptionAnswer(std::span<const std::uint8_t> answer) {
   return answer.size() > 7 && (answer[7] & 0x80) != 0;
 }
 
-float AssembleTestFloat(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t d4,
-                        bool invert, bool swap) {
+float AssembleTestFloat(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t d4, bool invert,
+                        bool swap) {
   // The value's bytes, least significant first.
   std::uint8_t b[4];
-  if (!invert && !swap) { b[0] = d1; b[1] = d2; b[2] = d3; b[3] = d4; }
-  else if (!invert && swap) { b[0] = d2; b[1] = d1; b[2] = d4; b[3] = d3; }
-  else if (invert && !swap) { b[0] = d4; b[1] = d3; b[2] = d2; b[3] = d1; }
-  else { b[0] = d3; b[1] = d4; b[2] = d1; b[3] = d2; }
-  std::uint32_t bits = std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
-                       std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
+  if (!invert && !swap) {
+    b[0] = d1;
+    b[1] = d2;
+    b[2] = d3;
+    b[3] = d4;
+  } else if (!invert && swap) {
+    b[0] = d2;
+    b[1] = d1;
+    b[2] = d4;
+    b[3] = d3;
+  } else if (invert && !swap) {
+    b[0] = d4;
+    b[1] = d3;
+    b[2] = d2;
+    b[3] = d1;
+  } else {
+    b[0] = d3;
+    b[1] = d4;
+    b[2] = d1;
+    b[3] = d2;
+  }
+  std::uint32_t bits =
+      std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
   float f;
   std::memcpy(&f, &bits, sizeof f);
   return f;
@@ -111,9 +137,8 @@ std::string FormatTestFloat(double value, std::string_view sep) {
   return sign + out + std::string(sep) + frac;
 }
 
-TestReadResult DecodeTestAnswer(int code, const std::string& text,
-                                std::span<const std::uint8_t> answer, bool invert, bool swap,
-                                std::string_view sep) {
+TestReadResult DecodeTestAnswer(int code, const std::string& text, std::span<const std::uint8_t> answer,
+                                bool invert, bool swap, std::string_view sep) {
   TestReadResult r;
   if (code != 0) {
     if (code >= 1 && code <= kModbusErrorMax) {
@@ -141,9 +166,8 @@ TestReadResult DecodeTestAnswer(int code, const std::string& text,
       exceptionCode = true;
     }
   } else if (answer.size() == kTestFloatAnswerSize) {
-    r.value = FormatTestFloat(AssembleTestFloat(answer[9], answer[10], answer[11], answer[12],
-                                                invert, swap),
-                              sep);
+    r.value =
+        FormatTestFloat(AssembleTestFloat(answer[9], answer[10], answer[11], answer[12], invert, swap), sep);
     return r;
   } else if (answer.size() >= 11) {
     r.value = std::to_string(answer[9] * 256 + answer[10]);

@@ -21,8 +21,7 @@ inline constexpr int kModbusBadLengthIndex = 5;
 
 // MBAP header (transaction 0, protocol 0, length 6), unit, function 3, the register number
 // high byte first, quantity 2. The number is sent as it is, with no offset of one.
-std::array<std::uint8_t, kTestRequestSize> BuildTestRequest(std::uint8_t unit,
-                                                            std::uint16_t reg);
+std::array<std::uint8_t, kTestRequestSize> BuildTestRequest(std::uint8_t unit, std::uint16_t reg);
 
 // Message text of an index 0..12; empty for any other index.
 std::string ModbusErrorText(int index);
@@ -37,8 +36,8 @@ bool IsExceptionAnswer(std::span<const std::uint8_t> answer);
 
 // The floating-point value of the data bytes D1..D4 (answer bytes 9..12) in the byte order
 // chosen by the two settings.
-float AssembleTestFloat(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t d4,
-                        bool invert, bool swap);
+float AssembleTestFloat(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t d4, bool invert,
+                        bool swap);
 
 // A value in fixed notation with 4 digits after the separator, rounded to at most 10
 // significant digits; values of 1e10 and more in exponent notation ("1,234567890E+12").
@@ -54,8 +53,7 @@ struct TestReadResult {
 
 // Judges one exchange: code is RawExchange's result and text its message; answer holds the
 // received bytes when code is 0.
-TestReadResult DecodeTestAnswer(int code, const std::string& text,
-                                std::span<const std::uint8_t> answer, bool invert, bool swap,
-                                std::string_view decimalSeparator);
+TestReadResult DecodeTestAnswer(int code, const std::string& text, std::span<const std::uint8_t> answer,
+                                bool invert, bool swap, std::string_view decimalSeparator);
 
 }  // namespace r770

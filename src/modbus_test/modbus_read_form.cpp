@@ -23,8 +23,7 @@ std::optional<std::vector<std::uint16_t>> ParseRegisterList(const std::string& t
   std::size_t start = 0;
   while (true) {
     std::size_t comma = text.find(',', start);
-    std::string_view piece(text.data() + start,
-                           (comma == std::string::npos ? text.size() : comma) - start);
+    std::string_view piece(text.data() + start, (comma == std::string::npos ? text.size() : comma) - start);
     auto v = ParseUDec(piece);
     if (!v || *v > 0xFFFF) return std::nullopt;
     out.push_back(static_cast<std::uint16_t>(*v));
@@ -34,8 +33,8 @@ std::optional<std::vector<std::uint16_t>> ParseRegisterList(const std::string& t
   return out;
 }
 
-ModbusReadForm::ModbusReadForm(const ProgramSettings& settings, Dialogs& dialogs,
-                               BusyIndicator& busy, ModbusTestLink& link, DayLog& log)
+ModbusReadForm::ModbusReadForm(const ProgramSettings& settings, Dialogs& dialogs, BusyIndicator& busy,
+                               ModbusTestLink& link, DayLog& log)
     : settings_(settings), dialogs_(dialogs), busy_(busy), link_(link), log_(log) {
   ResetTable();
 }
@@ -122,9 +121,8 @@ void ModbusReadForm::Read() {
     }
     busy_.SetBusy(false);
 
-    TestReadResult r =
-        DecodeTestAnswer(code, text, std::span<const std::uint8_t>(answer.data(), length),
-                         settings_.InversModTest, settings_.SwapModTest, decimalSeparator);
+    TestReadResult r = DecodeTestAnswer(code, text, std::span<const std::uint8_t>(answer.data(), length),
+                                        settings_.InversModTest, settings_.SwapModTest, decimalSeparator);
     if (rows_.size() < j + 1) rows_.resize(j + 1);
     rows_[j] = ModbusReadRow{std::to_string(j + 1), std::to_string(reg), r.value, r.note};
     rows_.push_back(ModbusReadRow{});

@@ -16,9 +16,9 @@ class BusyIndicator;
 class DayLog;
 class Dialogs;
 
-inline constexpr const char* kReadModbusColumns[4] = {
-    "№", "Адрес Modbus параметров ТИ (Holding Registers)",
-    "Значение параметров ТИ с плавающей точкой", "Примечание"};
+inline constexpr const char* kReadModbusColumns[4] = {"№", "Адрес Modbus параметров ТИ (Holding Registers)",
+                                                      "Значение параметров ТИ с плавающей точкой",
+                                                      "Примечание"};
 
 struct ModbusReadRow {
   std::string number, address, value, note;
@@ -43,8 +43,8 @@ class ModbusReadForm {
 
   // settings: the process-wide record (read at every "Чтение"); busy: wait cursor and the
   // processing of pending window input; log: the day's log file of TestLog.
-  ModbusReadForm(const ProgramSettings& settings, Dialogs& dialogs, BusyIndicator& busy,
-                 ModbusTestLink& link, DayLog& log);
+  ModbusReadForm(const ProgramSettings& settings, Dialogs& dialogs, BusyIndicator& busy, ModbusTestLink& link,
+                 DayLog& log);
 
   // Field "Номера регистров".
   std::string registersText;

@@ -10,8 +10,7 @@
 
 namespace r770 {
 
-ModbusSettingsForm::ModbusSettingsForm(ProgramSettings& settings, Dialogs& dialogs,
-                                       std::string settingsPath)
+ModbusSettingsForm::ModbusSettingsForm(ProgramSettings& settings, Dialogs& dialogs, std::string settingsPath)
     : settings_(settings), dialogs_(dialogs), settingsPath_(std::move(settingsPath)) {}
 
 std::string ModbusSettingsForm::Path() const {

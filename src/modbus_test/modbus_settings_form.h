@@ -42,9 +42,9 @@ class ModbusSettingsForm {
   std::string timeText;   // decimal seconds
   std::string portText;   // 4 hexadecimal digits or decimal
   std::string ipText;
-  bool invert = false;    // "InversModTest"
-  bool swap = true;       // "SwapModTest"
-  bool portHex = false;   // "в 16-тиричном виде"
+  bool invert = false;   // "InversModTest"
+  bool swap = true;      // "SwapModTest"
+  bool portHex = false;  // "в 16-тиричном виде"
 
   // Where the focus goes after a refusal (None: stays where it was).
   Field Focus() const { return focus_; }

@@ -22,12 +22,11 @@ class ModbusTestLink {
  public:
   virtual ~ModbusTestLink() = default;
   // Opens the link anew (whatever was open before is closed). text: "  OK" or the reason.
-  virtual bool Open(const TestLinkParams& params, std::string& text, TestLogFn log,
-                    void* context) = 0;
+  virtual bool Open(const TestLinkParams& params, std::string& text, TestLogFn log, void* context) = 0;
   // Sends the request as it is; on code 0 `answer` holds the received bytes (at most its
   // size) and `length` their count. text: the message of the code.
-  virtual int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> answer,
-                          int& length, std::string& text) = 0;
+  virtual int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> answer, int& length,
+                          std::string& text) = 0;
   virtual void Close() = 0;
 };
 

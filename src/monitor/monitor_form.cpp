@@ -14,17 +14,19 @@ namespace {
 std::u32string Folded(const std::string& text) {
   std::u32string s = Utf8ToU32(text);
   for (char32_t& c : s) {
-    if (c >= U'A' && c <= U'Z') c += 0x20;
-    else if (c >= 0x410 && c <= 0x42F) c += 0x20;
-    else if (c == 0x401) c = 0x451;
+    if (c >= U'A' && c <= U'Z')
+      c += 0x20;
+    else if (c >= 0x410 && c <= 0x42F)
+      c += 0x20;
+    else if (c == 0x401)
+      c = 0x451;
   }
   return s;
 }
 
 std::string ClockText(const LocalTime& t) {
   char buf[24];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", t.hour, t.minute, t.second,
-                t.millisecond);
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", t.hour, t.minute, t.second, t.millisecond);
   return buf;
 }
 
@@ -53,8 +55,10 @@ void TrendBuffer::AddGap(double seconds) {
 std::vector<std::vector<TrendSample>> TrendBuffer::Runs(double fromSeconds) const {
   std::vector<std::vector<TrendSample>> runs(1);
   for (const TrendSample& s : Since(fromSeconds)) {
-    if (!s.gap) runs.back().push_back(s);
-    else if (!runs.back().empty()) runs.emplace_back();
+    if (!s.gap)
+      runs.back().push_back(s);
+    else if (!runs.back().empty())
+      runs.emplace_back();
   }
   if (runs.back().empty()) runs.pop_back();
   return runs;
@@ -88,9 +92,8 @@ struct MonitorForm::Outcome {
   std::uint16_t coil = 0;
 };
 
-MonitorForm::MonitorForm(const Configuration& cfg, const ProgramSettings& settings,
-                               Dialogs& dialogs, Clock& clock, TransportFactory transports,
-                               bool threaded)
+MonitorForm::MonitorForm(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
+                         Clock& clock, TransportFactory transports, bool threaded)
     : cfg_(cfg),
       settings_(settings),
       dialogs_(dialogs),
@@ -179,7 +182,8 @@ bool MonitorForm::DocumentChanged() {
 
 bool MonitorForm::ApplyPeriod() {
   auto v = ParseUDec(Trim(periodText));
-  const bool ok = v && *v >= static_cast<std::uint32_t>(kMinPeriodMs) && *v <= static_cast<std::uint32_t>(kMaxPeriodMs);
+  const bool ok =
+      v && *v >= static_cast<std::uint32_t>(kMinPeriodMs) && *v <= static_cast<std::uint32_t>(kMaxPeriodMs);
   if (ok)
     periodMs_ = static_cast<int>(*v);
   else
@@ -192,8 +196,8 @@ void MonitorForm::NewSession() {
   auto session = std::make_shared<Session>();
   session->id = session_ ? session_->id + 1 : 1;
   session->transport = transports_();
-  session->poller = std::make_unique<MonitorPoller>(points_, MonitorLinkFrom(settings_),
-                                                *session->transport, clock_, decimalSeparator);
+  session->poller = std::make_unique<MonitorPoller>(points_, MonitorLinkFrom(settings_), *session->transport,
+                                                    clock_, decimalSeparator);
   session_ = std::move(session);
 }
 
@@ -287,8 +291,10 @@ void MonitorForm::Apply(Outcome& o) {
   trendNow_ = static_cast<double>(o.nowMs - startedMs_) / 1000.0;
   for (auto& [point, trend] : trends_) {
     const PointReading& r = readings_[static_cast<std::size_t>(point)];
-    if (r.valid) trend.Add(trendNow_, r.number);
-    else trend.AddGap(trendNow_);  // no line across an outage
+    if (r.valid)
+      trend.Add(trendNow_, r.number);
+    else
+      trend.AddGap(trendNow_);  // no line across an outage
   }
   if (recorder_.IsOpen()) {
     std::string error;
@@ -313,8 +319,7 @@ std::string MonitorForm::StatusText() const {
   std::string s = "Циклов: " + std::to_string(cycles_);
   if (cycles_ > 0 && !last_.connected) {
     s += " | нет связи с " + settings_.IP_AdrTest + ":" + std::to_string(settings_.PortTcpTest);
-    if (last_.retryInMs > 0)
-      s += ", повтор через " + std::to_string((last_.retryInMs + 999) / 1000) + " с";
+    if (last_.retryInMs > 0) s += ", повтор через " + std::to_string((last_.retryInMs + 999) / 1000) + " с";
   } else {
     s += " | запросов за цикл: " + std::to_string(last_.requests) +
          " | время обмена: " + ms(last_.roundTripMs) + " мс";
@@ -349,8 +354,8 @@ bool MonitorForm::SetTrend(int point, bool on) {
   if (IsBitMap(points_[static_cast<std::size_t>(point)].kind)) return false;
   if (trends_.count(point)) return true;
   if (static_cast<int>(trends_.size()) >= kMaxTrends) {
-    dialogs_.Information("Графики можно построить не более чем для " +
-                         std::to_string(kMaxTrends) + " параметров");
+    dialogs_.Information("Графики можно построить не более чем для " + std::to_string(kMaxTrends) +
+                         " параметров");
     return false;
   }
   trends_.emplace(point, TrendBuffer(kTrendCapacity));
@@ -395,9 +400,8 @@ void MonitorForm::WriteCoil(int point, bool on) {
   if (point < 0 || point >= static_cast<int>(points_.size()) || writePending_) return;
   const MonitorPoint& p = points_[static_cast<std::size_t>(point)];
   if (p.kind != MapKind::TU) return;
-  const std::string question = "Отправить команду в Coil " + std::to_string(p.address) +
-                               " (параметр \"" + p.name + "\"): " +
-                               (on ? "включить (1)" : "отключить (0)") + "?";
+  const std::string question = "Отправить команду в Coil " + std::to_string(p.address) + " (параметр \"" +
+                               p.name + "\"): " + (on ? "включить (1)" : "отключить (0)") + "?";
   // Enter must never switch a coil: the question's default answer is No.
   coilResult_.clear();
   if (!dialogs_.ConfirmDefaultNo(question)) {

@@ -40,13 +40,13 @@ struct MonitorRow {
   bool highlighted = false;  // changed in the last cycle
   bool trendable = false;    // a register entry
   bool trended = false;
-  bool writable = false;     // a coil
+  bool writable = false;  // a coil
 };
 
 struct TrendSample {
   double seconds = 0;  // since the monitor was started
   double value = 0;
-  bool gap = false;    // no value at this time: the module did not answer
+  bool gap = false;  // no value at this time: the module did not answer
 };
 
 // The last values of one trend in a ring of fixed capacity: memory stays the same however
@@ -102,8 +102,7 @@ class MonitorForm {
   // come from `transports` (none: TCP). threaded: exchange on a worker thread (else inside
   // Tick, for tests).
   MonitorForm(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
-                 Clock& clock = SystemClock(), TransportFactory transports = {},
-                 bool threaded = true);
+              Clock& clock = SystemClock(), TransportFactory transports = {}, bool threaded = true);
   ~MonitorForm();
 
   // Decimal separator of the values shown (the locale's).

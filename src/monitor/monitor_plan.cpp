@@ -20,10 +20,14 @@ std::vector<MonitorPoint> CollectMonitorPoints(const Configuration& cfg) {
 
 std::uint8_t ReadFunction(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return 1;
-    case MapKind::TC: return 2;
-    case MapKind::TIFloat: return 3;
-    case MapKind::InputReg: return 4;
+    case MapKind::TU:
+      return 1;
+    case MapKind::TC:
+      return 2;
+    case MapKind::TIFloat:
+      return 3;
+    case MapKind::InputReg:
+      return 4;
   }
   return 0;
 }
@@ -34,18 +38,21 @@ int PointWidth(MapKind kind) { return IsBitMap(kind) ? 1 : 2; }
 
 const char* MonitorMapName(MapKind kind) {
   switch (kind) {
-    case MapKind::TU: return "Coils";
-    case MapKind::TC: return "Discrete Inputs";
-    case MapKind::TIFloat: return "Holding Registers";
-    case MapKind::InputReg: return "Input Registers";
+    case MapKind::TU:
+      return "Coils";
+    case MapKind::TC:
+      return "Discrete Inputs";
+    case MapKind::TIFloat:
+      return "Holding Registers";
+    case MapKind::InputReg:
+      return "Input Registers";
   }
   return "";
 }
 
 const char* MonitorMapKey(MapKind kind) { return MapCsvKey(kind); }
 
-std::vector<PlannedRequest> PlanRequests(const std::vector<MonitorPoint>& points,
-                                         const PlanLimits& limits) {
+std::vector<PlannedRequest> PlanRequests(const std::vector<MonitorPoint>& points, const PlanLimits& limits) {
   std::vector<int> order(points.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
@@ -78,8 +85,8 @@ std::vector<PlannedRequest> PlanRequests(const std::vector<MonitorPoint>& points
     end = pEnd;
     // A pair at 65535 runs off the address space: it is asked as it is, alone (the check
     // newEnd <= 0x10000 above keeps everything else out of its request).
-    plan.push_back({function, static_cast<std::uint16_t>(start),
-                    static_cast<std::uint16_t>(end - start), {index}});
+    plan.push_back(
+        {function, static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(end - start), {index}});
   }
   return plan;
 }
@@ -93,8 +100,7 @@ std::vector<PlannedRequest> SplitRequest(const PlannedRequest& request,
       parts.back().points.push_back(index);
       continue;
     }
-    parts.push_back({request.function, p.address, static_cast<std::uint16_t>(PointWidth(p.kind)),
-                     {index}});
+    parts.push_back({request.function, p.address, static_cast<std::uint16_t>(PointWidth(p.kind)), {index}});
   }
   return parts;
 }

@@ -13,9 +13,9 @@ namespace r770 {
 // One non-empty map entry as the monitor reads it.
 struct MonitorPoint {
   MapKind kind = MapKind::TU;
-  int row = 0;                  // entry index in its map (0-based; the editors show row + 1)
-  std::uint16_t address = 0;    // ModbusAddr
-  std::string name;             // the name the map editors show (Configuration::DisplayName)
+  int row = 0;                // entry index in its map (0-based; the editors show row + 1)
+  std::uint16_t address = 0;  // ModbusAddr
+  std::string name;           // the name the map editors show (Configuration::DisplayName)
   bool operator==(const MonitorPoint&) const = default;
 };
 
@@ -34,10 +34,10 @@ const char* MonitorMapName(MapKind kind);
 const char* MonitorMapKey(MapKind kind);
 
 struct PlanLimits {
-  int maxBits = 2000;       // largest quantity of functions 1 and 2
-  int maxRegisters = 125;   // largest quantity of functions 3 and 4
-  int bitGap = 32;          // unused bits one request may span between two points
-  int registerGap = 8;      // unused registers one request may span between two points
+  int maxBits = 2000;      // largest quantity of functions 1 and 2
+  int maxRegisters = 125;  // largest quantity of functions 3 and 4
+  int bitGap = 32;         // unused bits one request may span between two points
+  int registerGap = 8;     // unused registers one request may span between two points
 };
 
 struct PlannedRequest {

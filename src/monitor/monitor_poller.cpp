@@ -15,14 +15,12 @@ namespace {
 constexpr std::size_t kMbapHeader = 7;
 constexpr std::size_t kLargestFrame = 260;  // MBAP 7 + PDU 253
 constexpr int kNoAnswerIndex = 1;
-constexpr int kConnectFailedCode = 32;      // "  Ошибка установки соединения по TCP "
+constexpr int kConnectFailedCode = 32;  // "  Ошибка установки соединения по TCP "
 constexpr std::int64_t kLongestPauseMs = 30000;
 
 std::string ConnectFailedText() { return Trim(ErrorText(kConnectFailedCode)); }
 
-int ExceptionIndex(std::uint8_t code) {
-  return std::min(code + 1, kModbusErrorMax);
-}
+int ExceptionIndex(std::uint8_t code) { return std::min(code + 1, kModbusErrorMax); }
 
 }  // namespace
 
@@ -37,9 +35,8 @@ MonitorLink MonitorLinkFrom(const ProgramSettings& s) {
   return link;
 }
 
-MonitorPoller::MonitorPoller(std::vector<MonitorPoint> points, MonitorLink link,
-                     ModbusTransport& transport, Clock& clock, std::string decimalSeparator,
-                     const PlanLimits& limits)
+MonitorPoller::MonitorPoller(std::vector<MonitorPoint> points, MonitorLink link, ModbusTransport& transport,
+                             Clock& clock, std::string decimalSeparator, const PlanLimits& limits)
     : points_(std::move(points)),
       link_(std::move(link)),
       transport_(transport),
@@ -56,16 +53,24 @@ std::int64_t MonitorPoller::ReconnectPauseMs(int failures) {
 }
 
 std::vector<std::uint8_t> MonitorPoller::Frame(std::uint8_t function, std::uint16_t address,
-                                           std::uint16_t value) {
+                                               std::uint16_t value) {
   ++transaction_;
-  return {static_cast<std::uint8_t>(transaction_ >> 8), static_cast<std::uint8_t>(transaction_),
-          0, 0, 0, 6, link_.unit, function,
-          static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address),
-          static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+  return {static_cast<std::uint8_t>(transaction_ >> 8),
+          static_cast<std::uint8_t>(transaction_),
+          0,
+          0,
+          0,
+          6,
+          link_.unit,
+          function,
+          static_cast<std::uint8_t>(address >> 8),
+          static_cast<std::uint8_t>(address),
+          static_cast<std::uint8_t>(value >> 8),
+          static_cast<std::uint8_t>(value)};
 }
 
 MonitorPoller::Wait MonitorPoller::Exchange(const std::vector<std::uint8_t>& request,
-                                    std::vector<std::uint8_t>& answer) {
+                                            std::vector<std::uint8_t>& answer) {
   if (!transport_.Send(request)) return Wait::Lost;
   const std::int64_t deadline = clock_.NowMs() + link_.answerMs;
   std::uint8_t buffer[kLargestFrame];
@@ -75,8 +80,7 @@ MonitorPoller::Wait MonitorPoller::Exchange(const std::vector<std::uint8_t>& req
       // Not a Modbus/TCP frame: nothing after it can be trusted on this connection.
       if (length < 2 || length + 6 > kLargestFrame) return Wait::Garbled;
       if (pending_.size() < length + 6) break;
-      std::vector<std::uint8_t> frame(pending_.begin(),
-                                      pending_.begin() + static_cast<long>(length + 6));
+      std::vector<std::uint8_t> frame(pending_.begin(), pending_.begin() + static_cast<long>(length + 6));
       pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(length + 6));
       // An answer to an earlier request that came after its time is dropped.
       if (frame[0] == request[0] && frame[1] == request[1]) {
@@ -133,7 +137,7 @@ void MonitorPoller::DropLink() {
 }
 
 bool MonitorPoller::Decode(const PlannedRequest& request, const std::vector<std::uint8_t>& answer,
-                       std::optional<int>& exceptionIndex) {
+                           std::optional<int>& exceptionIndex) {
   exceptionIndex.reset();
   if (answer.size() >= 9 && answer[7] == (request.function | 0x80)) {
     exceptionIndex = ExceptionIndex(answer[8]);
@@ -141,8 +145,7 @@ bool MonitorPoller::Decode(const PlannedRequest& request, const std::vector<std:
   }
   const bool bits = request.function <= 2;
   const std::size_t bytes = bits ? (request.count + 7u) / 8u : request.count * 2u;
-  if (answer.size() != 9 + bytes || answer[7] != request.function || answer[8] != bytes)
-    return false;
+  if (answer.size() != 9 + bytes || answer[7] != request.function || answer[8] != bytes) return false;
   const std::uint8_t* data = answer.data() + 9;
   for (int index : request.points) {
     const MonitorPoint& p = points_[static_cast<std::size_t>(index)];
@@ -155,8 +158,8 @@ bool MonitorPoller::Decode(const PlannedRequest& request, const std::vector<std:
       r.raw = on;
     } else {
       const std::uint8_t* d = data + 2 * offset;
-      const std::uint32_t raw = std::uint32_t{d[0]} << 24 | std::uint32_t{d[1]} << 16 |
-                                std::uint32_t{d[2]} << 8 | d[3];
+      const std::uint32_t raw =
+          std::uint32_t{d[0]} << 24 | std::uint32_t{d[1]} << 16 | std::uint32_t{d[2]} << 8 | d[3];
       if (r.valid && r.raw == raw) continue;  // the same bytes: the same value, not formatted again
       const float f = AssembleTestFloat(d[0], d[1], d[2], d[3], link_.invert, link_.swap);
       Set(index, true, FormatTestFloat(f, separator_), f, {});
@@ -182,7 +185,8 @@ CycleReport MonitorPoller::Cycle() {
       report.errors += r.note.empty() ? 0 : 1;
       report.changed += r.changed ? 1 : 0;
     }
-    if (!transport_.Connected()) report.retryInMs = std::max<std::int64_t>(0, nextConnectMs_ - clock_.NowMs());
+    if (!transport_.Connected())
+      report.retryInMs = std::max<std::int64_t>(0, nextConnectMs_ - clock_.NowMs());
     report.roundTripMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     return report;
@@ -269,8 +273,7 @@ CycleReport MonitorPoller::Cycle() {
 
 CoilWriteResult MonitorPoller::WriteCoil(std::uint16_t address, bool on) {
   if (!transport_.Connected()) {
-    if (!transport_.Connect(link_.host, link_.port, link_.answerMs))
-      return {false, ConnectFailedText()};
+    if (!transport_.Connect(link_.host, link_.port, link_.answerMs)) return {false, ConnectFailedText()};
     pending_.clear();
   }
   const std::vector<std::uint8_t> request = Frame(5, address, on ? 0xFF00 : 0x0000);
@@ -280,11 +283,9 @@ CoilWriteResult MonitorPoller::WriteCoil(std::uint16_t address, bool on) {
   if (wait == Wait::BadAnswer) return {false, badNote_};
   if (wait == Wait::Garbled) return {false, ModbusBadLengthNote()};
   if (wait != Wait::Answer) return {false, ModbusErrorNote(kNoAnswerIndex)};
-  if (answer.size() >= 9 && answer[7] == 0x85)
-    return {false, ModbusErrorNote(ExceptionIndex(answer[8]))};
+  if (answer.size() >= 9 && answer[7] == 0x85) return {false, ModbusErrorNote(ExceptionIndex(answer[8]))};
   // The answer repeats the request: function, address and value.
-  if (answer.size() != request.size() ||
-      !std::equal(request.begin() + 7, request.end(), answer.begin() + 7))
+  if (answer.size() != request.size() || !std::equal(request.begin() + 7, request.end(), answer.begin() + 7))
     return {false, ModbusBadLengthNote()};
   return {true, {}};
 }

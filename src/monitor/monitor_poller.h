@@ -21,9 +21,9 @@ struct MonitorLink {
   std::string host;
   std::uint16_t port = 502;
   std::uint8_t unit = 1;
-  bool invert = false;   // "InversModTest"
-  bool swap = true;      // "SwapModTest"
-  int answerMs = 1000;   // answer time of one request (and of the connect)
+  bool invert = false;  // "InversModTest"
+  bool swap = true;     // "SwapModTest"
+  int answerMs = 1000;  // answer time of one request (and of the connect)
 };
 
 // The link of section "ModbusTest": address, port, unit, byte order; the answer time in
@@ -32,13 +32,13 @@ MonitorLink MonitorLinkFrom(const ProgramSettings& settings);
 
 // What the monitor knows of one point.
 struct PointReading {
-  bool valid = false;        // the last cycle gave a value
-  std::string value;         // the value as shown (empty without one)
-  double number = 0;         // the value as a number (bits 0 or 1)
-  std::string note;          // exception or link text; empty with a value
-  std::uint32_t raw = 0;     // the bits the value was decoded from
-  bool changed = false;      // value or note differ from the cycle before
-  bool seen = false;         // a cycle has reached it at least once
+  bool valid = false;          // the last cycle gave a value
+  std::string value;           // the value as shown (empty without one)
+  double number = 0;           // the value as a number (bits 0 or 1)
+  std::string note;            // exception or link text; empty with a value
+  std::uint32_t raw = 0;       // the bits the value was decoded from
+  bool changed = false;        // value or note differ from the cycle before
+  bool seen = false;           // a cycle has reached it at least once
   std::int64_t changedMs = 0;  // clock time (NowMs) of the last change
   LocalTime changedAt;         // local time of the last change
 };
@@ -62,8 +62,8 @@ struct CoilWriteResult {
 class MonitorPoller {
  public:
   // decimalSeparator: of the values shown ("," or ".").
-  MonitorPoller(std::vector<MonitorPoint> points, MonitorLink link, ModbusTransport& transport,
-            Clock& clock, std::string decimalSeparator = ",", const PlanLimits& limits = {});
+  MonitorPoller(std::vector<MonitorPoint> points, MonitorLink link, ModbusTransport& transport, Clock& clock,
+                std::string decimalSeparator = ",", const PlanLimits& limits = {});
 
   // One cycle. Safe to call again right after; the pause after a lost connection is kept by
   // the clock, not by waiting.
@@ -88,8 +88,7 @@ class MonitorPoller {
   // another protocol (badNote_ says which). Garbled: bytes came that make no Modbus/TCP
   // frame, or only part of one. TimedOut: nothing came. Lost: the connection went.
   enum class Wait { Answer, BadAnswer, Garbled, TimedOut, Lost };
-  std::vector<std::uint8_t> Frame(std::uint8_t function, std::uint16_t address,
-                                  std::uint16_t value);
+  std::vector<std::uint8_t> Frame(std::uint8_t function, std::uint16_t address, std::uint16_t value);
   Wait Exchange(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& answer);
   void Set(int point, bool valid, std::string value, double number, std::string note);
   void FailFrom(std::size_t firstRequest, const std::string& note);
@@ -105,7 +104,7 @@ class MonitorPoller {
   std::vector<PlannedRequest> plan_;
   std::vector<PointReading> readings_;
   std::vector<std::uint8_t> pending_;  // bytes received beyond the last answer
-  std::string badNote_;               // why the last BadAnswer is one
+  std::string badNote_;                // why the last BadAnswer is one
   std::uint16_t transaction_ = 0;
   int failures_ = 0;
   std::int64_t nextConnectMs_ = 0;

@@ -15,8 +15,8 @@ namespace r770 {
 
 std::string IsoLocalTime(const LocalTime& t) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.year, t.month, t.day,
-                t.hour, t.minute, t.second, t.millisecond);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second, t.millisecond);
   return buf;
 }
 
@@ -79,17 +79,15 @@ bool MonitorRecorder::WriteAll(const std::string& text, std::string& error) {
   return true;
 }
 
-std::string MonitorRecorder::CycleLines(const LocalTime& time,
-                                        const std::vector<MonitorPoint>& points,
-                                        const std::vector<PointReading>& readings,
-                                        CsvDialect dialect) {
+std::string MonitorRecorder::CycleLines(const LocalTime& time, const std::vector<MonitorPoint>& points,
+                                        const std::vector<PointReading>& readings, CsvDialect dialect) {
   const bool russian = dialect == CsvDialect::Russian;
   const char sep = russian ? ';' : ',';
   std::string stamp = IsoLocalTime(time);
   if (russian) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d,%03d", time.day, time.month,
-                  time.year, time.hour, time.minute, time.second, time.millisecond);
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d,%03d", time.day, time.month, time.year,
+                  time.hour, time.minute, time.second, time.millisecond);
     stamp = buf;
   }
   std::string out;
@@ -99,8 +97,7 @@ std::string MonitorRecorder::CycleLines(const LocalTime& time,
     std::string value;
     if (r.valid) value = IsBitMap(p.kind) ? r.value : FormatTestFloat(r.number, russian ? "," : ".");
     out += stamp + sep + MonitorMapKey(p.kind) + sep + std::to_string(p.address) + sep +
-           CsvField(EscapeControlChars(p.name), sep) + sep + value + sep + CsvField(r.note, sep) +
-           "\r\n";
+           CsvField(EscapeControlChars(p.name), sep) + sep + value + sep + CsvField(r.note, sep) + "\r\n";
   }
   return out;
 }

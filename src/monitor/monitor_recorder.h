@@ -12,16 +12,15 @@
 #include <vector>
 
 #include "common/clock.h"
-#include "monitor/monitor_poller.h"
 #include "monitor/monitor_plan.h"
+#include "monitor/monitor_poller.h"
 
 namespace r770 {
 
 enum class CsvDialect { Rfc4180, Russian };
 
 inline constexpr const char* kMonitorCsvHeader = "time,map,address,name,value,note";
-inline constexpr const char* kMonitorRussianCsvHeader =
-    "Время;Карта;Адрес;Параметр;Значение;Примечание";
+inline constexpr const char* kMonitorRussianCsvHeader = "Время;Карта;Адрес;Параметр;Значение;Примечание";
 // Names of the dialects in the window and their keys in the settings file.
 inline constexpr const char* kCsvDialectNames[2] = {"CSV (RFC 4180: «,», десятичная точка)",
                                                     "CSV для таблиц («;», десятичная запятая)"};
@@ -44,9 +43,7 @@ class MonitorRecorder {
   // Opens `path` for appending, creating it; the header is written when the file is empty.
   // False with error set when it cannot be opened.
   bool Open(const std::string& path, CsvDialect dialect, std::string& error);
-  bool Open(const std::string& path, std::string& error) {
-    return Open(path, CsvDialect::Rfc4180, error);
-  }
+  bool Open(const std::string& path, std::string& error) { return Open(path, CsvDialect::Rfc4180, error); }
   CsvDialect Dialect() const { return dialect_; }
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Path() const { return path_; }

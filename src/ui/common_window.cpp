@@ -65,7 +65,8 @@ TFCommon::TFCommon(Dialogs& dialogs, Configuration& cfg, ProgramSettings& settin
   speedLayout->setContentsMargins(0, 0, 0, 0);
   auto* speedGroup = new QButtonGroup(this);
   for (int i = 0; i < 2; ++i) {
-    ethernet_[i] = new QRadioButton(Q(CommonSettingsForm::kEthernetItems[static_cast<std::size_t>(i)]), speedBox);
+    ethernet_[i] =
+        new QRadioButton(Q(CommonSettingsForm::kEthernetItems[static_cast<std::size_t>(i)]), speedBox);
     speedGroup->addButton(ethernet_[i], i);
     speedLayout->addWidget(ethernet_[i]);
     connect(ethernet_[i], &QRadioButton::clicked, this, [this, i] {

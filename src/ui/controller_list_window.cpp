@@ -17,7 +17,6 @@
 namespace r770 {
 namespace {
 
-
 const QColor kLime(0x00, 0xFF, 0x00);
 
 }  // namespace
@@ -55,7 +54,8 @@ TFTask::TFTask(Configuration& cfg, const ProgramSettings& settings, Dialogs& dia
   enter_ = menu_->addAction(Q(F::kEnterCommand));
   // The same commands as buttons, for those who do not look in the context menu.
   auto* buttons = new QHBoxLayout;
-  for (auto [button, action] : {std::pair{&addButton_, add_}, {&removeButton_, remove_}, {&enterButton_, enter_}}) {
+  for (auto [button, action] :
+       {std::pair{&addButton_, add_}, {&removeButton_, remove_}, {&enterButton_, enter_}}) {
     *button = new QPushButton(action->text(), this);
     (*button)->setAutoDefault(false);
     QAction* a = action;

@@ -1,12 +1,11 @@
 #include "ui/editor_table.h"
 
-#include <algorithm>
-
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QSignalBlocker>
+#include <algorithm>
 
 namespace r770 {
 
@@ -78,7 +77,8 @@ std::vector<int> EditorTable::SelectedRows() const {
 }
 
 void EditorTable::keyPressEvent(QKeyEvent* event) {
-  const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const Qt::KeyboardModifiers mods =
+      event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
   if (onKey_ && !mods) {
     char32_t key = 0;
     if (event->key() == Qt::Key_Backspace) {

@@ -1,7 +1,5 @@
 #include "ui/exchange_settings_window.h"
 
-#include <algorithm>
-
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -15,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "common/key_filter.h"
 #include "ui/qt_support.h"
@@ -234,7 +233,10 @@ void TFNastrObm::Render() {
   pcNumber_->setVisible(form_.Visible(F::PcNumber));
   if (form_.TakeFocusOnLinkKind()) LinkKindChoice(form_.LinkKind())->setFocus();
   if (auto focus = form_.TakeFocus()) {
-    QWidget* w = *focus == F::IP ? ip_ : *focus == F::Port ? port_ : *focus == F::AnswerTime ? answerTime_ : nullptr;
+    QWidget* w = *focus == F::IP           ? ip_
+                 : *focus == F::Port       ? port_
+                 : *focus == F::AnswerTime ? answerTime_
+                                           : nullptr;
     if (w) w->setFocus();
   }
 }
@@ -262,7 +264,8 @@ TFDopNastr::TFDopNastr(Dialogs& dialogs, ProgramSettings& settings, const std::s
   auto* groupLayout = new QVBoxLayout(group);
   auto* buttons = new QButtonGroup(this);
   for (int i = 0; i < 2; ++i) {
-    choices_[i] = new QRadioButton(Q(AdditionalSettingsForm::kTaskNameItems[static_cast<std::size_t>(i)]), group);
+    choices_[i] =
+        new QRadioButton(Q(AdditionalSettingsForm::kTaskNameItems[static_cast<std::size_t>(i)]), group);
     buttons->addButton(choices_[i], i);
     groupLayout->addWidget(choices_[i]);
     connect(choices_[i], &QRadioButton::clicked, this, [this, i] {

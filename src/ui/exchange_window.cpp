@@ -22,8 +22,8 @@
 namespace r770 {
 // ---- TFObmen
 
-TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* parent,
-                 Dialogs* dialogs, Clock& clock, std::string logFolder)
+TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* parent, Dialogs* dialogs,
+                 Clock& clock, std::string logFolder)
     : QDialog(parent),
       dialogs_(dialogs),
       exchangeLog_(clock, std::move(logFolder)),
@@ -44,8 +44,10 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   compareItem_ = menu->addAction(Q(kCompareModuleCommand));
   connect(compareItem_, &QAction::triggered, this, [this] {
     OpenModuleComparison(form_, dialogs_, this, [this] { UpdateDocumentMenus(false); });
-    if (!form_.Shown() && form_.ClosePending()) QDialog::reject();  // closed during the read
-    else Refresh();
+    if (!form_.Shown() && form_.ClosePending())
+      QDialog::reject();  // closed during the read
+    else
+      Refresh();
   });
 
   auto* range = new QHBoxLayout;
@@ -107,7 +109,8 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
   logButton_ = new QPushButton(QString::fromUtf8("Журнал"), this);
   logButton_->setCheckable(true);
   logButton_->setAutoDefault(false);
-  logButton_->setToolTip(QString::fromUtf8("Показать или скрыть журнал обмена (также двойной щелчок по строке состояния)"));
+  logButton_->setToolTip(
+      QString::fromUtf8("Показать или скрыть журнал обмена (также двойной щелчок по строке состояния)"));
   buttons->addWidget(action_);
   buttons->addWidget(abort_);
   buttons->addStretch();
@@ -234,9 +237,9 @@ void TFObmen::Refresh() {
   FlushLog();
   results_->setVisible(form_.ResultsVisible());
   const bool range = form_.RangeVisible();
-  for (QWidget* w : {static_cast<QWidget*>(rangeSwitch_), static_cast<QWidget*>(rangeCaption_),
-                     static_cast<QWidget*>(range_[0]), static_cast<QWidget*>(rangeTo_),
-                     static_cast<QWidget*>(range_[1])})
+  for (QWidget* w :
+       {static_cast<QWidget*>(rangeSwitch_), static_cast<QWidget*>(rangeCaption_),
+        static_cast<QWidget*>(range_[0]), static_cast<QWidget*>(rangeTo_), static_cast<QWidget*>(range_[1])})
     w->setVisible(range);
   rangeSwitch_->setChecked(form_.RangeSwitch());
   for (int i = 0; i < 2; ++i) {

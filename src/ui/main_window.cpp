@@ -18,24 +18,24 @@
 #include <QVBoxLayout>
 
 #include "common/program_path.h"
-#include "document/recent_documents.h"
 #include "document/document_overview.h"
-
+#include "document/recent_documents.h"
 #include "ui/common_window.h"
 #include "ui/compare_window.h"
 #include "ui/controller_list_window.h"
 #include "ui/exchange_settings_window.h"
 #include "ui/exchange_window.h"
 #include "ui/export_window.h"
-#include "ui/monitor_window.h"
 #include "ui/modbus_read_window.h"
 #include "ui/modbus_settings_window.h"
+#include "ui/monitor_window.h"
 #include "ui/register_map_window.h"
 #include "ui/way_window.h"
 
 namespace r770 {
 
-TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent) : TFNastr(settingsPath, qtDialogs_, parent) {}
+TFNastr::TFNastr(const std::string& settingsPath, QWidget* parent)
+    : TFNastr(settingsPath, qtDialogs_, parent) {}
 
 TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
@@ -92,7 +92,8 @@ TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* par
   SetOpener(MainCommand::HoldingRegisters, [holding] { holding->Open(); });
   SetOpener(MainCommand::InputRegisters, [inputRegs] { inputRegs->Open(); });
   // The Modbus/TCP test windows (found by type with findChild).
-  auto* modbusSettings = new TFObmenModbus_r770(f.GetDialogs(), f.Settings(), f.SettingsPath(), this, &f.Config());
+  auto* modbusSettings =
+      new TFObmenModbus_r770(f.GetDialogs(), f.Settings(), f.SettingsPath(), this, &f.Config());
   auto* modbusRead = new TFReadModbus_r770(f.GetDialogs(), f.Settings(), this);
   SetOpener(MainCommand::ModbusTestSettings, [modbusSettings] { modbusSettings->Open(); });
   SetOpener(MainCommand::ModbusTestRead, [modbusRead] { modbusRead->Open(); });
@@ -110,7 +111,8 @@ TFNastr::TFNastr(const std::string& settingsPath, Dialogs& dialogs, QWidget* par
   SetOpener(MainCommand::Exchange, [exchange] { exchange->Open(); });
   SetOpener(MainCommand::CompareFile, [this, exchange] {
     ExchangeWindowWriter writer(*exchange);
-    OpenFileComparison(form_->Config(), form_->Settings(), form_->GetDialogs(), form_->DocumentFolder(), &writer, this);
+    OpenFileComparison(form_->Config(), form_->Settings(), form_->GetDialogs(), form_->DocumentFolder(),
+                       &writer, this);
   });
 
   form_->SetView(this);
@@ -287,9 +289,7 @@ void TFNastr::OpenWindow(MainCommand command) {
   if (it != openers_.end() && it->second) it->second();
 }
 
-void TFNastr::CloseMainWindow() {
-  close();
-}
+void TFNastr::CloseMainWindow() { close(); }
 
 void TFNastr::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);

@@ -1,10 +1,5 @@
 #include "ui/modbus_read_window.h"
 
-#include "common/key_filter.h"
-#include "common/modbus_address.h"
-
-#include <algorithm>
-
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,19 +9,22 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "common/key_filter.h"
+#include "common/modbus_address.h"
 #include "modbus_test/command_test_link.h"
 
 namespace r770 {
 
 using Form = ModbusReadForm;
 
-TFReadModbus_r770::TFReadModbus_r770(Dialogs& dialogs, const ProgramSettings& settings,
-                                     QWidget* parent, std::unique_ptr<ModbusTestLink> link)
+TFReadModbus_r770::TFReadModbus_r770(Dialogs& dialogs, const ProgramSettings& settings, QWidget* parent,
+                                     std::unique_ptr<ModbusTestLink> link)
     : QDialog(parent),
       link_(link ? std::move(link) : std::make_unique<CommandTestLink>()),
-      form_(std::make_unique<ModbusReadForm>(settings, dialogs, static_cast<BusyIndicator&>(*this),
-                                             *link_, log_)) {
+      form_(std::make_unique<ModbusReadForm>(settings, dialogs, static_cast<BusyIndicator&>(*this), *link_,
+                                             log_)) {
   setWindowTitle(Q(Form::kCaption));
   setModal(true);
   form_->decimalSeparator = S(QLocale().decimalPoint());

@@ -69,8 +69,8 @@ TFObmenModbus_r770::TFObmenModbus_r770(Dialogs& dialogs, ProgramSettings& settin
   buttons->addWidget(apply_);
   layout->addLayout(buttons);
 
-  for (auto [edit, field] : {std::pair{slave_, Form::Field::SlaveAddress},
-                             std::pair{time_, Form::Field::AnswerTime}}) {
+  for (auto [edit, field] :
+       {std::pair{slave_, Form::Field::SlaveAddress}, std::pair{time_, Form::Field::AnswerTime}}) {
     KeyLineEdit* e = edit;
     Form::Field f = field;
     e->SetKeyHandler([this, e, f](char32_t key, int selStart, int selLength) {
@@ -121,11 +121,20 @@ void TFObmenModbus_r770::Apply() {
     return;
   }
   switch (form_.Focus()) {
-    case Form::Field::SlaveAddress: slave_->setFocus(); break;
-    case Form::Field::AnswerTime: time_->setFocus(); break;
-    case Form::Field::Port: port_->setFocus(); break;
-    case Form::Field::IpAddress: ip_->setFocus(); break;
-    case Form::Field::None: break;
+    case Form::Field::SlaveAddress:
+      slave_->setFocus();
+      break;
+    case Form::Field::AnswerTime:
+      time_->setFocus();
+      break;
+    case Form::Field::Port:
+      port_->setFocus();
+      break;
+    case Form::Field::IpAddress:
+      ip_->setFocus();
+      break;
+    case Form::Field::None:
+      break;
   }
 }
 

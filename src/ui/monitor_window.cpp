@@ -6,8 +6,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLegendMarker>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QLocale>
 #include <QPushButton>
@@ -16,8 +16,8 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
@@ -36,12 +36,10 @@ constexpr std::size_t kMaxPlotted = 1500;
 
 }  // namespace
 
-MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& settings,
-                                   Dialogs& dialogs, QWidget* parent,
-                                   MonitorForm::TransportFactory transports)
+MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
+                             QWidget* parent, MonitorForm::TransportFactory transports)
     : QDialog(parent),
-      form_(std::make_unique<MonitorForm>(cfg, settings, dialogs, SystemClock(),
-                                             std::move(transports))) {
+      form_(std::make_unique<MonitorForm>(cfg, settings, dialogs, SystemClock(), std::move(transports))) {
   setWindowTitle(Q(Form::kCaption));
   setModal(false);
   form_->decimalSeparator = S(QLocale().decimalPoint());
@@ -130,8 +128,10 @@ MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& se
 
   connect(start_, &QPushButton::clicked, this, [this] {
     form_->periodText = S(period_->text());
-    if (form_->Running()) form_->Stop();
-    else form_->Start();
+    if (form_->Running())
+      form_->Stop();
+    else
+      form_->Start();
     Render();
   });
   connect(period_, &QLineEdit::editingFinished, this, [this] {
@@ -271,7 +271,7 @@ void MonitorWindow::RenderTable() {
   table_->setRowCount(static_cast<int>(visible.size()));
   for (int r = 0; r < static_cast<int>(visible.size()); ++r) {
     const MonitorRow& row = form_->Rows()[static_cast<std::size_t>(visible[static_cast<std::size_t>(r)])];
-    const std::string* cells[7] = {&row.map, &row.row, &row.address, &row.name,
+    const std::string* cells[7] = {&row.map,   &row.row,       &row.address, &row.name,
                                    &row.value, &row.changedAt, &row.note};
     QTableWidgetItem* check = table_->item(r, kTrendColumn);
     if (!check) {
@@ -306,7 +306,8 @@ void MonitorWindow::FitNoteColumn() {
   constexpr int kNote = kFirstColumn + 6;
   const QFontMetrics metrics(table_->font());
   QTableWidgetItem* title = table_->horizontalHeaderItem(kNote);
-  int width = title ? QFontMetrics(table_->horizontalHeader()->font()).horizontalAdvance(title->text()) + 24 : 0;
+  int width =
+      title ? QFontMetrics(table_->horizontalHeader()->font()).horizontalAdvance(title->text()) + 24 : 0;
   for (int r = 0; r < table_->rowCount(); ++r)
     if (QTableWidgetItem* item = table_->item(r, kNote); item && !item->text().isEmpty())
       width = std::max(width, metrics.horizontalAdvance(item->text()) + 2 * metrics.averageCharWidth());

@@ -29,8 +29,8 @@ namespace r770 {
 class MonitorWindow : public QDialog {
   Q_OBJECT
  public:
-  MonitorWindow(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs,
-                   QWidget* parent, MonitorForm::TransportFactory transports = {});
+  MonitorWindow(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs, QWidget* parent,
+                MonitorForm::TransportFactory transports = {});
   ~MonitorWindow() override;
 
   MonitorForm& Form() { return *form_; }

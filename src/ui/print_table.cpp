@@ -1,24 +1,27 @@
 #include "ui/print_table.h"
 
 #include <QFontMetricsF>
-#include <algorithm>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
+#include <algorithm>
 
 #include "ui/qt_support.h"
 
 namespace r770 {
 namespace {
 
-
 int WidthOf(PrintTable::Width w, const PrintColumnWidths& widths) {
   switch (w) {
-    case PrintTable::Width::Number: return widths.number;
-    case PrintTable::Width::Address: return widths.address;
-    case PrintTable::Width::Param: return widths.param;
-    case PrintTable::Width::Default: break;
+    case PrintTable::Width::Number:
+      return widths.number;
+    case PrintTable::Width::Address:
+      return widths.address;
+    case PrintTable::Width::Param:
+      return widths.param;
+    case PrintTable::Width::Default:
+      break;
   }
   return widths.other;
 }
@@ -37,7 +40,8 @@ bool PaintPrintTable(QPrinter& printer, const PrintTable& table, const PrintColu
   if (!painter.begin(&printer)) return false;
 
   // Column widths of the screen, in the printer's resolution.
-  const double toPrinter = static_cast<double>(printer.logicalDpiX()) / (widths.screenDpi > 0 ? widths.screenDpi : 96);
+  const double toPrinter =
+      static_cast<double>(printer.logicalDpiX()) / (widths.screenDpi > 0 ? widths.screenDpi : 96);
   const QFontMetricsF metrics(font, &printer);
   const double pad = metrics.averageCharWidth() / 2;
   std::vector<double> columns;

@@ -117,9 +117,12 @@ Dialogs::Answer QtDialogs::Ask(const std::string& text) {
   box.setDefaultButton(QMessageBox::Yes);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    default: return Answer::Cancel;
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
   }
 }
 
@@ -147,8 +150,8 @@ std::optional<std::string> QtDialogs::SaveFile(const std::vector<FileFilter>& fi
   QString selected;
   QString list = FilterList(filters, preselected, &selected);
   // The program asks about replacing a file itself, after it has completed the name.
-  return Chosen(QFileDialog::getSaveFileName(BoxParent(), Q(kSaveDialogTitle), Q(startFolder), list, &selected,
-                                             QFileDialog::DontConfirmOverwrite));
+  return Chosen(QFileDialog::getSaveFileName(BoxParent(), Q(kSaveDialogTitle), Q(startFolder), list,
+                                             &selected, QFileDialog::DontConfirmOverwrite));
 }
 
 std::optional<std::string> QtDialogs::ChooseFolder(const std::string& start) {
@@ -198,7 +201,8 @@ void KeyLineEdit::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const Qt::KeyboardModifiers mods =
+      event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
   const QString text = event->text();
   bool backspace = event->key() == Qt::Key_Backspace;
   bool printable = !mods && text.size() == 1 && text[0].isPrint();

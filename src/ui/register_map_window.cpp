@@ -1,29 +1,28 @@
 #include "ui/register_map_window.h"
 
-#include "common/key_filter.h"
-
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QScreen>
-#include <QShortcut>
-#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "common/key_filter.h"
 #include "ui/editor_table.h"
 #include "ui/qt_support.h"
 
@@ -216,7 +215,8 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
     Render();
     ApplyFocus();
   });
-  connect(deleteAction_, &QAction::triggered, this, [this] { Run([this] { form_->DeleteRows(table_->SelectedRows()); }); });
+  connect(deleteAction_, &QAction::triggered, this,
+          [this] { Run([this] { form_->DeleteRows(table_->SelectedRows()); }); });
   if (insertAction_) {
     connect(insertAction_, &QAction::triggered, this, [this] {
       form_->Insert();
@@ -244,7 +244,8 @@ void RegisterMapWindow::BuildMenus() {
   };
   undoAction_ = add(edit, kUndoCommand, QKeySequence::Undo, Qt::WindowShortcut);
   redoAction_ = add(edit, kRedoCommand, QKeySequence(Qt::CTRL | Qt::Key_Y), Qt::WindowShortcut);
-  redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  redoAction_->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   edit->addSeparator();
   // The table's commands act while the table has the focus.
   copyAction_ = add(edit, kCopyCommand, QKeySequence::Copy, Qt::WidgetShortcut);
@@ -266,9 +267,8 @@ void RegisterMapWindow::BuildMenus() {
 
   connect(undoAction_, &QAction::triggered, this, [this] { Run([this] { form_->Undo(); }); });
   connect(redoAction_, &QAction::triggered, this, [this] { Run([this] { form_->Redo(); }); });
-  connect(copyAction_, &QAction::triggered, this, [this] {
-    QGuiApplication::clipboard()->setText(Q(form_->CopyText(table_->SelectedRows())));
-  });
+  connect(copyAction_, &QAction::triggered, this,
+          [this] { QGuiApplication::clipboard()->setText(Q(form_->CopyText(table_->SelectedRows()))); });
   connect(pasteAction_, &QAction::triggered, this, [this] {
     const std::string text = QGuiApplication::clipboard()->text().toStdString();
     Run([this, text] { form_->Paste(text); });
@@ -324,7 +324,8 @@ void RegisterMapWindow::ApplyFilter() {
 }
 
 QTreeWidgetItem* RegisterMapWindow::ItemOfNode(int node) const {
-  return node >= 0 && node < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(node)] : nullptr;
+  return node >= 0 && node < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(node)]
+                                                             : nullptr;
 }
 
 void RegisterMapWindow::Prepare() {
@@ -427,10 +428,15 @@ void RegisterMapWindow::SyncTreeSelection() {
 
 void RegisterMapWindow::ApplyFocus() {
   switch (form_->TakeFocus()) {
-    case RegisterMapForm::Focus::Tree: tree_->setFocus(); break;
+    case RegisterMapForm::Focus::Tree:
+      tree_->setFocus();
+      break;
     case RegisterMapForm::Focus::Table:
-    case RegisterMapForm::Focus::Cell: table_->setFocus(); break;
-    case RegisterMapForm::Focus::None: break;
+    case RegisterMapForm::Focus::Cell:
+      table_->setFocus();
+      break;
+    case RegisterMapForm::Focus::None:
+      break;
   }
 }
 

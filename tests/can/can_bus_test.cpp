@@ -1,6 +1,8 @@
 // The CAN-BUS adapter link on a scripted port: opening and the adapter's reset, the carrier
 // check, the frame exchange with its attempts and deadline, and every answer check, with
 // the exact codes and log lines.
+#include "link/can_bus.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 
 #include "common/clock.h"
 #include "fake_serial.h"
-#include "link/can_bus.h"
 
 namespace r770 {
 namespace {
@@ -20,8 +21,7 @@ using test::FakeSerialState;
 
 const std::string kInitLine = "Инициализация CAN-BUS получены данные : ";
 const std::string kNoCarrierText = "  Ошибка CAN-контроллера - нет несущей";
-const std::string kSilentText =
-    "  Ошибка инициализации CAN-контроллера - нет ответа после команды сброс";
+const std::string kSilentText = "  Ошибка инициализации CAN-контроллера - нет ответа после команды сброс";
 const std::string kNotSent = " эти данные хотели послать, но не вышло";
 
 void CollectLog(void* context, const std::string& text, int kind) {
@@ -41,8 +41,19 @@ Bytes Answer(const Bytes& request, std::uint8_t ownNode, const Bytes& data, int 
 }
 
 Bytes ReadRequest(std::uint8_t module, std::uint8_t ownNode, std::uint16_t param) {
-  return {module, 0, 0, 0, 4, ownNode, 0x02, static_cast<std::uint8_t>(param),
-          static_cast<std::uint8_t>(param >> 8), 0, 0, 0, 0};
+  return {module,
+          0,
+          0,
+          0,
+          4,
+          ownNode,
+          0x02,
+          static_cast<std::uint8_t>(param),
+          static_cast<std::uint8_t>(param >> 8),
+          0,
+          0,
+          0,
+          0};
 }
 
 class CanBusTest : public ::testing::Test {
@@ -98,8 +109,8 @@ class CanBusTest : public ::testing::Test {
 
 TEST(CanInitBlock, LayoutSpeedCodesAndChecksum) {
   EXPECT_EQ(BuildInitBlock(1, 100),
-            (InitBlockBytes{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0,
-                            0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0x02, 0xE0, 0x45, 0xD5}));
+            (InitBlockBytes{1, 0, 0, 0, 1, 0, 0,    0, 1, 0, 0,    0, 1, 0, 0,    0,    1,    0,
+                            0, 0, 1, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0x02, 0xE0, 0x45, 0xD5}));
   struct {
     int kbaud;
     std::uint8_t code;
@@ -120,9 +131,8 @@ TEST_F(CanBusTest, OpenSetsTheLineResetsTheAdapterAndNamesThePort) {
   EXPECT_EQ(engine->DevicePath(), "/dev/ttyS1");
   EXPECT_EQ(state->calls,
             (std::vector<std::string>{"line 115200 8 P 1",  // speed index 6, 8 data bits
-                                      "line 115200 8 N 1 cts", "discard", "timeouts 1000 10",
-                                      "dtr 1", "dtr 0", "write 36", "timeouts 120 10",
-                                      "discard"}));
+                                      "line 115200 8 N 1 cts", "discard", "timeouts 1000 10", "dtr 1",
+                                      "dtr 0", "write 36", "timeouts 120 10", "discard"}));
   ASSERT_EQ(state->writes.size(), 1u);
   EXPECT_EQ(Bytes(engine->InitBlock.begin(), engine->InitBlock.end()), state->writes[0]);
   EXPECT_EQ(engine->InitBlock[0], 0x21);
@@ -210,8 +220,8 @@ TEST_F(CanBusTest, FrameGoesOutAndItsAnswerIsDelivered) {
                                            "<< 21 80 00 00 02 05 81 00 00 00 00 00 00 "}));
   // Draining a silent line costs one empty read of 10 ms, under time-outs 10/500; the frame
   // is then written under those time-outs and the answer read byte by byte under 10/10.
-  EXPECT_EQ(state->calls, (std::vector<std::string>{"timeouts 10 10", "timeouts 10 500",
-                                                    "discard", "write 13", "timeouts 10 10"}));
+  EXPECT_EQ(state->calls, (std::vector<std::string>{"timeouts 10 10", "timeouts 10 500", "discard",
+                                                    "write 13", "timeouts 10 10"}));
 
   // Packet bytes run 0x80, 0xA0, 0xC0, 0xE0, 0x80.
   std::vector<int> packets;
@@ -240,7 +250,7 @@ TEST_F(CanBusTest, AnswerChecksEndTheRequestWithTheirCodes) {
     const char* what;
     std::function<std::vector<Bytes>(const Bytes&)> module;
     int code;
-    int frameWrites;    // no further attempt unless nothing complete came
+    int frameWrites;     // no further attempt unless nothing complete came
     std::int64_t minMs;  // time the request took at least (the deadline is 2 s)
     int receiveLines;
   } cases[] = {
@@ -267,9 +277,12 @@ TEST_F(CanBusTest, AnswerChecksEndTheRequestWithTheirCodes) {
        },
        22, 1, 2000, 1},
       {"count d + 2 ends the request at once",
-       [](const Bytes& f) { return std::vector<Bytes>{Answer(f, 0x21, {0x81, 0}, 3)}; }, 17, 1, 0, 1},
-      {"silence: every attempt, then 1", [](const Bytes&) { return std::vector<Bytes>{}; }, 1, 3,
-       3 * 2000, 0},
+       [](const Bytes& f) {
+         return std::vector<Bytes>{Answer(f, 0x21, {0x81, 0}, 3)};
+       },
+       17, 1, 0, 1},
+      {"silence: every attempt, then 1", [](const Bytes&) { return std::vector<Bytes>{}; }, 1, 3, 3 * 2000,
+       0},
       {"half a frame, then silence",
        [](const Bytes& f) {
          Bytes a = Answer(f, 0x21, {0x81});
@@ -306,8 +319,8 @@ TEST_F(CanBusTest, SkippedAnswerStaysOnTheGrowingReceiveLine) {
   ASSERT_EQ(Read(0xF01A, data, 1), 0);
   const std::string other = "22 80 00 00 02 05 11 00 00 00 00 00 00 ";
   const std::string mine = "21 80 00 00 02 05 81 00 00 00 00 00 00 ";
-  EXPECT_EQ(log, (std::vector<std::string>{">> 05 80 00 00 04 21 02 1A F0 00 00 00 00 ",
-                                           "<< " + other, "<< " + other + mine}));
+  EXPECT_EQ(log, (std::vector<std::string>{">> 05 80 00 00 04 21 02 1A F0 00 00 00 00 ", "<< " + other,
+                                           "<< " + other + mine}));
 }
 
 TEST_F(CanBusTest, NoiseBeforeTheAnswerAndAFloodEndInCodesFromTheTable) {
@@ -327,9 +340,7 @@ TEST_F(CanBusTest, NoiseBeforeTheAnswerAndAFloodEndInCodesFromTheTable) {
 
   // A flood of frames for another node all through the wait: 23 at the deadline, and the
   // receive line does not grow without end.
-  state->onFrame = [](const Bytes& f) {
-    return std::vector<Bytes>(1000, Answer(f, 0x22, {0x81}));
-  };
+  state->onFrame = [](const Bytes& f) { return std::vector<Bytes>(1000, Answer(f, 0x22, {0x81})); };
   log.clear();
   EXPECT_EQ(Read(0xF01A, data, 1), 23);
   std::size_t longest = 0;
@@ -372,10 +383,9 @@ TEST_F(CanBusTest, CarrierCheckResetsTheAdapterWhenTheCarrierIsOff) {
   log.clear();
   EXPECT_EQ(Read(0xF01A, data, 1), 20);
   EXPECT_EQ(state->writes.size(), 2u) << "two init blocks, no frame";
-  EXPECT_EQ(log, (std::vector<std::string>{
-                     "(0000 and MS_RLSD_ON)<>MS_RLSD_ON  kod_v=20" + kSilentText,
-                     "(0000 and MS_RLSD_ON)<>MS_RLSD_ON  kod_v=20" + kSilentText,
-                     ">> 05 C0 00 00 04 21 02 1A F0 00 00 00 00 " + kNotSent}));
+  EXPECT_EQ(log, (std::vector<std::string>{"(0000 and MS_RLSD_ON)<>MS_RLSD_ON  kod_v=20" + kSilentText,
+                                           "(0000 and MS_RLSD_ON)<>MS_RLSD_ON  kod_v=20" + kSilentText,
+                                           ">> 05 C0 00 00 04 21 02 1A F0 00 00 00 00 " + kNotSent}));
 
   // A wrong reset answer: its own line, kod_v=24 with the no-carrier message.
   state->resetAnswers = {{0x30, 0x0D, 0x0A}};
@@ -434,9 +444,19 @@ TEST(CanAnswerCheck, CodesInTheirOrderAndNothingReadOutsideTheFrame) {
     int code;
   } cases[] = {
       {"good, seven bytes", [](Bytes&) {}, 7, 0},
-      {"packet bits first", [](Bytes& a) { a[1] = 0xC0; a[0] = 0x99; }, 7, 22},
+      {"packet bits first",
+       [](Bytes& a) {
+         a[1] = 0xC0;
+         a[0] = 0x99;
+       },
+       7, 22},
       {"other bits of the packet byte do not matter", [](Bytes& a) { a[1] = 0xBF; }, 7, 0},
-      {"to another node", [](Bytes& a) { a[0] = 0x22; a[4] = 0; }, 7, 23},
+      {"to another node",
+       [](Bytes& a) {
+         a[0] = 0x22;
+         a[4] = 0;
+       },
+       7, 23},
       {"from another module", [](Bytes& a) { a[5] = 0x06; }, 7, 23},
       {"count", [](Bytes& a) { a[4] = 7; }, 7, 17},
       {"count, high bits ignored", [](Bytes& a) { a[4] = 0xF8; }, 7, 0},

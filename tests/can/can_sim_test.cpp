@@ -89,9 +89,7 @@ TEST_F(CanOverPty, EveryModuleCommandReachesTheModule) {
     std::uint16_t type = 0;
     std::uint8_t net = 0;
   } found;
-  auto onFound = [](void* c, std::uint16_t type, std::uint8_t net) {
-    *static_cast<Found*>(c) = {type, net};
-  };
+  auto onFound = [](void* c, std::uint16_t type, std::uint8_t net) { *static_cast<Found*>(c) = {type, net}; };
   EXPECT_EQ(ProbeModule(0x01, onFound, &found), 0);
   EXPECT_EQ(found.type, 0x1101);
   EXPECT_EQ(found.net, 0x01);
@@ -155,10 +153,9 @@ TEST_F(CanOverPty, ReopeningAnOpenEngineAndASecondOpenerOfTheSameDevice) {
   other.OnLog = CollectLog;
   other.OnLogContext = &otherLog;
   EXPECT_EQ(other.Open(description), 18);
-  EXPECT_EQ(otherLog, (std::vector<LogLine>{
-                          {"Не удалось открыть порт COM2 (устройство " + link.DevicePath +
-                               "): устройство занято другим приложением",
-                           0}}));
+  EXPECT_EQ(otherLog, (std::vector<LogLine>{{"Не удалось открыть порт COM2 (устройство " + link.DevicePath +
+                                                 "): устройство занято другим приложением",
+                                             0}}));
 
   Bytes one(1);
   EXPECT_EQ(ReadModuleParam(0x01, 0xF01A, one, nullptr), 0) << "the first engine still works";
@@ -171,9 +168,10 @@ TEST_F(CanOverPty, MissingDeviceFailsOpenLinkWith18) {
   std::string text;
   EXPECT_FALSE(OpenLink(link, &text, CollectLog, &log));
   EXPECT_EQ(text, "COM7\rНе удалось открыть порт, возможно он занят другим приложением");
-  EXPECT_EQ(log, (std::vector<LogLine>{
-                     {"Не удалось открыть порт COM7 (устройство /dev/r770-missing-port): нет такого устройства", 0},
-                     {"COM7  Не удалось открыть порт, возможно он занят другим приложением", 1}}));
+  EXPECT_EQ(
+      log, (std::vector<LogLine>{
+               {"Не удалось открыть порт COM7 (устройство /dev/r770-missing-port): нет такого устройства", 0},
+               {"COM7  Не удалось открыть порт, возможно он занят другим приложением", 1}}));
 }
 
 TEST_F(CanOverPty, VariantZeroReinitialisesBeforeEveryFrameOnALineWithoutCarrier) {
@@ -185,8 +183,7 @@ TEST_F(CanOverPty, VariantZeroReinitialisesBeforeEveryFrameOnALineWithoutCarrier
   EXPECT_EQ(ReadModuleParam(0x01, 0xF01A, one, nullptr), 0);
   EXPECT_EQ(adapter->Resets(), 2);
   ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log[0].text,
-            "(0000 and MS_RLSD_ON)<>MS_RLSD_ON  kod_v=0  Ошибка CAN-контроллера - нет несущей");
+  EXPECT_EQ(log[0].text, "(0000 and MS_RLSD_ON)<>MS_RLSD_ON  kod_v=0  Ошибка CAN-контроллера - нет несущей");
 
   // Resetting the adapter before every frame leaves the module behind it as it was: the
   // access level opened by one frame still holds for the writes after it.
@@ -218,8 +215,9 @@ TEST_F(CanOverPty, BadAnswersAndAVanishingAdapterEndInCodes) {
 }
 
 TEST(CanAdapterSim, CommandLineTakesTheAdapterOptionsAndLeavesTheRest) {
-  std::vector<std::string> args{"--can", "--port", "0", "--variant0", "--adapter-silent",
-                                "--no-carrier", "--wrong-node", "--bad-count", "--silent"};
+  std::vector<std::string> args{"--can",        "--port",           "0",
+                                "--variant0",   "--adapter-silent", "--no-carrier",
+                                "--wrong-node", "--bad-count",      "--silent"};
   sim::CanFrontendOptions o;
   EXPECT_TRUE(sim::TakeCanOptions(args, o));
   EXPECT_EQ(args, (std::vector<std::string>{"--port", "0", "--silent"}));
@@ -273,7 +271,10 @@ TEST(CanAdapterSim, AnswersAndFaults) {
   } cases[] = {
       {"device type", {}, read, Bytes{0x7E, 0xA0, 0, 0, 3, 0x05, 0x01, 0x11, 0, 0, 0, 0, 0}},
       {"wrong node", {.wrongNode = true}, read, Bytes{0x7F, 0xA0, 0, 0, 3, 0x05, 0x01, 0x11, 0, 0, 0, 0, 0}},
-      {"wrong packet", {.wrongPacket = true}, read, Bytes{0x7E, 0x80, 0, 0, 3, 0x05, 0x01, 0x11, 0, 0, 0, 0, 0}},
+      {"wrong packet",
+       {.wrongPacket = true},
+       read,
+       Bytes{0x7E, 0x80, 0, 0, 3, 0x05, 0x01, 0x11, 0, 0, 0, 0, 0}},
       {"bad count", {.badCount = true}, read, Bytes{0x7E, 0xA0, 0, 0, 4, 0x05, 0x01, 0x11, 0, 0, 0, 0, 0}},
       {"silent", {.silent = true}, read, std::nullopt},
       {"no such module", {}, Bytes{0x06, 0xA0, 0, 0, 4, 0x7E, 0x02, 0x00, 0xF0, 0, 0, 0, 0}, std::nullopt},

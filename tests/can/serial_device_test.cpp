@@ -1,17 +1,16 @@
 // The POSIX serial device on a real pseudo-terminal: raw bytes both ways, read and write
 // time-outs, exclusive use, missing devices, a device whose other end goes away.
+#include "link/serial_device.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include "link/serial_device.h"
 
 namespace r770 {
 namespace {
@@ -35,7 +34,9 @@ class PtyPair {
     if (master_ >= 0) ::close(master_);
     master_ = -1;
   }
-  void Send(const std::vector<std::uint8_t>& b) { ASSERT_EQ(::write(master_, b.data(), b.size()), static_cast<ssize_t>(b.size())); }
+  void Send(const std::vector<std::uint8_t>& b) {
+    ASSERT_EQ(::write(master_, b.data(), b.size()), static_cast<ssize_t>(b.size()));
+  }
   std::vector<std::uint8_t> Receive(std::size_t n, int timeoutMs = 1000) {
     std::vector<std::uint8_t> out;
     while (out.size() < n) {

@@ -14,7 +14,10 @@ TEST(Codec, EveryByteRoundTrips) {
 }
 
 TEST(Codec, KnownLetters) {
-  struct Case { std::string bytes; std::string utf8; } cases[] = {
+  struct Case {
+    std::string bytes;
+    std::string utf8;
+  } cases[] = {
       {"\xCF\xF0\xE8\xE2\xE5\xF2", "Привет"},
       {"\xA8\xB8", "Ёё"},
       {"\xB9", "№"},
@@ -28,23 +31,26 @@ TEST(Codec, KnownLetters) {
 }
 
 TEST(Codec, UnmappableAndMalformedBecomeQuestionMark) {
-  EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xADz"), "a?z");    // a CJK character
+  EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xADz"), "a?z");      // a CJK character
   EXPECT_EQ(Utf8ToCp1251("a\xF0\x9F\x98\x80z"), "a?z");  // an emoji
-  EXPECT_EQ(Utf8ToCp1251("a\xC3"), "a?");               // cut sequence
+  EXPECT_EQ(Utf8ToCp1251("a\xC3"), "a?");                // cut sequence
   EXPECT_EQ(Utf8ToCp1251("\xFF"), "?");
 }
 
 TEST(Codec, TextsThatCodePage1251CannotHold) {
-  struct Case { const char* text; const char* first; } cases[] = {
+  struct Case {
+    const char* text;
+    const char* first;
+  } cases[] = {
       {"", ""},
       {"C:/База/Котельная №2.tsk", ""},
       {"€‚„…†‡‰‹›‘’“”•–—™ ¤¦§©«¬®°±µ¶·»", ""},
       {"a\xE4\xB8\xADz\xE4\xB8\x80", "\xE4\xB8\xAD"},  // the first of two CJK characters
-      {"Насос \xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},     // an emoji
-      {"ĉ", "ĉ"},                                               // Latin letter outside the page
-      {"Пар\xD0\x80", "\xD0\x80"},                              // U+0400, just below А..я
-      {"вод\xD1\x90", "\xD1\x90"},                              // U+0450, just above
-      {"ok\xC3", "\xEF\xBF\xBD"},                            // a cut sequence
+      {"Насос \xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},  // an emoji
+      {"ĉ", "ĉ"},                                      // Latin letter outside the page
+      {"Пар\xD0\x80", "\xD0\x80"},                     // U+0400, just below А..я
+      {"вод\xD1\x90", "\xD1\x90"},                     // U+0450, just above
+      {"ok\xC3", "\xEF\xBF\xBD"},                      // a cut sequence
       {"\xFF", "\xEF\xBF\xBD"},
   };
   for (const auto& c : cases) {
@@ -56,9 +62,10 @@ TEST(Codec, TextsThatCodePage1251CannotHold) {
       EXPECT_EQ(Cp1251ToUtf8(Utf8ToCp1251(c.text)), c.text);
     }
   }
-  EXPECT_EQ(Cp1251Refusal("Имя", "x\xE4\xB8\xAD"),
-            "Имя содержит символ \"\xE4\xB8\xAD\", которого нет в кодовой странице 1251: такой текст не может быть "
-            "сохранен.");
+  EXPECT_EQ(
+      Cp1251Refusal("Имя", "x\xE4\xB8\xAD"),
+      "Имя содержит символ \"\xE4\xB8\xAD\", которого нет в кодовой странице 1251: такой текст не может быть "
+      "сохранен.");
   EXPECT_EQ(Cp1251Refusal("Имя", "Привет"), "");
 }
 
@@ -70,13 +77,17 @@ TEST(Codec, CharacterCounting) {
 }
 
 TEST(Codec, ControlCharactersAreEscapedAsJsonWritesThem) {
-  struct Case { std::string in, out; } cases[] = {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
       {"Давление P1", "Давление P1"},
       {"a\tb\nc\rd", "a\\tb\\nc\\rd"},
       {"\x1b[31mКрасный\x1b[0m", "\\u001b[31mКрасный\\u001b[0m"},
       {std::string("x\0y", 3), "x\\u0000y"},
       {"del\x7f", "del\\u007f"},
-      {"csi\xC2\x9B" "2J", "csi\\u009b2J"},     // U+009B: a C1 control
+      {"csi\xC2\x9B"
+       "2J",
+       "csi\\u009b2J"},                                    // U+009B: a C1 control
       {"\xC2\xA0nbsp \xC3\xA9", "\xC2\xA0nbsp \xC3\xA9"},  // U+00A0, U+00E9 stay
       {"back\\slash \"q\"", "back\\slash \"q\""},
       {"cut\xC2", "cut\xC2"},

@@ -37,7 +37,7 @@ TEST(FileIo, ReplacesTheWholeFileAndKeepsItsRights) {
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   ASSERT_EQ(WriteFileAtomically(path, std::string(100000, 'x')), "");
   EXPECT_EQ(ReadFileBytes(path), std::string(100000, 'x'));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
   EXPECT_FALSE(Exists(TemporaryFileName(path, getpid())));
@@ -94,7 +94,7 @@ TEST(FileIo, OnlyRegularFilesAreReadOrReplaced) {
       EXPECT_NE(written.find(c.path), std::string::npos) << written;
     }
   }
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(fifo.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
   ASSERT_EQ(stat("/dev/null", &st), 0);
@@ -127,7 +127,8 @@ TEST(FileIo, AppendOpensOnlyRegularFiles) {
       {fifo, "Путь " + fifo + " не указывает на обычный файл", ""},
       {"/dev/null", "Путь /dev/null не указывает на обычный файл", ""},
       {dir.path(), "Путь " + dir.path() + " указывает на папку, а не на файл", ""},
-      {dir.File("missing/x.csv"), "Не удалось открыть файл " + dir.File("missing/x.csv") + ": " + std::strerror(ENOENT), ""},
+      {dir.File("missing/x.csv"),
+       "Не удалось открыть файл " + dir.File("missing/x.csv") + ": " + std::strerror(ENOENT), ""},
       {dir.File("new.csv"), "", "b"},
       {old, "", "a\r\nb"},
   };

@@ -22,13 +22,13 @@ TEST(IniFile, ReadingRules) {
   IniFile f = FromBytes(
       "; comment\r\n[Common]\r\nAdrCAN = 1A \r\nEmpty=\r\nadrcan=second\r\nNoEquals\r\n"
       "[TC Modbus]\nTC5=0F01.5.3\nName=a=b\n[common]\r\nLate=x\r\n");
-  EXPECT_EQ(f.ReadString("common", "ADRCAN", "d"), "1A");     // case-blind, trimmed, first wins
-  EXPECT_EQ(f.ReadString("Common", "Empty", "d"), "");        // present and empty
+  EXPECT_EQ(f.ReadString("common", "ADRCAN", "d"), "1A");  // case-blind, trimmed, first wins
+  EXPECT_EQ(f.ReadString("Common", "Empty", "d"), "");     // present and empty
   EXPECT_EQ(f.ReadString("Common", "Absent", "dflt"), "dflt");
   EXPECT_EQ(f.ReadString("Nope", "AdrCAN", "dflt"), "dflt");
   EXPECT_EQ(f.ReadString("tc modbus", "Tc5", ""), "0F01.5.3");  // LF-only lines
-  EXPECT_EQ(f.ReadString("TC Modbus", "Name", ""), "a=b");    // text after the first "="
-  EXPECT_EQ(f.ReadString("Common", "Late", "d"), "d");        // a second header of the same name is ignored
+  EXPECT_EQ(f.ReadString("TC Modbus", "Name", ""), "a=b");      // text after the first "="
+  EXPECT_EQ(f.ReadString("Common", "Late", "d"), "d");          // a second header of the same name is ignored
   EXPECT_EQ(f.SectionKeys("Common"), (std::vector<std::string>{"AdrCAN", "Empty", "adrcan"}));
   EXPECT_TRUE(f.SectionKeys("Absent").empty());
 }
@@ -94,7 +94,8 @@ TEST(IniFile, RunOfKeysWritesAsKeyByKey) {
     Pairs pairs;
   };
   const Case cases[] = {
-      {"in order, other lines between", "[S]\r\na=0\r\n; note\r\n\r\n B = old \r\nc=x\r\n\r\n[T]\r\na=t\r\n", abc},
+      {"in order, other lines between", "[S]\r\na=0\r\n; note\r\n\r\n B = old \r\nc=x\r\n\r\n[T]\r\na=t\r\n",
+       abc},
       {"out of order", "[S]\r\nc=x\r\na=0\r\nb=y\r\n", abc},
       {"a later key first", "[S]\r\nb=early\r\na=0\r\nb=late\r\nc=x\r\n", abc},
       {"a foreign key between", "[S]\r\na=0\r\nz=keep\r\nb=y\r\nc=x\r\n", abc},
@@ -144,7 +145,8 @@ TEST(IniFile, ManyRewritesKeepEveryLine) {
               std::string(static_cast<std::size_t>(round % 97), static_cast<char>('a' + round % 26)) +
                   std::to_string(round));
   }
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(f.ReadString("B", "s" + std::to_string(i), ""), still + std::to_string(i));
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(f.ReadString("B", "s" + std::to_string(i), ""), still + std::to_string(i));
   EXPECT_LT(f.Bytes().size(), 4500u);
 }
 

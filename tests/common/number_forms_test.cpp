@@ -13,10 +13,21 @@ TEST(NumberForms, HexTexts) {
 }
 
 TEST(NumberForms, ParseHexAsWithDollar) {
-  struct Case { const char* text; std::optional<std::uint32_t> value; } cases[] = {
-      {"1A", 0x1A}, {"1a", 0x1A}, {"CAF8", 0xCAF8}, {"0", 0}, {"FFFFFFFF", 0xFFFFFFFFu},
-      {"", std::nullopt}, {".", std::nullopt}, {"1 ", std::nullopt}, {"G", std::nullopt},
-      {"-1", std::nullopt}, {"100000000", std::nullopt},
+  struct Case {
+    const char* text;
+    std::optional<std::uint32_t> value;
+  } cases[] = {
+      {"1A", 0x1A},
+      {"1a", 0x1A},
+      {"CAF8", 0xCAF8},
+      {"0", 0},
+      {"FFFFFFFF", 0xFFFFFFFFu},
+      {"", std::nullopt},
+      {".", std::nullopt},
+      {"1 ", std::nullopt},
+      {"G", std::nullopt},
+      {"-1", std::nullopt},
+      {"100000000", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseHex(c.text), c.value) << c.text;
 }

@@ -29,18 +29,40 @@ TEST(ProgramFolders, PlacementTable) {
       {"portable folder in /opt", "/opt/r770cfg", true, kHomeOnly, true, "/opt/r770cfg", "/opt/r770cfg"},
       {"installed, not writable", "/usr/bin", false, kHomeOnly, false, "/home/ann/.config/r770cfg",
        "/home/ann/.local/state/r770cfg"},
-      {"installed, run by root", "/usr/bin", true, {"/root", "", ""}, false, "/root/.config/r770cfg",
+      {"installed, run by root",
+       "/usr/bin",
+       true,
+       {"/root", "", ""},
+       false,
+       "/root/.config/r770cfg",
        "/root/.local/state/r770cfg"},
       {"local install", "/usr/local/bin", true, kHomeOnly, false, "/home/ann/.config/r770cfg",
        "/home/ann/.local/state/r770cfg"},
-      {"a name that only starts like usr", "/usrdata/bin", true, kHomeOnly, true, "/usrdata/bin", "/usrdata/bin"},
+      {"a name that only starts like usr", "/usrdata/bin", true, kHomeOnly, true, "/usrdata/bin",
+       "/usrdata/bin"},
       {"read-only portable folder", "/media/cd/r770", false, kHomeOnly, false, "/home/ann/.config/r770cfg",
        "/home/ann/.local/state/r770cfg"},
-      {"XDG folders set", "/usr/bin", false, {"/home/ann", "/cfg", "/st/"}, false, "/cfg/r770cfg", "/st/r770cfg"},
-      {"relative XDG values ignored", "/usr/bin", false, {"/home/ann", "cfg", "st"}, false,
-       "/home/ann/.config/r770cfg", "/home/ann/.local/state/r770cfg"},
+      {"XDG folders set",
+       "/usr/bin",
+       false,
+       {"/home/ann", "/cfg", "/st/"},
+       false,
+       "/cfg/r770cfg",
+       "/st/r770cfg"},
+      {"relative XDG values ignored",
+       "/usr/bin",
+       false,
+       {"/home/ann", "cfg", "st"},
+       false,
+       "/home/ann/.config/r770cfg",
+       "/home/ann/.local/state/r770cfg"},
       {"XDG without a home", "/usr/bin", false, {"", "/cfg", "/st"}, false, "/cfg/r770cfg", "/st/r770cfg"},
-      {"home is the root folder", "/usr/bin", false, {"/", "", ""}, false, "/.config/r770cfg",
+      {"home is the root folder",
+       "/usr/bin",
+       false,
+       {"/", "", ""},
+       false,
+       "/.config/r770cfg",
        "/.local/state/r770cfg"},
       {"no home and no XDG: nowhere better", "/usr/bin", false, {"", "", ""}, true, "/usr/bin", "/usr/bin"},
   };
@@ -69,7 +91,7 @@ TEST(ProgramFolders, MakeFoldersCreatesMissingParents) {
   TempDir dir;
   const std::string deep = dir.File("a/b/c");
   ASSERT_TRUE(MakeFolders(deep));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(0, ::stat(deep.c_str(), &st));
   EXPECT_TRUE(S_ISDIR(st.st_mode));
   EXPECT_EQ(st.st_mode & 0777, 0700u);

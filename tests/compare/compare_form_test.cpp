@@ -29,8 +29,10 @@ class CompareFormTest : public ::testing::Test {
     std::vector<CompareRow> out;
     bool in = false;
     for (const CompareRow& r : form.Rows()) {
-      if (r.kind == Kind::Title) in = r.where == title;
-      else if (in) out.push_back(r);
+      if (r.kind == Kind::Title)
+        in = r.where == title;
+      else if (in)
+        out.push_back(r);
     }
     return out;
   }
@@ -63,11 +65,13 @@ TEST_F(CompareFormTest, DifferencesAreListedUnderTheirGroups) {
   module.maps[static_cast<std::size_t>(MapKind::TIFloat)][1].ModbusAddr = 300;
   ASSERT_TRUE(form.StartWithModule(module));
   EXPECT_EQ(form.Status(), "Различий: 2");
-  EXPECT_EQ(Group("Общие настройки"), (std::vector<CompareRow>{{Kind::Difference, "Адрес Modbus", "02", "09"}}));
-  EXPECT_EQ(Group("Holding Registers"),
-            (std::vector<CompareRow>{{Kind::Difference, "строка 2",
-                                      "адрес 102, модуль 07, параметр 0102, Параметр 1 карты TIFloat Modbus",
-                                      "адрес 300, модуль 07, параметр 0102, Параметр 1 карты TIFloat Modbus"}}));
+  EXPECT_EQ(Group("Общие настройки"),
+            (std::vector<CompareRow>{{Kind::Difference, "Адрес Modbus", "02", "09"}}));
+  EXPECT_EQ(
+      Group("Holding Registers"),
+      (std::vector<CompareRow>{{Kind::Difference, "строка 2",
+                                "адрес 102, модуль 07, параметр 0102, Параметр 1 карты TIFloat Modbus",
+                                "адрес 300, модуль 07, параметр 0102, Параметр 1 карты TIFloat Modbus"}}));
   // Printed as shown: a title row, then its rows.
   const auto printed = form.PrintRows();
   ASSERT_EQ(printed.size(), form.Rows().size());
@@ -177,7 +181,8 @@ TEST_F(CompareFormTest, FileIsChosenLoadedAndComparedWithoutTake) {
   EXPECT_EQ(form.columns()[2], "Файл");
   EXPECT_FALSE(form.TakeVisible());
   EXPECT_TRUE(form.WriteVisible());
-  EXPECT_EQ(Group("Общие настройки"), (std::vector<CompareRow>{{Kind::Difference, "Адрес порта", "502", "8080"}}));
+  EXPECT_EQ(Group("Общие настройки"),
+            (std::vector<CompareRow>{{Kind::Difference, "Адрес порта", "502", "8080"}}));
   // The file has no controller list of its own.
   EXPECT_EQ(Group("Контроллеры"), (std::vector<CompareRow>{{Kind::Note, kCompareNoControllers, {}, {}}}));
 

@@ -16,9 +16,12 @@ namespace {
 // What identifies a difference: its group and field, controller or map row.
 std::string Key(const ConfigDifference& d) {
   switch (d.Group) {
-    case DiffGroup::Common: return "common " + d.Field;
-    case DiffGroup::Controllers: return "controller " + d.Where;
-    case DiffGroup::Map: return std::string(MapSection(d.Map)) + " " + std::to_string(d.Row);
+    case DiffGroup::Common:
+      return "common " + d.Field;
+    case DiffGroup::Controllers:
+      return "controller " + d.Where;
+    case DiffGroup::Map:
+      return std::string(MapSection(d.Map)) + " " + std::to_string(d.Row);
   }
   return {};
 }
@@ -64,18 +67,26 @@ TEST(ConfigDiffTest, EachChangeIsFoundExactlyOnceAndNothingElse) {
          c.Controllers.push_back(std::move(ce));
        },
        {"controller контроллер 09"}},
-      {"controller removed", [](Configuration& c) { c.Controllers.erase(c.Controllers.begin()); },
+      {"controller removed",
+       [](Configuration& c) { c.Controllers.erase(c.Controllers.begin()); },
        {"controller контроллер 05"}},
-      {"controller renumbered", [](Configuration& c) { c.Controllers[1].Nset = 8; }, {"controller контроллер 07"}},
-      {"controller's task file replaced", [](Configuration& c) { c.Controllers[0].StoredPath = "/db/TASK/new.tsk"; },
+      {"controller renumbered",
+       [](Configuration& c) { c.Controllers[1].Nset = 8; },
+       {"controller контроллер 07"}},
+      {"controller's task file replaced",
+       [](Configuration& c) { c.Controllers[0].StoredPath = "/db/TASK/new.tsk"; },
        {"controller контроллер 05"}},
-      {"controller list in another order", [](Configuration& c) { std::swap(c.Controllers[0], c.Controllers[1]); },
+      {"controller list in another order",
+       [](Configuration& c) { std::swap(c.Controllers[0], c.Controllers[1]); },
        {}},
-      {"entry moved to another address", [](Configuration& c) { Entry(c, MapKind::TIFloat, 2).ModbusAddr = 200; },
+      {"entry moved to another address",
+       [](Configuration& c) { Entry(c, MapKind::TIFloat, 2).ModbusAddr = 200; },
        {"TIFloat Modbus 2"}},
-      {"entry's parameter changed", [](Configuration& c) { Entry(c, MapKind::TC, 3).ParamNo = 0x0F01; },
+      {"entry's parameter changed",
+       [](Configuration& c) { Entry(c, MapKind::TC, 3).ParamNo = 0x0F01; },
        {"TC Modbus 3"}},
-      {"entry's controller changed", [](Configuration& c) { Entry(c, MapKind::TU, 1).ModuleNo = 7; },
+      {"entry's controller changed",
+       [](Configuration& c) { Entry(c, MapKind::TU, 1).ModuleNo = 7; },
        {"TU Modbus 1"}},
       {"entry on the right only",
        [](Configuration& c) {
@@ -156,7 +167,8 @@ TEST(ConfigDiffTest, AgainstTheModuleControllersAreNotComparedAndNamesComeFromTh
   const PumpDatabase db = WritePumpDatabase(dir.path());
   Configuration doc;
   FillCompared(doc);
-  doc.Controllers[0].Task = std::make_unique<Task_CL>(db.taskFile, db.root + "/TASK", db.root + "/MOD", db.root + "/ALG");
+  doc.Controllers[0].Task =
+      std::make_unique<Task_CL>(db.taskFile, db.root + "/TASK", db.root + "/MOD", db.root + "/ALG");
   ASSERT_TRUE(doc.Controllers[0].Task->Ok());
 
   Configuration mod;
@@ -173,9 +185,9 @@ TEST(ConfigDiffTest, AgainstTheModuleControllersAreNotComparedAndNamesComeFromTh
   EXPECT_FALSE(ComparesControllers(doc, mod));
   const auto d = CompareConfigurations(doc, mod);
   ASSERT_EQ(Keys(d), (std::vector<std::string>{"TU Modbus 1", "TIFloat Modbus 11", "TIFloat Modbus 12"}));
-  EXPECT_EQ(d[0].RightEntry->Name, "Параметр 0 карты TU Modbus");  // the document's own name
+  EXPECT_EQ(d[0].RightEntry->Name, "Параметр 0 карты TU Modbus");              // the document's own name
   EXPECT_EQ(d[1].RightEntry->Name.find("Расх"), 0u) << d[1].RightEntry->Name;  // the database's
-  EXPECT_EQ(d[2].RightEntry->Name, "Параметр 0F01 (модуль 09)");                 // generated
+  EXPECT_EQ(d[2].RightEntry->Name, "Параметр 0F01 (модуль 09)");               // generated
 }
 
 TEST(ConfigDiffTest, TakingFromTheModuleLeavesNothingToDifferAndKeepsWhatTheModuleDoesNotHold) {
@@ -186,7 +198,7 @@ TEST(ConfigDiffTest, TakingFromTheModuleLeavesNothingToDifferAndKeepsWhatTheModu
   module.Hold(doc);
   module.common.trepeat = 60;
   module.common.AdrMAC = {1, 2, 3, 4, 5, 6};
-  module.maps[static_cast<std::size_t>(MapKind::TC)][1].ModbusAddr = 77;       // 07/0102 moved
+  module.maps[static_cast<std::size_t>(MapKind::TC)][1].ModbusAddr = 77;  // 07/0102 moved
   module.maps[static_cast<std::size_t>(MapKind::TC)][20] = MapEntry{5, 0x0104, 0xFFFF, "", 90};
   module.maps[static_cast<std::size_t>(MapKind::TC)][21] = MapEntry{0x0C, 0x0201, 0xFFFF, "", 91};
   ASSERT_TRUE(module.ReadModule(mod));

@@ -2,8 +2,8 @@
 //   r770_compare_screen OUTPUT.png
 // Against an in-process simulator it writes a document into module 01, changes the document
 // in three places and shows the comparison with the module.
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 #include <cstdio>
@@ -55,10 +55,10 @@ int main(int argc, char* argv[]) {
   const char* regs[] = {"Давление, кПа (№ 0103)/НАСОС(pump)", "Расход (№ 0104)/НАСОС(pump)"};
   for (int i = 0; i < 2; ++i) {
     const auto n = static_cast<std::uint16_t>(i);
-    config.Map(MapKind::TU)[n] = MapEntry{0x05, static_cast<std::uint16_t>(0x0101 + n), 1, bits[i],
-                                          static_cast<std::uint16_t>(1 + n)};
-    config.Map(MapKind::TC)[n] = MapEntry{0x05, static_cast<std::uint16_t>(0x0101 + n), 1, bits[i],
-                                          static_cast<std::uint16_t>(1 + n)};
+    config.Map(MapKind::TU)[n] =
+        MapEntry{0x05, static_cast<std::uint16_t>(0x0101 + n), 1, bits[i], static_cast<std::uint16_t>(1 + n)};
+    config.Map(MapKind::TC)[n] =
+        MapEntry{0x05, static_cast<std::uint16_t>(0x0101 + n), 1, bits[i], static_cast<std::uint16_t>(1 + n)};
     config.Map(MapKind::TIFloat)[n] = MapEntry{0x05, static_cast<std::uint16_t>(0x0103 + n), 1, regs[i],
                                                static_cast<std::uint16_t>(100 + 2 * n)};
   }

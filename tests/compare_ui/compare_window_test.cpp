@@ -1,6 +1,8 @@
 // The comparison window wired to its form model: opened from the exchange window against an
 // in-process r770-sim ("Сравнить с модулем", "Записать документ в модуль", "Взять из модуля")
 // and for a document file (the file choice answered by the Dialogs fake).
+#include "ui/compare_window.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -18,7 +20,6 @@
 #include "loopback_settings.h"
 #include "sim_module.h"
 #include "temp_dir.h"
-#include "ui/compare_window.h"
 #include "ui/exchange_window.h"
 
 using namespace r770;
@@ -32,9 +33,12 @@ QString U(const std::string& s) { return QString::fromStdString(s); }
 void WhenCompareShown(std::function<void(CompareWindow*)> action, int triesLeft = 500) {
   QTimer::singleShot(10, [=] {
     auto* w = qobject_cast<CompareWindow*>(QApplication::activeModalWidget());
-    if (w && w->isVisible()) action(w);
-    else if (triesLeft > 0) WhenCompareShown(action, triesLeft - 1);
-    else QFAIL("the comparison window did not appear");
+    if (w && w->isVisible())
+      action(w);
+    else if (triesLeft > 0)
+      WhenCompareShown(action, triesLeft - 1);
+    else
+      QFAIL("the comparison window did not appear");
   });
 }
 

@@ -5,18 +5,16 @@
 
 #include <cerrno>
 #include <cstring>
-
 #include <fstream>
-
 #include <memory>
 #include <sstream>
 
 #include "common/file_io.h"
 #include "ctl.h"
 #include "database/task_cl.h"
-#include "pump_database.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
+#include "pump_database.h"
 #include "temp_dir.h"
 
 namespace r770 {
@@ -96,13 +94,13 @@ TEST_F(CtlTest, CheckPassesACleanDocument) {
 
 TEST_F(CtlTest, CheckReportsEveryKindOfProblem) {
   Place(MapKind::TC, 0, 0x0101, 7, "a");
-  Place(MapKind::TC, 1, 0x0102, 7, "b");                 // duplicate address
-  Place(MapKind::TC, 2, 0x0103, 9, "c");                 // a float offered in no bit tree
+  Place(MapKind::TC, 1, 0x0102, 7, "b");  // duplicate address
+  Place(MapKind::TC, 2, 0x0103, 9, "c");  // a float offered in no bit tree
   Place(MapKind::TIFloat, 0, 0x0103, 100, "d");
-  Place(MapKind::TIFloat, 1, 0x0104, 101, "e");          // breaks the parity
-  Place(MapKind::InputReg, 3, 0x0104, 0xFFFF, "f");      // parameter without address
+  Place(MapKind::TIFloat, 1, 0x0104, 101, "e");      // breaks the parity
+  Place(MapKind::InputReg, 3, 0x0104, 0xFFFF, "f");  // parameter without address
   Place(MapKind::TU, 0, 0x0101, 1, "g");
-  cfg.Map(MapKind::TU)[0].ModuleNo = 9;                  // controller not in the list
+  cfg.Map(MapKind::TU)[0].ModuleNo = 9;  // controller not in the list
   std::string path = Save("bad.bmt");
   Result r = Run({"check", path});
   EXPECT_EQ(r.code, 1);
@@ -119,12 +117,12 @@ TEST_F(CtlTest, CheckReportsEveryKindOfProblem) {
   r = Run({"check", path});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, "r770ctl: замечаний: 5\n");  // the count, and no load error
-  EXPECT_EQ(r.out,
-            "контроллер 05: файл очереди задач не найден (" + taskFile + ")\n"
-            "coils, строка 1: модуль 09 отсутствует в списке контроллеров\n"
-            "di, строка 2: адрес 7 уже занят строкой 1\n"
-            "hr, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
-            "ir, строка 4: параметр без адреса Modbus\n");
+  EXPECT_EQ(r.out, "контроллер 05: файл очереди задач не найден (" + taskFile +
+                       ")\n"
+                       "coils, строка 1: модуль 09 отсутствует в списке контроллеров\n"
+                       "di, строка 2: адрес 7 уже занят строкой 1\n"
+                       "hr, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)\n"
+                       "ir, строка 4: параметр без адреса Modbus\n");
 
   // A damaged task file: the load leaves the controller out with its message, which the
   // check lists once among its findings (not a second time on stderr).
@@ -156,7 +154,8 @@ TEST_F(CtlTest, ShowListsAControllerWithoutItsTaskFile) {
   Result j = Run({"show", fileDoc, "--json"});
   EXPECT_EQ(j.code, 0) << j.err;
   EXPECT_EQ(j.err, "");
-  EXPECT_NE(j.out.find("{\"nset\": 5, \"taskFile\": \"" + taskFile + "\", \"found\": false}"), std::string::npos)
+  EXPECT_NE(j.out.find("{\"nset\": 5, \"taskFile\": \"" + taskFile + "\", \"found\": false}"),
+            std::string::npos)
       << j.out;
   j = Run({"show", readDoc, "--json"});
   EXPECT_EQ(j.err, "");
@@ -212,7 +211,10 @@ TEST_F(CtlTest, ControlCharactersInNamesAreEscapedInEveryListing) {
   Place(MapKind::TU, 0, 0x0101, 1, "Авария\x1b[2J\tнасос");
   const std::string path = Save("doc.bmt");
   const std::string escaped = "Авария\\u001b[2J\\tнасос";
-  struct Case { std::vector<std::string> args; std::string line; } cases[] = {
+  struct Case {
+    std::vector<std::string> args;
+    std::string line;
+  } cases[] = {
       {{"show", path}, "задача 1, " + escaped + "\n"},
       {{"show", path, "--json"}, "\"name\": \"" + escaped + "\"}"},
       {{"export-csv", path}, "coils,1,1,05,0101,1," + escaped + "\r\n"},
@@ -251,8 +253,10 @@ TEST_F(CtlTest, ExportWritesItsFileWholeOrNotAtAll) {
       {fifo, 1, "r770ctl: Путь " + fifo + " не указывает на обычный файл\n", ""},
       {dir.path(), 1, "r770ctl: Путь " + dir.path() + " указывает на папку, а не на файл\n", ""},
       {dir.File("no/such.csv"), 1,
-       "r770ctl: Не удалось записать файл " + dir.File("no/such.csv") + ": " + std::strerror(ENOENT) + "\n", ""},
-      {blocked, 1, "r770ctl: Не удалось записать файл " + blocked + ": " + std::strerror(EISDIR) + "\n", "old\r\n"},
+       "r770ctl: Не удалось записать файл " + dir.File("no/such.csv") + ": " + std::strerror(ENOENT) + "\n",
+       ""},
+      {blocked, 1, "r770ctl: Не удалось записать файл " + blocked + ": " + std::strerror(EISDIR) + "\n",
+       "old\r\n"},
       {replaced, 0, "", csv},
   };
   for (const Case& c : cases) {
@@ -260,8 +264,9 @@ TEST_F(CtlTest, ExportWritesItsFileWholeOrNotAtAll) {
     Result r = Run({"export-csv", doc, "-o", c.target});
     EXPECT_EQ(r.code, c.code);
     EXPECT_EQ(r.err, c.err);
-    struct stat st{};
-    if (::stat(c.target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) EXPECT_EQ(test::ReadFileBytes(c.target), c.after);
+    struct stat st {};
+    if (::stat(c.target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      EXPECT_EQ(test::ReadFileBytes(c.target), c.after);
   }
 }
 
@@ -270,7 +275,11 @@ TEST_F(CtlTest, BadArgumentsAndFilesGiveClearMessages) {
   ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
   const std::string loopText = "Не удалось прочитать файл " + loop + ": " + std::strerror(ELOOP);
   const std::string folderText = "Путь " + dir.path() + " указывает на папку, а не на файл";
-  struct Case { std::vector<std::string> args; int code; std::string err; } cases[] = {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string err;
+  } cases[] = {
       {{}, 2, ""},
       {{"frobnicate"}, 2, "неизвестная команда frobnicate"},
       {{"show"}, 2, "укажите один файл документа"},
@@ -303,7 +312,8 @@ TEST_F(CtlTest, BadArgumentsAndFilesGiveClearMessages) {
   Result r = Run({"show", other});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("не соответствует нужному типу"), std::string::npos);
-  for (const char* cmd : {"show", "export-csv", "import-csv", "check"}) EXPECT_EQ(Run({cmd, "--help"}).code, 0);
+  for (const char* cmd : {"show", "export-csv", "import-csv", "check"})
+    EXPECT_EQ(Run({cmd, "--help"}).code, 0);
 }
 
 // How each command reads its options: a value is the next argument whatever it looks like,
@@ -407,15 +417,24 @@ TEST_F(CtlTest, ImportCsvIsAllOrNothingWithNumberedLines) {
   }
   Result r = Run({"import-csv", path, "--map", "hr", csv});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err,
-            "r770ctl: " + csv + ", строка 3: адрес 101 нарушает нумерацию через 1 (нужен чётный)\n"
-            "r770ctl: " + csv + ", строка 4: параметр 0101 задачи 1 модуля 05 в базе не предлагается\n"
-            "r770ctl: " + csv + ", строка 5: модуль 07 отсутствует в списке контроллеров\n"
-            "r770ctl: " + csv + ", строка 6: номер строки таблицы \"99\" неверен (1..64)\n"
-            "r770ctl: импорт не выполнен, документ не изменён (замечаний: 4)\n");
+  EXPECT_EQ(r.err, "r770ctl: " + csv +
+                       ", строка 3: адрес 101 нарушает нумерацию через 1 (нужен чётный)\n"
+                       "r770ctl: " +
+                       csv +
+                       ", строка 4: параметр 0101 задачи 1 модуля 05 в базе не предлагается\n"
+                       "r770ctl: " +
+                       csv +
+                       ", строка 5: модуль 07 отсутствует в списке контроллеров\n"
+                       "r770ctl: " +
+                       csv +
+                       ", строка 6: номер строки таблицы \"99\" неверен (1..64)\n"
+                       "r770ctl: импорт не выполнен, документ не изменён (замечаний: 4)\n");
   EXPECT_EQ(test::ReadFileBytes(path), before);
 
-  struct Case { std::vector<std::string> args; const char* err; } usage[] = {
+  struct Case {
+    std::vector<std::string> args;
+    const char* err;
+  } usage[] = {
       {{"import-csv", path, csv}, "--map: coils, di, hr или ir"},
       {{"import-csv", path, "--map", "all", csv}, "--map: coils, di, hr или ir"},
       {{"import-csv", path, "--map", "hr"}, "укажите файл документа и файл CSV"},

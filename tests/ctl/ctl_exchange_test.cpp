@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "common/ini_file.h"
 #include "common/codec.h"
+#include "common/ini_file.h"
 #include "common/program_path.h"
 #include "ctl.h"
 #include "pump_database.h"
@@ -74,8 +74,10 @@ TEST_F(CtlExchangeTest, WriteThenReadBackEqualsWritten) {
   EXPECT_NE(r.out.find("\"fromModule\": true"), std::string::npos) << r.out;
 
   // The published Holding Registers: the demo document maps them from 100 on, step 2.
-  for (const auto& order : std::vector<std::vector<std::string>>{{"--swap"}, {}, {"--invert"}, {"--invert", "--swap"}}) {
-    std::vector<std::string> args{"modbus-read", "--host", "127.0.0.1", "--port", std::to_string(sim.modbus->Port())};
+  for (const auto& order :
+       std::vector<std::vector<std::string>>{{"--swap"}, {}, {"--invert"}, {"--invert", "--swap"}}) {
+    std::vector<std::string> args{"modbus-read", "--host", "127.0.0.1", "--port",
+                                  std::to_string(sim.modbus->Port())};
     args.insert(args.end(), order.begin(), order.end());
     args.push_back("100,7");
     r = Run(args);
@@ -113,11 +115,11 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
   };
 
   // Fixed values: the first cycle shows every entry, the second nothing new.
-  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--period", "100", "--count", "2",
-           "--swap"});
+  r = Run(
+      {"monitor", doc, "--host", "127.0.0.1", "--port", port, "--period", "100", "--count", "2", "--swap"});
   EXPECT_EQ(r.code, 2) << r.err;  // the byte order comes from the settings only
-  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--period", "100", "--count", "2",
-           "--csv", csv});
+  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--period", "100", "--count", "2", "--csv",
+           csv});
   ASSERT_EQ(r.code, 0) << r.err;
   const auto first = lines(r.out, "\n");
   ASSERT_FALSE(first.empty());
@@ -145,8 +147,8 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
   EXPECT_EQ(recorded[0], "time,map,address,name,value,note");
 
   // --all prints every entry in every cycle.
-  r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--period", "100", "--count", "2",
-           "--all"});
+  r = Run(
+      {"monitor", doc, "--host", "127.0.0.1", "--port", port, "--period", "100", "--count", "2", "--all"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(lines(r.out, "\n").size(), 2 * first.size());
 
@@ -159,7 +161,8 @@ TEST_F(CtlExchangeTest, MonitorReadsEveryWrittenEntryByName) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(sim.modbus->WrittenCoil(2), std::optional<bool>(true));
   EXPECT_NE(r.err.find("команда в Coil 2 (Работа насоса (№ 0102)/НАСОС(pump)): 1 — выполнена"),
-            std::string::npos) << r.err;
+            std::string::npos)
+      << r.err;
   EXPECT_NE(r.out.find("\tcoils\t2\tРабота насоса (№ 0102)/НАСОС(pump)\t1\n"), std::string::npos) << r.out;
   r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", port, "--count", "1", "--write-coil", "9=1",
            "--yes"});
@@ -195,8 +198,10 @@ TEST_F(CtlExchangeTest, RestartYesEndsWithTheDeviceRunningOrCode30) {
   // A write that finds the device stopped (an earlier one was cut off) still asks.
   r = with({"write", doc, "--restart", "no"});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.err.find("Прибор находится в состоянии \"Стоп\". Перевести прибор в состояние \"Работа\"? — нет"),
-            std::string::npos) << r.err;
+  EXPECT_NE(
+      r.err.find("Прибор находится в состоянии \"Стоп\". Перевести прибор в состояние \"Работа\"? — нет"),
+      std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.find("Состояние прибора: Стоп\n"), std::string::npos) << r.err;
   EXPECT_EQ(module->RunState(), 0x81);
   r = with({"write", doc, "--restart", "yes"});
@@ -205,7 +210,8 @@ TEST_F(CtlExchangeTest, RestartYesEndsWithTheDeviceRunningOrCode30) {
   EXPECT_EQ(module->RunState(), 0x00);
   // A device that does not go back to work: exit 1 with code 30, for write and run alike.
   module->SetBehaviour({.neverRuns = true});
-  for (const auto& args : std::vector<std::vector<std::string>>{{"write", doc, "--restart", "yes"}, {"run"}}) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{"write", doc, "--restart", "yes"}, {"run"}}) {
     r = with(args);
     EXPECT_EQ(r.code, 1) << args[0];
     EXPECT_NE(r.err.find("r770ctl: код ошибки 30\n"), std::string::npos) << r.err;
@@ -233,8 +239,8 @@ TEST_F(CtlExchangeTest, MonitorEscapesControlCharactersInNames) {
   ASSERT_NE(at, std::string::npos);
   bytes.replace(at, bytes.find("\r\n", at) - at, Utf8ToCp1251("NameTU1-0=Пуск\tнасоса\x1b[2J"));
   test::WriteFileBytes(doc, bytes);
-  Result r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", std::to_string(sim.modbus->Port()), "--count",
-                  "1", "--all"});
+  Result r = Run({"monitor", doc, "--host", "127.0.0.1", "--port", std::to_string(sim.modbus->Port()),
+                  "--count", "1", "--all"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("\tcoils\t1\tПуск\\tнасоса\\u001b[2J\t"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
@@ -297,16 +303,19 @@ TEST_F(CtlExchangeTest, DiffWithTheModuleListsWhatChangedSinceTheWrite) {
   EXPECT_EQ(lines[0], "  Период опроса: 9 с <> 5 с");
   EXPECT_EQ(lines[1].rfind("  строка 2: адрес 50, модуль 05, параметр 0102, ", 0), 0u) << lines[1];
   EXPECT_NE(lines[1].find(" <> адрес 2, модуль 05, параметр 0102, "), std::string::npos) << lines[1];
-  EXPECT_EQ(lines[2].rfind("  строка 2: Нет параметра <> адрес 102, модуль 05, параметр 0104, Расход", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[2].rfind("  строка 2: Нет параметра <> адрес 102, модуль 05, параметр 0104, Расход", 0), 0u)
+      << lines[2];
   EXPECT_EQ(r.out.find("Контроллеры"), std::string::npos) << r.out;  // the module keeps no list
-  EXPECT_EQ(test::ReadFileBytes(doc), before);  // nothing written
+  EXPECT_EQ(test::ReadFileBytes(doc), before);                       // nothing written
 
   r = Run({"diff", doc, "--module", "--json", "--tcp", tcp, "--net", "01"});
   EXPECT_EQ(r.code, 1) << r.err;
   for (const char* part :
        {"\"schema\": \"r770ctl-diff/1\"", "\"right\": {\"module\": 1}", "\"controllersCompared\": false",
-        "{\"section\": \"common\", \"field\": \"trepeat\", \"label\": \"Период опроса\", \"left\": 9, \"right\": 5",
-        "{\"section\": \"map\", \"map\": \"coils\", \"row\": 2, \"left\": {\"address\": 50, \"module\": 5, \"param\": 258",
+        "{\"section\": \"common\", \"field\": \"trepeat\", \"label\": \"Период опроса\", \"left\": 9, "
+        "\"right\": 5",
+        "{\"section\": \"map\", \"map\": \"coils\", \"row\": 2, \"left\": {\"address\": 50, \"module\": 5, "
+        "\"param\": 258",
         "{\"section\": \"map\", \"map\": \"hr\", \"row\": 2, \"left\": null, \"right\": {\"address\": 102"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
 

@@ -2,12 +2,12 @@
 // program at once, during a write it stops the exchange between two commands, as "Прервать"
 // does, and during the monitor it ends the cycle and prints the summary; SIGTERM always ends
 // the program. A FIFO where the program writes its files never holds it.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pty.h>
-#include <sys/stat.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,9 +20,9 @@
 #include "common/clock.h"
 #include "common/day_log.h"
 #include "ft12_server.h"
-#include "sim_servers.h"
 #include "pump_database.h"
 #include "sim_module.h"
+#include "sim_servers.h"
 #include "temp_dir.h"
 
 extern char** environ;
@@ -34,7 +34,7 @@ struct InterruptCase {
   const char* name;
   const char* command;
   sim::Ft12Faults faults;
-  int framesBeforeCtrlC;  // requests the simulator has taken when the signal comes
+  int framesBeforeCtrlC;   // requests the simulator has taken when the signal comes
   const char* stderrText;  // what the program says when it stops
   int signal = SIGINT;
   int exitCode = 130;
@@ -79,10 +79,15 @@ pid_t SpawnProgram(const std::string& program, std::vector<std::string> args, co
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-  else posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-  else posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  if (errFd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+  if (outFd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t pid = -1;
   EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
   posix_spawn_file_actions_destroy(&actions);
@@ -116,7 +121,9 @@ class CtlInterrupt : public ::testing::TestWithParam<InterruptCase> {
     pid_t pid = -1;
     int Wait() { return WaitAtMost(pid, 120); }
   };
-  Child Spawn(std::vector<std::string> args) { return {SpawnProgram(R770CTL_PATH, args, dir.File("stderr.txt"))}; }
+  Child Spawn(std::vector<std::string> args) {
+    return {SpawnProgram(R770CTL_PATH, args, dir.File("stderr.txt"))};
+  }
 
   test::TempDir dir;
   sim::SimBus bus;
@@ -132,14 +139,15 @@ TEST_P(CtlInterrupt, ASignalEndsTheProgramWithItsCode) {
   std::vector<std::string> args{"--settings", settingsPath, c.command};
   if (std::string(c.command) == "write") args.push_back(document);
   const std::string tcp = "127.0.0.1:" + std::to_string(server->Port());
-  for (const std::string& a : {std::string("--tcp"), tcp, std::string("--net"), std::string("05"),
-                               std::string("--retries"), std::string("1"), std::string("--timeout"),
-                               std::string("1")})
+  for (const std::string& a :
+       {std::string("--tcp"), tcp, std::string("--net"), std::string("05"), std::string("--retries"),
+        std::string("1"), std::string("--timeout"), std::string("1")})
     args.push_back(a);
   Child child = Spawn(args);
   {
     std::unique_lock lock(mutex);
-    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return pieces >= c.framesBeforeCtrlC; }))
+    ASSERT_TRUE(
+        changed.wait_for(lock, std::chrono::seconds(60), [&] { return pieces >= c.framesBeforeCtrlC; }))
         << "the exchange never started: " << test::ReadFileBytes(dir.File("stderr.txt"));
   }
   const auto sent = std::chrono::steady_clock::now();
@@ -240,7 +248,8 @@ TEST_F(CtlChildFiles, SearchOnATerminalShowsEachNumberAndWhatItFound) {
   ::close(slave);
   std::string screen;
   char buffer[4096];
-  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+    screen.append(buffer, static_cast<std::size_t>(n));
   ::close(master);
   EXPECT_EQ(WaitAtMost(pid, 60), 0) << screen;
   for (const char* line : {"\r  номер 04 (1 из 3), найдено: нет", "\r  номер 05 (2 из 3), найдено: нет",

@@ -42,20 +42,16 @@ TEST(ParamTreeTest, RegisterTreeWithFullTaskNames) {
   SampleDatabase s;
   auto t = s.Load();
   ASSERT_THAT(t->Errors(), IsEmpty());
-  ParamTree tree = ParamTree::Build(TreeKind::Register, {{t.get(), 5, true}, {nullptr, 0x1A, false}}, {false, false});
+  ParamTree tree =
+      ParamTree::Build(TreeKind::Register, {{t.get(), 5, true}, {nullptr, 0x1A, false}}, {false, false});
   ASSERT_TRUE(tree.Built());
   EXPECT_EQ(tree.Message(), "");
-  EXPECT_THAT(Dump(tree), ElementsAre("c0 Насосная",
-                                      "  c0/t0 Насосная станция",
-                                      "    c0/t0/p2 Рвх (№ 0103)",
+  EXPECT_THAT(Dump(tree), ElementsAre("c0 Насосная", "  c0/t0 Насосная станция", "    c0/t0/p2 Рвх (№ 0103)",
                                       "    c0/t0/p3 Уставка давления (№ 0104)",  // array flag, size 0
-                                      "    c0/t0/p10 РасхП (№ 010B)",
-                                      "  c0/t2 Вентиляция приточная",
+                                      "    c0/t0/p10 РасхП (№ 010B)", "  c0/t2 Вентиляция приточная",
                                       "    c0/t2/p11 Тпр (№ 0401)",
-                                      "    c0/t2/p12 Влажность притока (№ 0402)",
-                                      "  c0/t3 Системная",
-                                      "    c0/t3/p13 Тмод (№ 0F01)",
-                                      "c1 Модуль - сетевой номер 1A"));
+                                      "    c0/t2/p12 Влажность притока (№ 0402)", "  c0/t3 Системная",
+                                      "    c0/t3/p13 Тмод (№ 0F01)", "c1 Модуль - сетевой номер 1A"));
   const TreeNode& leaf = tree.Node(tree.FindId("c0/t3/p13"));
   EXPECT_EQ(leaf.ControllerPos, 0);
   EXPECT_EQ(leaf.TaskNo, -1);
@@ -70,12 +66,9 @@ TEST(ParamTreeTest, BitTreeWithShortTaskNames) {
   auto t = s.Load();
   ASSERT_THAT(t->Errors(), IsEmpty());
   ParamTree tree = ParamTree::Build(TreeKind::Bit, {{t.get(), 5, true}}, {false, true});
-  EXPECT_THAT(Dump(tree), ElementsAre("c0 Насосная",
-                                      "  c0/t0 ВХД",
-                                      "    c0/t0/p0 Авар1 (№ 0101)",
+  EXPECT_THAT(Dump(tree), ElementsAre("c0 Насосная", "  c0/t0 ВХД", "    c0/t0/p0 Авар1 (№ 0101)",
                                       "    c0/t0/p7 Готов (№ 0108)",  // size without array flag
-                                      "  c0/t4 Диаг",
-                                      "    c0/t4/p15 Связь (№ 0F03)"));
+                                      "  c0/t4 Диаг", "    c0/t4/p15 Связь (№ 0F03)"));
 }
 
 TEST(ParamTreeTest, ControllersReadFromTheModule) {
@@ -86,7 +79,8 @@ TEST(ParamTreeTest, ControllersReadFromTheModule) {
                                     {{t.get(), 5, false}, {nullptr, 0x1A, false}, {other.get(), 0x20, true}},
                                     {true, true});
   std::vector<std::string> roots;
-  for (int r : tree.Roots()) roots.push_back(tree.Node(r).Label + "/" + std::to_string(tree.Node(r).Children.size()));
+  for (int r : tree.Roots())
+    roots.push_back(tree.Node(r).Label + "/" + std::to_string(tree.Node(r).Children.size()));
   EXPECT_THAT(roots, ElementsAre("Модуль - сетевой номер 05/0", "Модуль - сетевой номер 1A/0", "Насосная/3"));
   // A controller shown without tasks selects its own node.
   EXPECT_EQ(tree.Find(5, 1, 0x0103).Selected, tree.Roots()[0]);
@@ -99,12 +93,24 @@ TEST(ParamTreeTest, PackedAlgorithmsStayOutOfTheBitTreeOnly) {
     TempDir dir;
     DatabaseBuilder db(dir.path());
     DbAlgorithm a{0x0100, 50, "Пакет", "ПАК", {}, "", "", {}};
-    for (int i = 1; i <= bits; ++i) a.Descriptors.push_back(BitDescriptor(static_cast<std::int16_t>(i), "Бит"));
+    for (int i = 1; i <= bits; ++i)
+      a.Descriptors.push_back(BitDescriptor(static_cast<std::int16_t>(i), "Бит"));
     a.Descriptors.push_back(FloatDescriptor(100, "Аналог"));
     db.Add(a);
     db.Add(DbModule::Of(0x0002, {0x0100}));
-    DbTaskFile f{0x07, 0x0002, {DbTask{"Пакет", "", 1, 50, 0x1111, true,
-                                       {P(0x0001, 1, "Бит 1", "Б1"), P(0x0064, 100, "Аналог", "А")}, {}}}, {}, {}, {}};
+    DbTaskFile f{0x07,
+                 0x0002,
+                 {DbTask{"Пакет",
+                         "",
+                         1,
+                         50,
+                         0x1111,
+                         true,
+                         {P(0x0001, 1, "Бит 1", "Б1"), P(0x0064, 100, "Аналог", "А")},
+                         {}}},
+                 {},
+                 {},
+                 {}};
     Task_CL t(db.AddTaskFile("p.tsk", f), "", db.ModDir(), db.AlgDir());
     ASSERT_THAT(t.Errors(), IsEmpty());
     ParamTree bit = ParamTree::Build(TreeKind::Bit, {{&t, 7, true}}, {});
@@ -120,22 +126,25 @@ TEST(ParamTreeTest, FindsMapEntriesInTheTree) {
   auto twin = s.Load();
   ASSERT_THAT(t->Errors(), IsEmpty());
   ParamTree tree = ParamTree::Build(
-      TreeKind::Register, {{nullptr, 0x1A, false}, {t.get(), 5, true}, {twin.get(), 5, true}, {t.get(), 7, true}},
+      TreeKind::Register,
+      {{nullptr, 0x1A, false}, {t.get(), 5, true}, {twin.get(), 5, true}, {t.get(), 7, true}},
       {false, false});
-  auto id = [&tree](const TreeSelection& sel) { return sel.Selected < 0 ? std::string("-") : tree.Node(sel.Selected).Id; };
+  auto id = [&tree](const TreeSelection& sel) {
+    return sel.Selected < 0 ? std::string("-") : tree.Node(sel.Selected).Id;
+  };
   struct Case {
     std::int32_t module;
     std::uint16_t taskNo, paramNo;
     const char* expected;
   } cases[] = {
-      {255, 1, 0x0103, "c0"},          // empty entry: the first node
-      {5, 1, 0x0104, "c1/t0/p3"},      // the first controller with that number
+      {255, 1, 0x0103, "c0"},            // empty entry: the first node
+      {5, 1, 0x0104, "c1/t0/p3"},        // the first controller with that number
       {5, 0xFFFF, 0x0F01, "c1/t3/p13"},  // system task -1, stored as 65535
-      {5, 1, 0x0999, "c0"},            // no such parameter: the first node
-      {5, 42, 0x0103, "c0"},           // no such task: the first node
+      {5, 1, 0x0999, "c0"},              // no such parameter: the first node
+      {5, 42, 0x0103, "c0"},             // no such task: the first node
       {7, 4, 0x0402, "c3/t2/p12"},
-      {0x1A, 1, 0x0103, "c0"},         // a controller without task object: its own node
-      {0x33, 1, 0x0103, "-"},          // no controller with that number: nothing
+      {0x1A, 1, 0x0103, "c0"},  // a controller without task object: its own node
+      {0x33, 1, 0x0103, "-"},   // no controller with that number: nothing
   };
   for (const Case& c : cases)
     EXPECT_EQ(id(tree.Find(c.module, static_cast<std::int16_t>(c.taskNo), c.paramNo)), c.expected)

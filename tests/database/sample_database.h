@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "database/task_cl.h"
 #include "database/database_builder.h"
+#include "database/task_cl.h"
 #include "temp_dir.h"
 
 namespace r770::test {
@@ -34,8 +34,8 @@ inline DbAlgorithm SampleAlgorithm10() {
       FloatDescriptor(5, "Таблица", "Табл").Array(8),
       BitDescriptor(6, "Служебный", "Сл").Service(),
       BitDescriptor(7, "Имя объекта").Text(10),
-      BitDescriptor(8, "Сигнал", "Сигн"),  // size without the array flag means nothing
-      BitDescriptor(9, "Счётчик", "Сч").Type(2),  // read as 0xC4: in neither tree
+      BitDescriptor(8, "Сигнал", "Сигн"),              // size without the array flag means nothing
+      BitDescriptor(9, "Счётчик", "Сч").Type(2),       // read as 0xC4: in neither tree
       BitDescriptor(10, "Расход", "Расх").Type(0x44),  // 0x44 AND 0x87 = 0x04: a register
   };
   a.Descriptors[7].Size = 12;
@@ -86,8 +86,14 @@ inline DbTaskFile SampleTaskFile() {
   t1.Params[2].Location = 0x0001;  // the value file filter skips it
   DbTask t2{"Резерв", "Рез", 2, 10, 0x1111, false, {P(0x0201, 1, "Резервный вход", "РВх")}, {}};
   DbTask t3{"Потерянный", "Пот", 3, 99, 0x1111, true, {P(0x0301, 1, "Нет описания", "Нет")}, {}};
-  DbTask t4{"Вентиляция приточная", "Вент", 4, 20, 0x1111, true,
-            {P(0x0401, 1, "Температура притока", "Тпр"), P(0x0402, 2, "Влажность притока", "")}, {}};
+  DbTask t4{"Вентиляция приточная",
+            "Вент",
+            4,
+            20,
+            0x1111,
+            true,
+            {P(0x0401, 1, "Температура притока", "Тпр"), P(0x0402, 2, "Влажность притока", "")},
+            {}};
   f.Tasks = {t1, t2, t3, t4};
   return f;
 }
@@ -98,8 +104,14 @@ inline DbTaskFile SampleSystemTasks() {
   f.WordsAt68 = {11, 12, 13, 14, 15, 16, 17};
   f.WordsAt96 = {21, 22, 23, 24, 25, 26, 27};
   DbTask s1{"Системная", "Сист", 7, 20, 0, true, {P(0x0F01, 1, "Температура модуля", "Тмод")}, {}};
-  DbTask s2{"Диагностика", "Диаг", 8, 10, 0, false,
-            {P(0x0F02, 1, "Отказ питания", "Пит", 0), P(0x0F03, 2, "Связь", "Связь")}, {}};
+  DbTask s2{"Диагностика",
+            "Диаг",
+            8,
+            10,
+            0,
+            false,
+            {P(0x0F02, 1, "Отказ питания", "Пит", 0), P(0x0F03, 2, "Связь", "Связь")},
+            {}};
   f.Tasks = {s1, s2};
   return f;
 }

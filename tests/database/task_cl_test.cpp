@@ -1,8 +1,8 @@
 #include "database/task_cl.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,14 +62,14 @@ TEST(TaskClTest, LoadsTasksParametersAndSystemTasks) {
   EXPECT_EQ(tasks[0].FullName, "Насосная станция");
   EXPECT_EQ(tasks[0].ShortName, "ВХД");  // from the algorithm
   EXPECT_EQ(tasks[2].ShortName, "Вент");
-  EXPECT_EQ(tasks[0].Access, 0x3333);    // zero groups filled
-  EXPECT_EQ(tasks[3].Access, 0x0000);    // system tasks are left alone
+  EXPECT_EQ(tasks[0].Access, 0x3333);  // zero groups filled
+  EXPECT_EQ(tasks[3].Access, 0x0000);  // system tasks are left alone
 
   // Parameters: the task file's (less the unmatched one), then the system tasks'.
   std::vector<std::uint16_t> numbers;
   for (const TaskParam& p : t->Params()) numbers.push_back(p.ParamNo);
-  EXPECT_THAT(numbers, ElementsAre(0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106, 0 /* text index */,
-                                   0x0108, 0x0109, 0x010A, 0x010B, 0x0401, 0x0402, 0x0F01, 0x0F02, 0x0F03));
+  EXPECT_THAT(numbers, ElementsAre(0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106, 0 /* text index */, 0x0108,
+                                   0x0109, 0x010A, 0x010B, 0x0401, 0x0402, 0x0F01, 0x0F02, 0x0F03));
   const auto& params = t->Params();
   EXPECT_EQ(params[1].Access, 0x3333);   // access 0 in a task in use
   EXPECT_EQ(params[14].Access, 0x0000);  // not in a system task
@@ -144,13 +144,14 @@ TEST(TaskClTest, AccessCheckLevels) {
     int group, code;
     bool level0, allowed;
   } cases[] = {
-      {0x1000, 3, 1, false, true},  {0x2000, 3, 1, false, false}, {0x2000, 3, 2, false, true},
-      {0x3000, 3, 4, false, true},  {0x3000, 3, 2, false, false}, {0x0000, 3, 8, false, false},
-      {0x0000, 3, 8, true, true},   {0x0000, 3, 4, true, false},  {0x0001, 0, 1, false, true},
-      {0x0020, 1, 2, false, true},  {0x0300, 2, 8, false, true},  {0x0300, 2, 1, false, false},
+      {0x1000, 3, 1, false, true}, {0x2000, 3, 1, false, false}, {0x2000, 3, 2, false, true},
+      {0x3000, 3, 4, false, true}, {0x3000, 3, 2, false, false}, {0x0000, 3, 8, false, false},
+      {0x0000, 3, 8, true, true},  {0x0000, 3, 4, true, false},  {0x0001, 0, 1, false, true},
+      {0x0020, 1, 2, false, true}, {0x0300, 2, 8, false, true},  {0x0300, 2, 1, false, false},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(AccessAllowed(c.word, c.group, c.code, c.level0), c.allowed) << std::hex << c.word << " g" << c.group;
+    EXPECT_EQ(AccessAllowed(c.word, c.group, c.code, c.level0), c.allowed)
+        << std::hex << c.word << " g" << c.group;
   EXPECT_TRUE(AccessOffered(0x1333));
   EXPECT_FALSE(AccessOffered(0x3333));
 }
@@ -162,12 +163,14 @@ struct PackedDb {
   std::unique_ptr<Task_CL> task;
   explicit PackedDb(int plainBits) {
     DbAlgorithm a{0x0100, 50, "Пакет", "ПАК", {}, "", "", {}};
-    for (int i = 1; i <= plainBits; ++i) a.Descriptors.push_back(BitDescriptor(static_cast<std::int16_t>(i), "Бит"));
-    a.Descriptors.push_back(BitDescriptor(100, "Массив").Array(2));       // array: not counted
-    a.Descriptors.push_back(BitDescriptor(101, "Подтип").SubType(1));     // offset 69: not counted
+    for (int i = 1; i <= plainBits; ++i)
+      a.Descriptors.push_back(BitDescriptor(static_cast<std::int16_t>(i), "Бит"));
+    a.Descriptors.push_back(BitDescriptor(100, "Массив").Array(2));    // array: not counted
+    a.Descriptors.push_back(BitDescriptor(101, "Подтип").SubType(1));  // offset 69: not counted
     db.Add(a);
     db.Add(DbModule::Of(0x0002, {0x0100}));
-    DbTaskFile f{0x07, 0x0002, {DbTask{"Пакет", "", 1, 50, 0x1111, true, {P(0x0001, 1, "Бит 1", "Б1")}, {}}}, {}, {}, {}};
+    DbTaskFile f{0x07, 0x0002, {DbTask{"Пакет", "", 1, 50, 0x1111, true, {P(0x0001, 1, "Бит 1", "Б1")}, {}}},
+                 {},   {},     {}};
     task = std::make_unique<Task_CL>(db.AddTaskFile("p.tsk", f), "", db.ModDir(), db.AlgDir());
   }
 };
@@ -185,7 +188,8 @@ TEST(TaskClTest, AlgorithmFilesAreFoundBreadthFirstInAnyLetterCase) {
   TempDir dir;
   DatabaseBuilder db(dir.path());
   auto alg = [](std::uint16_t fileNo, std::string folder, std::string name, std::string fullName) {
-    DbAlgorithm a{fileNo, 30, std::move(fullName), "A", {FloatDescriptor(1, "Р")}, std::move(folder), std::move(name), {}};
+    DbAlgorithm a{fileNo,          30, std::move(fullName), "A", {FloatDescriptor(1, "Р")}, std::move(folder),
+                  std::move(name), {}};
     return a;
   };
   db.Add(alg(0x0A1B, "a/b/c/d/e/f", "0a1b.aLg", "глубоко"));
@@ -218,10 +222,13 @@ TEST(TaskClTest, DatabaseFileNamesIgnoreLetterCase) {
   DbModule m = DbModule::Of(0x00AB, {0x0020});
   m.FileName = "00ab.MOD";
   db.Add(m);
-  DbTaskFile sys{0, 0x00AB, {DbTask{"Системная", "", 5, 20, 0, true, {P(0x0F01, 1, "Т", "")}, {}}}, {}, {}, {}};
+  DbTaskFile sys{0,  0x00AB, {DbTask{"Системная", "", 5, 20, 0, true, {P(0x0F01, 1, "Т", "")}, {}}},
+                 {}, {},     {}};
   WriteDatabaseFile(db.TaskDir() + "/00ab.TSK", DatabaseBuilder::TaskFileBytes(sys));
-  WriteDatabaseFile(db.TaskDir() + "/00aB.ini", DatabaseBuilder::AccessBytes({{{"A", "1F"}}, {{"B", "0010"}, {"C", "нет"}}}));
-  DbTaskFile f{0x20, 0x00AB, {DbTask{"Вент", "", 1, 20, 0x1111, true, {P(0x0401, 1, "Т", "")}, {}}}, {}, {}, {}};
+  WriteDatabaseFile(db.TaskDir() + "/00aB.ini",
+                    DatabaseBuilder::AccessBytes({{{"A", "1F"}}, {{"B", "0010"}, {"C", "нет"}}}));
+  DbTaskFile f{0x20, 0x00AB, {DbTask{"Вент", "", 1, 20, 0x1111, true, {P(0x0401, 1, "Т", "")}, {}}},
+               {},   {},     {}};
   Task_CL t(db.AddTaskFile("v.tsk", f), db.TaskDir(), db.ModDir(), db.AlgDir());
   ASSERT_THAT(t.Errors(), IsEmpty());
   EXPECT_THAT(TaskNos(t), ElementsAre(1, -1));
@@ -238,18 +245,23 @@ TEST(TaskClTest, TextValuesTakeTheirContinuationRecords) {
     std::uint16_t length;
     std::string text, expected;
   } cases[] = {
-      {3, "Абв", "Абв"},           {4, "Вода", "Вода"},
-      {7, "Насосная", "Насо"},     {8, "Котельна", "Котельна"},
-      {13, "Водоканал-12", "Водоканал-12"}, {20, "Пар", "Пар"},  // shorter text: NUL padded
+      {3, "Абв", "Абв"},
+      {4, "Вода", "Вода"},
+      {7, "Насосная", "Насо"},
+      {8, "Котельна", "Котельна"},
+      {13, "Водоканал-12", "Водоканал-12"},
+      {20, "Пар", "Пар"},  // shorter text: NUL padded
   };
   for (const Case& c : cases) {
     TempDir dir;
     DatabaseBuilder db(dir.path());
-    DbAlgorithm a{0x0001, 1, "Алг", "А", {BitDescriptor(1, "Бит"), BitDescriptor(2, "Имя").Text(c.length)}, "", "", {}};
+    DbAlgorithm a{0x0001, 1,  "Алг", "А", {BitDescriptor(1, "Бит"), BitDescriptor(2, "Имя").Text(c.length)},
+                  "",     "", {}};
     db.Add(a);
     db.Add(DbModule::Of(0x0001, {0x0001}));
     DbTaskFile f{0x05, 0x0001, {}, {}, {}, {}};
-    DbTask task{"Т", "", 1, 1, 0x1111, true, {TextParam("Имя", 2, c.text, c.length), P(0x0011, 1, "После", "")}, {}};
+    DbTask task{
+        "Т", "", 1, 1, 0x1111, true, {TextParam("Имя", 2, c.text, c.length), P(0x0011, 1, "После", "")}, {}};
     f.Tasks = {task, DbTask{"Т2", "", 2, 1, 0x1111, true, {P(0x0022, 1, "Второй", "")}, {}}};
     Task_CL t(db.AddTaskFile("t.tsk", f), "", db.ModDir(), db.AlgDir());
     ASSERT_THAT(t.Errors(), IsEmpty()) << c.length;
@@ -301,7 +313,8 @@ TEST(TaskClTest, MissingOrEmptySystemTaskFileMakesTheLoadFaulty) {
     else
       WriteDatabaseFile(sys, content);
     auto t = s.Load();
-    EXPECT_THAT(t->Errors(), ElementsAre("Обнаружены ошибки в файлах описания очереди задач")) << content.size();
+    EXPECT_THAT(t->Errors(), ElementsAre("Обнаружены ошибки в файлах описания очереди задач"))
+        << content.size();
     EXPECT_THAT(TaskNos(*t), ElementsAre(1, 3, 4));  // the task file itself was complete
   }
 }
@@ -322,13 +335,13 @@ TEST(TaskClTest, ValueFileBesideTheTaskFileInAFolderWithDots) {
   const std::string taskFile = s.db.AddTaskFile(s.dir.path() + "/db.v2/Насосная.tsk", SampleTaskFile());
   WriteDatabaseFile(s.dir.path() + "/db.v2/Насосная.BIN",
                     DatabaseBuilder::ValueBytes({
-                        {1, 10, 0x0101, 1, {1, 1, 1, 1}, 0},   // below the module's own parameters
-                        {1, 10, 0x0103, 3, {2, 2, 2, 2}, 0},   // location's low byte not 0
-                        {1, 10, 0x0105, 5, {3, 3, 3, 3}, 0},   // kept
-                        {7, 20, 0x0F01, 1, {4, 4, 4, 4}, 1},   // a system task's: kept
-                        {9, 10, 0x0105, 5, {5, 5, 5, 5}, 0},   // no such task
-                        {1, 10, 0x0105, 6, {6, 6, 6, 6}, 0},   // a service parameter's descriptor
-                        {1, 10, 0xF001, 5, {7, 7, 7, 7}, 0},   // not a parameter number
+                        {1, 10, 0x0101, 1, {1, 1, 1, 1}, 0},  // below the module's own parameters
+                        {1, 10, 0x0103, 3, {2, 2, 2, 2}, 0},  // location's low byte not 0
+                        {1, 10, 0x0105, 5, {3, 3, 3, 3}, 0},  // kept
+                        {7, 20, 0x0F01, 1, {4, 4, 4, 4}, 1},  // a system task's: kept
+                        {9, 10, 0x0105, 5, {5, 5, 5, 5}, 0},  // no such task
+                        {1, 10, 0x0105, 6, {6, 6, 6, 6}, 0},  // a service parameter's descriptor
+                        {1, 10, 0xF001, 5, {7, 7, 7, 7}, 0},  // not a parameter number
                     }));
   auto t = s.Load(taskFile);
   ASSERT_THAT(t->Errors(), IsEmpty());
@@ -432,7 +445,8 @@ TEST(TaskClTest, CountsLargerThanTheFilesHold) {
   // A header announcing 65535 tasks in a file of about 300 bytes, an entry announcing 65535
   // parameters, an algorithm announcing 65535 descriptors, a module 65535 references, a
   // text of 65535 bytes.
-  DbTaskFile f{0x05, 0x0001, {DbTask{"Т", "", 1, 10, 0x1111, true, {P(0x0101, 1, "А", "")}, 65535}}, 65535, {}, {}};
+  DbTaskFile f{0x05,  0x0001, {DbTask{"Т", "", 1, 10, 0x1111, true, {P(0x0101, 1, "А", "")}, 65535}},
+               65535, {},     {}};
   std::string bytes = DatabaseBuilder::TaskFileBytes(f);
   EXPECT_LT(bytes.size(), 300u);
   DbAlgorithm a = SampleAlgorithm10();
@@ -448,7 +462,8 @@ TEST(TaskClTest, CountsLargerThanTheFilesHold) {
   EXPECT_EQ(t->Descriptors().size(), 12u);
 
   // A text whose length announces 16382 continuation records, in a short file.
-  DbTaskFile g{0x05, 0x0001, {DbTask{"Т", "", 1, 10, 0x1111, true, {TextParam("Имя", 7, "Текст", 12)}, {}}}, {}, {}, {}};
+  DbTaskFile g{0x05, 0x0001, {DbTask{"Т", "", 1, 10, 0x1111, true, {TextParam("Имя", 7, "Текст", 12)}, {}}},
+               {},   {},     {}};
   t = s.Load(s.db.AddTaskFile("text.tsk", g));
   ASSERT_EQ(t->Texts().size(), 1u);
   EXPECT_EQ(t->Texts()[0], "Текст");
@@ -458,13 +473,13 @@ TEST(TaskClTest, LengthBytesLargerThanTheirFields) {
   SampleDatabase s;
   std::string bytes = DatabaseBuilder::TaskFileBytes(SampleTaskFile());
   const std::size_t entry = 128, param = 128 + 80;
-  bytes[entry + 51] = static_cast<char>(200);  // short task name: a field of 9 bytes
+  bytes[entry + 51] = static_cast<char>(200);                       // short task name: a field of 9 bytes
   for (std::size_t i = 52; i < 60; ++i) bytes[entry + i] = '\xC6';  // "Ж"
-  bytes[param + 2] = static_cast<char>(255);  // full parameter name: 51 bytes
-  for (std::size_t i = 3; i < 53; ++i) bytes[param + i] = '\xF4';  // "ф"
+  bytes[param + 2] = static_cast<char>(255);                        // full parameter name: 51 bytes
+  for (std::size_t i = 3; i < 53; ++i) bytes[param + i] = '\xF4';   // "ф"
   WriteDatabaseFile(s.taskFile, bytes);
   std::string alg = DatabaseBuilder::AlgorithmBytes(SampleAlgorithm10());
-  alg[49] = static_cast<char>(99);  // short algorithm name: 9 bytes
+  alg[49] = static_cast<char>(99);                        // short algorithm name: 9 bytes
   for (std::size_t i = 50; i < 58; ++i) alg[i] = '\xDE';  // "Ю"
   WriteDatabaseFile(s.db.AlgDir() + "/Насосы/deep/DiSc/0010.alg", alg);
   auto t = s.Load();
@@ -495,7 +510,8 @@ TEST(TaskClTest, FilesThatCannotBeReadAreTakenAsAbsent) {
       {"fifo.tsk", kFaultyTaskFilesMessage},
       {"dangling.tsk", kNoTaskFileMessage + s.dir.File("dangling.tsk")},
   };
-  for (const auto& c : taskPaths) EXPECT_THAT(s.Load(s.dir.File(c.name))->Errors(), ElementsAre(c.error)) << c.name;
+  for (const auto& c : taskPaths)
+    EXPECT_THAT(s.Load(s.dir.File(c.name))->Errors(), ElementsAre(c.error)) << c.name;
 
   // Algorithm 20 (not the last reference now) and the system task file.
   s.db.Add(DbModule::Of(0x0001, {0x0020, 0x0010}));

@@ -26,7 +26,7 @@ TEST(AppCommandLine, ParseTable) {
       {{"--help"}, Action::Help, "", false, ""},
       {{"a.bmt", "-h"}, Action::Help, "", false, ""},
       {{"--bogus", "--version"}, Action::Version, "", false, ""},  // answers before complaining
-      {{"--", "--help"}, Action::Run, "--help", false, ""},         // after "--" a name
+      {{"--", "--help"}, Action::Run, "--help", false, ""},        // after "--" a name
       {{"--", "-x.bmt"}, Action::Run, "-x.bmt", false, ""},
       {{"-"}, Action::Run, "-", false, ""},
       {{"--bogus"}, Action::Error, "", false, "неизвестный параметр --bogus"},

@@ -11,8 +11,8 @@
 #include "common/codec.h"
 #include "common/ini_file.h"
 #include "common/number_forms.h"
-#include "database/task_cl.h"
 #include "controller_database.h"
+#include "database/task_cl.h"
 #include "document/document_file.h"
 #include "document/program_settings.h"
 #include "temp_dir.h"
@@ -60,7 +60,8 @@ TEST(BadInput, Documents) {
 
   std::string thousands = kHead + "[Config]\r\n";
   for (int i = 0; i < 10000; ++i)
-    thousands += "WayUser" + std::to_string(i) + "=" + task + "\r\nNset" + std::to_string(i) + "=" + Hex2(static_cast<std::uint32_t>(i & 0xFF)) + "\r\n";
+    thousands += "WayUser" + std::to_string(i) + "=" + task + "\r\nNset" + std::to_string(i) + "=" +
+                 Hex2(static_cast<std::uint32_t>(i & 0xFF)) + "\r\n";
 
   const std::string path = dir.File("doc.bmt");
   const std::string wrongType = "Файл " + path + " не соответствует нужному типу";
@@ -77,22 +78,33 @@ TEST(BadInput, Documents) {
       {"binary after the header", kHead + Binary(65536), "", true,
        [](const Configuration& c) { EXPECT_EQ(c.Common.trepeat, 5); }},
       {"20 MB on one line", std::string(k20MB, 'x'), TooLarge(path, k20MB), false, {}},
-      {"20 MB value", kHead + "[Common]\r\nAdrCAN=" + std::string(k20MB, '7'),
-       TooLarge(path, kHead.size() + 17 + k20MB), false, {}},
-      {"NUL in the type", "[Protokol]\r\nName=Modbus/TCP" + std::string(1, '\0') + "\r\n", wrongType, false, {}},
-      {"NUL in a number", kHead + "[Common]\r\nAdrCAN=1" + std::string(1, '\0') + "\r\n",
+      {"20 MB value",
+       kHead + "[Common]\r\nAdrCAN=" + std::string(k20MB, '7'),
+       TooLarge(path, kHead.size() + 17 + k20MB),
+       false,
+       {}},
+      {"NUL in the type",
+       "[Protokol]\r\nName=Modbus/TCP" + std::string(1, '\0') + "\r\n",
+       wrongType,
+       false,
+       {}},
+      {"NUL in a number",
+       kHead + "[Common]\r\nAdrCAN=1" + std::string(1, '\0') + "\r\n",
        "Ошибка в файле: раздел \"Common\", ключ \"AdrCAN\": значение \"1" + std::string(1, '\0') +
            "\" не является числом",
-       false, {}},
+       false,
+       {}},
       // More than the one-byte network numbers can tell apart: refused before any task file loads.
       {"10000 controllers", thousands,
-       "Файл " + path + " не загружен: в нем 10000 контроллеров, а в сети CAN-BUS их может быть не больше 256 "
-       "(сетевой номер занимает один байт)",
+       "Файл " + path +
+           " не загружен: в нем 10000 контроллеров, а в сети CAN-BUS их может быть не больше 256 "
+           "(сетевой номер занимает один байт)",
        false, [](const Configuration& c) { EXPECT_TRUE(c.Controllers.empty()); }},
       {"numbers cut to their fields",
-       kHead + "[Common]\r\nAdrCAN=1FF\r\nAdrExt=FFFFFFFF\r\ntrepeat=65541\r\ntwaitCAN=-1\r\nAdrPort=12345\r\n"
-               "AdrIP=999.1.2.3\r\n[TU Modbus]\r\nCoil-0=70000\r\nTU1-0=10001.1FF.65537\r\n"
-               "[TC Modbus]\r\nTC0=0001.300.1\r\nDiscretInp0=65536\r\n",
+       kHead +
+           "[Common]\r\nAdrCAN=1FF\r\nAdrExt=FFFFFFFF\r\ntrepeat=65541\r\ntwaitCAN=-1\r\nAdrPort=12345\r\n"
+           "AdrIP=999.1.2.3\r\n[TU Modbus]\r\nCoil-0=70000\r\nTU1-0=10001.1FF.65537\r\n"
+           "[TC Modbus]\r\nTC0=0001.300.1\r\nDiscretInp0=65536\r\n",
        "", true,
        [](const Configuration& c) {
          EXPECT_EQ(c.Common.AdrCAN, 0xFF);
@@ -105,9 +117,11 @@ TEST(BadInput, Documents) {
          EXPECT_EQ(c.Map(MapKind::TU)[0], (MapEntry{0xFF, 0x0001, 1, "", 4464}));
          EXPECT_EQ(c.Map(MapKind::TC)[0], (MapEntry{44, 0x0001, 1, "", 0}));
        }},
-      {"numbers beyond 32 bits", kHead + "[Common]\r\nAdrCAN=123456789ABCDEF\r\n",
+      {"numbers beyond 32 bits",
+       kHead + "[Common]\r\nAdrCAN=123456789ABCDEF\r\n",
        "Ошибка в файле: раздел \"Common\", ключ \"AdrCAN\": значение \"123456789ABCDEF\" не является числом",
-       false, {}},
+       false,
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -148,17 +162,21 @@ TEST(BadInput, SettingsFiles) {
        }},
       {"20 MB on one line", "[Parametr]\r\nIP=" + std::string(k20MB, '1'), TooLarge(path, 15 + k20MB),
        [&](const ProgramSettings& s) { EXPECT_EQ(s.ModuleIP, defaults.ModuleIP); }},
-      {"long junk value", "[Parametr]\r\nPc_numb=" + std::string(3u << 20, 'z'),
-       "Ошибка чтения файла настроек: значение \"" + std::string(100, 'z') + "...\" ключа \"Pc_numb\" не является "
-       "шестнадцатеричным числом",
+      {"long junk value",
+       "[Parametr]\r\nPc_numb=" + std::string(3u << 20, 'z'),
+       "Ошибка чтения файла настроек: значение \"" + std::string(100, 'z') +
+           "...\" ключа \"Pc_numb\" не является "
+           "шестнадцатеричным числом",
        {}},
-      {"NUL in a number", "[Parametr]\r\nTimeW=2" + std::string(1, '\0') + "\r\n",
+      {"NUL in a number",
+       "[Parametr]\r\nTimeW=2" + std::string(1, '\0') + "\r\n",
        "Ошибка чтения файла настроек: значение \"2" + std::string(1, '\0') +
            "\" ключа \"TimeW\" не является десятичным числом",
        {}},
       {"10000 keys", manyKeys, "", [](const ProgramSettings& s) { EXPECT_EQ(s.Retries, 7); }},
       {"numbers cut to their fields",
-       "[Parametr]\r\nSetNR770=1FF\r\n[ModbusTest]\r\nPortTcpTest=70000\r\nSetModTest=300\r\nConstCRCTest=0x1A001\r\n"
+       "[Parametr]\r\nSetNR770=1FF\r\n[ModbusTest]\r\nPortTcpTest=70000\r\nSetModTest=300\r\nConstCRCTest="
+       "0x1A001\r\n"
        "TimeAnswerTest=99999999999\r\n",
        "",
        [](const ProgramSettings& s) {
@@ -184,10 +202,12 @@ TEST(BadInput, SettingsFiles) {
 TEST(BadInput, TruncatedValueAndAccessFiles) {
   ControllerDatabase cdb;
   const std::string task = cdb.Controller("c.tsk", 1);
-  auto load = [&] { return Task_CL(task, cdb.settings.WorkTask, cdb.settings.WorkMod, cdb.settings.WorkAlg); };
-  const std::string valueFile =
-      cdb.db.AddValues(task, {{1, 10, 0x0101, 1, {1, 2, 3, 4}, 0}, {1, 10, 0x0101, 1, {5, 6, 7, 8}, 1},
-                              {1, 10, 0x0101, 1, {9, 9, 9, 9}, 0}});
+  auto load = [&] {
+    return Task_CL(task, cdb.settings.WorkTask, cdb.settings.WorkMod, cdb.settings.WorkAlg);
+  };
+  const std::string valueFile = cdb.db.AddValues(task, {{1, 10, 0x0101, 1, {1, 2, 3, 4}, 0},
+                                                        {1, 10, 0x0101, 1, {5, 6, 7, 8}, 1},
+                                                        {1, 10, 0x0101, 1, {9, 9, 9, 9}, 0}});
   const std::string accessFile = cdb.db.AddAccess(0x0001, DbAccess{{{"A", "1F"}, {"B", "3"}}, {{"C", "2"}}});
   const Task_CL whole = load();
   ASSERT_EQ(whole.Errors(), std::vector<std::string>{});
@@ -199,8 +219,8 @@ TEST(BadInput, TruncatedValueAndAccessFiles) {
   };
   const Case cases[] = {
       {valueFile, [](const Task_CL& t, std::size_t n) { EXPECT_EQ(t.Values().size(), n / 16); }},
-      {accessFile,
-       [&](const Task_CL& t, std::size_t) { EXPECT_LE(t.AccessEntries().size(), whole.AccessEntries().size()); }},
+      {accessFile, [&](const Task_CL& t,
+                       std::size_t) { EXPECT_LE(t.AccessEntries().size(), whole.AccessEntries().size()); }},
   };
   for (const Case& c : cases) {
     const std::string bytes = ReadFileBytes(c.path);
@@ -256,7 +276,7 @@ TEST(BadInput, PathsThatAreNoFile) {
     EXPECT_EQ(WriteDisplayChoices(c.path, true, false), c.message);
     EXPECT_EQ(WriteModbusTest(c.path, s), c.message);
 
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(c.path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & S_IFMT, c.type);
   }

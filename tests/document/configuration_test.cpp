@@ -61,7 +61,7 @@ TEST(Configuration, ResetMapEntryOneOrAll) {
   cfg.ResetMapEntry(MapKind::TC, 127);
   EXPECT_EQ(cfg.Map(MapKind::TC)[127], MapEntry{});
   EXPECT_EQ(cfg.Map(MapKind::TC)[126].ModuleNo, 1);
-  EXPECT_TRUE(cfg.State.TCChanged);  // one entry leaves the flag alone
+  EXPECT_TRUE(cfg.State.TCChanged);     // one entry leaves the flag alone
   cfg.ResetMapEntry(MapKind::TC, 128);  // outside the map: nothing happens
   cfg.ResetMapEntry(MapKind::TC, -1);
   for (const MapEntry& e : cfg.Map(MapKind::TC)) EXPECT_EQ(e, MapEntry{});
@@ -89,16 +89,14 @@ TEST(Configuration, DisplayNameOfAReadDocument) {
     std::string shown;
   };
   const Case cases[] = {
-      {false, -1, false, "Давление"},
-      {true, -1, false, generated},
-      {true, 0, false, generated},
-      {true, 1, false, "Давление"},
-      {true, 1, true, generated},
+      {false, -1, false, "Давление"}, {true, -1, false, generated}, {true, 0, false, generated},
+      {true, 1, false, "Давление"},   {true, 1, true, generated},
   };
   for (const Case& c : cases) {
     Configuration cfg;
     cfg.State.FromModule = c.fromModule;
-    if (c.controller >= 0) cfg.Controllers.push_back(Controller(c.otherNset ? 6 : 5, c.controller == 1, false));
+    if (c.controller >= 0)
+      cfg.Controllers.push_back(Controller(c.otherNset ? 6 : 5, c.controller == 1, false));
     EXPECT_EQ(cfg.DisplayName(entry), c.shown) << c.fromModule << " " << c.controller;
   }
   Configuration cfg;

@@ -1,8 +1,8 @@
 #include "document/document_check.h"
 
-#include <functional>
-
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "editor_fixture.h"
 
@@ -39,7 +39,8 @@ TEST(DocumentCheckTest, FindsEachProblemWithItsPlace) {
       {"clean", [](CheckFixture&) {}, {}},
       {"duplicate address",
        [](CheckFixture& f) { f.cfg.Map(MapKind::TC)[4] = Placed(0x0102, 7); },
-       {{ProblemKind::DuplicateAddress, MapKind::TC, 5, -1, "Discrete Inputs, строка 5: адрес 7 уже занят строкой 1"}}},
+       {{ProblemKind::DuplicateAddress, MapKind::TC, 5, -1,
+         "Discrete Inputs, строка 5: адрес 7 уже занят строкой 1"}}},
       {"same address in another map is no problem",
        [](CheckFixture& f) { f.cfg.Map(MapKind::TU)[0] = Placed(0x0102, 7); },
        {}},
@@ -52,7 +53,8 @@ TEST(DocumentCheckTest, FindsEachProblemWithItsPlace) {
        {}},
       {"entry without address",
        [](CheckFixture& f) { f.cfg.Map(MapKind::InputReg)[3] = Placed(0x0201, 0xFFFF, 2); },
-       {{ProblemKind::NoAddress, MapKind::InputReg, 4, -1, "Input Registers, строка 4: параметр без адреса Modbus"}}},
+       {{ProblemKind::NoAddress, MapKind::InputReg, 4, -1,
+         "Input Registers, строка 4: параметр без адреса Modbus"}}},
       {"module not in the list",
        [](CheckFixture& f) { f.cfg.Map(MapKind::TU)[1] = Placed(0x0101, 1, 1, 0x09); },
        {{ProblemKind::ModuleNotListed, MapKind::TU, 2, -1,
@@ -75,10 +77,12 @@ TEST(DocumentCheckTest, FindsEachProblemWithItsPlace) {
          f.cfg.Controllers[1].Found = false;
        },
        {{ProblemKind::ControllerNotFound, std::nullopt, 0, 0, ""},
-        {ProblemKind::ControllerNotFound, std::nullopt, 0, 1, "контроллер 1A: файл очереди задач не найден"}}},
+        {ProblemKind::ControllerNotFound, std::nullopt, 0, 1,
+         "контроллер 1A: файл очереди задач не найден"}}},
       {"the same number twice",
        [](CheckFixture& f) { f.data.AddController(f.cfg, f.data.kotelPartial, 0x05); },
-       {{ProblemKind::ControllerTwice, std::nullopt, 0, 2, "контроллер 05 указан в списке дважды (строки 1 и 3)"}}},
+       {{ProblemKind::ControllerTwice, std::nullopt, 0, 2,
+         "контроллер 05 указан в списке дважды (строки 1 и 3)"}}},
       {"the same task file for two numbers",
        [](CheckFixture& f) { f.cfg.Controllers[1].Task = f.data.Load(f.data.kotel); },
        {{ProblemKind::ControllerTwice, std::nullopt, 0, 1, ""},
@@ -92,7 +96,8 @@ TEST(DocumentCheckTest, FindsEachProblemWithItsPlace) {
     std::vector<Expected> expected = c.expected;
     for (Expected& e : expected)
       if (e.kind == ProblemKind::ControllerNotFound && e.controllerPos == 0)
-        e.text = "контроллер 05: файл очереди задач не найден (" + f.cfg.Controllers[0].Task->TaskFilePath() + ")";
+        e.text =
+            "контроллер 05: файл очереди задач не найден (" + f.cfg.Controllers[0].Task->TaskFilePath() + ")";
       else if (e.kind == ProblemKind::ControllerTwice && e.text.empty())
         e.text = "очередь задач " + f.data.kotel + " введена для двух контроллеров, 05 и 1A (строки 1 и 2)";
     const auto got = CheckDocument(f.cfg);

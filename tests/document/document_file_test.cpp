@@ -17,9 +17,9 @@
 #include "common/codec.h"
 #include "common/ini_file.h"
 #include "common/number_forms.h"
-#include "database/task_cl.h"
 #include "controller_database.h"
 #include "database/database_builder.h"
+#include "database/task_cl.h"
 #include "document/program_settings.h"
 #include "temp_dir.h"
 
@@ -117,17 +117,17 @@ TEST(AddressParsers, DecimalGroupsAreReadFromTheRight) {
   };
   const Case cases[] = {
       {"192.168.0.1", true, {192, 168, 0, 1}},
-      {".192.168.0.1", true, {192, 168, 0, 1}},   // a leading separator opens no group
+      {".192.168.0.1", true, {192, 168, 0, 1}},  // a leading separator opens no group
       {"192 168 0 1", true, {192, 168, 0, 1}},
-      {"1..2.3", true, {1, 0, 2, 3}},             // an empty group is 0
+      {"1..2.3", true, {1, 0, 2, 3}},  // an empty group is 0
       {"001.02.0000000255.7", true, {1, 2, 255, 7}},
-      {"192.168.0.1.", false, {168, 0, 1, 0}},    // trailing dot: a fifth group
+      {"192.168.0.1.", false, {168, 0, 1, 0}},  // trailing dot: a fifth group
       {"1.2.3", false, {9, 1, 2, 3}},
       {"1.2.3.256", false, {9, 9, 9, 9}},
       {"1.2.3.4.5", false, {2, 3, 4, 5}},
       {"1.2.x.4", false, {9, 9, 9, 4}},
       {"99999999999999999999.1", false, {9, 9, 9, 1}},
-      {"", false, {9, 9, 9, 0}},  // one empty group: the last byte is 0
+      {"", false, {9, 9, 9, 0}},   // one empty group: the last byte is 0
       {".", false, {9, 9, 9, 0}},  // the separator ends the empty group to its right
   };
   for (const Case& c : cases) {
@@ -157,7 +157,7 @@ TEST(AddressParsers, HexGroupsAreReadFromTheLeft) {
       {"1.2.3.4.5.6.7", false, {1, 2, 3, 4, 5, 6}},
       {"100.1.2.3.4.5", false, {0x99, 0x99, 0x99, 0x99, 0x99, 0x99}},
       {"FFFFFFFFFFFFFFFFFFFFFFFF.1", false, {0x99, 0x99, 0x99, 0x99, 0x99, 0x99}},
-      {"", false, {0x00, 0x99, 0x99, 0x99, 0x99, 0x99}},  // one empty group: the first byte is 0
+      {"", false, {0x00, 0x99, 0x99, 0x99, 0x99, 0x99}},   // one empty group: the first byte is 0
       {".", false, {0x00, 0x99, 0x99, 0x99, 0x99, 0x99}},  // the separator ends that group
   };
   for (const Case& c : cases) {
@@ -180,19 +180,20 @@ TEST_F(DocumentFileTest, NewDocumentIsWrittenInTheFileForm) {
   ASSERT_TRUE(SaveDocument(cfg, path, view)) << testing::PrintToString(view.messages);
 
   const std::string bytes = ReadFileBytes(path);
-  const std::string head = Cp(
-      "[Protokol]\r\nName=Modbus/TCP\r\nTypeFile=Input\r\n"
-      "[Common]\r\nAdrCAN=00\r\nAdrExt=00\r\nV_CAN=300\r\ntrepeat=3\r\ntwaitCAN=50\r\n"
-      "V_Ethernet=Авто\r\nAdrPort=FFFF\r\nAdrMAC=FF.FF.FF.FF.FF.FF\r\nAdrIP=255.255.255.255\r\n"
-      "AdrGate=255.255.255.255\r\nMask=255.255.255.255\r\nInvers=NO\r\nSWAP=NO\r\n"
-      "[TU Modbus]\r\nTU1-0=FFFF.FF.65535\r\nNameTU1-0=Нет параметра\r\nCoil-0=65535\r\n"
-      "TU1-1=FFFF.FF.65535\r\n");
+  const std::string head =
+      Cp("[Protokol]\r\nName=Modbus/TCP\r\nTypeFile=Input\r\n"
+         "[Common]\r\nAdrCAN=00\r\nAdrExt=00\r\nV_CAN=300\r\ntrepeat=3\r\ntwaitCAN=50\r\n"
+         "V_Ethernet=Авто\r\nAdrPort=FFFF\r\nAdrMAC=FF.FF.FF.FF.FF.FF\r\nAdrIP=255.255.255.255\r\n"
+         "AdrGate=255.255.255.255\r\nMask=255.255.255.255\r\nInvers=NO\r\nSWAP=NO\r\n"
+         "[TU Modbus]\r\nTU1-0=FFFF.FF.65535\r\nNameTU1-0=Нет параметра\r\nCoil-0=65535\r\n"
+         "TU1-1=FFFF.FF.65535\r\n");
   EXPECT_EQ(bytes.substr(0, head.size()), head);
-  EXPECT_NE(bytes.find(Cp("[TC Modbus]\r\nTC0=FFFF.255.65535\r\nNameTC0=Нет параметра\r\nDiscretInp0=65535\r\n")),
-            std::string::npos);
+  EXPECT_NE(
+      bytes.find(Cp("[TC Modbus]\r\nTC0=FFFF.255.65535\r\nNameTC0=Нет параметра\r\nDiscretInp0=65535\r\n")),
+      std::string::npos);
   EXPECT_NE(bytes.find("[TIFloat Modbus]\r\nTIFl0=FFFF.255.65535\r\n"), std::string::npos);
-  const std::string tail = "ParInputReg63=FFFF.255.65535\r\n" + Cp("NameInputReg63=Нет параметра\r\n") +
-                           "InputReg63=65535\r\n";
+  const std::string tail =
+      "ParInputReg63=FFFF.255.65535\r\n" + Cp("NameInputReg63=Нет параметра\r\n") + "InputReg63=65535\r\n";
   EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
   EXPECT_EQ(bytes.find("[Config]"), std::string::npos);  // an empty list writes no keys
 
@@ -212,7 +213,7 @@ TEST_F(DocumentFileTest, FullDocumentRoundTripsByteForByte) {
   std::string a = dir.File("a.bmt"), b = dir.File("b.bmt");
   ASSERT_TRUE(SaveDocument(original, a, view));
   const std::string bytes = ReadFileBytes(a);
-  EXPECT_NE(bytes.find("V_CAN=200\r\n"), std::string::npos);  // 150 kBd is stored as "200"
+  EXPECT_NE(bytes.find("V_CAN=200\r\n"), std::string::npos);        // 150 kBd is stored as "200"
   EXPECT_NE(bytes.find("TU1-4=0F04.46.4\r\n"), std::string::npos);  // module as HEX2 in Coils
   EXPECT_NE(bytes.find("TC4=1004.73.4\r\n"), std::string::npos);    // decimal elsewhere
   EXPECT_NE(bytes.find("TC3=1003.66.65535\r\n"), std::string::npos);
@@ -262,14 +263,23 @@ TEST_F(DocumentFileTest, SpeedTextsAndTolerantAddresses) {
       {"V_CAN=150", [](CommonSettings& c) { c.V_CAN = 2; }},
       {"V_CAN=120", [](CommonSettings& c) { c.V_CAN = 3; }},
       {"V_CAN=100", [](CommonSettings& c) { c.V_CAN = 4; }},
-      {"V_CAN=75", [](CommonSettings&) {}},   // a speed the module does not know: kept
+      {"V_CAN=75", [](CommonSettings&) {}},  // a speed the module does not know: kept
       {"V_CAN=10", [](CommonSettings&) {}},
       {"V_CAN=fast", [](CommonSettings&) {}},
       {"V_Ethernet=10МБит/с", [](CommonSettings& c) { c.V_Ethernet = 1; }},
       {"V_Ethernet=авто", [](CommonSettings&) {}},  // compared exactly
-      {"AdrIP=10.0.7", [](CommonSettings& c) { c.AdrIP = {3, 10, 0, 7}; }},
-      {"AdrGate=1.2.3.4.5", [](CommonSettings& c) { c.AdrGate = {2, 3, 4, 5}; }},
-      {"Mask=1.x.3.4", [](CommonSettings& c) { c.Mask = {3, 3, 3, 4}; }},
+      {"AdrIP=10.0.7",
+       [](CommonSettings& c) {
+         c.AdrIP = {3, 10, 0, 7};
+       }},
+      {"AdrGate=1.2.3.4.5",
+       [](CommonSettings& c) {
+         c.AdrGate = {2, 3, 4, 5};
+       }},
+      {"Mask=1.x.3.4",
+       [](CommonSettings& c) {
+         c.Mask = {3, 3, 3, 4};
+       }},
       {"AdrMAC=0A.0B.zz", [](CommonSettings& c) { c.AdrMAC = {0x0A, 0x0B, 6, 6, 6, 6}; }},
       {"Invers=yes", [](CommonSettings& c) { c.Invers = false; }},
       {"SWAP=YES", [](CommonSettings& c) { c.SWAP = true; }},
@@ -323,8 +333,8 @@ TEST_F(DocumentFileTest, MapEntriesFollowTheirSectionRules) {
                        "TU1-2=0f01.1a.-1\r\nNameTU1-2=Третий\r\nCoil-2=12\r\n"
                        "[tc modbus]\r\n"
                        "Tc5=0F01.5.3\r\nnametc5=Имя\r\ndiscretinp5=40\r\n"  // case-blind names
-                       "TC6=0F02.6.0\r\n"                                 // no name, no address
-                       "TC7=$FF.9.9\r\nDiscretInp7=3\r\n"                 // "$FF" marks an empty entry
+                       "TC6=0F02.6.0\r\n"                                   // no name, no address
+                       "TC7=$FF.9.9\r\nDiscretInp7=3\r\n"                   // "$FF" marks an empty entry
                        "[TIFloat Modbus]\r\nTIFl63=ABCD.255.2\r\nHoldingReg63=65535\r\n"
                        "[InputReg Modbus]\r\nParInputReg0=0001.300.70000\r\nInputReg0=1\r\n"));
   const RegisterMap& tu = cfg.Map(MapKind::TU);
@@ -371,8 +381,10 @@ TEST_F(DocumentFileTest, BadNumberStopsTheLoadNamingSectionKeyAndValue) {
       {head + "[TU Modbus]\r\nCoil-0=1\r\nTU1-0=0001.01.1\r\nCoil-1=x1\r\n",
        "Ошибка в файле: раздел \"TU Modbus\", ключ \"Coil-1\": значение \"x1\" не является числом"},
       {head + "[TIFloat Modbus]\r\nTIFl0=0001.1.1\r\nHoldingReg0=1e3\r\n",
-       "Ошибка в файле: раздел \"TIFloat Modbus\", ключ \"HoldingReg0\": значение \"1e3\" не является числом"},
-      {head + "[Config]\r\nWayUser0=/nowhere.tsk\r\nNset0=5\r\n[Common]\r\ntrepeat=7\r\n[TC Modbus]\r\nTC0=1.A.1\r\n",
+       "Ошибка в файле: раздел \"TIFloat Modbus\", ключ \"HoldingReg0\": значение \"1e3\" не является "
+       "числом"},
+      {head + "[Config]\r\nWayUser0=/nowhere.tsk\r\nNset0=5\r\n[Common]\r\ntrepeat=7\r\n[TC "
+              "Modbus]\r\nTC0=1.A.1\r\n",
        "Ошибка в файле: раздел \"TC Modbus\", ключ \"TC0\": значение \"1.A.1\" не является числом"},
   };
   for (const Case& c : cases) {
@@ -525,7 +537,8 @@ TEST_F(DocumentFileTest, OnlyChangedPartsAreWritten) {
   std::string path = dir.File("doc.bmt");
   ASSERT_TRUE(SaveDocument(cfg, path, view));
   // Sections no file of this type holds, which a map save removes, and a foreign one.
-  std::string before = ReadFileBytes(path) + "[TU Modbus0]\r\nx=1\r\n[TC Modbus17]\r\ny=2\r\n[Mine]\r\nz=3\r\n";
+  std::string before =
+      ReadFileBytes(path) + "[TU Modbus0]\r\nx=1\r\n[TC Modbus17]\r\ny=2\r\n[Mine]\r\nz=3\r\n";
   WriteFileBytes(path, before);
 
   auto section = [](const std::string& bytes, const std::string& name) {
@@ -555,7 +568,8 @@ TEST_F(DocumentFileTest, OnlyChangedPartsAreWritten) {
   ASSERT_TRUE(SaveDocument(cfg, path, w));
   EXPECT_EQ(w.steps, 1);
   std::string again = ReadFileBytes(path);
-  for (const char* s : {"Common", "TU Modbus", "TC Modbus", "Mine"}) EXPECT_EQ(section(again, s), section(after, s));
+  for (const char* s : {"Common", "TU Modbus", "TC Modbus", "Mine"})
+    EXPECT_EQ(section(again, s), section(after, s));
 }
 
 TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
@@ -571,7 +585,9 @@ TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
   auto writeFailed = [](const std::string& path, int error) {
     return "Не удалось записать файл " + path + ": " + std::strerror(error);
   };
-  struct Refused { std::string path, message; } refused[] = {
+  struct Refused {
+    std::string path, message;
+  } refused[] = {
       {dir.path(), "Путь " + dir.path() + " указывает на папку, а не на файл"},
       {"/dev/null", "Путь /dev/null не указывает на обычный файл"},
       {dir.File("missing/x.bmt"), writeFailed(dir.File("missing/x.bmt"), ENOENT)},
@@ -594,7 +610,7 @@ TEST_F(DocumentFileTest, FailedSaveKeepsFlagsAndTheOldFile) {
   EXPECT_FALSE(SaveDocument(cfg, dir.File("missing/x.bmt"), view));
   EXPECT_TRUE(cfg.State.FromModule);
   cfg.State.FromModule = false;
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat("/dev/null", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
 
@@ -692,13 +708,17 @@ TEST_F(DocumentFileTest, TextOutsideTheCodePageRefusesTheSave) {
          c.Controllers.push_back(Controller("/db/a.tsk", 5, true));
          c.Controllers.push_back(Controller("/db/\xE4\xB8\xAD.tsk", 0x2A, true));
        },
-       "Файл " + path + " не сохранен. Путь к очереди задач контроллера 2A \"/db/\xE4\xB8\xAD.tsk\" содержит "
-       "символ \"\xE4\xB8\xAD\", которого нет в кодовой странице 1251: такой текст не может быть сохранен."},
+       "Файл " + path +
+           " не сохранен. Путь к очереди задач контроллера 2A \"/db/\xE4\xB8\xAD.tsk\" содержит "
+           "символ \"\xE4\xB8\xAD\", которого нет в кодовой странице 1251: такой текст не может быть "
+           "сохранен."},
       {"parameter name",
        [](Configuration& c) { c.Map(MapKind::TIFloat)[63].ParamName = "Давление \xF0\x9F\x98\x80"; },
-       "Файл " + path + " не сохранен. Имя параметра в разделе \"TIFloat Modbus\", запись 63 \"Давление "
-       "\xF0\x9F\x98\x80\" содержит символ \"\xF0\x9F\x98\x80\", которого нет в кодовой странице 1251: такой "
-       "текст не может быть сохранен."},
+       "Файл " + path +
+           " не сохранен. Имя параметра в разделе \"TIFloat Modbus\", запись 63 \"Давление "
+           "\xF0\x9F\x98\x80\" содержит символ \"\xF0\x9F\x98\x80\", которого нет в кодовой странице 1251: "
+           "такой "
+           "текст не может быть сохранен."},
       {"name in a map that is not written",
        [](Configuration& c) {
          c.Map(MapKind::TU)[0].ParamName = "Ä";
@@ -740,7 +760,7 @@ TEST_F(DocumentFileTest, SaveThroughALinkReplacesTheFileItNames) {
   WriteFileBytes(real, "old");
   ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
   ASSERT_TRUE(SaveDocument(cfg, link, view));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(lstat(link.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(ReadFileBytes(real).find("old\r\n[Protokol]\r\n"), 0u);
@@ -786,10 +806,14 @@ TEST_F(DocumentFileTest, MoreControllersThanTheNetworkHoldsAreRefused) {
   auto text = [&](std::size_t count) {
     std::string t = "[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\n";
     for (std::size_t i = 0; i < count; ++i)
-      t += "WayUser" + std::to_string(i) + "=" + task + "\r\nNset" + std::to_string(i) + "=" + Hex2(i & 0xFF) + "\r\n";
+      t += "WayUser" + std::to_string(i) + "=" + task + "\r\nNset" + std::to_string(i) + "=" +
+           Hex2(i & 0xFF) + "\r\n";
     return t;
   };
-  struct Case { std::size_t count; bool loads; } cases[] = {{256, true}, {257, false}, {50000, false}};
+  struct Case {
+    std::size_t count;
+    bool loads;
+  } cases[] = {{256, true}, {257, false}, {50000, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.count);
     Configuration cfg;
@@ -841,7 +865,8 @@ TEST_F(DocumentFileTest, ControllersRoundTripThroughTheirTaskFiles) {
                                cdb.Controller("Вентиляция.tsk", 7)};
   for (std::size_t i = 0; i < 3; ++i) {
     ControllerEntry c;
-    c.Task = std::make_unique<Task_CL>(paths[i], cdb.settings.WorkTask, cdb.settings.WorkMod, cdb.settings.WorkAlg);
+    c.Task = std::make_unique<Task_CL>(paths[i], cdb.settings.WorkTask, cdb.settings.WorkMod,
+                                       cdb.settings.WorkAlg);
     ASSERT_TRUE(c.Task->Ok()) << testing::PrintToString(c.Task->Errors());
     c.Nset = i == 1 ? 0x2A : static_cast<std::int32_t>(5 + 2 * i);
     c.Found = true;
@@ -895,12 +920,23 @@ TEST_F(DocumentFileTest, ControllerPairsByPositionAndFaultyTaskFiles) {
   FakeView v;
   std::string path = dir.File("doc.bmt");
   WriteFileBytes(path, Cp("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\n"
-                          "Nset0=" + good + "\r\nWayUser0=1A\r\n"       // names swapped: still path, number
-                          "WayUser1=" + missing + "\r\nNset1=01\r\n"    // missing: kept without task object
-                          "WayUser2=" + damaged + "\r\nNset2=02\r\n"    // damaged: reported, left out
-                          "WayUser3=" + folder + "\r\nNset3=03\r\n"     // a folder: reported, kept without task object
-                          "x=" + other + "\r\ny=\r\n"                  // empty number: does not convert
-                          "WayUser5=" + good + "\r\n"));                 // odd key: ignored
+                          "Nset0=" +
+                          good +
+                          "\r\nWayUser0=1A\r\n"  // names swapped: still path, number
+                          "WayUser1=" +
+                          missing +
+                          "\r\nNset1=01\r\n"  // missing: kept without task object
+                          "WayUser2=" +
+                          damaged +
+                          "\r\nNset2=02\r\n"  // damaged: reported, left out
+                          "WayUser3=" +
+                          folder +
+                          "\r\nNset3=03\r\n"  // a folder: reported, kept without task object
+                          "x=" +
+                          other +
+                          "\r\ny=\r\n"  // empty number: does not convert
+                          "WayUser5=" +
+                          good + "\r\n"));  // odd key: ignored
   EXPECT_FALSE(LoadDocument(cfg, cdb.settings, path, v));
   ASSERT_EQ(v.messages.size(), 3u) << testing::PrintToString(v.messages);
   EXPECT_EQ(v.messages[0].substr(0, damaged.size() + 1), damaged + "\n");
@@ -933,8 +969,9 @@ TEST_F(DocumentFileTest, ControllerPairsByPositionAndFaultyTaskFiles) {
 
   // Without the pair that does not convert the load goes through, and the controller list
   // editor opens for the controller whose task file is missing.
-  WriteFileBytes(path, Cp("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nNset0=" + good +
-                          "\r\nWayUser0=1A\r\nWayUser1=" + missing + "\r\nNset1=01\r\nWayUser2=" + other + "\r\n"));
+  WriteFileBytes(path,
+                 Cp("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nNset0=" + good +
+                    "\r\nWayUser0=1A\r\nWayUser1=" + missing + "\r\nNset1=01\r\nWayUser2=" + other + "\r\n"));
   FakeView w;
   ASSERT_TRUE(LoadDocument(cfg, cdb.settings, path, w));
   EXPECT_TRUE(w.messages.empty()) << testing::PrintToString(w.messages);
@@ -965,8 +1002,8 @@ TEST_F(DocumentFileTest, ControllerPairsByPositionAndFaultyTaskFiles) {
 TEST_F(DocumentFileTest, ControllersWithoutTheirTaskFileSurviveLoadAndSave) {
   struct Case {
     const char* name;
-    bool fromModule;      // the document was read from the module
-    bool deleteAfterSave;  // the second controller's task file disappears after the first save
+    bool fromModule;         // the document was read from the module
+    bool deleteAfterSave;    // the second controller's task file disappears after the first save
     const char* secondPath;  // "WayUser1" on every save: "file" stands for the task file's path
   };
   const Case cases[] = {
@@ -984,8 +1021,9 @@ TEST_F(DocumentFileTest, ControllersWithoutTheirTaskFileSurviveLoadAndSave) {
       ControllerEntry e;
       e.Nset = nset;
       e.Found = !(c.fromModule && nset == 6);
-      if (e.Found) e.Task = std::make_unique<Task_CL>(file, cdb.settings.WorkTask, cdb.settings.WorkMod,
-                                                      cdb.settings.WorkAlg);
+      if (e.Found)
+        e.Task = std::make_unique<Task_CL>(file, cdb.settings.WorkTask, cdb.settings.WorkMod,
+                                           cdb.settings.WorkAlg);
       cfg.Controllers.push_back(std::move(e));
     }
     cfg.Map(MapKind::TC)[0] = MapEntry{6, 0x0101, 1, "b/Насосная/Авария насоса", 10};

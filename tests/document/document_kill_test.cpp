@@ -85,7 +85,7 @@ bool RunAndKill(const std::vector<std::string>& args, std::mt19937& rng) {
 // A kill leaves the page cache intact, so a memory-backed folder shows the same as a disk
 // and spares the test the waits of fsync.
 std::string KillFolderParent() {
-  struct stat st{};
+  struct stat st {};
   if (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && access("/dev/shm", W_OK) == 0) return "/dev/shm";
   return std::filesystem::temp_directory_path().string();
 }
@@ -122,7 +122,8 @@ class KillTest : public ::testing::Test {
 TEST_F(KillTest, DocumentIsAlwaysOneWholeVersion) {
   ControllerDatabase cdb;
   std::vector<std::string> taskFiles;
-  for (std::uint16_t nset : {1, 2, 3}) taskFiles.push_back(cdb.Controller("c" + std::to_string(nset) + ".tsk", nset));
+  for (std::uint16_t nset : {1, 2, 3})
+    taskFiles.push_back(cdb.Controller("c" + std::to_string(nset) + ".tsk", nset));
   const ProgramSettings& settings = cdb.settings;
 
   const std::string path = dir.File("file");

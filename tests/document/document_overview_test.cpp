@@ -90,8 +90,8 @@ TEST(DocumentOverviewTest, LinesNameTheirEditorsAndMarkWhatNeedsAttention) {
       {"Holding Registers 2 из 64", MainCommand::HoldingRegisters, false},
       {"Input Registers 0 из 64", MainCommand::InputRegisters, false},
       {"контроллер 1A: файл очереди задач не найден", MainCommand::ControllerList, true},
-      {"Holding Registers, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)", MainCommand::HoldingRegisters,
-       true},
+      {"Holding Registers, строка 2: адрес 101 нарушает нумерацию через 1 (чётность)",
+       MainCommand::HoldingRegisters, true},
   };
   for (const Expect& e : expected) {
     SCOPED_TRACE(e.text);

@@ -67,15 +67,18 @@ TEST(ProgramSettings, ReadingForms) {
       {"VS=can-bus", [](const ProgramSettings& s) { EXPECT_EQ(s.LinkKind, LinkKindSetting::Ethernet); }},
       {"VS=ethernet", [](const ProgramSettings& s) { EXPECT_EQ(s.LinkKind, LinkKindSetting::Ethernet); }},
       {"VS=Ethernet", [](const ProgramSettings& s) { EXPECT_EQ(s.LinkKind, LinkKindSetting::Ethernet); }},
-      {"Pc_numb=1f\r\nSetNR770=12C", [](const ProgramSettings& s) {
+      {"Pc_numb=1f\r\nSetNR770=12C",
+       [](const ProgramSettings& s) {
          EXPECT_EQ(s.PcNetNumber, 0x1Fu);
          EXPECT_EQ(s.ModuleNetNumber, 0x2C);
        }},
-      {"KPov=0x10\r\nport_TCP=abc", [](const ProgramSettings& s) {
+      {"KPov=0x10\r\nport_TCP=abc",
+       [](const ProgramSettings& s) {
          EXPECT_EQ(s.Retries, 16);
          EXPECT_EQ(s.ModulePort, 51960);  // does not convert: the default
        }},
-      {"[DopNastr]\r\nNameTask=длинное\r\nВид=16-тиричный", [](const ProgramSettings& s) {
+      {"[DopNastr]\r\nNameTask=длинное\r\nВид=16-тиричный",
+       [](const ProgramSettings& s) {
          EXPECT_FALSE(s.ShortTaskNames);
          EXPECT_TRUE(s.PortInHex);
        }},
@@ -86,7 +89,8 @@ TEST(ProgramSettings, ReadingForms) {
          EXPECT_EQ(s.SetModTest, 0xFF);
          EXPECT_EQ(s.ConstCRCTest, 40961);
        }},
-      {"[BaseL8]\r\nWay=/db\r\nwayalg=/db/alg\r\nWayMod=/db/mod\r\nWAYTASK=/db/task", [](const ProgramSettings& s) {
+      {"[BaseL8]\r\nWay=/db\r\nwayalg=/db/alg\r\nWayMod=/db/mod\r\nWAYTASK=/db/task",
+       [](const ProgramSettings& s) {
          EXPECT_EQ(s.DbRoot, "/db");
          EXPECT_EQ(s.WorkAlg, "/db/alg");
          EXPECT_EQ(s.WorkMod, "/db/mod");
@@ -111,7 +115,8 @@ TEST(ProgramSettings, BadNumberStopsTheReadingKeepingEarlierKeys) {
     const char* text;
   };
   const Case cases[] = {
-      {"VS=Ethernet\r\nComport=COM4\r\nPc_numb=7\r\nSpeedPC=100\r\nSetNR770=zz\r\nTimeW=9\r\nKPov=5", "SetNR770", "zz"},
+      {"VS=Ethernet\r\nComport=COM4\r\nPc_numb=7\r\nSpeedPC=100\r\nSetNR770=zz\r\nTimeW=9\r\nKPov=5",
+       "SetNR770", "zz"},
       {"VS=Ethernet\r\nComport=COM4\r\nPc_numb=$7\r\nSpeedPC=100", "Pc_numb", "$7"},
       {"VS=Ethernet\r\nComport=COM4\r\nPc_numb=7\r\nSpeedPC=100\r\nSetNR770=3\r\nTimeW=2s", "TimeW", "2s"},
   };
@@ -142,8 +147,9 @@ TEST(ProgramSettings, WritersKeepTheirSectionsKeyOrderAndComPorts) {
   EXPECT_EQ(ReadFileBytes(path), comPorts + parametr);
 
   EXPECT_EQ(WriteExchangeWindowClose(path, 0x7, 0x2C), "");
-  parametr = "[Parametr]\r\nVS=Ethernet\r\nComport=COM3\r\nPc_numb=1F\r\nSpeedPC=  50\r\nSetNR770=2C\r\nKPov=5\r\n"
-             "IP=10.0.0.2\r\nport_TCP=502\r\nTimeW=4\r\nAdapterSetn=07\r\n";
+  parametr =
+      "[Parametr]\r\nVS=Ethernet\r\nComport=COM3\r\nPc_numb=1F\r\nSpeedPC=  50\r\nSetNR770=2C\r\nKPov=5\r\n"
+      "IP=10.0.0.2\r\nport_TCP=502\r\nTimeW=4\r\nAdapterSetn=07\r\n";
   EXPECT_EQ(ReadFileBytes(path), comPorts + parametr);
 
   ProgramSettings s;

@@ -23,7 +23,10 @@ TEST(RecentDocuments, NewestFirstWithoutRepeatsAtMostEight) {
   const Case cases[] = {
       {"first", {}, "/d/a.bmt", {"/d/a.bmt"}},
       {"new one goes first", {"/d/a.bmt", "/d/b.bmt"}, "/d/c.bmt", {"/d/c.bmt", "/d/a.bmt", "/d/b.bmt"}},
-      {"known one moves up", {"/d/a.bmt", "/d/b.bmt", "/d/c.bmt"}, "/d/c.bmt", {"/d/c.bmt", "/d/a.bmt", "/d/b.bmt"}},
+      {"known one moves up",
+       {"/d/a.bmt", "/d/b.bmt", "/d/c.bmt"},
+       "/d/c.bmt",
+       {"/d/c.bmt", "/d/a.bmt", "/d/b.bmt"}},
       {"ninth falls off",
        {"1", "2", "3", "4", "5", "6", "7", "8"},
        "9",
@@ -66,7 +69,8 @@ TEST(RecentDocuments, PathsOutsideTheCodePageComeBackWhole) {
   EXPECT_EQ(ReadRecentDocuments(path), list);
   const std::string bytes = ReadFileBytes(path);
   EXPECT_EQ(bytes.find('?'), std::string::npos);
-  EXPECT_NE(bytes.find("File1=utf8:/home/j%C3%BCrgen/%C3%96lpumpe 100%25.bmt\r\n"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("File1=utf8:/home/j%C3%BCrgen/%C3%96lpumpe 100%25.bmt\r\n"), std::string::npos)
+      << bytes;
   // A path the code page holds is stored as it is.
   EXPECT_NE(bytes.find("File4=" + Utf8ToCp1251("/home/инженер/котельная.bmt") + "\r\n"), std::string::npos);
   // A broken escape is taken literally rather than dropped.
@@ -77,7 +81,8 @@ TEST(RecentDocuments, PathsOutsideTheCodePageComeBackWhole) {
 TEST(RecentDocuments, ReadSkipsEmptyAndRepeatedKeysAndRewriteDropsOldOnes) {
   TempDir dir;
   const std::string path = dir.File("r770cfg.ini");
-  WriteFileBytes(path, "[LastDocuments]\r\nFile1=/a.bmt\r\nFile2=\r\nFile3=/a.bmt\r\nFile4=/b.bmt\r\nFile9=/z.bmt\r\n");
+  WriteFileBytes(
+      path, "[LastDocuments]\r\nFile1=/a.bmt\r\nFile2=\r\nFile3=/a.bmt\r\nFile4=/b.bmt\r\nFile9=/z.bmt\r\n");
   EXPECT_EQ(ReadRecentDocuments(path), (std::vector<std::string>{"/a.bmt", "/b.bmt"}));
   ASSERT_EQ(WriteRecentDocuments(path, {"/c.bmt"}), "");
   EXPECT_EQ(ReadRecentDocuments(path), (std::vector<std::string>{"/c.bmt"}));
@@ -102,10 +107,10 @@ TEST(WindowPlaceTest, FitBringsTheWindowOntoTheScreen) {
     WindowPlace stored, fitted;
   };
   const Case cases[] = {
-      {{100, 50, 900, 500}, {100, 50, 900, 500}},      // fits: unchanged
-      {{1200, 600, 900, 500}, {466, 240, 900, 500}},   // off the right and bottom
-      {{-300, -40, 900, 500}, {0, 0, 900, 500}},       // off the left and top
-      {{0, 0, 2560, 1400}, {0, 0, 1366, 740}},         // larger than the screen
+      {{100, 50, 900, 500}, {100, 50, 900, 500}},     // fits: unchanged
+      {{1200, 600, 900, 500}, {466, 240, 900, 500}},  // off the right and bottom
+      {{-300, -40, 900, 500}, {0, 0, 900, 500}},      // off the left and top
+      {{0, 0, 2560, 1400}, {0, 0, 1366, 740}},        // larger than the screen
   };
   for (const Case& c : cases) EXPECT_EQ(FitWindowPlace(c.stored, screen), c.fitted);
 }

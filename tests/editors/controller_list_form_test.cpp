@@ -120,11 +120,13 @@ TEST(ControllerListFormTest, LoadingFailures) {
       {missing, "Файл " + missing + " не существует", {}},
       {"\"" + missing + "\"", "Файл " + missing + " не существует", {}},
       {e.data.dir.path(), "Файл " + e.data.dir.path() + " не существует", {}},
-      {e.data.dir.File("short.tsk"), "",
+      {e.data.dir.File("short.tsk"),
+       "",
        {e.data.dir.File("short.tsk") + "\nОбнаружены ошибки в файлах описания очереди задач"}},
       {foreign,
-       "Путь " + foreign + " содержит символ \"\u0109\", которого нет в кодовой странице 1251: такой текст не может "
-       "быть сохранен.",
+       "Путь " + foreign +
+           " содержит символ \"\u0109\", которого нет в кодовой странице 1251: такой текст не может "
+           "быть сохранен.",
        {}},
   };
   for (const Case& c : cases) {
@@ -176,8 +178,10 @@ TEST(ControllerListFormTest, RemovingTheOnlyControllerEmptiesItsMapEntriesOnAppl
   e.dialogs.confirmAnswers = {true};
   e.form.RemoveController();
   EXPECT_THAT(e.dialogs.shown,
-              ElementsAre("Удалить \"" + e.data.kotel + "\"? ВНИМАНИЕ! ВСЕ ПАРАМЕТРЫ, ОТНОСЯЩИЕСЯ К ЭТОМУ МОДУЛЮ, БУДУТ УДАЛЕНЫ!",
-                          "Удалить \"" + e.data.kotel + "\"? ВНИМАНИЕ! ВСЕ ПАРАМЕТРЫ, ОТНОСЯЩИЕСЯ К ЭТОМУ МОДУЛЮ, БУДУТ УДАЛЕНЫ!"));
+              ElementsAre("Удалить \"" + e.data.kotel +
+                              "\"? ВНИМАНИЕ! ВСЕ ПАРАМЕТРЫ, ОТНОСЯЩИЕСЯ К ЭТОМУ МОДУЛЮ, БУДУТ УДАЛЕНЫ!",
+                          "Удалить \"" + e.data.kotel +
+                              "\"? ВНИМАНИЕ! ВСЕ ПАРАМЕТРЫ, ОТНОСЯЩИЕСЯ К ЭТОМУ МОДУЛЮ, БУДУТ УДАЛЕНЫ!"));
   EXPECT_THAT(e.cfg.Controllers, IsEmpty());
   EXPECT_EQ(e.form.RowCount(), 1);
   EXPECT_THAT(e.cfg.DeletedNsets, ElementsAre(5));
@@ -194,7 +198,8 @@ TEST(ControllerListFormTest, RemovingTheOnlyControllerEmptiesItsMapEntriesOnAppl
   EXPECT_FALSE(e.cfg.Map(MapKind::TIFloat)[1].IsEmpty());
   EXPECT_THAT(e.cfg.DeletedNsets, IsEmpty());
   const DocumentState& st = e.cfg.State;
-  EXPECT_TRUE(st.ControllersChanged && st.TCChanged && st.TUChanged && st.TIFloatChanged && st.InputRegChanged);
+  EXPECT_TRUE(st.ControllersChanged && st.TCChanged && st.TUChanged && st.TIFloatChanged &&
+              st.InputRegChanged);
 }
 
 TEST(ControllerListFormTest, ClosingWithoutApplyGivesTheListBack) {
@@ -225,7 +230,9 @@ TEST(ControllerListFormTest, ClosingWithoutApplyGivesTheListBack) {
     e.dialogs.confirmAnswers = {true};
     e.form.RemoveController();
     e.form.SetCurrentRow(0);
-    e.Type(U"\x7F" U"7");
+    e.Type(
+        U"\x7F"
+        U"7");
     ASSERT_TRUE(e.form.FinishEdit());
     ASSERT_EQ(e.cfg.Controllers.size(), 2u);
     EXPECT_EQ(e.cfg.Controllers[0].Nset, 7);
@@ -269,7 +276,8 @@ TEST(ControllerListFormTest, LoadOpensTheEditorOnTheControllerWithoutTaskFile) {
   const std::string missing = e.data.dir.File("Котельная2.tsk");
   const std::string doc = e.data.dir.File("doc.bmt");
   WriteFileBytes(doc, Utf8ToCp1251("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nWayUser0=" + e.data.kotel +
-                                   "\r\nNset0=05\r\nWayUser1=" + missing + "\r\nNset1=07\r\n"
+                                   "\r\nNset0=05\r\nWayUser1=" + missing +
+                                   "\r\nNset1=07\r\n"
                                    "WayUser2=\r\nNset2=08\r\n"));
   e.cfg.State.FromModule = true;  // left by the previous document
   EditorOpeningView view;
@@ -293,8 +301,9 @@ TEST(ControllerListFormTest, LoadOpensTheEditorOnTheControllerWithoutTaskFile) {
     e.dialogs.confirmAnswers = {true};
     e.form.EnterQueue();
     ASSERT_EQ(e.dialogs.shown.size(), 1u);
-    EXPECT_EQ(e.dialogs.shown[0], "Очередь задач " + e.data.nasos + " описывает контроллер 1A, а не 07: имена "
-                                  "параметров контроллера 07 будут взяты из нее. Продолжить?");
+    EXPECT_EQ(e.dialogs.shown[0], "Очередь задач " + e.data.nasos +
+                                      " описывает контроллер 1A, а не 07: имена "
+                                      "параметров контроллера 07 будут взяты из нее. Продолжить?");
     e.dialogs.shown.clear();
     EXPECT_FALSE(e.form.Marked(1));
     EXPECT_EQ(e.form.PathCell(1), e.data.nasos);
@@ -456,7 +465,8 @@ TEST(ControllerListFormTest, AttachingTaskFileRenamesMapEntries) {
   ASSERT_TRUE(e.ApplyAndClose());
   EXPECT_TRUE(e.cfg.Controllers[0].Task);
   const DocumentState& st = e.cfg.State;
-  EXPECT_TRUE(st.ControllersChanged && st.TCChanged && st.TUChanged && st.TIFloatChanged && st.InputRegChanged);
+  EXPECT_TRUE(st.ControllersChanged && st.TCChanged && st.TUChanged && st.TIFloatChanged &&
+              st.InputRegChanged);
 }
 
 TEST(ControllerListFormTest, ATaskFileOfAnotherControllerOrOneListedTwiceIsQuestioned) {
@@ -467,8 +477,9 @@ TEST(ControllerListFormTest, ATaskFileOfAnotherControllerOrOneListedTwiceIsQuest
   otherFile.Nset = 0x33;
   const std::string other = e.data.db.AddTaskFile("Другой.tsk", otherFile);
   e.Open();
-  const std::string twice = "Очередь задач " + e.data.kotel +
-                            " уже введена для контроллера 05 (строка 1): контроллер окажется в списке дважды. Продолжить?";
+  const std::string twice =
+      "Очередь задач " + e.data.kotel +
+      " уже введена для контроллера 05 (строка 1): контроллер окажется в списке дважды. Продолжить?";
   const struct {
     const char* name;
     int row;  // -1: "Добавить контроллер"
@@ -478,16 +489,18 @@ TEST(ControllerListFormTest, ATaskFileOfAnotherControllerOrOneListedTwiceIsQuest
     bool taken;
   } cases[] = {
       {"another controller's task file, No", 1, e.data.nasos, false,
-       "Очередь задач " + e.data.nasos + " описывает контроллер 1A, а не 07: имена параметров контроллера 07 будут "
-       "взяты из нее. Продолжить?",
+       "Очередь задач " + e.data.nasos +
+           " описывает контроллер 1A, а не 07: имена параметров контроллера 07 будут "
+           "взяты из нее. Продолжить?",
        false},
       {"the task file of row 1 again, No", 1, e.data.kotel, false, twice, false},
       {"controller 05 added again, No", -1, e.data.kotelPartial, false,
        "Контроллер 05 уже есть в списке (строка 1): он окажется в списке дважды. Продолжить?", false},
       {"its own task file again: nothing to ask", 0, e.data.kotelPartial, false, "", true},
       {"another controller's task file, Yes", 1, e.data.nasos, true,
-       "Очередь задач " + e.data.nasos + " описывает контроллер 1A, а не 07: имена параметров контроллера 07 будут "
-       "взяты из нее. Продолжить?",
+       "Очередь задач " + e.data.nasos +
+           " описывает контроллер 1A, а не 07: имена параметров контроллера 07 будут "
+           "взяты из нее. Продолжить?",
        true},
       {"a new controller: nothing to ask", -1, other, false, "", true},
   };
@@ -503,7 +516,8 @@ TEST(ControllerListFormTest, ATaskFileOfAnotherControllerOrOneListedTwiceIsQuest
       e.form.SetCurrentRow(c.row);
       e.form.EnterQueue();
     }
-    EXPECT_EQ(e.dialogs.shown, c.question.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.question});
+    EXPECT_EQ(e.dialogs.shown,
+              c.question.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.question});
     if (c.row < 0) {
       EXPECT_EQ(e.cfg.Controllers.size(), before + (c.taken ? 1 : 0));
     } else {
@@ -618,7 +632,9 @@ TEST(ControllerListFormTest, NetworkNumberEditing) {
   EXPECT_EQ(e.cfg.Controllers[0].Nset, 5);
   EXPECT_FALSE(e.form.Changed());
 
-  e.Type(U"\x7F" U"1a");
+  e.Type(
+      U"\x7F"
+      U"1a");
   EXPECT_TRUE(e.form.SetCurrentRow(1));
   EXPECT_EQ(e.cfg.Controllers[0].Nset, 0x1A);
   EXPECT_EQ(e.form.NsetCell(0), "1A");
@@ -653,7 +669,9 @@ TEST(ControllerListFormTest, ClosingWithChangesNotAppliedAsksToApplyThem) {
     e.Open();
     if (c.change != Change::None) {
       ASSERT_TRUE(e.form.SetCurrentRow(0));
-      e.Type(c.change == Change::Emptied ? U"\x7F" : U"\x7F" U"7");
+      e.Type(c.change == Change::Emptied ? U"\x7F"
+                                         : U"\x7F"
+                                           U"7");
     }
     if (c.change == Change::Number) ASSERT_TRUE(e.form.FinishEdit());
     e.dialogs.shown.clear();
@@ -684,7 +702,9 @@ TEST(ControllerListFormTest, NetworkNumberEditLeavesTheMapsAlone) {
   std::vector<RegisterMap> before;
   for (MapKind k : kAllMapKinds) before.push_back(e.cfg.Map(k));
   e.Open();
-  e.Type(U"\x7F" U"1B");
+  e.Type(
+      U"\x7F"
+      U"1B");
   ASSERT_TRUE(e.ApplyAndClose());
   EXPECT_EQ(e.cfg.Controllers[0].Nset, 0x1B);
   EXPECT_TRUE(e.cfg.State.ControllersChanged);

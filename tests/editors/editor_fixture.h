@@ -11,9 +11,9 @@
 #include <string>
 
 #include "common/dialogs.h"
+#include "database/database_builder.h"
 #include "database/param_tree.h"
 #include "database/task_cl.h"
-#include "database/database_builder.h"
 #include "document/configuration.h"
 #include "document/program_settings.h"
 #include "fake_dialogs.h"
@@ -57,8 +57,8 @@ struct EditorDatabase {
     db.Add(DbModule::Of(0x0001, {0x0010, 0x0020}));
     DbTaskFile system;
     system.ModuleType = 0x0001;
-    system.Tasks = {DbTask{"Система", "Сист", 9, 0x20, 0, true,
-                           {EditorParam(0x0F01, 1, "Температура модуля", "Тмод")}, {}}};
+    system.Tasks = {DbTask{
+        "Система", "Сист", 9, 0x20, 0, true, {EditorParam(0x0F01, 1, "Температура модуля", "Тмод")}, {}}};
     db.AddSystemTasks(system);
 
     kotel = db.AddTaskFile("Котел.tsk", KotelFile(true));
@@ -66,9 +66,15 @@ struct EditorDatabase {
     DbTaskFile n;
     n.Nset = 0x1A;
     n.ModuleType = 0x0001;
-    n.Tasks = {DbTask{"Сигналы насоса", "СигН", 1, 0x10, 0x1111, true,
-                      {EditorParam(0x0301, 1, "Авария насоса", "АвН"), EditorParam(0x0302, 2, "Работа насоса", "РбН")},
-                      {}}};
+    n.Tasks = {DbTask{
+        "Сигналы насоса",
+        "СигН",
+        1,
+        0x10,
+        0x1111,
+        true,
+        {EditorParam(0x0301, 1, "Авария насоса", "АвН"), EditorParam(0x0302, 2, "Работа насоса", "РбН")},
+        {}}};
     nasos = db.AddTaskFile("Насос.tsk", n);
   }
 
@@ -76,15 +82,27 @@ struct EditorDatabase {
     DbTaskFile f;
     f.Nset = 0x05;
     f.ModuleType = 0x0001;
-    DbTask alarms{"Сигналы котла", "СигК", 1, 0x10, 0x1111, true,
-                   {EditorParam(0x0101, 1, "Авария котла", "Авар"), EditorParam(0x0102, 2, "Работа котла", "Раб"),
-                    EditorParam(0x0103, 3, "Дверь котла", "Дверь")},
-                   {}};
+    DbTask alarms{
+        "Сигналы котла",
+        "СигК",
+        1,
+        0x10,
+        0x1111,
+        true,
+        {EditorParam(0x0101, 1, "Авария котла", "Авар"), EditorParam(0x0102, 2, "Работа котла", "Раб"),
+         EditorParam(0x0103, 3, "Дверь котла", "Дверь")},
+        {}};
     if (withStart) alarms.Params.push_back(EditorParam(0x0104, 4, "Пуск котла", "Пуск"));
-    DbTask measures{"Измерения котла", "ИзмК", 2, 0x20, 0x1111, true,
-                    {EditorParam(0x0201, 1, "Давление пара", "Давл"), EditorParam(0x0202, 2, "Температура воды", "Темп"),
-                     EditorParam(0x0203, 3, "Расход газа", "Расх")},
-                    {}};
+    DbTask measures{
+        "Измерения котла",
+        "ИзмК",
+        2,
+        0x20,
+        0x1111,
+        true,
+        {EditorParam(0x0201, 1, "Давление пара", "Давл"), EditorParam(0x0202, 2, "Температура воды", "Темп"),
+         EditorParam(0x0203, 3, "Расход газа", "Расх")},
+        {}};
     f.Tasks = {alarms, measures};
     return f;
   }
@@ -100,7 +118,8 @@ struct EditorDatabase {
   }
 
   // Appends a controller with its task object (or none for an empty path).
-  void AddController(Configuration& cfg, const std::string& file, std::int32_t nset, bool found = true) const {
+  void AddController(Configuration& cfg, const std::string& file, std::int32_t nset,
+                     bool found = true) const {
     ControllerEntry e;
     if (!file.empty()) e.Task = Load(file);
     e.Nset = nset;

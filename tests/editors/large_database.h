@@ -3,8 +3,8 @@
 #pragma once
 #include <string>
 
-#include "database/task_cl.h"
 #include "database/database_builder.h"
+#include "database/task_cl.h"
 #include "document/configuration.h"
 #include "document/program_settings.h"
 #include "temp_dir.h"
@@ -37,8 +37,8 @@ struct LargeConfiguration {
     floats.FullName = "Измерения";
     floats.ShortName = "ИЗМ";
     for (int i = 1; i <= 8; ++i)
-      floats.Descriptors.push_back(FloatDescriptor(static_cast<std::int16_t>(i), "Измерение " + std::to_string(i),
-                                                   "Изм" + std::to_string(i)));
+      floats.Descriptors.push_back(FloatDescriptor(
+          static_cast<std::int16_t>(i), "Измерение " + std::to_string(i), "Изм" + std::to_string(i)));
     db.Add(bits);
     db.Add(floats);
     db.Add(DbModule::Of(0x0002, {0x0030, 0x0031}));
@@ -59,8 +59,14 @@ struct LargeConfiguration {
     DbTaskFile file;
     file.ModuleType = 0x0002;
     for (int t = 1; t <= kTasks; ++t) {
-      DbTask task{"Группа сигналов " + std::to_string(t), "Гр" + std::to_string(t), static_cast<std::int16_t>(t),
-                  0x30, 0x1111, true, {}, {}};
+      DbTask task{"Группа сигналов " + std::to_string(t),
+                  "Гр" + std::to_string(t),
+                  static_cast<std::int16_t>(t),
+                  0x30,
+                  0x1111,
+                  true,
+                  {},
+                  {}};
       for (int i = 1; i <= kBitsPerTask; ++i) {
         DbParam p;
         p.Number = static_cast<std::uint16_t>(0x100 * t + i);

@@ -42,9 +42,7 @@ struct MapEditor : EditorFixture {
     form.SelectNode(node);
   }
   // A leaf of the kind's tree.
-  std::string Leaf() const {
-    return form.Traits().Tree == TreeKind::Bit ? "Авар (№ 0101)" : "Давл (№ 0201)";
-  }
+  std::string Leaf() const { return form.Traits().Tree == TreeKind::Bit ? "Авар (№ 0101)" : "Давл (№ 0201)"; }
 };
 
 }  // namespace r770::test

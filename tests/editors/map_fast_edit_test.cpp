@@ -30,7 +30,8 @@ TEST(MapFastEditTest, AutoAdvancePlacesARunWithOneDoubleClickEach) {
   struct Case {
     MapKind kind;
     std::uint16_t first, step;
-  } cases[] = {{MapKind::TU, 0, 1}, {MapKind::TC, 10, 1}, {MapKind::TIFloat, 100, 2}, {MapKind::InputReg, 7, 2}};
+  } cases[] = {
+      {MapKind::TU, 0, 1}, {MapKind::TC, 10, 1}, {MapKind::TIFloat, 100, 2}, {MapKind::InputReg, 7, 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(MapTraits(c.kind).Caption);
     MapEditor e(c.kind);
@@ -128,7 +129,8 @@ TEST(MapFastEditTest, AssignAddressesToSelectedRows) {
 
 TEST(MapFastEditTest, DeleteOfSeveralRowsAsksOnce) {
   MapEditor e(MapKind::TC);
-  for (int i = 0; i < 5; ++i) e.cfg.Map(MapKind::TC)[static_cast<std::size_t>(i)] = Placed(0x0101, static_cast<std::uint16_t>(i));
+  for (int i = 0; i < 5; ++i)
+    e.cfg.Map(MapKind::TC)[static_cast<std::size_t>(i)] = Placed(0x0101, static_cast<std::uint16_t>(i));
   e.Open();
   e.form.DeleteRows({6, 0, 1, 2});  // answered No
   EXPECT_THAT(e.dialogs.shown, ElementsAre("Удалить строки 1-3, 7?"));
@@ -209,7 +211,8 @@ TEST(MapFastEditTest, PasteFromASpreadsheetIsCheckedLineByLine) {
   // Past the end of the table.
   ASSERT_TRUE(e.form.SetCurrentCell(63, RegisterMapForm::kColAddress));
   EXPECT_FALSE(e.form.Paste("200\t05\t0201\t2\t\n202\t05\t0201\t2\t\n"));
-  EXPECT_EQ(e.dialogs.Last(), "Вставка не выполнена:\nстрока 2: строка таблицы 65 за концом таблицы (строк в таблице: 64)");
+  EXPECT_EQ(e.dialogs.Last(),
+            "Вставка не выполнена:\nстрока 2: строка таблицы 65 за концом таблицы (строк в таблице: 64)");
 }
 
 TEST(MapFastEditTest, UndoAndRedoEveryChange) {
@@ -219,13 +222,13 @@ TEST(MapFastEditTest, UndoAndRedoEveryChange) {
   const RegisterMap opened = e.form.Working();
   EXPECT_FALSE(e.form.CanUndo());
 
-  ASSERT_TRUE(e.EnterAddress(0, "10"));                 // 1: typed address
-  DoubleClickRun(e, "Давл (№ 0201)", 2);               // 2, 3: two placements
+  ASSERT_TRUE(e.EnterAddress(0, "10"));   // 1: typed address
+  DoubleClickRun(e, "Давл (№ 0201)", 2);  // 2, 3: two placements
   e.dialogs.confirmAnswers = {true};
-  e.form.DeleteRows({4});                               // 4: a row deleted
-  ASSERT_TRUE(e.form.AssignAddresses({0, 1}, "20"));    // 5: bulk addresses
+  e.form.DeleteRows({4});                             // 4: a row deleted
+  ASSERT_TRUE(e.form.AssignAddresses({0, 1}, "20"));  // 5: bulk addresses
   ASSERT_TRUE(e.form.SetCurrentCell(9, RegisterMapForm::kColAddress));
-  ASSERT_TRUE(e.form.Paste("50\t05\t0202\t2\tТ\n"));     // 6: a paste
+  ASSERT_TRUE(e.form.Paste("50\t05\t0202\t2\tТ\n"));  // 6: a paste
   const RegisterMap done = e.form.Working();
 
   // Typing not yet checked goes first, without a command of its own.
@@ -321,11 +324,12 @@ TEST(MapFastEditTest, CsvExportAndImportOfOneMap) {
                       "xx;4;110;05;0202;2;a\r\n");
   other.dialogs.fileAnswers = {csvPath + "2.csv"};
   EXPECT_FALSE(other.form.ImportCsv());
-  EXPECT_EQ(other.dialogs.Last(), "Импорт не выполнен (" + csvPath + "2.csv):\n"
-                                  "строка 3: строка таблицы 1 уже задана в строке 2\n"
-                                  "строка 5: адрес 103 нарушает нумерацию через 1 (нужен чётный)\n"
-                                  "строка 6: полей 5, а нужно 7\n"
-                                  "строка 7: неизвестная карта \"xx\" (coils, di, hr, ir)");
+  EXPECT_EQ(other.dialogs.Last(), "Импорт не выполнен (" + csvPath +
+                                      "2.csv):\n"
+                                      "строка 3: строка таблицы 1 уже задана в строке 2\n"
+                                      "строка 5: адрес 103 нарушает нумерацию через 1 (нужен чётный)\n"
+                                      "строка 6: полей 5, а нужно 7\n"
+                                      "строка 7: неизвестная карта \"xx\" (coils, di, hr, ir)");
   EXPECT_EQ(other.form.Working()[5].ModbusAddr, 110);
 }
 
@@ -333,7 +337,8 @@ TEST(MapLinesTest, RowListsAndTitleLines) {
   EXPECT_EQ(RowListText({4, 0, 1, 2, 2, 9, 10}), "1-3, 5, 10-11");
   EXPECT_EQ(RowListText({7}), "8");
   // A spreadsheet's quoted field may hold a line break; the title line takes no row.
-  const std::vector<MapLine> lines = ParseClipboardText("Адрес\tN\tP\tT\tИмя\n\n1\t05\t0101\t1\t\"а\nб\"\n2\t05\n", 3);
+  const std::vector<MapLine> lines =
+      ParseClipboardText("Адрес\tN\tP\tT\tИмя\n\n1\t05\t0101\t1\t\"а\nб\"\n2\t05\n", 3);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].Row, 4);
   EXPECT_EQ(lines[0].Line, 3);

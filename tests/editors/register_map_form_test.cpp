@@ -22,10 +22,14 @@ TEST(ReadAddressTextTest, CutsFromTheFirstN) {
     AddressReading::Kind kind;
     std::uint32_t value;
   } cases[] = {
-      {"12нет", AddressReading::Number, 12}, {"7н", AddressReading::Number, 7},
-      {"нет", AddressReading::Empty, 0},     {"", AddressReading::Empty, 0},
-      {"65535", AddressReading::Number, 65535}, {"65536", AddressReading::TooLarge, 0},
-      {"99999999999999", AddressReading::TooLarge, 0}, {"нет12", AddressReading::NotNumber, 0},
+      {"12нет", AddressReading::Number, 12},
+      {"7н", AddressReading::Number, 7},
+      {"нет", AddressReading::Empty, 0},
+      {"", AddressReading::Empty, 0},
+      {"65535", AddressReading::Number, 65535},
+      {"65536", AddressReading::TooLarge, 0},
+      {"99999999999999", AddressReading::TooLarge, 0},
+      {"нет12", AddressReading::NotNumber, 0},
   };
   for (const Case& c : cases) {
     AddressReading r = ReadAddressText(c.text);
@@ -93,7 +97,8 @@ TEST(RegisterMapFormTest, AddressLimits) {
       {MapKind::TU, "Coil не должен превышать 65535!", "65536", false},
       {MapKind::TC, "Номер Discret Inputs должен быть не больше 65535!", "65536", false},
       {MapKind::TIFloat, "Номер Holding registers должен быть не больше 65535!", "нет", true},
-      {MapKind::InputReg, "Введите правильно номер Input Registers. Он должен быть не больше 65535!", "нет", false},
+      {MapKind::InputReg, "Введите правильно номер Input Registers. Он должен быть не больше 65535!", "нет",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(MapTraits(c.kind).Caption);
@@ -202,7 +207,8 @@ TEST(RegisterMapFormTest, EmptiedAddressCell) {
     quiet.Backspaces(1);  // "нет" is emptied before the first key
     EXPECT_EQ(quiet.form.AddressCell(4), "");
     quiet.form.SetCurrentCell(5, RegisterMapForm::kColAddress);
-    EXPECT_EQ(quiet.dialogs.shown.size(), c.kind == MapKind::TIFloat || c.kind == MapKind::InputReg ? 0u : 1u);
+    EXPECT_EQ(quiet.dialogs.shown.size(),
+              c.kind == MapKind::TIFloat || c.kind == MapKind::InputReg ? 0u : 1u);
   }
 }
 
@@ -365,13 +371,15 @@ TEST(RegisterMapFormTest, DeleteAsksAndEmptiesTheRow) {
 TEST(RegisterMapFormTest, InsertOnFirstAndLastRow) {
   MapEditor e(MapKind::TIFloat);
   auto& map = e.cfg.Map(MapKind::TIFloat);
-  for (int i = 0; i < CountTIFloat; ++i) map[static_cast<std::size_t>(i)] = Placed(0x0201, static_cast<std::uint16_t>(2 * i), 2);
+  for (int i = 0; i < CountTIFloat; ++i)
+    map[static_cast<std::size_t>(i)] = Placed(0x0201, static_cast<std::uint16_t>(2 * i), 2);
   const RegisterMap before = map;
 
   e.Open();
   e.form.SetCurrentCell(63, RegisterMapForm::kColAddress);
   e.form.Insert();
-  for (int i = 0; i < 63; ++i) EXPECT_EQ(e.form.Working()[static_cast<std::size_t>(i)], before[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < 63; ++i)
+    EXPECT_EQ(e.form.Working()[static_cast<std::size_t>(i)], before[static_cast<std::size_t>(i)]);
   EXPECT_TRUE(e.form.Working()[63].IsEmpty());
   EXPECT_EQ(e.form.AddressCell(63), "нет");
 
@@ -380,7 +388,8 @@ TEST(RegisterMapFormTest, InsertOnFirstAndLastRow) {
   e.form.Insert();
   EXPECT_TRUE(e.form.Working()[0].IsEmpty());
   EXPECT_EQ(e.form.AddressCell(0), "нет");
-  for (int i = 1; i < 64; ++i) EXPECT_EQ(e.form.Working()[static_cast<std::size_t>(i)], before[static_cast<std::size_t>(i - 1)]);
+  for (int i = 1; i < 64; ++i)
+    EXPECT_EQ(e.form.Working()[static_cast<std::size_t>(i)], before[static_cast<std::size_t>(i - 1)]);
   EXPECT_EQ(e.form.AddressCell(1), "0");
   EXPECT_EQ(e.form.AddressCell(63), "124");  // entry 64 (address 126) is lost
   EXPECT_TRUE(e.form.Changed());
@@ -413,10 +422,12 @@ TEST(RegisterMapFormTest, PrintTakesAsManyRowsFromTheTopAsHaveAnAddress) {
   ASSERT_TRUE(table);
   // Rows 1, 2 and 5 hold addresses: rows 1 to 3 are printed.
   ASSERT_EQ(table->Rows.size(), 3u);
-  EXPECT_THAT(table->Titles, ElementsAre("№", "Адрес Modbus Holding Registers", "Параметры", "Номер параметра",
-                                         "Сетевой номер Л-8", "Сетевой номер CAN R-770", "Сетевой номер Modbus R-770"));
+  EXPECT_THAT(table->Titles,
+              ElementsAre("№", "Адрес Modbus Holding Registers", "Параметры", "Номер параметра",
+                          "Сетевой номер Л-8", "Сетевой номер CAN R-770", "Сетевой номер Modbus R-770"));
   using W = PrintTable::Width;
-  EXPECT_THAT(table->Widths, ElementsAre(W::Number, W::Address, W::Param, W::Default, W::Default, W::Address, W::Address));
+  EXPECT_THAT(table->Widths,
+              ElementsAre(W::Number, W::Address, W::Param, W::Default, W::Default, W::Address, W::Address));
   EXPECT_THAT(table->Rows[0], ElementsAre("1", "2", "Давл", "0201", "05", "21", "0B"));
   EXPECT_THAT(table->Rows[1], ElementsAre("2", "4", "Темп", "0202", "1A", "21", "0B"));
   EXPECT_THAT(table->Rows[2], ElementsAre("3", "нет", "", "", "", "21", "0B"));
@@ -433,7 +444,8 @@ TEST(RegisterMapFormTest, ApplyChecksEntriesOfTheBitEditors) {
   struct Case {
     MapKind kind;
     const char* noAddress;
-  } cases[] = {{MapKind::TU, "Не введен Coil!(Строка 3)"}, {MapKind::TC, "Не введен Discret Inputs!(Строка 3)"}};
+  } cases[] = {{MapKind::TU, "Не введен Coil!(Строка 3)"},
+               {MapKind::TC, "Не введен Discret Inputs!(Строка 3)"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(MapTraits(c.kind).Caption);
     MapEditor e(c.kind);
@@ -638,9 +650,10 @@ TEST(RegisterMapFormTest, DiscreteInputNamesAreTyped) {
   e.dialogs.shown.clear();
   for (char32_t c : std::u32string(U"\u4E2D\u0109\U0001F600")) EXPECT_FALSE(e.form.Key(c));
   ASSERT_EQ(e.dialogs.shown.size(), 3u);
-  EXPECT_EQ(e.dialogs.shown[1],
-            "Имя параметра содержит символ \"\u0109\", которого нет в кодовой странице 1251: такой текст не может "
-            "быть сохранен.");
+  EXPECT_EQ(
+      e.dialogs.shown[1],
+      "Имя параметра содержит символ \"\u0109\", которого нет в кодовой странице 1251: такой текст не может "
+      "быть сохранен.");
   EXPECT_TRUE(e.form.Key(U'№'));
   EXPECT_EQ(e.form.Working()[0].ParamName, "Авария котла№");
   e.form.Key(kBackspace);
@@ -655,7 +668,8 @@ TEST(RegisterMapFormTest, WithoutControllers) {
   struct Case {
     MapKind kind;
     bool placeVisible;
-  } cases[] = {{MapKind::TU, true}, {MapKind::TC, false}, {MapKind::TIFloat, false}, {MapKind::InputReg, false}};
+  } cases[] = {
+      {MapKind::TU, true}, {MapKind::TC, false}, {MapKind::TIFloat, false}, {MapKind::InputReg, false}};
   for (const Case& c : cases) {
     for (bool fromModule : {false, true}) {
       SCOPED_TRACE(MapTraits(c.kind).Caption);

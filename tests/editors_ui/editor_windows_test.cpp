@@ -341,8 +341,8 @@ class EditorWindowsTest : public QObject {
   void mainMenuOpensTheEditors() {
     EditorDatabase db;
     const std::string ini = db.dir.File("r770cfg.ini");
-    WriteFileBytes(ini, "[BaseL8]\r\nWay=" + db.db.Root() + "\r\nWayAlg=" + db.db.AlgDir() + "\r\nWayMod=" +
-                            db.db.ModDir() + "\r\nWayTask=" + db.db.TaskDir() + "\r\n");
+    WriteFileBytes(ini, "[BaseL8]\r\nWay=" + db.db.Root() + "\r\nWayAlg=" + db.db.AlgDir() +
+                            "\r\nWayMod=" + db.db.ModDir() + "\r\nWayTask=" + db.db.TaskDir() + "\r\n");
     TFNastr main(ini);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
@@ -386,13 +386,15 @@ class EditorWindowsTest : public QObject {
   void loadOpensTheControllerListOnAMissingTaskFile() {
     EditorDatabase db;
     const std::string ini = db.dir.File("r770cfg.ini");
-    WriteFileBytes(ini, "[BaseL8]\r\nWay=" + db.db.Root() + "\r\nWayAlg=" + db.db.AlgDir() + "\r\nWayMod=" +
-                            db.db.ModDir() + "\r\nWayTask=" + db.db.TaskDir() + "\r\n");
+    WriteFileBytes(ini, "[BaseL8]\r\nWay=" + db.db.Root() + "\r\nWayAlg=" + db.db.AlgDir() +
+                            "\r\nWayMod=" + db.db.ModDir() + "\r\nWayTask=" + db.db.TaskDir() + "\r\n");
     const std::string missing = db.dir.File("Котельная2.tsk");
     const std::string doc = db.dir.File("doc.bmt");
-    WriteFileBytes(doc, Utf8ToCp1251("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nWayUser0=" + db.kotel +
-                                     "\r\nNset0=05\r\nWayUser1=" + missing + "\r\nNset1=07\r\n"
-                                     "[TC Modbus]\r\nTC0=0101.7.1\r\nNameTC0=Авария/Котел2\r\nDiscretInp0=4\r\n"));
+    WriteFileBytes(doc,
+                   Utf8ToCp1251("[Protokol]\r\nName=Modbus/TCP\r\n[Config]\r\nWayUser0=" + db.kotel +
+                                "\r\nNset0=05\r\nWayUser1=" + missing +
+                                "\r\nNset1=07\r\n"
+                                "[TC Modbus]\r\nTC0=0101.7.1\r\nNameTC0=Авария/Котел2\r\nDiscretInp0=4\r\n"));
     ScriptedDialogs dialogs;
     TFNastr main(ini, dialogs);
     main.show();

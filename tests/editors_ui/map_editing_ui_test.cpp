@@ -93,7 +93,9 @@ class MapEditingUiTest : public QObject {
     QApplication::clipboard()->setText("3\t05\t0201\t2\t\n");
     w.Table()->setCurrentCell(20, 1);
     w.PasteAction()->trigger();
-    QCOMPARE(f.dialogs.Last(), std::string("Вставка не выполнена:\nстрока 1: адрес 3 нарушает нумерацию через 1 (нужен чётный)"));
+    QCOMPARE(
+        f.dialogs.Last(),
+        std::string("Вставка не выполнена:\nстрока 1: адрес 3 нарушает нумерацию через 1 (нужен чётный)"));
     QCOMPARE(Cell(w, 20, 1), QString("нет"));
   }
 

@@ -49,7 +49,8 @@ int main(int argc, char* argv[]) {
 
   // Every controller task file of the database (system task files are named by a type code).
   const QRegularExpression systemFile("^[0-9A-Fa-f]{4}\\.tsk$");
-  for (const QString& name : QDir(QString::fromStdString(settings.WorkTask)).entryList({"*.tsk"}, QDir::Files, QDir::Name)) {
+  for (const QString& name :
+       QDir(QString::fromStdString(settings.WorkTask)).entryList({"*.tsk"}, QDir::Files, QDir::Name)) {
     if (systemFile.match(name).hasMatch()) continue;
     auto task = std::make_unique<Task_CL>(settings.WorkTask + "/" + name.toStdString(), settings.WorkTask,
                                           settings.WorkMod, settings.WorkAlg);

@@ -26,16 +26,16 @@ namespace r770::test {
 // Records what the window would show; answers questions from a queue (default No).
 class RecordingView : public ExchangeView {
  public:
-  std::vector<std::string> statuses;      // every status line text, in order
-  std::vector<std::string> boxes;         // texts of information and confirmation boxes
-  std::vector<std::string> questions;     // texts of confirmation boxes only
+  std::vector<std::string> statuses;   // every status line text, in order
+  std::vector<std::string> boxes;      // texts of information and confirmation boxes
+  std::vector<std::string> questions;  // texts of confirmation boxes only
   std::deque<bool> answers;
   std::vector<std::string> mainStatuses;
   std::vector<bool> documentMenuUpdates;  // the new-document flag of each call
   std::vector<std::string> logView;       // the log view as the window holds it
   int pumps = 0;
   int busyOn = 0, busyOff = 0;
-  std::function<void()> onPump;           // runs "window input" during a procedure
+  std::function<void()> onPump;  // runs "window input" during a procedure
 
   void StatusChanged(const std::string& text) override { statuses.push_back(text); }
   void LogAppended(const std::string& line) override { logView.push_back(line); }

@@ -43,7 +43,8 @@ TEST(ExchangeLog, DayFileNameAndLineFormat) {
   EXPECT_EQ(test::ReadFileBytes(dir.File("06_12_26.Txt")),
             "09:05:07:030 : WriteCommon\r\n"
             "09:05:08:264 : 127.0.0.1 (CAF8) >> 10 41 01 42 16\r\n"
-            "09:05:08:264 : " + Utf8ToCp1251("WrModbus пересчет KC") + "\r\n");
+            "09:05:08:264 : " +
+                Utf8ToCp1251("WrModbus пересчет KC") + "\r\n");
 }
 
 TEST(ExchangeLog, ViewEmptiedOncePastFiveHundredLines) {

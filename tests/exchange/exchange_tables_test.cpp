@@ -24,11 +24,16 @@ TEST(CommonParamTable, BytesOfEachStep) {
     std::uint16_t param;
     Bytes bytes;
   } cases[] = {
-      {0, 0x11, {0x2C, 0x01}},          {1, 0x12, {0x34, 0x12}},
-      {2, 0x0D, {0xF6, 0x01}},          {3, 0x08, {}},  // the MAC address is never written
-      {4, 0x09, {0xC0, 0xA8, 0x00, 0x01}}, {5, 0x0A, {10, 0, 0, 254}},
-      {6, 0x0B, {255, 255, 252, 0}},    {7, 0x00, {0x21}},
-      {8, 0x05, {0x07}},                {9, 0x14, {0x01}},
+      {0, 0x11, {0x2C, 0x01}},
+      {1, 0x12, {0x34, 0x12}},
+      {2, 0x0D, {0xF6, 0x01}},
+      {3, 0x08, {}},  // the MAC address is never written
+      {4, 0x09, {0xC0, 0xA8, 0x00, 0x01}},
+      {5, 0x0A, {10, 0, 0, 254}},
+      {6, 0x0B, {255, 255, 252, 0}},
+      {7, 0x00, {0x21}},
+      {8, 0x05, {0x07}},
+      {9, 0x14, {0x01}},
       {10, 0x04, {0xE0, 0x4B}},
   };
   for (const auto& t : cases) {
@@ -46,7 +51,7 @@ TEST(CommonParamTable, SpeedCodesBothWays) {
     EXPECT_EQ(CommonStepBytes(c, 10), (Bytes{0xE0, codes[v]}));
     CommonSettings back;
     back.V_CAN = 4 - v == v ? 0 : 4 - v;  // anything else, so that the store must change it
-    const Bytes read{0x00, codes[v]};      // byte 0 is ignored
+    const Bytes read{0x00, codes[v]};     // byte 0 is ignored
     StoreCommonStep(back, 10, read);
     EXPECT_EQ(back.V_CAN, v);
   }

@@ -22,8 +22,7 @@ TEST_F(ExchangeTest, ShowingResetsTheViewOpensTheLinkAndEnablesTheMenus) {
   EXPECT_EQ(view.busyOff, 1);
   EXPECT_EQ(form->StatusText(), "R-770 TCP/Modbus");
   EXPECT_FALSE(form->ProgressVisible() || form->LogVisible() || form->ResultsVisible() ||
-               form->RangeVisible() || form->ActionVisible() || form->AbortVisible() ||
-               form->AbortEnabled());
+               form->RangeVisible() || form->ActionVisible() || form->AbortVisible() || form->AbortEnabled());
   EXPECT_EQ(form->Mode(), ExchangeMode::None);
   EXPECT_TRUE(form->menuEnabled(ExchangeMode::Search));
   EXPECT_TRUE(form->menuEnabled(ExchangeMode::Read));
@@ -31,7 +30,8 @@ TEST_F(ExchangeTest, ShowingResetsTheViewOpensTheLinkAndEnablesTheMenus) {
   EXPECT_FALSE(form->menuEnabled(ExchangeMode::Write));
   form->ChooseMode(ExchangeMode::Write);
   EXPECT_EQ(form->Mode(), ExchangeMode::None);
-  for (bool DocumentState::*flag : {&DocumentState::IsNew, &DocumentState::FromFile, &DocumentState::FromModule}) {
+  for (bool DocumentState::*flag :
+       {&DocumentState::IsNew, &DocumentState::FromFile, &DocumentState::FromModule}) {
     config.State = {};
     config.State.*flag = true;
     EXPECT_TRUE(form->menuEnabled(ExchangeMode::Write));
@@ -121,7 +121,10 @@ TEST_F(ExchangeTest, SearchRangeRules) {
     std::vector<std::string> boxes;
   } cases[] = {
       {"05", "05", true, {5}, {ErrorText(kNoAnswer)}},
-      {"F0", "FF", true, {0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF},
+      {"F0",
+       "FF",
+       true,
+       {0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF},
        {ErrorText(kNoAnswer)}},
       {"10", "0F", true, {}, {kRangeReversed}},
       {"", "0F", true, {}, {kRangeEmpty}},

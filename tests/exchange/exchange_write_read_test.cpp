@@ -34,8 +34,7 @@ std::vector<std::int32_t> ControllersMet(const Configuration& c, MapKind stopKin
     const auto& map = c.Map(kind);
     for (std::size_t i = 0; i < map.size(); ++i) {
       if (kind == stopKind && static_cast<int>(i) == stopIndex) return out;
-      if (map[i].ModuleNo != 255 &&
-          std::find(out.begin(), out.end(), map[i].ModuleNo) == out.end())
+      if (map[i].ModuleNo != 255 && std::find(out.begin(), out.end(), map[i].ModuleNo) == out.end())
         out.push_back(map[i].ModuleNo);
     }
   }
@@ -81,9 +80,8 @@ TEST_F(ExchangeTest, FullWriteThenReadBackIntoFreshConfiguration) {
     }
   }
   // The stages in order, each once.
-  const std::vector<std::string> stages{"WriteCommon",          "WrModbus N_HRegister",
-                                        "WrModbus N_Input",     "WrModbus N_Coil",
-                                        "WrModbus N_IRegister", "WrModbus пересчет KC",
+  const std::vector<std::string> stages{"WriteCommon",     "WrModbus N_HRegister", "WrModbus N_Input",
+                                        "WrModbus N_Coil", "WrModbus N_IRegister", "WrModbus пересчет KC",
                                         "=> Pusk"};
   const std::string file = Cp1251ToUtf8(ReadFileBytes(log.CurrentPath()));
   std::size_t at = 0;
@@ -129,8 +127,7 @@ TEST_F(ExchangeTest, FullWriteThenReadBackIntoFreshConfiguration) {
   const DocumentState& s = fresh.State;
   EXPECT_TRUE(s.FromModule);
   EXPECT_FALSE(s.IsNew || s.FromFile || s.CommonChanged);
-  EXPECT_TRUE(s.ControllersChanged && s.TCChanged && s.TUChanged && s.TIFloatChanged &&
-              s.InputRegChanged);
+  EXPECT_TRUE(s.ControllersChanged && s.TCChanged && s.TUChanged && s.TIFloatChanged && s.InputRegChanged);
   EXPECT_EQ(view.mainStatuses, std::vector<std::string>{kReadMainStatus});
   EXPECT_EQ(view.documentMenuUpdates, std::vector<bool>{false});
   EXPECT_EQ(fresh.DisplayName(fresh.Map(MapKind::TU)[0]),
@@ -151,9 +148,9 @@ TEST_F(ExchangeTest, NewDocumentWritesEveryElementEmptyInMapAndArrayOrder) {
   const auto writes = ElementWrites(fake->requests);
   ASSERT_EQ(writes.size(), 816u);
   std::size_t w = 0;
-  const std::pair<std::uint16_t, int> arrays[] = {
-      {0x307, 64},  {0x303, 64},  {0x30B, 64},  {0x304, 128}, {0x300, 128}, {0x308, 128},
-      {0x305, 16},  {0x301, 16},  {0x309, 16},  {0x306, 64},  {0x302, 64},  {0x30A, 64}};
+  const std::pair<std::uint16_t, int> arrays[] = {{0x307, 64},  {0x303, 64},  {0x30B, 64}, {0x304, 128},
+                                                  {0x300, 128}, {0x308, 128}, {0x305, 16}, {0x301, 16},
+                                                  {0x309, 16},  {0x306, 64},  {0x302, 64}, {0x30A, 64}};
   for (const auto& [param, count] : arrays) {
     const Bytes empty = param >= 0x300 && param <= 0x303 ? Bytes{0xFF} : Bytes{0xFF, 0xFF};
     for (int i = 0; i < count; ++i, ++w) {

@@ -72,7 +72,8 @@ inline std::vector<ElementWrite> ElementWrites(const std::vector<RecordedRequest
     const auto& b = r.bytes;
     if (b.size() >= 6 && b[1] == 0x16)
       out.push_back({static_cast<std::uint16_t>(b[2] | b[3] << 8),
-                     static_cast<std::uint16_t>(b[4] | b[5] << 8), {b.begin() + 6, b.end()}});
+                     static_cast<std::uint16_t>(b[4] | b[5] << 8),
+                     {b.begin() + 6, b.end()}});
   }
   return out;
 }

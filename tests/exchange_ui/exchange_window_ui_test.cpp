@@ -142,7 +142,8 @@ void ExchangeWindowTest::moduleAddressTakenFromTheDocumentIsReached() {
 
   QTest::mouseClick(settingsWindow.FromDocumentButton(), Qt::LeftButton);
   QCOMPARE(settingsWindow.IP()->text(), U("127.0.0.1"));
-  QCOMPARE(settingsWindow.Port()->text(), QString::number(modules.server.Port(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+  QCOMPARE(settingsWindow.Port()->text(),
+           QString::number(modules.server.Port(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
   QTest::mouseClick(settingsWindow.ApplyButton(), Qt::LeftButton);
   QVERIFY(!settingsWindow.isVisible());
   QCOMPARE(settings.ModuleIP, std::string("127.0.0.1"));
@@ -207,7 +208,7 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
   QVERIFY(w.form().RangeSwitch());
   w.rangeField(0)->setFocus();
   w.rangeField(0)->selectAll();
-  QTest::keyClicks(w.rangeField(0), "1z");  // "z" is refused
+  QTest::keyClicks(w.rangeField(0), "1z");                    // "z" is refused
   QKeyEvent ef(QEvent::KeyPress, 0, Qt::NoModifier, U("ф"));  // the Cyrillic key of A
   QApplication::sendEvent(w.rangeField(0), &ef);
   QTest::keyClicks(w.rangeField(0), "7");  // the field is full

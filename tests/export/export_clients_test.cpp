@@ -56,8 +56,8 @@ class ExportClientsTest : public ::testing::Test {
     ASSERT_EQ(db.code, 0) << db.err;
     const std::string root = dir.File("db");
     settings = dir.File("r770cfg.ini");
-    test::WriteFileBytes(settings, "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root +
-                                       "/MOD\r\nWayTask=" + root + "/TASK\r\n");
+    test::WriteFileBytes(settings, "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root +
+                                       "/ALG\r\nWayMod=" + root + "/MOD\r\nWayTask=" + root + "/TASK\r\n");
     module = &bus.Add(0x01, 0x1101);
     sim::Ft12ServerOptions fo;
     fo.listen = "127.0.0.1";
@@ -68,7 +68,8 @@ class ExportClientsTest : public ::testing::Test {
     doc = dir.File("demo.bmt");
     Proc r = Ctl({"demo-document", doc, "--db", root});
     ASSERT_EQ(r.code, 0) << r.err;
-    r = Ctl({"write", doc, "--tcp", "127.0.0.1:" + std::to_string(ft12->Port()), "--net", "01", "--restart", "yes"});
+    r = Ctl({"write", doc, "--tcp", "127.0.0.1:" + std::to_string(ft12->Port()), "--net", "01", "--restart",
+             "yes"});
     ASSERT_EQ(r.code, 0) << r.err;
   }
   void TearDown() override {
@@ -102,10 +103,9 @@ Values ParseMbpoll(const std::string& out, WireOrder order) {
     for (auto it = pending.begin(); it != pending.end(); ++it) {
       auto next = std::next(it);
       if (next == pending.end() || next->first != it->first + 1) break;
-      const std::array<std::uint8_t, 4> wire{static_cast<std::uint8_t>(it->second >> 8),
-                                             static_cast<std::uint8_t>(it->second),
-                                             static_cast<std::uint8_t>(next->second >> 8),
-                                             static_cast<std::uint8_t>(next->second)};
+      const std::array<std::uint8_t, 4> wire{
+          static_cast<std::uint8_t>(it->second >> 8), static_cast<std::uint8_t>(it->second),
+          static_cast<std::uint8_t>(next->second >> 8), static_cast<std::uint8_t>(next->second)};
       values[map + " " + std::to_string(it->first)] = std::to_string(DecodeWireFloat(wire, order));
       it = next;
     }
@@ -114,7 +114,7 @@ Values ParseMbpoll(const std::string& out, WireOrder order) {
   for (const std::string& line : Split(out, '\n')) {
     if (line.rfind("Data type", 0) == 0) {
       flushHex();
-      map = line.find("coil") != std::string::npos            ? "coils"
+      map = line.find("coil") != std::string::npos             ? "coils"
             : line.find("discrete input") != std::string::npos ? "di"
             : line.find("holding") != std::string::npos        ? "hr"
                                                                : "ir";
@@ -152,8 +152,8 @@ void ExpectSame(const Values& monitor, const Values& client, const std::string& 
     auto it = client.find(key);
     ASSERT_NE(it, client.end()) << what << ": no value for " << key;
     const double a = std::stod(expected), b = std::stod(it->second);
-    EXPECT_LE(std::fabs(a - b), 1e-4 + 1e-5 * std::fabs(a)) << what << ", " << key << ": " << it->second
-                                                            << " <> " << expected;
+    EXPECT_LE(std::fabs(a - b), 1e-4 + 1e-5 * std::fabs(a))
+        << what << ", " << key << ": " << it->second << " <> " << expected;
   }
 }
 
@@ -196,13 +196,17 @@ TEST_F(ExportClientsTest, MbpollAndPymodbusReadWhatTheMonitorReadsInEveryOrder) 
     ASSERT_EQ(r.code, 0) << r.err;
     const std::string jsonLines = dir.File("monitor-" + name + ".json");
     test::WriteFileBytes(jsonLines, r.out);
-    Proc parsed = Shell("/usr/bin/python3 -c 'import json,sys\n"
-                        "rows = [json.loads(l) for l in open(sys.argv[1])]\n"
-                        "for row in rows[:-1]: print(row[\"map\"], row[\"address\"], row[\"name\"], row[\"value\"], sep=\"\\t\")\n"
-                        "print(rows[-1][\"summary\"][\"entries\"])' '" + jsonLines + "'",
-                        dir.File("json.err"));
+    Proc parsed = Shell(
+        "/usr/bin/python3 -c 'import json,sys\n"
+        "rows = [json.loads(l) for l in open(sys.argv[1])]\n"
+        "for row in rows[:-1]: print(row[\"map\"], row[\"address\"], row[\"name\"], row[\"value\"], "
+        "sep=\"\\t\")\n"
+        "print(rows[-1][\"summary\"][\"entries\"])' '" +
+            jsonLines + "'",
+        dir.File("json.err"));
     ASSERT_EQ(parsed.code, 0) << parsed.err << r.out;
-    EXPECT_EQ(parsed.out.substr(parsed.out.rfind('\n', parsed.out.size() - 2) + 1), std::to_string(monitor.size()) + "\n");
+    EXPECT_EQ(parsed.out.substr(parsed.out.rfind('\n', parsed.out.size() - 2) + 1),
+              std::to_string(monitor.size()) + "\n");
     ExpectSame(monitor, ParseColumns(parsed.out, 0), "monitor --json " + name);
 
     const std::string script = dir.File("map-" + name + ".sh");

@@ -1,9 +1,9 @@
 // r770ctl export: options, output to a file or standard output, and a refused export that
 // leaves the file it would have replaced as it was.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
-#include <sys/stat.h>
 
 #include "ctl.h"
 #include "pump_database.h"
@@ -54,7 +54,7 @@ TEST_F(ExportCommandTest, WritesToStandardOutputOrToTheFileGiven) {
 
   r = Ctl({"export", doc, "--format", "openmodscan", "-o", dir.File("windows")});
   ASSERT_EQ(r.code, 0) << r.err;
-  struct stat st{};
+  struct stat st {};
   EXPECT_EQ(::stat(dir.File("windows/hr.xml").c_str(), &st), 0);
   EXPECT_EQ(::stat(dir.File("windows/coils.xml").c_str(), &st), 0);
 }
@@ -70,7 +70,8 @@ TEST_F(ExportCommandTest, UsageErrorsAndRefusals) {
       {{"export", "X", "--format", "json", "--maps", "hr,xx"}, 2, "--maps:"},
       {{"export", "X"}, 2, "укажите формат"},
       {{"export", "X", "--format", "modbustools"}, 2, "формат modbustools пишется в папку"},
-      {{"export", "X", "--format", "modbusscope", "--order", "DCBA"}, 1,
+      {{"export", "X", "--format", "modbusscope", "--order", "DCBA"},
+       1,
        "ModbusScope понимает только порядок байт ABCD и CDAB; порядок DCBA в его проект не выгружается"},
   };
   const std::string out = dir.File("kept.mbs");

@@ -1,12 +1,13 @@
 // The map exporters: the byte order against the test client's own assembly, the refusals,
 // and every format read back by a parser of that format (Python's yaml, tomllib, xml, csv,
 // json), for each byte order, with names that need escaping.
+#include "export/map_export.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "export/map_export.h"
 #include "modbus_test/modbus_frames.h"
 #include "temp_dir.h"
 
@@ -23,7 +24,8 @@ TEST(WireOrderTest, EveryOrderDecodesAsTheTestClientAssemblesItsFlags) {
     std::array<std::uint8_t, 4> wire{};
     const std::array<int, 4> letters = WireLetters(order);
     for (int i = 0; i < 4; ++i)
-      wire[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bits >> (8 * (3 - letters[static_cast<std::size_t>(i)])));
+      wire[static_cast<std::size_t>(i)] =
+          static_cast<std::uint8_t>(bits >> (8 * (3 - letters[static_cast<std::size_t>(i)])));
     const OrderFlags flags = FlagsOf(order);
     EXPECT_EQ(AssembleTestFloat(wire[0], wire[1], wire[2], wire[3], flags.invert, flags.swap), value);
     EXPECT_EQ(DecodeWireFloat(wire, order), value);
@@ -94,7 +96,8 @@ class MapExportTest : public ::testing::Test {
   std::string Expectations() const {
     std::string out;
     for (const Placed& p : kPlaced) {
-      out += std::string(ExportMapKey(p.kind)) + " " + std::to_string(p.address) + " " + std::to_string(p.row) + " ";
+      out += std::string(ExportMapKey(p.kind)) + " " + std::to_string(p.address) + " " +
+             std::to_string(p.row) + " ";
       for (unsigned char c : std::string(p.name)) {
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02x", c);
@@ -117,8 +120,9 @@ TEST_F(MapExportTest, EveryFormatReadsBackWithItsParserInEveryOrder) {
       SCOPED_TRACE(std::string(ExportFormatKey(format)) + " " + WireOrderName(order));
       ExportResult result = MakeExport(cfg, Request(format, order));
       if (format == ExportFormat::ModbusScope && (order == WireOrder::BADC || order == WireOrder::DCBA)) {
-        EXPECT_EQ(result.error, std::string("ModbusScope понимает только порядок байт ABCD и CDAB; порядок ") +
-                                    WireOrderName(order) + " в его проект не выгружается");
+        EXPECT_EQ(result.error,
+                  std::string("ModbusScope понимает только порядок байт ABCD и CDAB; порядок ") +
+                      WireOrderName(order) + " в его проект не выгружается");
         EXPECT_TRUE(result.files.empty());
         continue;
       }
@@ -162,13 +166,22 @@ TEST_F(MapExportTest, RefusesWhatCannotBeExported) {
     std::optional<std::pair<MapKind, std::uint16_t>> extra;
     const char* error;
   } cases[] = {
-      {"no map chosen", {false, false, false, false}, std::nullopt,
+      {"no map chosen",
+       {false, false, false, false},
+       std::nullopt,
        "В выбранных картах документа нет заполненных записей"},
-      {"holding pair at 65535", {true, true, true, true}, std::pair{MapKind::TIFloat, std::uint16_t{65535}},
+      {"holding pair at 65535",
+       {true, true, true, true},
+       std::pair{MapKind::TIFloat, std::uint16_t{65535}},
        "Holding Registers, строка 9 (Последний): адрес 65535 — для числа нужны два регистра, второго нет"},
-      {"input pair at 65535", {false, false, false, true}, std::pair{MapKind::InputReg, std::uint16_t{65535}},
+      {"input pair at 65535",
+       {false, false, false, true},
+       std::pair{MapKind::InputReg, std::uint16_t{65535}},
        "Input Registers, строка 9 (Последний): адрес 65535 — для числа нужны два регистра, второго нет"},
-      {"a coil at 65535 is fine", {true, false, false, false}, std::pair{MapKind::TU, std::uint16_t{65535}}, ""},
+      {"a coil at 65535 is fine",
+       {true, false, false, false},
+       std::pair{MapKind::TU, std::uint16_t{65535}},
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

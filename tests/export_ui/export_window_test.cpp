@@ -1,6 +1,8 @@
 // ExportWindow wired to ExportForm: the menu item, the fields pre-filled from the test
 // settings, the preview following the format, the order and the maps, a refusal shown with
 // "Сохранить…" out of reach, and a save through the fake file choice.
+#include "ui/export_window.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +18,6 @@
 #include "export/map_export.h"
 #include "fake_dialogs.h"
 #include "temp_dir.h"
-#include "ui/export_window.h"
 #include "ui/main_window.h"
 
 using namespace r770;

@@ -48,11 +48,16 @@ TEST_F(DatabasePathFormTest, CheckPathsCodesMessagesAndFocus) {
     bool manualAfter;
   } cases[] = {
       {"usable", false, "/L8", true, true, true, 0, "", std::nullopt, false},
-      {"root empty", false, nullptr, true, true, true, 1, "Необходимо указать путь к базе данных ЛОРИС-8", Field::Root, false},
-      {"root missing", false, "/none", true, true, true, 2, "Каталог <root> не существует", Field::Root, false},
-      {"ALG missing", false, "/L8", false, true, true, 3, "Каталог <root>/ALG не существует", Field::Alg, true},
-      {"MOD missing", false, "/L8", true, false, true, 4, "Каталог <root>/MOD не существует", Field::Mod, true},
-      {"TASK missing", false, "/L8", true, true, false, 5, "Каталог <root>/TASK не существует", Field::Task, true},
+      {"root empty", false, nullptr, true, true, true, 1, "Необходимо указать путь к базе данных ЛОРИС-8",
+       Field::Root, false},
+      {"root missing", false, "/none", true, true, true, 2, "Каталог <root> не существует", Field::Root,
+       false},
+      {"ALG missing", false, "/L8", false, true, true, 3, "Каталог <root>/ALG не существует", Field::Alg,
+       true},
+      {"MOD missing", false, "/L8", true, false, true, 4, "Каталог <root>/MOD не существует", Field::Mod,
+       true},
+      {"TASK missing", false, "/L8", true, true, false, 5, "Каталог <root>/TASK не существует", Field::Task,
+       true},
       {"root trailing separator", false, "/L8/", true, true, true, 0, "", std::nullopt, false},
       {"manual, root ignored", true, nullptr, true, true, true, 0, "", std::nullopt, true},
   };
@@ -123,8 +128,8 @@ TEST_F(DatabasePathFormTest, SaveWritesTheSectionOnlyWhenThePathsAreUsable) {
   form.SetText(Field::Mod, dir.File("mods"));
   EXPECT_TRUE(form.SavePressed());
   EXPECT_FALSE(form.Changed());
-  EXPECT_EQ(IniText(), "[Parametr]\r\nVS=Ethernet\r\n[BaseL8]\r\nWay=\r\nWayAlg=" + root + "/ALG\r\nWayMod=" +
-                           dir.File("mods") + "\r\nWayTask=" + root + "/TASK\r\n");
+  EXPECT_EQ(IniText(), "[Parametr]\r\nVS=Ethernet\r\n[BaseL8]\r\nWay=\r\nWayAlg=" + root +
+                           "/ALG\r\nWayMod=" + dir.File("mods") + "\r\nWayTask=" + root + "/TASK\r\n");
   EXPECT_EQ(settings.WorkMod, dir.File("mods"));
 }
 
@@ -191,7 +196,8 @@ TEST_F(DatabasePathFormTest, PathsTheSettingsFileCannotHoldAreRefused) {
   const std::string foreign = dir.File("L8\u4E2D");
   MakeDatabase(foreign);
   const std::string refusal =
-      "Путь " + foreign + " содержит символ \"\u4E2D\", которого нет в кодовой странице 1251: такой текст не может "
+      "Путь " + foreign +
+      " содержит символ \"\u4E2D\", которого нет в кодовой странице 1251: такой текст не может "
       "быть сохранен.";
   form.Show();
   // Chosen in the folder dialog: nothing stored.

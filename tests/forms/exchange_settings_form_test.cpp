@@ -57,9 +57,9 @@ TEST_F(ExchangeSettingsFormTest, ShowFillsFromTheSettingsAndVisibilityFollowsThe
     Field field;
     bool canVisible, canEditable, ethVisible, ethEditable;
   } rows[] = {
-      {Field::LinkKind, true, true, true, true},     {Field::ComPort, true, true, false, true},
-      {Field::Retries, true, true, true, true},      {Field::PcNumber, true, true, false, true},
-      {Field::Speed, true, true, false, true},       {Field::AnswerTime, true, true, true, true},
+      {Field::LinkKind, true, true, true, true},      {Field::ComPort, true, true, false, true},
+      {Field::Retries, true, true, true, true},       {Field::PcNumber, true, true, false, true},
+      {Field::Speed, true, true, false, true},        {Field::AnswerTime, true, true, true, true},
       {Field::ModuleNumber, true, true, true, false}, {Field::IP, false, false, true, true},
       {Field::Port, false, false, true, true},
   };
@@ -103,7 +103,7 @@ TEST_F(ExchangeSettingsFormTest, ApplyWritesTheSectionInOrderWithFallbacks) {
   settings.ModuleIP = "192.168.1.50";
   form.Show();
   form.SetComPort(2);
-  form.SetSpeed(3);  // "  50"
+  form.SetSpeed(3);     // "  50"
   form.SetRetries(25);  // the spin field stops at 20
   // An answer time that is no number of seconds is refused with a message; nothing is taken.
   const std::int32_t timeBefore = settings.AnswerTimeSec;
@@ -121,7 +121,8 @@ TEST_F(ExchangeSettingsFormTest, ApplyWritesTheSectionInOrderWithFallbacks) {
   dialogs.shown.clear();
   dialogs.confirmAnswers = {true};
   EXPECT_FALSE(form.CloseRequested());
-  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"Сохранить изменения?", ExchangeSettingsForm::kBadAnswerTimeMessage}));
+  EXPECT_EQ(dialogs.shown,
+            (std::vector<std::string>{"Сохранить изменения?", ExchangeSettingsForm::kBadAnswerTimeMessage}));
   dialogs.shown.clear();
   form.SetAnswerTime(" 1");
   form.SetPcNumber("zz");
@@ -298,7 +299,8 @@ TEST_F(ExchangeSettingsFormTest, WithCanBusTheHiddenAddressAndPortAreKeptAsTheyW
   dialogs.shown.clear();
   dialogs.confirmAnswers = {true};
   EXPECT_FALSE(form.CloseRequested());
-  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"Сохранить изменения?", ExchangeSettingsForm::kBadPortMessage}));
+  EXPECT_EQ(dialogs.shown,
+            (std::vector<std::string>{"Сохранить изменения?", ExchangeSettingsForm::kBadPortMessage}));
 }
 
 TEST(AdditionalSettingsFormTest, ApplyWritesTheTaskNameStyleAndKeepsThePortChoice) {

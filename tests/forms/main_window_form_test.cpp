@@ -8,8 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <stdexcept>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -90,8 +90,8 @@ class MainWindowFormTest : public ::testing::Test {
   }
 
   void WriteSettings(const std::string& root) {
-    WriteFileBytes(settingsPath, Cp("[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" +
-                                    root + "/MOD\r\nWayTask=" + root + "/TASK\r\n"));
+    WriteFileBytes(settingsPath, Cp("[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root +
+                                    "/ALG\r\nWayMod=" + root + "/MOD\r\nWayTask=" + root + "/TASK\r\n"));
   }
   void StartWithDatabase() {
     WriteSettings(db);
@@ -118,9 +118,9 @@ class MainWindowFormTest : public ::testing::Test {
 TEST_F(MainWindowFormTest, StartUpReadsSettingsAndOpensThePathWindowOnlyWhenAFolderIsMissing) {
   struct Case {
     const char* name;
-    bool settingsFile;    // a settings file naming the database
-    bool removeMod;       // ... whose modules folder is missing
-    bool fixedInWindow;   // the user points the path window at the database
+    bool settingsFile;   // a settings file naming the database
+    bool removeMod;      // ... whose modules folder is missing
+    bool fixedInWindow;  // the user points the path window at the database
     bool windowOpened;
     bool enabledAfter;
   } cases[] = {
@@ -137,8 +137,8 @@ TEST_F(MainWindowFormTest, StartUpReadsSettingsAndOpensThePathWindowOnlyWhenAFol
     if (c.removeMod) std::filesystem::remove(root + "/MOD");
     std::string ini = d.File("r770cfg.ini");
     if (c.settingsFile)
-      WriteFileBytes(ini, "[BaseL8]\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root + "/MOD\r\nWayTask=" + root +
-                              "/TASK\r\n[Parametr]\r\nVS=Ethernet\r\n");
+      WriteFileBytes(ini, "[BaseL8]\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root +
+                              "/MOD\r\nWayTask=" + root + "/TASK\r\n[Parametr]\r\nVS=Ethernet\r\n");
     FakeDialogs dl;
     FakeBusy b;
     FakeMainView v;
@@ -173,19 +173,22 @@ TEST_F(MainWindowFormTest, MenuLayoutFollowsTheFixedOrder) {
   std::vector<std::string> lines;
   for (const MainMenuDef& m : MainMenuLayout()) {
     std::string line = m.title;
-    for (const MainMenuItem& i : m.items) line += std::string("|") + (i.command == MainCommand::None ? "-" : i.text);
+    for (const MainMenuItem& i : m.items)
+      line += std::string("|") + (i.command == MainCommand::None ? "-" : i.text);
     lines.push_back(line);
   }
-  EXPECT_EQ(lines, (std::vector<std::string>{
-                       "Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Сравнить с файлом…|Экспорт карты для ведущего…|Последние документы|-|Выход",
-                       "Общие настройки|Путь к БД|Дополнительные настройки",
-                       "Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete Inputs|Holding "
-                       "Registers|Input Registers",
-                       "Настройка обмена",
-                       "Обмен с  R-770 TCP/Modbus",
-                       "Тест связи по Modbus|Настройка обмена|Чтение по Modbus|Монитор карты",
-                       "Справка|Руководство пользователя",
-                   }));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{
+                "Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Сравнить с файлом…|Экспорт карты для "
+                "ведущего…|Последние документы|-|Выход",
+                "Общие настройки|Путь к БД|Дополнительные настройки",
+                "Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete Inputs|Holding "
+                "Registers|Input Registers",
+                "Настройка обмена",
+                "Обмен с  R-770 TCP/Modbus",
+                "Тест связи по Modbus|Настройка обмена|Чтение по Modbus|Монитор карты",
+                "Справка|Руководство пользователя",
+            }));
   std::map<MainCommand, std::string> shortcuts;
   for (const MainMenuDef& m : MainMenuLayout())
     for (const MainMenuItem& i : m.items)
@@ -426,7 +429,7 @@ TEST_F(MainWindowFormTest, SaveOfALoadedDocumentWritesItsOwnFileWithoutAsking) {
 
   dialogs.shown.clear();
   form.Command(MainCommand::Save);
-  EXPECT_TRUE(dialogs.shown.empty());  // its own file is no other existing file
+  EXPECT_TRUE(dialogs.shown.empty());     // its own file is no other existing file
   EXPECT_EQ(dialogs.lastPreselected, 0);  // only the load's choice was offered
   std::string text = Cp1251ToUtf8(ReadFileBytes(doc));
   EXPECT_NE(text.find("AdrExt=44"), std::string::npos);
@@ -568,7 +571,8 @@ TEST_F(MainWindowFormTest, SaveAsNamesTheFile) {
   dialogs.fileAnswers.push_back(dir.File("plain/old.bmt"));
   dialogs.confirmAnswers = {false};
   EXPECT_FALSE(form.SaveAs());
-  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"Файл " + dir.File("plain/old.bmt") + " уже существует.Заменить?"}));
+  EXPECT_EQ(dialogs.shown,
+            (std::vector<std::string>{"Файл " + dir.File("plain/old.bmt") + " уже существует.Заменить?"}));
   EXPECT_EQ(ReadFileBytes(dir.File("plain/old.bmt")), "keep");
   dialogs.fileAnswers.push_back(dir.File("plain/old.bmt"));
   dialogs.confirmAnswers = {true};
@@ -588,7 +592,8 @@ TEST_F(MainWindowFormTest, LoadShowsBusyCursorAndProgressAndRefusesBadFiles) {
   } cases[] = {
       {dir.File("missing.bmt"), "Файл " + dir.File("missing.bmt") + " не найден"},
       {dir.File("folder.bmt"), "Путь " + dir.File("folder.bmt") + " указывает на папку, а не на файл"},
-      {dir.File("loop.bmt"), "Не удалось прочитать файл " + dir.File("loop.bmt") + ": " + std::strerror(ELOOP)},
+      {dir.File("loop.bmt"),
+       "Не удалось прочитать файл " + dir.File("loop.bmt") + ": " + std::strerror(ELOOP)},
       {dir.File("binary.bmt"), "Файл " + dir.File("binary.bmt") + " не соответствует нужному типу"},
       {foreign, "Файл " + foreign + " не соответствует нужному типу"},
   };

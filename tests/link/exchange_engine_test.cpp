@@ -158,7 +158,8 @@ TEST(CheckFrame, AppliesItsChecksInOrder) {
       {"checksum before end byte", "10 01 01 81 00 00 00 84 17", 1, 1, 1, 12, ""},
       {"end byte", "10 01 01 81 00 00 00 83 17", 1, 1, 1, 11, ""},
       {"checksum position from the count received", "10 01 01 81 00 00 00 83 16 00", 1, 1, 1, 12, ""},
-      {"long answer with three data bytes, two expected", "68 05 05 68 01 01 0A 0B 0C 23 16", 2, 1, 1, 17, ""},
+      {"long answer with three data bytes, two expected", "68 05 05 68 01 01 0A 0B 0C 23 16", 2, 1, 1, 17,
+       ""},
       {"packet check before address check", "10 02 02 81 00 00 00 85 16", 1, 1, 1, 7, ""},
       // answers cut short or pointing past the received bytes
       {"nothing received", "", 1, 1, 1, 1, ""},
@@ -252,37 +253,68 @@ TEST(EngineRequests, BuildBothLayouts) {
   const std::vector<std::uint8_t> word{0x34, 0x12};
   const LayoutCase cases[] = {
       {"ReadParam",
-       [](TBase_Obmen& e) { std::uint8_t b[1]; return e.ReadParam(0x05, 0xF01A, b); },
-       {"03 01 1A F0"}, {1},
-       {"05 00 00 00 04 7E 02 1A F0 00 00 00 00"}, {1}},
+       [](TBase_Obmen& e) {
+         std::uint8_t b[1];
+         return e.ReadParam(0x05, 0xF01A, b);
+       },
+       {"03 01 1A F0"},
+       {1},
+       {"05 00 00 00 04 7E 02 1A F0 00 00 00 00"},
+       {1}},
       {"ReadParam of 4 bytes",
-       [](TBase_Obmen& e) { std::uint8_t b[4]; return e.ReadParam(0x05, 0x0009, b); },
-       {"03 01 09 00"}, {4},
-       {"05 00 00 00 04 7E 02 09 00 00 00 00 00"}, {4}},
+       [](TBase_Obmen& e) {
+         std::uint8_t b[4];
+         return e.ReadParam(0x05, 0x0009, b);
+       },
+       {"03 01 09 00"},
+       {4},
+       {"05 00 00 00 04 7E 02 09 00 00 00 00 00"},
+       {4}},
       {"WriteParam",
-       [](TBase_Obmen& e) { const std::uint8_t d[] = {0x2C, 0x01}; return e.WriteParam(0x05, 0x0011, d); },
-       {"05 05 11 00 2C 01"}, {0},
-       {"05 00 00 00 06 7E 03 11 00 2C 01 00 00"}, {1}},
+       [](TBase_Obmen& e) {
+         const std::uint8_t d[] = {0x2C, 0x01};
+         return e.WriteParam(0x05, 0x0011, d);
+       },
+       {"05 05 11 00 2C 01"},
+       {0},
+       {"05 00 00 00 06 7E 03 11 00 2C 01 00 00"},
+       {1}},
       {"WriteElement, first",
        [&](TBase_Obmen& e) { return e.WriteElement(0x05, 0x0304, 0x0102, word, true); },
-       {"07 16 04 03 02 01 34 12"}, {0},
-       {"05 00 00 00 04 7E 06 04 03 00 00 00 00", "05 00 00 00 06 7E 07 02 01 34 12 00 00"}, {1, 1}},
+       {"07 16 04 03 02 01 34 12"},
+       {0},
+       {"05 00 00 00 04 7E 06 04 03 00 00 00 00", "05 00 00 00 06 7E 07 02 01 34 12 00 00"},
+       {1, 1}},
       {"WriteElement, not first",
        [&](TBase_Obmen& e) { return e.WriteElement(0x05, 0x0304, 0x0102, word, false); },
-       {"07 16 04 03 02 01 34 12"}, {0},
-       {"05 00 00 00 06 7E 07 02 01 34 12 00 00"}, {1}},
+       {"07 16 04 03 02 01 34 12"},
+       {0},
+       {"05 00 00 00 06 7E 07 02 01 34 12 00 00"},
+       {1}},
       {"OpenAccess",
        [](TBase_Obmen& e) { return e.OpenAccess(0x05, 2); },
-       {"02 17 02"}, {1},
-       {"05 00 00 00 03 7E 05 02 00 00 00 00 00"}, {1}},
+       {"02 17 02"},
+       {1},
+       {"05 00 00 00 03 7E 05 02 00 00 00 00 00"},
+       {1}},
       {"ReadElement",
-       [](TBase_Obmen& e) { std::uint8_t b[2]; return e.ReadElement(0x05, 0x0308, 3, b); },
-       {"05 15 08 03 03 00"}, {2},
-       {"05 00 00 00 06 7E 08 08 03 03 00 00 00"}, {2}},
+       [](TBase_Obmen& e) {
+         std::uint8_t b[2];
+         return e.ReadElement(0x05, 0x0308, 3, b);
+       },
+       {"05 15 08 03 03 00"},
+       {2},
+       {"05 00 00 00 06 7E 08 08 03 03 00 00 00"},
+       {2}},
       {"ReadDeviceType",
-       [](TBase_Obmen& e) { std::uint16_t t = 0; return e.ReadDeviceType(0x05, t); },
-       {"03 01 00 F0"}, {2},
-       {"05 00 00 00 04 7E 02 00 F0 00 00 00 00"}, {2}},
+       [](TBase_Obmen& e) {
+         std::uint16_t t = 0;
+         return e.ReadDeviceType(0x05, t);
+       },
+       {"03 01 00 F0"},
+       {2},
+       {"05 00 00 00 04 7E 02 00 F0 00 00 00 00"},
+       {2}},
   };
   for (const auto& c : cases) {
     for (std::uint8_t kind : {kLinkTcp, kLinkCanBus}) {

@@ -79,7 +79,8 @@ TEST_F(ModuleCommands, OpenLinkInstallsTheHandlerAndReportsAFailedOpen) {
   EXPECT_FALSE(OpenLink(can, &text, CollectLog, &log));
   EXPECT_EQ(text, "FAKE \rОшибка инициализации CAN-контроллера - нет ответа после команды сброс");
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0], (LogLine{"FAKE   Ошибка инициализации CAN-контроллера - нет ответа после команды сброс", 1}));
+  EXPECT_EQ(log[0],
+            (LogLine{"FAKE   Ошибка инициализации CAN-контроллера - нет ответа после команды сброс", 1}));
   // The engine stays current until the next OpenLink or CloseLink.
   ASSERT_NE(CurrentEngine(), nullptr);
   CurrentEngine()->Log("traffic");

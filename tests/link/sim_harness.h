@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ft12_server.h"
 #include "common/number_forms.h"
+#include "ft12_server.h"
 #include "link/module_commands.h"
 #include "link/tcp_link.h"
 #include "sim_module.h"

@@ -41,7 +41,8 @@ TEST(SimFraming, AnswersInShortFramesUpToFourBytesLongBeyond) {
   // The link's own check accepts what the simulator frames.
   std::uint8_t out[5];
   int delivered = 0;
-  EXPECT_EQ(CheckFrame(FrameFt12Answer(SimReply::With(Bytes("01 02 03 04 05")), 3, 7), 5, 7, 3, out, delivered), 0);
+  EXPECT_EQ(
+      CheckFrame(FrameFt12Answer(SimReply::With(Bytes("01 02 03 04 05")), 3, 7), 5, 7, 3, out, delivered), 0);
 }
 
 TEST(SimModule, ServesRequestsOfBothFrameKinds) {
@@ -55,7 +56,7 @@ TEST(SimModule, ServesRequestsOfBothFrameKinds) {
   EXPECT_EQ(m.HandleFt12(Bytes("16 04 03 80 00 34 12")), SimReply::Nak());  // TC has 128 entries
   EXPECT_EQ(m.HandleFt12(Bytes("15 04 03 7F 00")), SimReply::With(Bytes("34 12")));
   EXPECT_EQ(m.HandleFt12(Bytes("16 08 00 00 00 AA")), SimReply::Nak());  // the MAC is read only
-  EXPECT_EQ(m.HandleFt12(Bytes("01 04 03")), SimReply::Nak());  // a whole map does not fit a frame
+  EXPECT_EQ(m.HandleFt12(Bytes("01 04 03")), SimReply::Nak());           // a whole map does not fit a frame
   EXPECT_EQ(m.HandleFt12(Bytes("99")), SimReply::Nak());
 
   EXPECT_EQ(m.HandleCan(Bytes("02 11 00")), SimReply::With(Bytes("2C 01")));

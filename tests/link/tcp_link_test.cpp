@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 #include <random>
 #include <set>
 #include <thread>
@@ -135,7 +135,8 @@ TEST_F(TcpLinkTest, SilentModuleIsTriedRetriesTimes) {
   EXPECT_EQ(ReadModuleParam(0x01, 0xF01A, state, &text), 1);
   EXPECT_EQ(text, "  Нет ответа от прибора ");
   const std::string send = Prefix() + ">> 10 41 01 01 1A F0 00 4D 16 ";
-  EXPECT_EQ(log.lines, (std::vector<std::string>{send, "SOCKET_ERROR", send, "SOCKET_ERROR", send, "SOCKET_ERROR"}));
+  EXPECT_EQ(log.lines,
+            (std::vector<std::string>{send, "SOCKET_ERROR", send, "SOCKET_ERROR", send, "SOCKET_ERROR"}));
   EXPECT_EQ(clock.SleptMs(), 3000);  // the pause after each failed receive, on the clock
 }
 

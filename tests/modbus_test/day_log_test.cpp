@@ -13,7 +13,11 @@ using test::ReadFileBytes;
 using test::TempDir;
 
 TEST(DayLog, FileNameAndLineForms) {
-  struct Case { LocalTime t; const char* name; const char* stamp; } cases[] = {
+  struct Case {
+    LocalTime t;
+    const char* name;
+    const char* stamp;
+  } cases[] = {
       {{2026, 12, 6, 9, 5, 7, 3}, "06_12_26.Txt", "09:05:07:003 : "},
       {{2000, 1, 31, 23, 59, 59, 999}, "31_01_00.Txt", "23:59:59:999 : "},
       {{2109, 10, 1, 0, 0, 0, 0}, "01_10_09.Txt", "00:00:00:000 : "},

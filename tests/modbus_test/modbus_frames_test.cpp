@@ -22,7 +22,11 @@ TEST(ModbusFrames, ReadRequest) {
 }
 
 TEST(ModbusFrames, FloatInFourByteOrders) {
-  struct Case { Bytes d; bool invert, swap; float value; } cases[] = {
+  struct Case {
+    Bytes d;
+    bool invert, swap;
+    float value;
+  } cases[] = {
       {{0x00, 0x00, 0x80, 0x3F}, false, false, 1.0f},
       {{0x00, 0x00, 0x3F, 0x80}, false, true, 1.0f},
       {{0x3F, 0x80, 0x00, 0x00}, true, false, 1.0f},
@@ -39,20 +43,24 @@ TEST(ModbusFrames, FloatInFourByteOrders) {
 }
 
 TEST(ModbusFrames, FloatText) {
-  struct Case { double v; const char* sep; const char* text; } cases[] = {
+  struct Case {
+    double v;
+    const char* sep;
+    const char* text;
+  } cases[] = {
       {1.0, ",", "1,0000"},
       {1.0, ".", "1.0000"},
       {0.0, ",", "0,0000"},
       {-0.0, ",", "0,0000"},
       {-2.5, ",", "-2,5000"},
       {100.25, ",", "100,2500"},
-      {0.00005, ",", "0,0001"},   // half rounds up
+      {0.00005, ",", "0,0001"},  // half rounds up
       {0.00004999, ",", "0,0000"},
       {-0.00001, ",", "0,0000"},
       {3.14159274, ",", "3,1416"},
       {12345.0146484375, ",", "12345,0146"},  // 46 40 E4 0F: rounded once, not via 12345.01465
       {-12345.0146484375, ",", "-12345,0146"},
-      {0.03125, ",", "0,0313"},     // exact ties go away from zero
+      {0.03125, ",", "0,0313"},  // exact ties go away from zero
       {-0.03125, ",", "-0,0313"},
       {0.96875, ",", "0,9688"},
       {2.34375, ",", "2,3438"},
@@ -74,7 +82,8 @@ TEST(ModbusFrames, FloatText) {
   };
   for (const auto& c : cases) EXPECT_EQ(FormatTestFloat(c.v, c.sep), c.text) << c.v;
   // The same value as the module sends it, most significant byte first.
-  EXPECT_EQ(DecodeTestAnswer(0, "", Bytes{0, 0, 0, 0, 0, 7, 1, 0x03, 0x04, 0x46, 0x40, 0xE4, 0x0F}, true, false, ",")
+  EXPECT_EQ(DecodeTestAnswer(0, "", Bytes{0, 0, 0, 0, 0, 7, 1, 0x03, 0x04, 0x46, 0x40, 0xE4, 0x0F}, true,
+                             false, ",")
                 .value,
             "12345,0146");
 }
@@ -84,8 +93,7 @@ TEST(ModbusFrames, ErrorTextsAndNotes) {
   EXPECT_EQ(ModbusErrorText(12), "Выбранный шлюз выдал ошибку при ответе");
   EXPECT_EQ(ModbusErrorText(13), "");
   EXPECT_EQ(ModbusErrorText(-1), "");
-  EXPECT_EQ(ModbusErrorNote(3),
-            "Неверный адрес данных или нет ответа от Slave устройства (код ошибки 2)");
+  EXPECT_EQ(ModbusErrorNote(3), "Неверный адрес данных или нет ответа от Slave устройства (код ошибки 2)");
   EXPECT_EQ(ModbusErrorNote(1), "Нет ответа от устройства (код ошибки 0)");
 }
 
@@ -118,8 +126,7 @@ TEST(ModbusFrames, DecodeAnswers) {
        "Выбранный шлюз выдал ошибку при ответе (код ошибки 11)"},
       {"exception 255", 0, Answer({0x83, 0xFF}), true, 12, "",
        "Выбранный шлюз выдал ошибку при ответе (код ошибки 11)"},
-      {"exception 0", 0, Answer({0x83, 0x00}), true, 1, "",
-       "Нет ответа от устройства (код ошибки 0)"},
+      {"exception 0", 0, Answer({0x83, 0x00}), true, 1, "", "Нет ответа от устройства (код ошибки 0)"},
       {"no answer", 1, {}, true, 1, "", "Нет ответа от устройства (код ошибки 0)"},
       // Answers too short for what they claim to carry are not read past their end.
       {"exception without code", 0, Answer({0x83}), true, 5, "", "Неверная длина ответа"},

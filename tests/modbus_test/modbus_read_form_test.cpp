@@ -22,7 +22,10 @@ using test::TempDir;
 // given, as the TCP engine does.
 class ScriptedLink : public ModbusTestLink {
  public:
-  struct Reply { int code; Bytes answer; };
+  struct Reply {
+    int code;
+    Bytes answer;
+  };
   std::deque<Reply> replies;
   std::vector<Bytes> sent;
   std::vector<TestLinkParams> opened;
@@ -37,8 +40,8 @@ class ScriptedLink : public ModbusTestLink {
     text = openText;
     return openResult;
   }
-  int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> answer,
-                  int& length, std::string& text) override {
+  int RawExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> answer, int& length,
+                  std::string& text) override {
     sent.emplace_back(request.begin(), request.end());
     log_(ctx_, ">> request", 0);
     if (replies.empty()) {
@@ -89,17 +92,15 @@ struct ReadFixture : ::testing::Test {
 };
 
 TEST_F(ReadFixture, TwoRegistersTwoRequestsAndAnEmptyRow) {
-  link.replies = {{0, FloatAnswer({0x00, 0x00, 0x3F, 0x80})},
-                  {0, FloatAnswer({0x00, 0x00, 0x40, 0x20})}};
+  link.replies = {{0, FloatAnswer({0x00, 0x00, 0x3F, 0x80})}, {0, FloatAnswer({0x00, 0x00, 0x40, 0x20})}};
   form.Show();
   form.registersText = "100,102";
   form.Read();
   ASSERT_EQ(link.sent.size(), 2u);
   EXPECT_EQ(link.sent[0], (Bytes{0, 0, 0, 0, 0, 6, 0x11, 3, 0x00, 0x64, 0, 2}));
   EXPECT_EQ(link.sent[1], (Bytes{0, 0, 0, 0, 0, 6, 0x11, 3, 0x00, 0x66, 0, 2}));
-  EXPECT_EQ(form.Rows(), (std::vector<ModbusReadRow>{{"1", "100", "1,0000", ""},
-                                                     {"2", "102", "2,5000", ""},
-                                                     {"", "", "", ""}}));
+  EXPECT_EQ(form.Rows(), (std::vector<ModbusReadRow>{
+                             {"1", "100", "1,0000", ""}, {"2", "102", "2,5000", ""}, {"", "", "", ""}}));
   // The register number goes out as typed: the tooltip gives its one-based form.
   EXPECT_EQ(ModbusReadForm::AddressTooltip(form.Rows()[0]), "С нуля: 100, с единицы: 101");
   EXPECT_EQ(ModbusReadForm::AddressTooltip(form.Rows()[2]), "");
@@ -139,10 +140,12 @@ TEST_F(ReadFixture, ExceptionIsAskedOnceMore) {
     std::size_t requests;
     ModbusReadRow row;
   } cases[] = {
-      {{{0, Exception(2)}, {0, Exception(2)}}, 2,
+      {{{0, Exception(2)}, {0, Exception(2)}},
+       2,
        {"1", "5", "", "Неверный адрес данных или нет ответа от Slave устройства (код ошибки 2)"}},
       {{{0, Exception(6)}, {0, FloatAnswer({0, 0, 0x3F, 0x80})}}, 2, {"1", "5", "1,0000", ""}},
-      {{{0, Exception(11)}, {0, Exception(15)}}, 2,
+      {{{0, Exception(11)}, {0, Exception(15)}},
+       2,
        {"1", "5", "", "Выбранный шлюз выдал ошибку при ответе (код ошибки 11)"}},
       // No answer is not asked again here (the link made its own attempts).
       {{{1, {}}}, 1, {"1", "5", "", "Нет ответа от устройства (код ошибки 0)"}},
@@ -162,14 +165,16 @@ TEST_F(ReadFixture, FailingRegisterDoesNotStopTheOthers) {
   link.replies = {{1, {}}, {0, FloatAnswer({0, 0, 0x3F, 0x80})}};
   form.registersText = "1,2";
   form.Read();
-  EXPECT_EQ(form.Rows(), (std::vector<ModbusReadRow>{
-                             {"1", "1", "", "Нет ответа от устройства (код ошибки 0)"},
-                             {"2", "2", "1,0000", ""},
-                             {}}));
+  EXPECT_EQ(form.Rows(),
+            (std::vector<ModbusReadRow>{
+                {"1", "1", "", "Нет ответа от устройства (код ошибки 0)"}, {"2", "2", "1,0000", ""}, {}}));
 }
 
 TEST_F(ReadFixture, RegisterListRefusals) {
-  struct Case { const char* text; const char* message; } cases[] = {
+  struct Case {
+    const char* text;
+    const char* message;
+  } cases[] = {
       {"", "Не введен номер регистра"},
       {"5,,7", "Неверно введены номера регистров"},
       {",5", "Неверно введены номера регистров"},
@@ -211,15 +216,16 @@ TEST_F(ReadFixture, ZeroAnswerTimeOpensWithOneSecond) {
 TEST_F(ReadFixture, RegistersKeys) {
   for (char32_t k : {U'0', U'9', U',', char32_t{8}}) EXPECT_TRUE(ModbusReadForm::RegistersKey(k));
   for (char32_t k : {U'.', U' ', U'a', U'-', U'٣'}) EXPECT_FALSE(ModbusReadForm::RegistersKey(k));
-  struct Case { const char* text; char32_t key; int selStart, selLength; const char* result; int caret; } cases[] = {
-      {"10", U',', 2, 0, "10,", 3},
-      {"10", U'5', 1, 0, "150", 2},
-      {"10,2", U'7', 0, 2, "7,2", 1},
-      {"10", U'x', 2, 0, "10", 2},
-      {"10", 8, 2, 0, "1", 1},
-      {"10,2", 8, 1, 3, "1", 1},
-      {"", 8, 0, 0, "", 0},
-      {"ж1", U'2', 1, 0, "ж21", 2},  // pasted text: positions count characters
+  struct Case {
+    const char* text;
+    char32_t key;
+    int selStart, selLength;
+    const char* result;
+    int caret;
+  } cases[] = {
+      {"10", U',', 2, 0, "10,", 3}, {"10", U'5', 1, 0, "150", 2}, {"10,2", U'7', 0, 2, "7,2", 1},
+      {"10", U'x', 2, 0, "10", 2},  {"10", 8, 2, 0, "1", 1},      {"10,2", 8, 1, 3, "1", 1},
+      {"", 8, 0, 0, "", 0},         {"ж1", U'2', 1, 0, "ж21", 2},  // pasted text: positions count characters
   };
   for (const auto& c : cases) {
     form.registersText = c.text;

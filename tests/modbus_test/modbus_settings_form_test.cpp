@@ -88,19 +88,23 @@ TEST_F(SettingsFixture, DefaultsWithoutAFile) {
 
 TEST_F(SettingsFixture, SlaveAddressAndAnswerTimeKeys) {
   struct Case {
-    Field field; const char* text; char32_t key; int selStart, selLength;
-    const char* result; int caret;
+    Field field;
+    const char* text;
+    char32_t key;
+    int selStart, selLength;
+    const char* result;
+    int caret;
   } cases[] = {
       {Field::SlaveAddress, "", U'с', 0, 0, "C", 1},
       {Field::SlaveAddress, "1", U'f', 1, 0, "1F", 2},
       {Field::SlaveAddress, "1", U'.', 1, 0, "1.", 2},
       {Field::SlaveAddress, "1", U' ', 0, 0, " 1", 1},
       {Field::SlaveAddress, "1", U'g', 1, 0, "1", 1},
-      {Field::SlaveAddress, "12", U'3', 2, 0, "12", 2},    // full field
-      {Field::SlaveAddress, "12", U'3', 1, 1, "12", 1},    // one of two selected: still full
-      {Field::SlaveAddress, "12", 8, 2, 0, "1", 1},        // Backspace still works
-      {Field::SlaveAddress, "12", U'в', 0, 2, "D", 1},     // both selected: emptied first
-      {Field::SlaveAddress, "12", U'z', 0, 2, "", 0},      // emptied, then the key is refused
+      {Field::SlaveAddress, "12", U'3', 2, 0, "12", 2},  // full field
+      {Field::SlaveAddress, "12", U'3', 1, 1, "12", 1},  // one of two selected: still full
+      {Field::SlaveAddress, "12", 8, 2, 0, "1", 1},      // Backspace still works
+      {Field::SlaveAddress, "12", U'в', 0, 2, "D", 1},   // both selected: emptied first
+      {Field::SlaveAddress, "12", U'z', 0, 2, "", 0},    // emptied, then the key is refused
       {Field::SlaveAddress, "1", U'3', 0, 1, "3", 1},
       {Field::AnswerTime, "1", U'0', 1, 0, "10", 2},
       {Field::AnswerTime, "10", 8, 1, 0, "0", 0},
@@ -154,27 +158,76 @@ TEST_F(SettingsFixture, ApplyWritesTheSectionInOrderAndKeepsTheRest) {
 TEST_F(SettingsFixture, RefusalsInOrder) {
   struct Case {
     const char* what;
-    const char* slave; const char* time; const char* ip; const char* port; bool hex;
+    const char* slave;
+    const char* time;
+    const char* ip;
+    const char* port;
+    bool hex;
     std::vector<std::string> messages;
     Field focus;
   } cases[] = {
       {"slave", ". ", "1", "1.2.3.4", "502", false, {"Неверно введен Slave-адрес БМТ"}, Field::SlaveAddress},
-      {"empty slave", "", "1", "1.2.3.4", "502", false, {"Неверно введен Slave-адрес БМТ"}, Field::SlaveAddress},
-      {"time", "01", "", "1.2.3.4", "502", false, {"Неверно введено время ожидания ответа"}, Field::AnswerTime},
-      {"no time to wait", "01", "0", "1.2.3.4", "502", false, {"Неверно введено время ожидания ответа"},
+      {"empty slave",
+       "",
+       "1",
+       "1.2.3.4",
+       "502",
+       false,
+       {"Неверно введен Slave-адрес БМТ"},
+       Field::SlaveAddress},
+      {"time",
+       "01",
+       "",
+       "1.2.3.4",
+       "502",
+       false,
+       {"Неверно введено время ожидания ответа"},
        Field::AnswerTime},
-      {"slave and time go on to the IP", "x", "", "", "502", false,
+      {"no time to wait",
+       "01",
+       "0",
+       "1.2.3.4",
+       "502",
+       false,
+       {"Неверно введено время ожидания ответа"},
+       Field::AnswerTime},
+      {"slave and time go on to the IP",
+       "x",
+       "",
+       "",
+       "502",
+       false,
        {"Неверно введен Slave-адрес БМТ", "Неверно введено время ожидания ответа", "Введите адрес IP."},
        Field::IpAddress},
       {"bad IP", "01", "1", "1.2.3", "502", false, {"Неправильно введен адрес IP."}, Field::IpAddress},
       {"IP byte", "01", "1", "1.2.3.256", "502", false, {"Неправильно введен адрес IP."}, Field::IpAddress},
       {"empty port", "01", "1", "1.2.3.4", "", false, {"Введите адрес порта."}, Field::Port},
       {"port 70000", "01", "1", "1.2.3.4", "70000", false, {"Неправильно введен адрес порта."}, Field::Port},
-      {"port 10000 hex", "01", "1", "1.2.3.4", "10000", true, {"Неправильно введен адрес порта."}, Field::Port},
-      {"letters in decimal", "01", "1", "1.2.3.4", "1F6", false, {"Неправильно введен адрес порта."}, Field::Port},
+      {"port 10000 hex",
+       "01",
+       "1",
+       "1.2.3.4",
+       "10000",
+       true,
+       {"Неправильно введен адрес порта."},
+       Field::Port},
+      {"letters in decimal",
+       "01",
+       "1",
+       "1.2.3.4",
+       "1F6",
+       false,
+       {"Неправильно введен адрес порта."},
+       Field::Port},
       {"negative port", "01", "1", "1.2.3.4", "-5", false, {"Неправильно введен адрес порта."}, Field::Port},
-      {"port after slave failure", "zz", "1", "1.2.3.4", "99999", false,
-       {"Неверно введен Slave-адрес БМТ", "Неправильно введен адрес порта."}, Field::Port},
+      {"port after slave failure",
+       "zz",
+       "1",
+       "1.2.3.4",
+       "99999",
+       false,
+       {"Неверно введен Slave-адрес БМТ", "Неправильно введен адрес порта."},
+       Field::Port},
   };
   for (const auto& c : cases) {
     form.Show();

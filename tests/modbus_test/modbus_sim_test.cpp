@@ -73,9 +73,8 @@ struct TestClient {
 
 ModbusMaps FixtureMaps() {
   ModbusMaps m;
-  m[sim::kMapHoldingRegisters] = {{1, 0x10, 100}, {2, 0x11, 102}, {255, 0x12, 200},
-                                  {3, 0x13, 7},   {4, 0x14, 300}, {5, 0x15, 400},
-                                  {6, 0x16, 40000}};
+  m[sim::kMapHoldingRegisters] = {{1, 0x10, 100}, {2, 0x11, 102}, {255, 0x12, 200}, {3, 0x13, 7},
+                                  {4, 0x14, 300}, {5, 0x15, 400}, {6, 0x16, 40000}};
   m[sim::kMapInputRegisters] = {{1, 0x20, 10}, {1, 0x21, 11}};
   m[sim::kMapCoils] = {{1, 0x30, 5}, {1, 0x31, 6}};
   m[sim::kMapDiscreteInputs] = {{1, 0x40, 7}, {1, 0x41, 8}, {255, 0x42, 9}};
@@ -133,7 +132,7 @@ TEST_F(ServerFixture, ExceptionsReachTheTestClient) {
   EXPECT_EQ(rows[0].note, address);  // an empty entry publishes nothing
   // 101..102 is the high half of one value and the low half of the next: no error.
   EXPECT_EQ(rows[1].note, "");
-  EXPECT_EQ(rows[2].note, "Неверная длина ответа (код ошибки 4)");  // exception 4
+  EXPECT_EQ(rows[2].note, "Неверная длина ответа (код ошибки 4)");                    // exception 4
   EXPECT_EQ(rows[3].note, "Выбранный шлюз выдал ошибку при ответе (код ошибки 11)");  // 15
   EXPECT_EQ(rows[4].note, address);  // 65535..65536 runs off the address space
   // Every exception was asked twice.
@@ -156,7 +155,11 @@ TEST_F(ServerFixture, OtherTablesAndRefusalsThroughLibmodbus) {
   EXPECT_EQ(bits[0], 1);
   EXPECT_EQ(bits[1], 0);
 
-  struct Refusal { const char* what; std::function<int()> call; int error; } refusals[] = {
+  struct Refusal {
+    const char* what;
+    std::function<int()> call;
+    int error;
+  } refusals[] = {
       {"input bit of an empty entry", [&] { return modbus_read_input_bits(lib.ctx, 9, 1, bits); }, EMBXILADD},
       {"coils beyond the map", [&] { return modbus_read_bits(lib.ctx, 5, 3, bits); }, EMBXILADD},
       {"holding range over a gap", [&] { return modbus_read_registers(lib.ctx, 102, 4, words); }, EMBXILADD},
@@ -219,9 +222,20 @@ TEST(ModbusSimValues, DeterministicSlowMeasurements) {
 }
 
 TEST(ModbusSimOptions, CommandLine) {
-  std::vector<std::string> args = {"--port", "0", "--modbus-port", "1502", "--modbus-fixed",
-                                   "--modbus-exception", "100:2", "--modbus-silent", "0x20",
-                                   "--modbus-net", "1A", "--modbus-listen", "0.0.0.0", "--silent"};
+  std::vector<std::string> args = {"--port",
+                                   "0",
+                                   "--modbus-port",
+                                   "1502",
+                                   "--modbus-fixed",
+                                   "--modbus-exception",
+                                   "100:2",
+                                   "--modbus-silent",
+                                   "0x20",
+                                   "--modbus-net",
+                                   "1A",
+                                   "--modbus-listen",
+                                   "0.0.0.0",
+                                   "--silent"};
   ModbusServerOptions o;
   bool enabled = false;
   EXPECT_EQ(sim::ExtractModbusOptions(args, o, enabled), "");
@@ -282,15 +296,20 @@ TEST(ModbusSimEndToEnd, WrittenMapIsPublished) {
   link.TimeoutSec = 1;
   link.Retries = 1;
   std::string text;
-  ASSERT_TRUE(OpenLink(link, &text, [](void*, const std::string&, int) {}, nullptr)) << text;
+  ASSERT_TRUE(OpenLink(
+      link, &text, [](void*, const std::string&, int) {}, nullptr))
+      << text;
   ASSERT_TRUE(LoginModule(0x05, 2, &text)) << text;
   // Entries 0 and 1 of the Holding Registers map (k = 3): controllers 1 and 2, parameters
   // 0x0101 and 0x0102, Modbus addresses 1000 and 1010.
-  struct Element { std::uint16_t param; std::uint16_t index; std::vector<std::uint8_t> bytes; };
+  struct Element {
+    std::uint16_t param;
+    std::uint16_t index;
+    std::vector<std::uint8_t> bytes;
+  };
   const Element elements[] = {
-      {0x307, 0, {0x01, 0x01}}, {0x307, 1, {0x02, 0x01}},
-      {0x303, 0, {0x01}},       {0x303, 1, {0x02}},
-      {0x30B, 0, {0xE8, 0x03}}, {0x30B, 1, {0xF2, 0x03}},
+      {0x307, 0, {0x01, 0x01}}, {0x307, 1, {0x02, 0x01}}, {0x303, 0, {0x01}},
+      {0x303, 1, {0x02}},       {0x30B, 0, {0xE8, 0x03}}, {0x30B, 1, {0xF2, 0x03}},
   };
   for (const auto& e : elements)
     ASSERT_EQ(WriteModuleElement(0x05, e.param, e.bytes, e.index == 0, e.index, &text), 0)
@@ -302,8 +321,7 @@ TEST(ModbusSimEndToEnd, WrittenMapIsPublished) {
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0], (ModbusReadRow{"1", "1000", "1000,2500", ""}));
   EXPECT_EQ(rows[1], (ModbusReadRow{"2", "1010", "1010,2500", ""}));
-  EXPECT_EQ(rows[2].note,
-            "Неверный адрес данных или нет ответа от Slave устройства (код ошибки 2)");
+  EXPECT_EQ(rows[2].note, "Неверный адрес данных или нет ответа от Slave устройства (код ошибки 2)");
 }
 
 }  // namespace

@@ -94,7 +94,8 @@ class ModbusWindowsTest : public QObject {
     std::string root = dir.File("L8");
     for (const char* sub : {"/ALG", "/MOD", "/TASK"}) std::filesystem::create_directories(root + sub);
     test::WriteFileBytes(ini, "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root +
-                                  "/MOD\r\nWayTask=" + root + "/TASK\r\n[ModbusTest]\r\nSetModTest=31\r\n"
+                                  "/MOD\r\nWayTask=" + root +
+                                  "/TASK\r\n[ModbusTest]\r\nSetModTest=31\r\n"
                                   "PortTcpTest=502\r\nIP_AdrTest=10.0.0.7\r\nConstCRCTest=4660\r\n");
     TFNastr w(ini);
     w.show();
@@ -107,9 +108,11 @@ class ModbusWindowsTest : public QObject {
       QCOMPARE(modal, static_cast<QWidget*>(win));
       QCOMPARE(modal->windowTitle(), QString::fromUtf8("Настройка обмена по Modbus"));
       QStringList labels = LabelTexts(win);
-      for (const char* t : {"Slave-адрес БМТ\nпротокола Modbus", "IP адрес", "Адрес порта", "Время ожидания ответа, с"})
+      for (const char* t :
+           {"Slave-адрес БМТ\nпротокола Modbus", "IP адрес", "Адрес порта", "Время ожидания ответа, с"})
         QVERIFY2(labels.contains(QString::fromUtf8(t)), t);
-      QCOMPARE(win->ByteOrderGroup()->title(), QString::fromUtf8("Порядок байт в числах с плавающей запятой"));
+      QCOMPARE(win->ByteOrderGroup()->title(),
+               QString::fromUtf8("Порядок байт в числах с плавающей запятой"));
       QCOMPARE(win->Swap()->text(), QString::fromUtf8("Поменять местами старшие и младшие части в числе"));
       QCOMPARE(win->PortHex()->text(), QString::fromUtf8("в 16-тиричном виде"));
       // Filled from the file.
@@ -122,17 +125,21 @@ class ModbusWindowsTest : public QObject {
 
       // The main window hands its document over: a new one has no address to take.
       QVERIFY(win->FromDocumentButton());
-      WhenModal("the note that the document has no address", [&](QWidget* box) {
-        QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8(kNoDocumentIPMessage));
-        qobject_cast<QMessageBox*>(box)->accept();
-      }, modal);
+      WhenModal(
+          "the note that the document has no address",
+          [&](QWidget* box) {
+            QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8(kNoDocumentIPMessage));
+            qobject_cast<QMessageBox*>(box)->accept();
+          },
+          modal);
       win->FromDocumentButton()->click();
       QCOMPARE(win->IpAddress()->text(), QString("10.0.0.7"));
 
       // Both characters selected: the key empties the field first; "ф" is A; "g" is refused.
       win->SlaveAddress()->setFocus();
       win->SlaveAddress()->selectAll();
-      QTest::sendKeyEvent(QTest::Click, win->SlaveAddress(), Qt::Key_unknown, QString::fromUtf8("ф"), Qt::NoModifier);
+      QTest::sendKeyEvent(QTest::Click, win->SlaveAddress(), Qt::Key_unknown, QString::fromUtf8("ф"),
+                          Qt::NoModifier);
       QTest::keyClicks(win->SlaveAddress(), "g2");
       QCOMPARE(win->SlaveAddress()->text(), QString("A2"));
       QTest::keyClicks(win->AnswerTime(), "x5");
@@ -143,10 +150,14 @@ class ModbusWindowsTest : public QObject {
       QCOMPARE(win->Port()->text(), QString("01F6"));
       win->Port()->selectAll();
       QTest::keyClicks(win->Port(), "10000");
-      WhenModal("the refusal of the port", [&](QWidget* box) {
-        QCOMPARE(qobject_cast<QMessageBox*>(box)->text(), QString::fromUtf8("Неправильно введен адрес порта."));
-        qobject_cast<QMessageBox*>(box)->accept();
-      }, modal);
+      WhenModal(
+          "the refusal of the port",
+          [&](QWidget* box) {
+            QCOMPARE(qobject_cast<QMessageBox*>(box)->text(),
+                     QString::fromUtf8("Неправильно введен адрес порта."));
+            qobject_cast<QMessageBox*>(box)->accept();
+          },
+          modal);
       win->ApplyButton()->click();
       QVERIFY(win->isVisible());
       QTest::keyClick(win->Port(), Qt::Key_Backspace);
@@ -206,7 +217,8 @@ class ModbusWindowsTest : public QObject {
         QVERIFY2(labels.contains(QString::fromUtf8(t)), t);
       QCOMPARE(win.ReadButton()->text(), QString::fromUtf8("Чтение"));
       QStringList titles;
-      for (int c = 0; c < win.Table()->columnCount(); ++c) titles << win.Table()->horizontalHeaderItem(c)->text();
+      for (int c = 0; c < win.Table()->columnCount(); ++c)
+        titles << win.Table()->horizontalHeaderItem(c)->text();
       QCOMPARE(titles, QStringList({QString::fromUtf8("№"),
                                     QString::fromUtf8("Адрес Modbus параметров ТИ (Holding Registers)"),
                                     QString::fromUtf8("Значение параметров ТИ с плавающей точкой"),

@@ -31,14 +31,17 @@ int main(int argc, char* argv[]) {
   for (int i = 0; i < 4; ++i) {
     const auto a = static_cast<std::uint16_t>(i + 1);
     const std::string name = std::string(bits[i]) + "/Насосная(05 Насосная)";
-    cfg.Map(i < 2 ? MapKind::TU : MapKind::TC)[static_cast<std::size_t>(i % 2)] = {5, static_cast<std::uint16_t>(0x101 + i), 1, name, a};
-    maps[static_cast<std::size_t>(i < 2 ? sim::kMapCoils : sim::kMapDiscreteInputs)].push_back({5, static_cast<std::uint16_t>(0x101 + i), a});
+    cfg.Map(i < 2 ? MapKind::TU : MapKind::TC)[static_cast<std::size_t>(i % 2)] = {
+        5, static_cast<std::uint16_t>(0x101 + i), 1, name, a};
+    maps[static_cast<std::size_t>(i < 2 ? sim::kMapCoils : sim::kMapDiscreteInputs)].push_back(
+        {5, static_cast<std::uint16_t>(0x101 + i), a});
   }
-  const char* regs[] = {"Давление на входе, кПа", "Давление на выходе, кПа", "Расход, м3/ч", "Температура, °C"};
+  const char* regs[] = {"Давление на входе, кПа", "Давление на выходе, кПа", "Расход, м3/ч",
+                        "Температура, °C"};
   for (int i = 0; i < 4; ++i) {
     const auto a = static_cast<std::uint16_t>(100 + 2 * i);
-    cfg.Map(MapKind::TIFloat)[static_cast<std::size_t>(i)] = {5, static_cast<std::uint16_t>(0x201 + i), 1,
-                                                               std::string(regs[i]) + "/Насосная(05 Насосная)", a};
+    cfg.Map(MapKind::TIFloat)[static_cast<std::size_t>(i)] = {
+        5, static_cast<std::uint16_t>(0x201 + i), 1, std::string(regs[i]) + "/Насосная(05 Насосная)", a};
     maps[sim::kMapHoldingRegisters].push_back({5, static_cast<std::uint16_t>(0x201 + i), a});
   }
   cfg.Map(MapKind::InputReg)[0] = {5, 0x301, 1, "Уровень в баке, см/Бак(06 Бак)", 200};

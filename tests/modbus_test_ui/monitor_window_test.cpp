@@ -3,6 +3,8 @@
 // window runs its event loop, a trend plotted, the filters, a coil command after the
 // confirmation, start and stop; the window modeless beside the main window, following the
 // document; the trend's gaps; recording in either dialect; the window at 1024x600.
+#include "ui/monitor_window.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QChartView>
@@ -27,7 +29,6 @@
 #include "modbus_server.h"
 #include "temp_dir.h"
 #include "ui/main_window.h"
-#include "ui/monitor_window.h"
 #include "ui/qt_support.h"
 
 using namespace r770;
@@ -48,7 +49,8 @@ struct Simulator {
     for (MapKind k : kAllMapKinds)
       for (const MapEntry& e : cfg.Map(k))
         if (!e.IsEmpty())
-          maps[static_cast<std::size_t>(tables[static_cast<int>(k)])].push_back({e.ModuleNo, e.ParamNo, e.ModbusAddr});
+          maps[static_cast<std::size_t>(tables[static_cast<int>(k)])].push_back(
+              {e.ModuleNo, e.ParamNo, e.ModbusAddr});
     sim::ModbusServerOptions o;
     o.port = 0;
     o.fixed = true;
@@ -75,7 +77,9 @@ class SwitchableTransport final : public ModbusTransport {
     tcp_.Close();
     return false;
   }
-  ReceiveResult Receive(std::span<std::uint8_t> data, int timeoutMs) override { return tcp_.Receive(data, timeoutMs); }
+  ReceiveResult Receive(std::span<std::uint8_t> data, int timeoutMs) override {
+    return tcp_.Receive(data, timeoutMs);
+  }
   void Close() override { tcp_.Close(); }
 
  private:
@@ -88,10 +92,10 @@ std::string WriteSettingsFile(const test::TempDir& dir, const ProgramSettings& s
   const std::string ini = dir.File("r770cfg.ini");
   const std::string root = dir.File("L8");
   for (const char* sub : {"/ALG", "/MOD", "/TASK"}) std::filesystem::create_directories(root + sub);
-  test::WriteFileBytes(ini, "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root +
-                                "/MOD\r\nWayTask=" + root + "/TASK\r\n[ModbusTest]\r\nIP_AdrTest=" +
-                                settings.IP_AdrTest + "\r\nPortTcpTest=" + std::to_string(settings.PortTcpTest) +
-                                "\r\nTimeAnswerTest=1\r\n");
+  test::WriteFileBytes(
+      ini, "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root +
+               "/MOD\r\nWayTask=" + root + "/TASK\r\n[ModbusTest]\r\nIP_AdrTest=" + settings.IP_AdrTest +
+               "\r\nPortTcpTest=" + std::to_string(settings.PortTcpTest) + "\r\nTimeAnswerTest=1\r\n");
   return ini;
 }
 
@@ -168,11 +172,12 @@ class MonitorWindowTest : public QObject {
       MonitorWindow win(cfg, module.settings, dialogs, nullptr);
       QCOMPARE(win.windowTitle(), QString::fromUtf8("Монитор карты"));
       QStringList titles;
-      for (int c = 0; c < win.Table()->columnCount(); ++c) titles << win.Table()->horizontalHeaderItem(c)->text();
-      QCOMPARE(titles, QStringList({QString::fromUtf8("График"), QString::fromUtf8("Карта"), QString::fromUtf8("№"),
-                                    QString::fromUtf8("Адрес Modbus"), QString::fromUtf8("Параметр"),
-                                    QString::fromUtf8("Значение"), QString::fromUtf8("Время изменения"),
-                                    QString::fromUtf8("Примечание")}));
+      for (int c = 0; c < win.Table()->columnCount(); ++c)
+        titles << win.Table()->horizontalHeaderItem(c)->text();
+      QCOMPARE(titles, QStringList({QString::fromUtf8("График"), QString::fromUtf8("Карта"),
+                                    QString::fromUtf8("№"), QString::fromUtf8("Адрес Modbus"),
+                                    QString::fromUtf8("Параметр"), QString::fromUtf8("Значение"),
+                                    QString::fromUtf8("Время изменения"), QString::fromUtf8("Примечание")}));
       win.Prepare();
       win.show();
       QCOMPARE(win.Table()->rowCount(), 6);
@@ -218,8 +223,9 @@ class MonitorWindowTest : public QObject {
       QVERIFY(win.CoilOnButton()->isEnabled());
       dialogs.confirmAnswers = {false};
       win.CoilOnButton()->click();
-      QCOMPARE(dialogs.Last(), std::string("Отправить команду в Coil 2 (параметр \"Стоп насоса/Насосная(05)\"): "
-                                           "включить (1)?"));
+      QCOMPARE(dialogs.Last(),
+               std::string("Отправить команду в Coil 2 (параметр \"Стоп насоса/Насосная(05)\"): "
+                           "включить (1)?"));
       QVERIFY(!server.WrittenCoil(2).has_value());
       dialogs.confirmAnswers = {true};
       win.CoilOnButton()->click();
@@ -265,13 +271,15 @@ class MonitorWindowTest : public QObject {
     QTRY_VERIFY(monitor->Form().Cycles() > 0);
 
     // An editor (standing in for "Holding Registers") places an entry and closes.
-    w.SetOpener(MainCommand::HoldingRegisters, [&w, pressure] { w.Form().Config().Map(MapKind::TIFloat)[0] = pressure; });
+    w.SetOpener(MainCommand::HoldingRegisters,
+                [&w, pressure] { w.Form().Config().Map(MapKind::TIFloat)[0] = pressure; });
     w.Action(MainCommand::HoldingRegisters)->trigger();
     QCOMPARE(monitor->Table()->rowCount(), 1);
     QCOMPARE(monitor->Table()->item(0, 4)->text(), QString::fromUtf8("Давление/Насосная(05)"));
     QVERIFY(monitor->Form().Running());
-    QVERIFY2(monitor->StatusLabel()->text().contains(QString::fromUtf8("карты изменены, опрос начат заново в ")),
-             qPrintable(monitor->StatusLabel()->text()));
+    QVERIFY2(
+        monitor->StatusLabel()->text().contains(QString::fromUtf8("карты изменены, опрос начат заново в ")),
+        qPrintable(monitor->StatusLabel()->text()));
     QTRY_COMPARE(monitor->Table()->item(0, 5)->text(), QString("100.2500"));
     // A window opened again is brought to the front, still polling.
     w.Action(MainCommand::ModbusMonitor)->trigger();
@@ -337,7 +345,8 @@ class MonitorWindowTest : public QObject {
     QCOMPARE(runs[1]->at(0).y(), 100.25);
     QTRY_VERIFY(win.Table()->item(0, 5)->text() == QString("100.2500"));
     QVERIFY(win.Form().TotalErrors() >= during);  // the errors of the outage stay counted
-    QVERIFY(win.StatusLabel()->text().contains(QString::fromUtf8("ошибок: ") + QString::number(win.Form().TotalErrors())));
+    QVERIFY(win.StatusLabel()->text().contains(QString::fromUtf8("ошибок: ") +
+                                               QString::number(win.Form().TotalErrors())));
     win.close();
   }
 
@@ -360,7 +369,8 @@ class MonitorWindowTest : public QObject {
       QCOMPARE(win.DialectChoice()->currentIndex(), 0);
       win.DialectChoice()->setCurrentIndex(1);
     }
-    QVERIFY(test::ReadFileBytes(module.settings.Path).find("[Monitor]\r\nCsvDialect=ru") != std::string::npos);
+    QVERIFY(test::ReadFileBytes(module.settings.Path).find("[Monitor]\r\nCsvDialect=ru") !=
+            std::string::npos);
     MonitorWindow win(cfg, module.settings, dialogs, nullptr);
     win.Prepare();
     win.show();

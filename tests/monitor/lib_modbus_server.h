@@ -29,10 +29,27 @@ inline void SetFloatPair(std::uint16_t* regs, float value, bool invert, bool swa
   const std::uint8_t b[4] = {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
                              static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
   std::uint8_t d[4];
-  if (!invert && !swap) { d[0] = b[0]; d[1] = b[1]; d[2] = b[2]; d[3] = b[3]; }
-  else if (!invert) { d[0] = b[1]; d[1] = b[0]; d[2] = b[3]; d[3] = b[2]; }
-  else if (!swap) { d[0] = b[3]; d[1] = b[2]; d[2] = b[1]; d[3] = b[0]; }
-  else { d[0] = b[2]; d[1] = b[3]; d[2] = b[0]; d[3] = b[1]; }
+  if (!invert && !swap) {
+    d[0] = b[0];
+    d[1] = b[1];
+    d[2] = b[2];
+    d[3] = b[3];
+  } else if (!invert) {
+    d[0] = b[1];
+    d[1] = b[0];
+    d[2] = b[3];
+    d[3] = b[2];
+  } else if (!swap) {
+    d[0] = b[3];
+    d[1] = b[2];
+    d[2] = b[1];
+    d[3] = b[0];
+  } else {
+    d[0] = b[2];
+    d[1] = b[3];
+    d[2] = b[0];
+    d[3] = b[1];
+  }
   regs[0] = static_cast<std::uint16_t>(d[0] << 8 | d[1]);
   regs[1] = static_cast<std::uint16_t>(d[2] << 8 | d[3]);
 }
@@ -55,8 +72,7 @@ class LibModbusServer {
     mapping_ = modbus_mapping_new(0x10000, 0x10000, 0x10000, 0x10000);
     ctx_ = modbus_new_tcp("127.0.0.1", 0);
     listen_ = modbus_tcp_listen(ctx_, 4);
-    if (!mapping_ || !ctx_ || listen_ < 0 || ::pipe(wake_) != 0)
-      throw std::runtime_error("libmodbus server");
+    if (!mapping_ || !ctx_ || listen_ < 0 || ::pipe(wake_) != 0) throw std::runtime_error("libmodbus server");
     sockaddr_in a{};
     socklen_t len = sizeof a;
     ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
@@ -134,10 +150,16 @@ class LibModbusServer {
     Verdict v;
     if (hook_) v = hook_(query[7], query[8] << 8 | query[9], query[10] << 8 | query[11]);
     switch (v.action) {
-      case Action::Close: return false;
-      case Action::Silent: return true;
-      case Action::Exception: modbus_reply_exception(ctx_, query, v.exception); return true;
-      case Action::Reply: modbus_reply(ctx_, query, length, mapping_); return true;
+      case Action::Close:
+        return false;
+      case Action::Silent:
+        return true;
+      case Action::Exception:
+        modbus_reply_exception(ctx_, query, v.exception);
+        return true;
+      case Action::Reply:
+        modbus_reply(ctx_, query, length, mapping_);
+        return true;
       case Action::Short: {
         const std::uint8_t answer[] = {query[0], query[1], 0, 0, 0, 3, query[6], query[7], 0};
         return ::send(modbus_get_socket(ctx_), answer, sizeof answer, MSG_NOSIGNAL) == sizeof answer;

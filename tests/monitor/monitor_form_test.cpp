@@ -1,11 +1,12 @@
 // "Монитор карты" form model against libmodbus's own server, driven as a person drives the
 // window: start, ticks of the window's timer on a fake clock, filters, trends, recording and
 // a coil command with its confirmation.
+#include "monitor/monitor_form.h"
+
 #include <gtest/gtest.h>
 
 #include "fake_dialogs.h"
 #include "lib_modbus_server.h"
-#include "monitor/monitor_form.h"
 #include "temp_dir.h"
 
 namespace r770 {
@@ -50,8 +51,8 @@ struct MonitorFixture : ::testing::Test {
       test::SetModuleFloat(m.tab_input_registers + 300, 3.5f);
       m.tab_input_bits[20] = 1;
     });
-    form = std::make_unique<MonitorForm>(cfg, settings, dialogs, clock,
-                                            MonitorForm::TransportFactory{}, false);
+    form =
+        std::make_unique<MonitorForm>(cfg, settings, dialogs, clock, MonitorForm::TransportFactory{}, false);
     form->Show();
   }
   const MonitorRow& Row(int i) { return form->Rows()[static_cast<std::size_t>(i)]; }
@@ -62,7 +63,9 @@ TEST_F(MonitorFixture, TableShowsEveryEntryByNameWithItsValue) {
   EXPECT_EQ(Row(0).value, "");  // nothing read before "Пуск"
   form->Start();
   EXPECT_EQ(form->Cycles(), 1);
-  struct Expect { std::string map, row, address, name, value; } expected[] = {
+  struct Expect {
+    std::string map, row, address, name, value;
+  } expected[] = {
       {"Coils", "1", "1", "Пуск насоса/Насосная(ЛОРИС 05)", "0"},
       {"Discrete Inputs", "5", "20", "Авария насоса/Насосная(ЛОРИС 05)", "1"},
       {"Holding Registers", "1", "100", "Давление 1/Котельная(ЛОРИС 05)", "10,0000"},
@@ -101,9 +104,15 @@ TEST_F(MonitorFixture, TableShowsEveryEntryByNameWithItsValue) {
 TEST_F(MonitorFixture, CyclesComeOncePerPeriodOfAtLeast100Ms) {
   // A period out of 100..3600000 ms or not a number is refused with a message, never
   // replaced by a value of its own; the field shows the period in force again.
-  struct Case { const char* typed; int period; const char* shown; bool refused; } cases[] = {
-      {"250", 250, "250", false}, {"50", 250, "250", true},      {"0", 250, "250", true},
-      {"", 250, "250", true},     {"1 с", 250, "250", true},     {" 2000 ", 2000, "2000", false},
+  struct Case {
+    const char* typed;
+    int period;
+    const char* shown;
+    bool refused;
+  } cases[] = {
+      {"250", 250, "250", false},      {"50", 250, "250", true},
+      {"0", 250, "250", true},         {"", 250, "250", true},
+      {"1 с", 250, "250", true},       {" 2000 ", 2000, "2000", false},
       {"3600001", 2000, "2000", true}, {"3600000", 3600000, "3600000", false},
   };
   for (const Case& c : cases) {
@@ -113,7 +122,8 @@ TEST_F(MonitorFixture, CyclesComeOncePerPeriodOfAtLeast100Ms) {
     EXPECT_EQ(form->PeriodMs(), c.period) << c.typed;
     EXPECT_EQ(form->periodText, c.shown) << c.typed;
     EXPECT_EQ(dialogs.shown, c.refused ? std::vector<std::string>{MonitorForm::kBadPeriodMessage}
-                                       : std::vector<std::string>{}) << c.typed;
+                                       : std::vector<std::string>{})
+        << c.typed;
   }
   form->periodText = "0";
   form->Start();  // refused: nothing starts
@@ -138,14 +148,18 @@ TEST_F(MonitorFixture, CyclesComeOncePerPeriodOfAtLeast100Ms) {
 }
 
 TEST_F(MonitorFixture, FiltersByMapAndByText) {
-  struct Case { std::optional<MapKind> map; std::string text; std::vector<int> rows; } cases[] = {
+  struct Case {
+    std::optional<MapKind> map;
+    std::string text;
+    std::vector<int> rows;
+  } cases[] = {
       {std::nullopt, "", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
       {MapKind::TC, "", {1}},
       {MapKind::InputReg, "", {12}},
       {std::nullopt, "насоса", {0, 1}},
       {std::nullopt, "ДАВЛЕНИЕ 1", {2, 11}},  // any case; "1" and "10"
       {MapKind::TIFloat, "бак", {}},
-      {std::nullopt, "118", {11}},             // the address
+      {std::nullopt, "118", {11}},  // the address
       {MapKind::TU, "  пуск ", {0}},
   };
   for (const Case& c : cases) {
@@ -225,7 +239,7 @@ TEST_F(MonitorFixture, TrendBreaksWhereTheModuleDidNotAnswerAndErrorsCountForThe
 }
 
 TEST_F(MonitorFixture, ChangedMapsRestartThePlanOfARunningMonitor) {
-  ASSERT_TRUE(form->SetTrend(3, true));  // "Давление 2", hr 102
+  ASSERT_TRUE(form->SetTrend(3, true));   // "Давление 2", hr 102
   EXPECT_FALSE(form->DocumentChanged());  // nothing changed
   form->Start();
   clock.Advance(1000);
@@ -322,10 +336,16 @@ TEST_F(MonitorFixture, RecordingAppendsEveryCycle) {
 }
 
 TEST(MonitorRecorder, CsvExtensionAddedToANameWithoutOne) {
-  struct Case { const char* typed; const char* path; } cases[] = {
-      {"/tmp/запись", "/tmp/запись.csv"},       {"/tmp/запись.csv", "/tmp/запись.csv"},
-      {"/tmp/запись.txt", "/tmp/запись.txt"},   {"/tmp/запись.", "/tmp/запись.csv"},
-      {"/tmp/.запись", "/tmp/.запись.csv"},     {"/tmp/папка.1/запись", "/tmp/папка.1/запись.csv"},
+  struct Case {
+    const char* typed;
+    const char* path;
+  } cases[] = {
+      {"/tmp/запись", "/tmp/запись.csv"},
+      {"/tmp/запись.csv", "/tmp/запись.csv"},
+      {"/tmp/запись.txt", "/tmp/запись.txt"},
+      {"/tmp/запись.", "/tmp/запись.csv"},
+      {"/tmp/.запись", "/tmp/.запись.csv"},
+      {"/tmp/папка.1/запись", "/tmp/папка.1/запись.csv"},
       {"запись", "запись.csv"},
   };
   for (const Case& c : cases) EXPECT_EQ(WithCsvExtension(c.typed), c.path) << c.typed;
@@ -384,7 +404,7 @@ TEST_F(MonitorFixture, CoilCommandOnlyAfterConfirmation) {
       "Отправить команду в Coil 1 (параметр \"Пуск насоса/Насосная(ЛОРИС 05)\"): включить (1)?";
   EXPECT_EQ(dialogs.Last(), question);
   EXPECT_EQ(dialogs.defaultNo, std::vector<std::string>{question});  // Enter answers No
-  EXPECT_EQ(server.Requests(), before);  // nothing sent
+  EXPECT_EQ(server.Requests(), before);                              // nothing sent
   EXPECT_EQ(coil(), 0);
   EXPECT_EQ(form->CoilResult(), "Команда не отправлена");
   EXPECT_TRUE(endsWith(form->Status(), " | Команда не отправлена")) << form->Status();
@@ -415,7 +435,8 @@ TEST_F(MonitorFixture, CoilCommandOnlyAfterConfirmation) {
   EXPECT_EQ(coil(), 1);
   // An answer that does not repeat the command is no exception: no code in its text.
   server.SetHook([](int function, int, int) {
-    return function == 5 ? LibModbusServer::Verdict{LibModbusServer::Action::Short} : LibModbusServer::Verdict{};
+    return function == 5 ? LibModbusServer::Verdict{LibModbusServer::Action::Short}
+                         : LibModbusServer::Verdict{};
   });
   dialogs.confirmAnswers = {true};
   form->WriteCoil(0, false);

@@ -1,9 +1,9 @@
 // The monitor's request planner: address layouts to exact request ranges.
+#include "monitor/monitor_plan.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
-#include "monitor/monitor_plan.h"
 
 namespace r770 {
 namespace {
@@ -22,8 +22,7 @@ std::vector<MonitorPoint> Points(std::initializer_list<P> list) {
 
 std::vector<MonitorPoint> Spaced(MapKind kind, std::uint16_t first, int n, int step) {
   std::vector<MonitorPoint> out;
-  for (int i = 0; i < n; ++i)
-    out.push_back({kind, i, static_cast<std::uint16_t>(first + i * step), {}});
+  for (int i = 0; i < n; ++i) out.push_back({kind, i, static_cast<std::uint16_t>(first + i * step), {}});
   return out;
 }
 
@@ -55,15 +54,11 @@ TEST(MonitorPlan, LayoutsToRequests) {
       {"holding and input registers at the same addresses stay apart",
        Points({{HR, 0}, {IR, 0}, {HR, 2}, {IR, 2}}),
        {{3, 0, 4, {0, 2}}, {4, 0, 4, {1, 3}}}},
-      {"two entries at one address share a request",
-       Points({{HR, 50}, {HR, 50}}),
-       {{3, 50, 2, {0, 1}}}},
+      {"two entries at one address share a request", Points({{HR, 50}, {HR, 50}}), {{3, 50, 2, {0, 1}}}},
       {"a pair at 65535 runs off the space: alone",
        Points({{HR, 65533}, {HR, 65535}}),
        {{3, 65533, 2, {0}}, {3, 65535, 2, {1}}}},
-      {"the last bit address is plain",
-       Points({{TU, 65534}, {TU, 65535}}),
-       {{1, 65534, 2, {0, 1}}}},
+      {"the last bit address is plain", Points({{TU, 65534}, {TU, 65535}}), {{1, 65534, 2, {0, 1}}}},
   };
   for (const Case& c : cases) EXPECT_EQ(PlanRequests(c.points), c.expected) << c.what;
 }
@@ -106,8 +101,7 @@ TEST(MonitorPlan, SplitGivesOneRequestPerAddress) {
   EXPECT_EQ(SplitRequest(plan[0], points),
             (std::vector<R>{{3, 10, 2, {0}}, {3, 12, 2, {1, 2}}, {3, 20, 2, {3}}}));
   auto bits = Points({{TU, 3}, {TU, 4}});
-  EXPECT_EQ(SplitRequest(PlanRequests(bits)[0], bits),
-            (std::vector<R>{{1, 3, 1, {0}}, {1, 4, 1, {1}}}));
+  EXPECT_EQ(SplitRequest(PlanRequests(bits)[0], bits), (std::vector<R>{{1, 3, 1, {0}}, {1, 4, 1, {1}}}));
 }
 
 TEST(MonitorPlan, PointsAreTheNonEmptyEntriesWithTheirEditorNames) {

@@ -2,17 +2,18 @@
 // a connection closed mid-cycle, coil writes) and against a scripted silent peer on a fake
 // clock (the answer time bounds each cycle; reconnects come after a growing pause); and the
 // recorder's CSV lines.
+#include "monitor/monitor_poller.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "lib_modbus_server.h"
-#include "monitor/monitor_poller.h"
 #include "modbus_test/modbus_frames.h"
 #include "monitor/monitor_recorder.h"
 #include "temp_dir.h"
@@ -25,15 +26,18 @@ using Verdict = LibModbusServer::Verdict;
 using Action = LibModbusServer::Action;
 
 const std::string kNoAnswer = "Нет ответа от устройства (код ошибки 0)";
-const std::string kBadAddress =
-    "Неверный адрес данных или нет ответа от Slave устройства (код ошибки 2)";
+const std::string kBadAddress = "Неверный адрес данных или нет ответа от Slave устройства (код ошибки 2)";
 
 // Coils 0..2, Discrete Inputs 10 and 12, Holding Registers 100, 102, 110, Input Register 200.
 std::vector<MonitorPoint> FixturePoints() {
-  return {{MapKind::TU, 0, 0, "Пуск"},          {MapKind::TU, 1, 1, "Стоп"},
-          {MapKind::TU, 2, 2, "Сброс"},         {MapKind::TC, 0, 10, "Авария"},
-          {MapKind::TC, 5, 12, "Дверь"},        {MapKind::TIFloat, 0, 100, "Давление"},
-          {MapKind::TIFloat, 1, 102, "Температура"}, {MapKind::TIFloat, 7, 110, "Расход"},
+  return {{MapKind::TU, 0, 0, "Пуск"},
+          {MapKind::TU, 1, 1, "Стоп"},
+          {MapKind::TU, 2, 2, "Сброс"},
+          {MapKind::TC, 0, 10, "Авария"},
+          {MapKind::TC, 5, 12, "Дверь"},
+          {MapKind::TIFloat, 0, 100, "Давление"},
+          {MapKind::TIFloat, 1, 102, "Температура"},
+          {MapKind::TIFloat, 7, 110, "Расход"},
           {MapKind::InputReg, 3, 200, "Уровень"}};
 }
 constexpr float kFloats[] = {1.5f, -273.25f, 1e6f, 42.125f};  // HR 100, 102, 110, IR 200
@@ -87,11 +91,10 @@ TEST_F(PollerFixture, DecodesEveryTableInEveryByteOrder) {
     EXPECT_TRUE(r.connected);
     EXPECT_EQ(r.requests, 4);  // coils, inputs, 100..111 across the gap, 200
     EXPECT_EQ(r.errors, 0);
-    EXPECT_EQ(Values(), (std::vector<std::string>{"1", "0", "1", "1", "0", "1,5000",
-                                                  "-273,2500", "1000000,0000", "42,1250"}))
+    EXPECT_EQ(Values(), (std::vector<std::string>{"1", "0", "1", "1", "0", "1,5000", "-273,2500",
+                                                  "1000000,0000", "42,1250"}))
         << o.invert << o.swap;
-    for (int i = 0; i < 4; ++i)
-      EXPECT_EQ(Poller().Readings()[5 + i].number, kFloats[i]);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Poller().Readings()[5 + i].number, kFloats[i]);
   }
   // The one kept-open connection served every cycle.
   EXPECT_EQ(server.Connections(), 1);
@@ -139,9 +142,8 @@ TEST_F(PollerFixture, ExceptionOnOneEntryLeavesTheOthersRead) {
   // The merged 100..111 was refused; its three addresses were asked one by one at once.
   EXPECT_EQ(first.requests, 4 + 3);
   EXPECT_EQ(first.errors, 1);
-  EXPECT_EQ(Values(), (std::vector<std::string>{"1", "0", "1", "1", "0", "1,5000",
-                                                "note: " + kBadAddress, "1000000,0000",
-                                                "42,1250"}));
+  EXPECT_EQ(Values(), (std::vector<std::string>{"1", "0", "1", "1", "0", "1,5000", "note: " + kBadAddress,
+                                                "1000000,0000", "42,1250"}));
   // Later cycles ask the split plan straight away.
   EXPECT_EQ(Poller().Cycle().requests, 6);
   EXPECT_EQ(Poller().Plan().size(), 6u);
@@ -168,9 +170,9 @@ TEST_F(PollerFixture, ConnectionClosedMidCycleIsOpenedAgainNextCycle) {
   CycleReport first = Poller().Cycle();
   EXPECT_TRUE(first.anyAnswer);
   EXPECT_EQ(first.requests, 3);
-  EXPECT_EQ(Values(), (std::vector<std::string>{"1", "0", "1", "1", "0", "note: " + kNoAnswer,
-                                                "note: " + kNoAnswer, "note: " + kNoAnswer,
-                                                "note: " + kNoAnswer}));
+  EXPECT_EQ(Values(),
+            (std::vector<std::string>{"1", "0", "1", "1", "0", "note: " + kNoAnswer, "note: " + kNoAnswer,
+                                      "note: " + kNoAnswer, "note: " + kNoAnswer}));
   EXPECT_EQ(Poller().Failures(), 0);  // the connection had worked: no pause
   CycleReport second = Poller().Cycle();
   EXPECT_EQ(second.errors, 0);
@@ -183,9 +185,7 @@ TEST_F(PollerFixture, ConnectionClosedBetweenCyclesIsOpenedAgainAtOnce) {
   EXPECT_EQ(Poller().Cycle().errors, 0);
   // The module drops the idle connection: the next request finds it closed.
   std::atomic<bool> drop{true};
-  server.SetHook([&](int, int, int) {
-    return drop.exchange(false) ? Verdict{Action::Close} : Verdict{};
-  });
+  server.SetHook([&](int, int, int) { return drop.exchange(false) ? Verdict{Action::Close} : Verdict{}; });
   CycleReport r = Poller().Cycle();
   EXPECT_EQ(r.errors, 0);
   EXPECT_EQ(r.requests, 5);  // the first one twice
@@ -273,8 +273,7 @@ TEST(MonitorPollerSilent, EachCycleWaitsOneAnswerTimeAndReconnectsAfterGrowingPa
       EXPECT_EQ(peer.connects, connects + 1);
       EXPECT_EQ(peer.sends, sends + (refuse ? 0 : 1));
       EXPECT_EQ(r.retryInMs, pause);
-      EXPECT_EQ(poller.Readings()[3].note,
-                refuse ? "Ошибка установки соединения по TCP" : kNoAnswer);
+      EXPECT_EQ(poller.Readings()[3].note, refuse ? "Ошибка установки соединения по TCP" : kNoAnswer);
       // Cycles during the pause neither connect nor wait.
       clock.Advance(pause - 1);
       r = poller.Cycle();
@@ -342,11 +341,32 @@ TEST(MonitorPollerAnswers, WhatArrivedButIsNoValidAnswerIsNotedAsABadAnswer) {
   const std::string badLength = "Неверная длина ответа";
   const Case cases[] = {
       {"good", [](Bytes a) { return a; }, ""},
-      {"wrong unit", [](Bytes a) { a[6] = 7; return a; }, "Неверный ответ: адрес Slave 07 вместо 01"},
-      {"protocol id", [](Bytes a) { a[3] = 1; return a; }, "Неверный ответ: идентификатор протокола 1 вместо 0"},
+      {"wrong unit",
+       [](Bytes a) {
+         a[6] = 7;
+         return a;
+       },
+       "Неверный ответ: адрес Slave 07 вместо 01"},
+      {"protocol id",
+       [](Bytes a) {
+         a[3] = 1;
+         return a;
+       },
+       "Неверный ответ: идентификатор протокола 1 вместо 0"},
       {"garbage", [](Bytes) { return Bytes(12, 0xFF); }, badLength},
-      {"oversized", [](Bytes a) { a[4] = 1; a[5] = 0x2C; return a; }, badLength},
-      {"half an answer", [](Bytes a) { a.resize(5); return a; }, badLength},
+      {"oversized",
+       [](Bytes a) {
+         a[4] = 1;
+         a[5] = 0x2C;
+         return a;
+       },
+       badLength},
+      {"half an answer",
+       [](Bytes a) {
+         a.resize(5);
+         return a;
+       },
+       badLength},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -391,7 +411,8 @@ TEST(MonitorRecorder, CsvLinesWithHeaderOnceAndQuoting) {
   const std::string lines =
       "2026-12-10T14:05:03.042,coils,5,\"Пуск, насос 1\",1,\r\n"
       "2026-12-10T14:05:03.042,hr,100,\"Давление \"\"P1\"\"\",100.2500,\r\n"
-      "2026-12-10T14:05:03.042,ir,7,Уровень,," + kBadAddress + "\r\n";
+      "2026-12-10T14:05:03.042,ir,7,Уровень,," +
+      kBadAddress + "\r\n";
   std::string error;
   {
     MonitorRecorder rec;

@@ -12,12 +12,12 @@ namespace r770::test {
 
 class FakeDialogs : public Dialogs {
  public:
-  std::vector<std::string> shown;          // every text of an information or confirmation box
-  std::deque<bool> confirmAnswers;         // answers to Confirm, in order (default: No)
+  std::vector<std::string> shown;   // every text of an information or confirmation box
+  std::deque<bool> confirmAnswers;  // answers to Confirm, in order (default: No)
   // Answers to Ask, in order; when empty, Ask takes the next of confirmAnswers (Yes or No),
   // and without that too the answer is No.
   std::deque<Answer> askAnswers;
-  std::vector<std::string> defaultNo;      // texts of the confirmations whose default is No
+  std::vector<std::string> defaultNo;                  // texts of the confirmations whose default is No
   std::deque<std::optional<std::string>> fileAnswers;  // answers to Open/Save/ChooseFolder
   std::deque<std::vector<std::string>> filesAnswers;   // answers to OpenFiles (else one of fileAnswers)
   std::vector<FileFilter> lastFilters;
@@ -43,13 +43,16 @@ class FakeDialogs : public Dialogs {
     defaultNo.push_back(text);
     return Confirm(text);
   }
-  std::optional<std::string> OpenFile(const std::vector<FileFilter>& f, int pre, const std::string& start) override {
+  std::optional<std::string> OpenFile(const std::vector<FileFilter>& f, int pre,
+                                      const std::string& start) override {
     return Choice(f, pre, start);
   }
-  std::optional<std::string> SaveFile(const std::vector<FileFilter>& f, int pre, const std::string& start) override {
+  std::optional<std::string> SaveFile(const std::vector<FileFilter>& f, int pre,
+                                      const std::string& start) override {
     return Choice(f, pre, start);
   }
-  std::vector<std::string> OpenFiles(const std::vector<FileFilter>& f, int pre, const std::string& start) override {
+  std::vector<std::string> OpenFiles(const std::vector<FileFilter>& f, int pre,
+                                     const std::string& start) override {
     if (filesAnswers.empty()) return Dialogs::OpenFiles(f, pre, start);
     lastFilters = f;
     lastPreselected = pre;

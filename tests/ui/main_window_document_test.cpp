@@ -3,19 +3,25 @@
 // file choices and the window's place between runs.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
-#include <QTextBrowser>
 #include <QtTest>
 #include <filesystem>
 #include <functional>
 
+#include "common/key_filter.h"
 #include "document/document_file.h"
 #include "editor_fixture.h"
 #include "ft12_server.h"
@@ -23,17 +29,11 @@
 #include "scripted_dialogs.h"
 #include "sim_state.h"
 #include "temp_dir.h"
-#include "common/key_filter.h"
 #include "ui/common_window.h"
 #include "ui/controller_list_window.h"
 #include "ui/exchange_window.h"
-#include "ui/modbus_read_window.h"
-#include <QCheckBox>
-#include <QHeaderView>
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTableWidget>
 #include "ui/main_window.h"
+#include "ui/modbus_read_window.h"
 #include "ui/qt_support.h"
 
 using namespace r770;
@@ -176,10 +176,13 @@ class MainWindowDocumentTest : public QObject {
       QVERIFY(exchange);
       QTRY_VERIFY(exchange->form().LinkOpen());
       exchange->readItem()->trigger();
-      WhenModal("\"Сохранить изменения?\" before the read", [&asked](QWidget* box) {
-        asked = r770::test::BoxText(box);
-        r770::test::Press(box, U("Отмена"));
-      }, modal);
+      WhenModal(
+          "\"Сохранить изменения?\" before the read",
+          [&asked](QWidget* box) {
+            asked = r770::test::BoxText(box);
+            r770::test::Press(box, U("Отмена"));
+          },
+          modal);
       QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
       QCOMPARE(asked, U("Сохранить изменения?"));
       QVERIFY(w.Form().Config().State.FromFile);
@@ -187,9 +190,9 @@ class MainWindowDocumentTest : public QObject {
       QVERIFY(w.Form().Config().State.CommonChanged);
       QVERIFY(exchange->statusLine()->text() != U("Чтение завершено"));
       // Нет drops the edit and reads.
-      WhenModal("\"Сохранить изменения?\" before the read, again", [](QWidget* box) {
-        r770::test::Press(box, U("Нет"));
-      }, modal);
+      WhenModal(
+          "\"Сохранить изменения?\" before the read, again",
+          [](QWidget* box) { r770::test::Press(box, U("Нет")); }, modal);
       QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
       read = exchange->statusLine()->text() == U("Чтение завершено");
       // "Журнал" does what a double click on the status line does, and shows its state.
@@ -344,7 +347,8 @@ class MainWindowDocumentTest : public QObject {
     reading->show();
     QHeaderView* header = reading->Table()->horizontalHeader();
     QTRY_VERIFY(reading->Table()->viewport()->width() > 0);
-    QTRY_VERIFY(header->sectionViewportPosition(3) + header->sectionSize(3) <= reading->Table()->viewport()->width());
+    QTRY_VERIFY(header->sectionViewportPosition(3) + header->sectionSize(3) <=
+                reading->Table()->viewport()->width());
     QVERIFY(header->sectionSize(3) >= 100);
     QVERIFY(!reading->Table()->horizontalScrollBar()->isVisible());
     reading->hide();

@@ -1,5 +1,7 @@
 // The Qt windows are wired to their form models: captions, the menu tree, commands reaching
 // the model, and each kind of dialog opening and closing.
+#include "ui/main_window.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -29,7 +31,6 @@
 #include "ui/common_window.h"
 #include "ui/exchange_settings_window.h"
 #include "ui/exchange_window.h"
-#include "ui/main_window.h"
 #include "ui/modbus_read_window.h"
 #include "ui/modbus_settings_window.h"
 #include "ui/qt_support.h"
@@ -49,8 +50,8 @@ std::string WriteSettings(const test::TempDir& dir, bool withDatabase) {
   std::string text;
   if (withDatabase) {
     for (const char* sub : {"/ALG", "/MOD", "/TASK"}) std::filesystem::create_directories(root + sub);
-    text = "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root + "/MOD\r\nWayTask=" + root +
-           "/TASK\r\n";
+    text = "[BaseL8]\r\nWay=" + root + "\r\nWayAlg=" + root + "/ALG\r\nWayMod=" + root +
+           "/MOD\r\nWayTask=" + root + "/TASK\r\n";
   }
   test::WriteFileBytes(ini, text);
   return ini;
@@ -105,16 +106,18 @@ class MainWindowTest : public QObject {
         for (QAction* a : m->actions()) line += "|" + (a->isSeparator() ? QString("-") : a->text());
       tree << line;
     }
-    QCOMPARE(tree, QStringList({
-                       QString::fromUtf8("Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Сравнить с файлом…|Экспорт карты для ведущего…|Последние документы|-|Выход"),
-                       QString::fromUtf8("Общие настройки|Путь к БД|Дополнительные настройки"),
-                       QString::fromUtf8("Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete "
-                                         "Inputs|Holding Registers|Input Registers"),
-                       QString::fromUtf8("Настройка обмена"),
-                       QString::fromUtf8("Обмен с  R-770 TCP/Modbus"),
-                       QString::fromUtf8("Тест связи по Modbus|Настройка обмена|Чтение по Modbus|Монитор карты"),
-                       QString::fromUtf8("Справка|Руководство пользователя"),
-                   }));
+    QCOMPARE(tree,
+             QStringList({
+                 QString::fromUtf8("Файл|Новый|Загрузить|Сохранить|Сохранить как ...|Сравнить с "
+                                   "файлом…|Экспорт карты для ведущего…|Последние документы|-|Выход"),
+                 QString::fromUtf8("Общие настройки|Путь к БД|Дополнительные настройки"),
+                 QString::fromUtf8("Настройки Modbus/TCP|Общие настройки|Список контроллеров|Coils|Discrete "
+                                   "Inputs|Holding Registers|Input Registers"),
+                 QString::fromUtf8("Настройка обмена"),
+                 QString::fromUtf8("Обмен с  R-770 TCP/Modbus"),
+                 QString::fromUtf8("Тест связи по Modbus|Настройка обмена|Чтение по Modbus|Монитор карты"),
+                 QString::fromUtf8("Справка|Руководство пользователя"),
+             }));
     QVERIFY(!w.MenuAction(MainMenu::ModbusTcp)->isVisible());
     QVERIFY(!w.Action(MainCommand::Save)->isVisible());
     QVERIFY(!w.Action(MainCommand::SaveAs)->isVisible());
@@ -157,7 +160,8 @@ class MainWindowTest : public QObject {
     });
     QVERIFY(!w.close());
     buttons.sort();
-    QCOMPARE(buttons, QStringList({QString::fromUtf8("Да"), QString::fromUtf8("Нет"), QString::fromUtf8("Отмена")}));
+    QCOMPARE(buttons,
+             QStringList({QString::fromUtf8("Да"), QString::fromUtf8("Нет"), QString::fromUtf8("Отмена")}));
     QVERIFY(w.isVisible());
     QVERIFY(w.Form().Config().State.CommonChanged);
 
@@ -175,7 +179,8 @@ class MainWindowTest : public QObject {
       QCOMPARE(modal, static_cast<QWidget*>(w.Way()));
       QCOMPARE(modal->windowTitle(), QString::fromUtf8("Путь к базе данных ЛОРИС-8"));
       // In automatic mode the derived folders' browse buttons are out of reach with their fields.
-      for (auto f : {DatabasePathForm::Field::Alg, DatabasePathForm::Field::Mod, DatabasePathForm::Field::Task}) {
+      for (auto f :
+           {DatabasePathForm::Field::Alg, DatabasePathForm::Field::Mod, DatabasePathForm::Field::Task}) {
         QVERIFY(!w.Way()->FieldEdit(f)->isEnabled());
         QVERIFY(!w.Way()->BrowseButton(f)->isEnabled());
       }
@@ -186,7 +191,8 @@ class MainWindowTest : public QObject {
       QVERIFY(!w.Way()->BrowseButton(DatabasePathForm::Field::Mod)->isEnabled());
       // "Сохранить" with an empty root: the message line, the window stays.
       w.Way()->SaveButton()->click();
-      QCOMPARE(w.Way()->MessageLine()->text(), QString::fromUtf8("Необходимо указать путь к базе данных ЛОРИС-8"));
+      QCOMPARE(w.Way()->MessageLine()->text(),
+               QString::fromUtf8("Необходимо указать путь к базе данных ЛОРИС-8"));
       QVERIFY(w.Way()->isVisible());
       // A character the settings file cannot hold is refused where it is typed.
       QLineEdit* root = w.Way()->FieldEdit(DatabasePathForm::Field::Root);
@@ -236,10 +242,13 @@ class MainWindowTest : public QObject {
       QTest::keyClick(ip, Qt::Key_Backspace);
       QTest::keyClicks(ip, "10.0.0.300");
       // The bad address: a message box, the focus on the field, the editor stays open.
-      WhenModal("the refusal of the IP address", [&](QWidget* box) {
-        QCOMPARE(BoxText(box), QString::fromUtf8("Неправильно введен адрес IP."));
-        Press(box, "OK");
-      }, modal);
+      WhenModal(
+          "the refusal of the IP address",
+          [&](QWidget* box) {
+            QCOMPARE(BoxText(box), QString::fromUtf8("Неправильно введен адрес IP."));
+            Press(box, "OK");
+          },
+          modal);
       w.Common()->ApplyButton()->click();
       QVERIFY(w.Common()->isVisible());
       QTest::keyClick(ip, Qt::Key_Backspace);
@@ -268,11 +277,14 @@ class MainWindowTest : public QObject {
       QCOMPARE(w.NastrObm()->ModuleNumber()->text(), QString("01"));
       QVERIFY(!w.NastrObm()->ComPortGroup()->isVisible());
       QVERIFY(w.NastrObm()->EthernetGroup()->isVisible());
-      WhenModal("\"Сохранить изменения?\" of the exchange settings", [&](QWidget* box) {
-        asked = true;
-        QCOMPARE(BoxText(box), QString::fromUtf8("Сохранить изменения?"));
-        Press(box, "Нет");
-      }, modal);
+      WhenModal(
+          "\"Сохранить изменения?\" of the exchange settings",
+          [&](QWidget* box) {
+            asked = true;
+            QCOMPARE(BoxText(box), QString::fromUtf8("Сохранить изменения?"));
+            Press(box, "Нет");
+          },
+          modal);
       w.NastrObm()->reject();
     });
     w.Action(MainCommand::ExchangeSettings)->trigger();
@@ -321,7 +333,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(BoxText(box), QString::fromUtf8("Сохранить данные?"));
         QStringList texts = r770::test::ButtonTexts(box);
         texts.sort();
-        QCOMPARE(texts, QStringList({QString::fromUtf8("Да"), QString::fromUtf8("Нет"), QString::fromUtf8("Отмена")}));
+        QCOMPARE(texts, QStringList({QString::fromUtf8("Да"), QString::fromUtf8("Нет"),
+                                     QString::fromUtf8("Отмена")}));
         c.answer(box);
       });
       QVERIFY2(dialogs.Ask("Сохранить данные?") == c.expected, c.name);

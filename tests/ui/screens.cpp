@@ -59,8 +59,10 @@ int main(int argc, char* argv[]) {
   r770::TFNastr main(ini);
   main.show();
   Settle();
-  if (document.empty()) main.Form().Command(r770::MainCommand::New);
-  else main.Form().OpenDocumentPath(document);
+  if (document.empty())
+    main.Form().Command(r770::MainCommand::New);
+  else
+    main.Form().OpenDocumentPath(document);
   bool ok = Save(&main, out, "main.png");
 
   // The document menu of a new document, opened.

@@ -17,16 +17,16 @@
 
 #include "common/number_forms.h"
 #include "common/version.h"
+#include "database/database_builder.h"
 #include "database/param_tree.h"
 #include "database/task_cl.h"
-#include "database/database_builder.h"
 
 namespace {
 
 using namespace r770;
 
-DbAlgorithm Alg(std::uint16_t fileNo, std::string full, std::string shortName, std::string folder, std::string fileName,
-                std::vector<DbDescriptor> descriptors) {
+DbAlgorithm Alg(std::uint16_t fileNo, std::string full, std::string shortName, std::string folder,
+                std::string fileName, std::vector<DbDescriptor> descriptors) {
   DbAlgorithm a;
   a.FileNo = fileNo;
   a.Number = static_cast<std::int16_t>(fileNo);
@@ -40,44 +40,52 @@ DbAlgorithm Alg(std::uint16_t fileNo, std::string full, std::string shortName, s
   return a;
 }
 
-DbDescriptor Bit(std::string full, std::string shortName) { return BitDescriptor(0, std::move(full), std::move(shortName)); }
-DbDescriptor Float(std::string full, std::string shortName) { return FloatDescriptor(0, std::move(full), std::move(shortName)); }
+DbDescriptor Bit(std::string full, std::string shortName) {
+  return BitDescriptor(0, std::move(full), std::move(shortName));
+}
+DbDescriptor Float(std::string full, std::string shortName) {
+  return FloatDescriptor(0, std::move(full), std::move(shortName));
+}
 
 std::vector<DbAlgorithm> Algorithms() {
   std::vector<DbDescriptor> packed;
-  for (int i = 1; i <= 32; ++i) packed.push_back(Bit("Сигнал горелки " + std::to_string(i), "Сгн" + std::to_string(i)));
+  for (int i = 1; i <= 32; ++i)
+    packed.push_back(Bit("Сигнал горелки " + std::to_string(i), "Сгн" + std::to_string(i)));
   packed.push_back(Float("Слово состояния", "СлСост"));
   return {
       Alg(0x0101, "Дискретные входы", "ДВХ", "Дискретные/Входы", "0101.ALG",
           {Bit("Авария насоса", "АвНас"), Bit("Работа насоса", "РабНас"), Bit("Дверь шкафа открыта", "Дверь"),
-           Bit("Пожарная сигнализация", "Пожар"), Bit("Нет напряжения", "НетU"), Bit("Перегрев двигателя", "Перегр"),
-           Bit("Засор фильтра", "Засор"), Bit("Утечка воды", "Утечка")}),
+           Bit("Пожарная сигнализация", "Пожар"), Bit("Нет напряжения", "НетU"),
+           Bit("Перегрев двигателя", "Перегр"), Bit("Засор фильтра", "Засор"), Bit("Утечка воды", "Утечка")}),
       Alg(0x0102, "Дискретные выходы", "ДВЫХ", "Дискретные/Выходы", "0102.alg",
           {Bit("Пуск насоса", "Пуск"), Bit("Стоп насоса", "Стоп"), Bit("Открыть задвижку", "Откр"),
-           Bit("Закрыть задвижку", "Закр"), Bit("Сброс аварии", "Сброс"), Bit("Включить вентилятор", "Вент")}),
+           Bit("Закрыть задвижку", "Закр"), Bit("Сброс аварии", "Сброс"),
+           Bit("Включить вентилятор", "Вент")}),
       Alg(0x0201, "Аналоговые входы", "АВХ", "Аналоговые", "0201.Alg",
           {Float("Давление на входе", "Рвх").Kind(1), Float("Давление на выходе", "Рвых").Kind(1),
            Float("Температура подачи", "Тпод").Kind(2), Float("Температура обратки", "Тобр").Kind(2),
            Float("Уровень в резервуаре", "Ур"), Float("Ток двигателя", "Iдв"),
            Float("Таблица калибровки", "Калибр").Array(16), Float("Коэффициент датчика", "Кдат").Array(0)}),
       Alg(0x0202, "Расчёт расхода", "РАСХ", "Аналоговые/Расчёт", "0202.ALG",
-          {Float("Расход мгновенный", "Qм"), Float("Расход накопленный", "Qн").Type(0x44), Float("Плотность", "Плотн"),
-           Bit("Недостоверность расчёта", "Недост")}),
+          {Float("Расход мгновенный", "Qм"), Float("Расход накопленный", "Qн").Type(0x44),
+           Float("Плотность", "Плотн"), Bit("Недостоверность расчёта", "Недост")}),
       Alg(0x0301, "ПИД-регулятор", "ПИД", "Регуляторы/ПИД", "0301.alg",
           {Float("Уставка", "Уст").Kind(3), Float("Коэффициент пропорциональности", "Кп"),
-           Float("Время интегрирования", "Ти"), Float("Выход регулятора", "Выход"), Bit("Ручной режим", "Ручн"),
-           Bit("Авария регулятора", "АвРег")}),
+           Float("Время интегрирования", "Ти"), Float("Выход регулятора", "Выход"),
+           Bit("Ручной режим", "Ручн"), Bit("Авария регулятора", "АвРег")}),
       Alg(0x0302, "Позиционный регулятор", "ПОЗ", "Регуляторы", "0302.ALG",
-          {Float("Уставка", "Уст"), Float("Зона нечувствительности", "Зона"), Bit("Регулятор включён", "Вкл")}),
+          {Float("Уставка", "Уст"), Float("Зона нечувствительности", "Зона"),
+           Bit("Регулятор включён", "Вкл")}),
       Alg(0x0401, "Упакованные сигналы", "ПАК", "Пакеты", "0401.aLG", packed),
       Alg(0x0501, "Паспорт объекта", "ПАСП", "Служебные", "0501.ALG",
           {Bit("Наименование объекта", "").Text(24), Bit("Адрес объекта", "").Text(16),
            Bit("Контрольная сумма", "КС").Service(), Float("Версия программы", "Версия")}),
       Alg(0x0601, "Системные параметры", "СИСТ", "Служебные/Система", "0601.ALG",
-          {Float("Температура модуля", "Тмод"), Float("Напряжение питания", "Uпит"), Bit("Батарея разряжена", "Бат"),
-           Bit("Сторожевой таймер", "WDT")}),
+          {Float("Температура модуля", "Тмод"), Float("Напряжение питания", "Uпит"),
+           Bit("Батарея разряжена", "Бат"), Bit("Сторожевой таймер", "WDT")}),
       Alg(0x0602, "Диагностика связи", "ДИАГ", "Служебные/Система", "0602.alg",
-          {Bit("Нет связи по CAN", "НетCAN"), Bit("Ошибка памяти", "Память"), Float("Число ошибок связи", "Ошибки")}),
+          {Bit("Нет связи по CAN", "НетCAN"), Bit("Ошибка памяти", "Память"),
+           Float("Число ошибок связи", "Ошибки")}),
       Alg(0x0701, "Управление насосом", "НАС", "Насосы", "0701.ALG",
           {Bit("Насос включён", "Вкл"), Bit("Авария преобразователя", "АвПЧ"), Bit("Сухой ход", "Сухой"),
            Float("Частота вращения", "Частота"), Float("Наработка", "Нараб")}),
@@ -106,7 +114,8 @@ struct TaskPlan {
 
 // One parameter per descriptor of the task's algorithm, numbered task * 0x100 + position.
 // In the first task the last three parameters get access levels 2, 3 and 0.
-DbTask MakeTask(const std::vector<DbAlgorithm>& algs, const TaskPlan& plan, bool firstTask, std::uint16_t base) {
+DbTask MakeTask(const std::vector<DbAlgorithm>& algs, const TaskPlan& plan, bool firstTask,
+                std::uint16_t base) {
   DbTask t;
   t.FullName = plan.FullName;
   t.ShortName = plan.ShortName;
@@ -167,21 +176,24 @@ int Run(const std::string& out) {
   DatabaseBuilder db(out);
   const auto algs = Algorithms();
   for (const auto& a : algs) db.Add(a);
-  DbModule m1 = DbModule::Of(0x0001, {0x0101, 0x0102, 0x0201, 0x0202, 0x0301, 0x0401, 0x0501, 0x0601, 0x0602});
-  DbModule m2 = DbModule::Of(0x0002, {0x0101, 0x0102, 0x0201, 0x0302, 0x0701, 0x0801, 0x0501, 0x0601, 0x0602});
+  DbModule m1 =
+      DbModule::Of(0x0001, {0x0101, 0x0102, 0x0201, 0x0202, 0x0301, 0x0401, 0x0501, 0x0601, 0x0602});
+  DbModule m2 =
+      DbModule::Of(0x0002, {0x0101, 0x0102, 0x0201, 0x0302, 0x0701, 0x0801, 0x0501, 0x0601, 0x0602});
   m1.LowestOwnParam = m2.LowestOwnParam = 0x0100;
   db.Add(m1);
   db.Add(m2);
   for (std::uint16_t type : {0x0001, 0x0002}) {
-    db.AddSystemTasks(MakeTaskFile(algs, 0, type,
-                                   {{100, 0x0601, "Системные параметры", "Система"},
-                                    {101, 0x0602, "Диагностика связи", ""}},
-                                   true));
+    db.AddSystemTasks(MakeTaskFile(
+        algs, 0, type,
+        {{100, 0x0601, "Системные параметры", "Система"}, {101, 0x0602, "Диагностика связи", ""}}, true));
     db.AddAccess(type, DbAccess{{{"Инженер", "1F"}, {"Наладчик", "0F"}}, {{"Оператор", "3"}}});
   }
 
   const std::vector<Controller> controllers = {
-      {"KOTEL05.tsk", 0x05, 0x0001,
+      {"KOTEL05.tsk",
+       0x05,
+       0x0001,
        {{1, 0x0101, "Входы котельной", "ВхКот"},
         {2, 0x0102, "Управление котельной", ""},
         {3, 0x0201, "Датчики котельной", "ДатчКот"},
@@ -190,7 +202,9 @@ int Run(const std::string& out) {
         {6, 0x0401, "Сигналы горелки", "Горелка"},
         {7, 0x0501, "Паспорт котельной", "", true, "Котельная №1"},
         {8, 0x0301, "Резервный регулятор", "Резерв", false}}},
-      {"NASOS07.tsk", 0x07, 0x0002,
+      {"NASOS07.tsk",
+       0x07,
+       0x0002,
        {{1, 0x0101, "Входы насосной", "ВхНас"},
         {2, 0x0102, "Управление насосами", "Управл"},
         {3, 0x0201, "Давления", ""},
@@ -200,14 +214,18 @@ int Run(const std::string& out) {
         {7, 0x0801, "Учёт электроэнергии", "Энерг"},
         {8, 0x0501, "Паспорт насосной", "", true, "Насосная станция"},
         {9, 0x0701, "Насос 3 (резерв)", "Н3", false}}},
-      {"VENT1A.tsk", 0x1A, 0x0001,
+      {"VENT1A.tsk",
+       0x1A,
+       0x0001,
        {{1, 0x0101, "Входы вентиляции", "ВхВент"},
         {2, 0x0301, "Приточная установка", "Приток"},
         {3, 0x0201, "Датчики воздуха", ""},
         {4, 0x0401, "Сигналы пожарной защиты", "Пожар"},
         {5, 0x0102, "Вытяжка", "Вытяжка"},
         {6, 0x0202, "Резервный расчёт", "Резерв", false}}},
-      {"TP20.tsk", 0x20, 0x0002,
+      {"TP20.tsk",
+       0x20,
+       0x0002,
        {{1, 0x0101, "Входы теплового пункта", "ВхТП"},
         {2, 0x0201, "Датчики теплового пункта", "ДатчТП"},
         {3, 0x0302, "Регулятор ГВС", "ГВС"},
@@ -246,8 +264,8 @@ int Run(const std::string& out) {
     ParamTree tree = ParamTree::Build(kind, list, {});
     std::size_t leaves = 0;
     for (const auto& n : tree.Nodes()) leaves += n.Level == 2;
-    std::printf("%s: узлов %zu, параметров %zu\n", kind == TreeKind::Bit ? "Дерево битов" : "Дерево регистров",
-                tree.Nodes().size(), leaves);
+    std::printf("%s: узлов %zu, параметров %zu\n",
+                kind == TreeKind::Bit ? "Дерево битов" : "Дерево регистров", tree.Nodes().size(), leaves);
     for (int r : tree.Roots())
       if (tree.Node(r).Children.empty()) {
         std::fprintf(stderr, "empty controller node %s\n", tree.Node(r).Label.c_str());

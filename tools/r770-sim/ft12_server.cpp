@@ -69,8 +69,7 @@ std::optional<Ft12Request> TakeFt12Request(std::vector<std::uint8_t>& stream) {
   return found;
 }
 
-std::vector<std::uint8_t> FrameFt12Answer(const SimReply& reply, std::uint8_t control,
-                                          std::uint8_t address) {
+std::vector<std::uint8_t> FrameFt12Answer(const SimReply& reply, std::uint8_t control, std::uint8_t address) {
   switch (reply.kind) {
     case SimReply::None:
       return {};
@@ -97,8 +96,7 @@ std::vector<std::uint8_t> FrameFt12Answer(const SimReply& reply, std::uint8_t co
   return frame;
 }
 
-Ft12Server::Ft12Server(SimBus& bus, Ft12ServerOptions options)
-    : bus_(bus), options_(std::move(options)) {}
+Ft12Server::Ft12Server(SimBus& bus, Ft12ServerOptions options) : bus_(bus), options_(std::move(options)) {}
 
 Ft12Server::~Ft12Server() { Stop(); }
 

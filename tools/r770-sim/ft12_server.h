@@ -48,8 +48,7 @@ std::optional<Ft12Request> TakeFt12Request(std::vector<std::uint8_t>& stream);
 
 // Frames an answer: a short frame for up to four data bytes, a long one beyond; receipts as
 // their single byte; nothing for None.
-std::vector<std::uint8_t> FrameFt12Answer(const SimReply& reply, std::uint8_t control,
-                                          std::uint8_t address);
+std::vector<std::uint8_t> FrameFt12Answer(const SimReply& reply, std::uint8_t control, std::uint8_t address);
 
 class Ft12Server {
  public:

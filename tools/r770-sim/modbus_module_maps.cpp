@@ -11,8 +11,7 @@ const SimParam* FindIn(const std::vector<SimParam>& params, std::uint16_t number
 
 std::uint16_t Word(const SimParam* p, int i) {
   std::size_t at = static_cast<std::size_t>(i) * 2;
-  if (!p || p->elementSize != 2 || at + 2 > p->bytes.size())
-    return 0xFFFF;
+  if (!p || p->elementSize != 2 || at + 2 > p->bytes.size()) return 0xFFFF;
   return static_cast<std::uint16_t>(p->bytes[at] | p->bytes[at + 1] << 8);  // low byte first
 }
 

@@ -34,8 +34,8 @@ using Mapping = std::unique_ptr<modbus_mapping_t, MappingDeleter>;
 
 // The exception answer built by hand, for codes libmodbus will not send (12 and above).
 bool SendRawException(int fd, const std::uint8_t* request, std::uint8_t code) {
-  std::uint8_t rsp[9] = {request[0], request[1], 0, 0, 0, 3, request[6],
-                         static_cast<std::uint8_t>(request[7] | 0x80), code};
+  std::uint8_t rsp[9] = {
+      request[0], request[1], 0, 0, 0, 3, request[6], static_cast<std::uint8_t>(request[7] | 0x80), code};
   return ::send(fd, rsp, sizeof rsp, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof rsp);
 }
 
@@ -47,8 +47,7 @@ bool RangeHits(std::uint16_t address, int count, std::uint16_t target) {
 
 float SimulatedFloat(std::uint16_t address, double seconds) {
   const double period = 60.0 + address % 17;  // each address swings at its own pace
-  return static_cast<float>(address + 0.25 +
-                            5.0 * std::sin(2 * std::numbers::pi * seconds / period));
+  return static_cast<float>(address + 0.25 + 5.0 * std::sin(2 * std::numbers::pi * seconds / period));
 }
 
 float SimulatedRamp(std::uint16_t address, double seconds) {
@@ -59,8 +58,7 @@ bool SimulatedBit(std::uint16_t address, double seconds) {
   return ((address + static_cast<long long>(seconds / 5)) & 1) != 0;
 }
 
-std::string ExtractModbusOptions(std::vector<std::string>& args, ModbusServerOptions& o,
-                                 bool& enabled) {
+std::string ExtractModbusOptions(std::vector<std::string>& args, ModbusServerOptions& o, bool& enabled) {
   using Value = cli::ArgParser::Value;
   auto number = [](const std::string& text, long max) -> std::optional<long> {
     auto n = ParseIntKey(Trim(text));
@@ -148,7 +146,8 @@ const char* ModbusHelpText() {
          "  --modbus-order ORDER     порядок байт чисел: ABCD, CDAB (по умолчанию), BADC или DCBA\n"
          "                           (A - старший байт, буквы в порядке передачи)\n"
          "Holding и Input Registers: число с плавающей запятой в двух регистрах начиная с адреса\n"
-         "записи, по умолчанию младшее слово первым, в каждом регистре старший байт первым; Coils и Discrete\n"
+         "записи, по умолчанию младшее слово первым, в каждом регистре старший байт первым; Coils и "
+         "Discrete\n"
          "Inputs - биты. Запись Coil (функция 5) меняет его значение. Адрес без записи в карте -\n"
          "исключение 2.\n";
 }
@@ -224,8 +223,10 @@ void ModbusServer::Run() {
     if (FD_ISSET(wakeFd_[0], &reads)) break;
     if (FD_ISSET(listenFd_, &reads)) {
       int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd >= 0 && fd < FD_SETSIZE) clients.insert(fd);
-      else if (fd >= 0) ::close(fd);
+      if (fd >= 0 && fd < FD_SETSIZE)
+        clients.insert(fd);
+      else if (fd >= 0)
+        ::close(fd);
     }
     for (auto it = clients.begin(); it != clients.end();) {
       int fd = *it;
@@ -241,10 +242,10 @@ void ModbusServer::Run() {
         continue;
       }
       if (rc >= kHeaderLength + 1) {
-        double seconds = options_.fixed
-                             ? 0.0
-                             : std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                                             started).count();
+        double seconds =
+            options_.fixed
+                ? 0.0
+                : std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         Serve(ctx, fd, query, rc, seconds);
       }
       ++it;
@@ -254,8 +255,7 @@ void ModbusServer::Run() {
   modbus_free(ctx);
 }
 
-void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int length,
-                         double seconds) {
+void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int length, double seconds) {
   auto* ctx = static_cast<modbus_t*>(context);
   const int function = query[kHeaderLength];
   const bool ranged = function >= 1 && function <= 4 && length >= kHeaderLength + 5;
@@ -317,7 +317,8 @@ void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int l
       // Wire byte i carries the value byte named by the order's i-th letter (A = bits 31..24).
       std::uint8_t wire[4];
       for (int i = 0; i < 4; ++i)
-        wire[i] = static_cast<std::uint8_t>(raw >> (8 * (3 - (options_.order[static_cast<std::size_t>(i)] - 'A'))));
+        wire[i] =
+            static_cast<std::uint8_t>(raw >> (8 * (3 - (options_.order[static_cast<std::size_t>(i)] - 'A'))));
       values.emplace(e.address, static_cast<std::uint16_t>(wire[0] << 8 | wire[1]));
       if (e.address < 0xFFFF)
         values.emplace(static_cast<std::uint16_t>(e.address + 1),
@@ -328,22 +329,28 @@ void ModbusServer::Serve(void* context, int fd, const std::uint8_t* query, int l
     }
   }
   for (int a = address; a < address + count; ++a)
-    if (!values.count(static_cast<std::uint16_t>(a)))
-      return exception(MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
+    if (!values.count(static_cast<std::uint16_t>(a))) return exception(MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
 
-  Mapping m(modbus_mapping_new_start_address(
-      function == 1 ? address : 0, function == 1 ? count : 0,
-      function == 2 ? address : 0, function == 2 ? count : 0,
-      function == 3 ? address : 0, function == 3 ? count : 0,
-      function == 4 ? address : 0, function == 4 ? count : 0));
+  Mapping m(modbus_mapping_new_start_address(function == 1 ? address : 0, function == 1 ? count : 0,
+                                             function == 2 ? address : 0, function == 2 ? count : 0,
+                                             function == 3 ? address : 0, function == 3 ? count : 0,
+                                             function == 4 ? address : 0, function == 4 ? count : 0));
   if (!m) return exception(MODBUS_EXCEPTION_SLAVE_OR_SERVER_FAILURE);
   for (int i = 0; i < count; ++i) {
     std::uint16_t v = values[static_cast<std::uint16_t>(address + i)];
     switch (function) {
-      case 1: m->tab_bits[i] = v ? 1 : 0; break;
-      case 2: m->tab_input_bits[i] = v ? 1 : 0; break;
-      case 3: m->tab_registers[i] = v; break;
-      default: m->tab_input_registers[i] = v; break;
+      case 1:
+        m->tab_bits[i] = v ? 1 : 0;
+        break;
+      case 2:
+        m->tab_input_bits[i] = v ? 1 : 0;
+        break;
+      case 3:
+        m->tab_registers[i] = v;
+        break;
+      default:
+        m->tab_input_registers[i] = v;
+        break;
     }
   }
   ++answered_;
@@ -361,8 +368,7 @@ std::optional<bool> ModbusServer::WrittenCoil(std::uint16_t address) const {
   return it->second;
 }
 
-void ModbusServer::WriteCoil(void* context, const std::uint8_t* query, int length,
-                             std::uint16_t address) {
+void ModbusServer::WriteCoil(void* context, const std::uint8_t* query, int length, std::uint16_t address) {
   auto* ctx = static_cast<modbus_t*>(context);
   // libmodbus checks the value (0xFF00 or 0x0000, else exception 3) and echoes the request.
   Mapping m(modbus_mapping_new_start_address(address, 1, 0, 0, 0, 0, 0, 0));

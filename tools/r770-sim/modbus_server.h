@@ -41,12 +41,12 @@ inline constexpr int kMapInputRegisters = 2;
 inline constexpr int kMapHoldingRegisters = 3;
 
 struct ModbusServerOptions {
-  std::string bindAddress;                  // empty: the FT1.2 front-end's address
-  int port = 502;                           // 0: any free port (see ModbusServer::Port)
-  std::optional<std::uint8_t> net;          // module to publish; none: the first on the bus
-  bool fixed = false;                       // values frozen at their time-0 form
+  std::string bindAddress;                           // empty: the FT1.2 front-end's address
+  int port = 502;                                    // 0: any free port (see ModbusServer::Port)
+  std::optional<std::uint8_t> net;                   // module to publish; none: the first on the bus
+  bool fixed = false;                                // values frozen at their time-0 form
   std::map<std::uint16_t, std::uint8_t> exceptions;  // address -> exception code to answer
-  std::set<std::uint16_t> silent;           // addresses whose requests get no answer
+  std::set<std::uint16_t> silent;                    // addresses whose requests get no answer
   // Byte order of the floats on the wire: the value's bytes A (most significant) .. D in the
   // order they travel, first register first.
   std::string order = "CDAB";
@@ -54,10 +54,10 @@ struct ModbusServerOptions {
 
 // Takes the Modbus options out of the command line arguments ("--modbus-port N",
 // "--modbus-listen ADDR", "--modbus-net NN", "--modbus-fixed", "--modbus-exception ADDR:CODE",
-// "--modbus-silent ADDR", "--modbus-order ABCD|CDAB|BADC|DCBA"; numbers decimal or 0x-hexadecimal, the network number hexadecimal),
-// leaving the others. enabled becomes true with --modbus-port. Empty on success, else a message.
-std::string ExtractModbusOptions(std::vector<std::string>& args, ModbusServerOptions& options,
-                                 bool& enabled);
+// "--modbus-silent ADDR", "--modbus-order ABCD|CDAB|BADC|DCBA"; numbers decimal or 0x-hexadecimal, the
+// network number hexadecimal), leaving the others. enabled becomes true with --modbus-port. Empty on success,
+// else a message.
+std::string ExtractModbusOptions(std::vector<std::string>& args, ModbusServerOptions& options, bool& enabled);
 // Help lines of the Modbus options.
 const char* ModbusHelpText();
 
@@ -89,7 +89,6 @@ class ModbusServer {
   int Answered() const { return answered_.load(); }
   // The value last written into the coil at `address` with function 5, if any.
   std::optional<bool> WrittenCoil(std::uint16_t address) const;
-
 
  private:
   void Run();

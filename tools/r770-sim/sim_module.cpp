@@ -25,9 +25,9 @@ SimParam MakeParam(std::uint16_t number, int size, int count, std::string name,
 
 SimParam MakeWord(std::uint16_t number, int count, std::string name, std::uint16_t value,
                   bool writable = true) {
-  SimParam p = MakeParam(number, 2, count, std::move(name),
-                         {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)},
-                         writable);
+  SimParam p =
+      MakeParam(number, 2, count, std::move(name),
+                {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)}, writable);
   p.word = true;
   return p;
 }
@@ -57,8 +57,10 @@ SimModule::SimModule(std::uint8_t net, std::uint16_t deviceType, SimBehaviour be
   static const int kMapCounts[4] = {128, 16, 64, 64};
   for (int k = 0; k < 4; ++k) {
     const auto n = static_cast<std::uint16_t>(k);
-    all.push_back(MakeParam(0x300 + n, 1, kMapCounts[k], std::string(kMapNames[k]) + ": номера контроллеров", {0xFF}));
-    all.push_back(MakeWord(0x304 + n, kMapCounts[k], std::string(kMapNames[k]) + ": номера параметров", 0xFFFF));
+    all.push_back(
+        MakeParam(0x300 + n, 1, kMapCounts[k], std::string(kMapNames[k]) + ": номера контроллеров", {0xFF}));
+    all.push_back(
+        MakeWord(0x304 + n, kMapCounts[k], std::string(kMapNames[k]) + ": номера параметров", 0xFFFF));
     all.push_back(MakeWord(0x308 + n, kMapCounts[k], std::string(kMapNames[k]) + ": адреса Modbus", 0xFFFF));
   }
   for (auto& p : all) params_.emplace(p.number, std::move(p));
@@ -99,8 +101,7 @@ std::optional<std::vector<std::uint8_t>> SimModule::ReadParam(std::uint16_t numb
 
 bool SimModule::WriteParamLocked(std::uint16_t number, std::span<const std::uint8_t> data) {
   SimParam* p = Find(number);
-  if (!p || !p->writable || accessLevel_ < kSimAccessLevel || data.size() != p->bytes.size())
-    return false;
+  if (!p || !p->writable || accessLevel_ < kSimAccessLevel || data.size() != p->bytes.size()) return false;
   if (number == kSimRunState) {
     const std::uint8_t value = data[0];
     if (value == 1) {
@@ -134,8 +135,7 @@ std::optional<std::vector<std::uint8_t>> SimModule::ReadElementLocked(std::uint1
   return std::vector<std::uint8_t>(at, at + p->elementSize);
 }
 
-std::optional<std::vector<std::uint8_t>> SimModule::ReadElement(std::uint16_t number,
-                                                                std::uint16_t index) {
+std::optional<std::vector<std::uint8_t>> SimModule::ReadElement(std::uint16_t number, std::uint16_t index) {
   std::lock_guard lock(mutex_);
   return ReadElementLocked(number, index);
 }
@@ -152,8 +152,7 @@ bool SimModule::WriteElementLocked(std::uint16_t number, std::uint16_t index,
   return true;
 }
 
-bool SimModule::WriteElement(std::uint16_t number, std::uint16_t index,
-                             std::span<const std::uint8_t> data) {
+bool SimModule::WriteElement(std::uint16_t number, std::uint16_t index, std::span<const std::uint8_t> data) {
   std::lock_guard lock(mutex_);
   return WriteElementLocked(number, index, data);
 }
@@ -237,8 +236,7 @@ SimReply SimModule::HandleCan(std::span<const std::uint8_t> d) {
       if (d.size() < 4) return SimReply::Nak();
       std::lock_guard lock(mutex_);
       if (!canArray_) return SimReply::Nak();
-      return WriteElementLocked(*canArray_, Word(d, 1), d.subspan(3)) ? SimReply::With({0})
-                                                                      : SimReply::Nak();
+      return WriteElementLocked(*canArray_, Word(d, 1), d.subspan(3)) ? SimReply::With({0}) : SimReply::Nak();
     }
     case 0x08: {
       if (d.size() < 5) return SimReply::Nak();

@@ -24,7 +24,7 @@ struct SimParam {
   int count = 1;
   bool writable = true;
   bool word = false;  // elements are 2-byte numbers (shown as values in the state file)
-  std::string name;  // what the parameter holds, for the state file
+  std::string name;   // what the parameter holds, for the state file
   std::vector<std::uint8_t> bytes;
 };
 

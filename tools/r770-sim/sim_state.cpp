@@ -66,19 +66,22 @@ std::string ParseState(const std::string& text, SimBus& bus) {
     int count = 0;
     while (values >> element) {
       if (element.size() != static_cast<std::size_t>(param->elementSize * 2))
-        return where + "элемент \"" + element + "\" должен иметь " + std::to_string(param->elementSize * 2) + " цифр";
+        return where + "элемент \"" + element + "\" должен иметь " + std::to_string(param->elementSize * 2) +
+               " цифр";
       const auto value = ParseHex(element);
       if (!value) return where + "неверное шестнадцатеричное число \"" + element + "\"";
       if (param->word) {
         bytes.push_back(static_cast<std::uint8_t>(*value & 0xFF));
         bytes.push_back(static_cast<std::uint8_t>(*value >> 8));
       } else {
-        for (int k = param->elementSize - 1; k >= 0; --k) bytes.push_back(static_cast<std::uint8_t>(*value >> (8 * k)));
+        for (int k = param->elementSize - 1; k >= 0; --k)
+          bytes.push_back(static_cast<std::uint8_t>(*value >> (8 * k)));
       }
       ++count;
     }
     if (count != param->count)
-      return where + "ожидалось элементов: " + std::to_string(param->count) + ", указано: " + std::to_string(count);
+      return where + "ожидалось элементов: " + std::to_string(param->count) +
+             ", указано: " + std::to_string(count);
     module->SetParamBytes(param->number, bytes);
   }
   return "";

@@ -36,7 +36,8 @@ const Command kCommands[] = {
 void Usage(std::ostream& out) {
   out << "r770ctl — спутник программы настройки R-770 TCP/Modbus для командной строки\n\n"
          "Использование: r770ctl [--settings FILE] КОМАНДА [параметры]\n\nКоманды:\n";
-  for (const auto& c : kCommands) out << "  " << c.name << std::string(14 - std::string(c.name).size(), ' ') << c.summary << "\n";
+  for (const auto& c : kCommands)
+    out << "  " << c.name << std::string(14 - std::string(c.name).size(), ' ') << c.summary << "\n";
   out << "\nr770ctl КОМАНДА --help — подробности о команде.\n"
          "--settings FILE — файл настроек (по умолчанию r770cfg.ini рядом с программой, а у\n"
          "  установленной программы — в $XDG_CONFIG_HOME/r770cfg, по умолчанию ~/.config/r770cfg).\n"
@@ -48,7 +49,8 @@ void Usage(std::ostream& out) {
 int Main(const std::vector<std::string>& argsIn, Io& io) {
   std::vector<std::string> args = argsIn;
   if (!args.empty() && args[0] == "--settings") {
-    if (args.size() < 2 || args[1].empty() || args[1][0] == '-') return UsageError(io, "--settings: нужен файл настроек");
+    if (args.size() < 2 || args[1].empty() || args[1][0] == '-')
+      return UsageError(io, "--settings: нужен файл настроек");
     // A settings file named on purpose must be there: defaults in its place would be a
     // quiet surprise (another database, another module).
     if (std::string problem = RegularFileProblem(args[1]); !problem.empty())

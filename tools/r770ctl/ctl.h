@@ -36,7 +36,7 @@ int Export(const std::vector<std::string>& args, Io& io);
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitProblems = 1;  // check found something to fix; exchange failed
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitUnreadable = 3;  // diff: a document or the module could not be read
+inline constexpr int kExitUnreadable = 3;     // diff: a document or the module could not be read
 inline constexpr int kExitInterrupted = 130;  // Ctrl-C: 128 + SIGINT
 inline constexpr int kExitTerminated = 143;   // SIGTERM: 128 + SIGTERM
 

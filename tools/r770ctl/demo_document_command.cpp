@@ -73,7 +73,13 @@ int DemoDocument(const std::vector<std::string>& args, Io& io) {
   TreeOptions opt{false, true};
   ParamTree bits = ParamTree::Build(TreeKind::Bit, tc, opt);
   ParamTree regs = ParamTree::Build(TreeKind::Register, tc, opt);
-  struct Plan { MapKind kind; const ParamTree* tree; int count; int first; int stride; } plans[] = {
+  struct Plan {
+    MapKind kind;
+    const ParamTree* tree;
+    int count;
+    int first;
+    int stride;
+  } plans[] = {
       {MapKind::TU, &bits, 8, 1, 1},
       {MapKind::TC, &bits, 24, 1, 1},
       {MapKind::TIFloat, &regs, 12, 100, 2},

@@ -34,8 +34,8 @@ std::string EntryJson(const std::optional<DiffEntry>& e) {
 
 std::string ControllerJson(const std::optional<DiffController>& c) {
   if (!c) return "null";
-  return "{\"nset\": " + std::to_string(c->Nset) + ", \"taskFile\": " +
-         (c->TaskFile.empty() ? std::string("null") : Json(c->TaskFile)) + "}";
+  return "{\"nset\": " + std::to_string(c->Nset) +
+         ", \"taskFile\": " + (c->TaskFile.empty() ? std::string("null") : Json(c->TaskFile)) + "}";
 }
 
 void PrintText(const std::vector<ConfigDifference>& diffs, std::ostream& out) {
@@ -52,8 +52,8 @@ void PrintText(const std::vector<ConfigDifference>& diffs, std::ostream& out) {
   }
 }
 
-void PrintJson(const std::vector<ConfigDifference>& diffs, const Configuration& left, const Configuration& right,
-               const std::string& rightSide, std::ostream& out) {
+void PrintJson(const std::vector<ConfigDifference>& diffs, const Configuration& left,
+               const Configuration& right, const std::string& rightSide, std::ostream& out) {
   out << "{\n  \"schema\": \"r770ctl-diff/1\",\n";
   out << "  \"left\": {\"file\": " << Json(left.State.FileName) << "},\n";
   out << "  \"right\": " << rightSide << ",\n";
@@ -66,7 +66,8 @@ void PrintJson(const std::vector<ConfigDifference>& diffs, const Configuration& 
     switch (d.Group) {
       case DiffGroup::Common:
         out << "\"section\": \"common\", \"field\": " << Json(d.Field) << ", \"label\": " << Json(d.Label)
-            << ", \"left\": " << CommonJson(left.Common, d.Field) << ", \"right\": " << CommonJson(right.Common, d.Field);
+            << ", \"left\": " << CommonJson(left.Common, d.Field)
+            << ", \"right\": " << CommonJson(right.Common, d.Field);
         break;
       case DiffGroup::Controllers:
         out << "\"section\": \"controllers\", \"left\": " << ControllerJson(d.LeftController)
@@ -135,8 +136,10 @@ int Diff(const std::vector<std::string>& args, Io& io) {
 
   const std::vector<ConfigDifference> diffs =
       CompareConfigurations(left.cfg, right.cfg, {left.settings.ShortTaskNames});
-  if (json) PrintJson(diffs, left.cfg, right.cfg, rightSide, io.out);
-  else PrintText(diffs, io.out);
+  if (json)
+    PrintJson(diffs, left.cfg, right.cfg, rightSide, io.out);
+  else
+    PrintText(diffs, io.out);
   return diffs.empty() ? kExitOk : kExitProblems;
 }
 

@@ -9,10 +9,10 @@
 #include "ctl_util.h"
 #include "database/task_cl.h"
 #include "document/configuration.h"
-#include "document/document_file.h"
-#include "document/program_settings.h"
 #include "document/document_check.h"
+#include "document/document_file.h"
 #include "document/document_overview.h"
+#include "document/program_settings.h"
 #include "editors/map_lines.h"
 
 namespace r770::ctl {
@@ -38,9 +38,9 @@ void ShowText(const Configuration& cfg, std::ostream& out) {
     for (std::size_t i = 0; i < m.size(); ++i) {
       const MapEntry& e = m[i];
       if (e.IsEmpty()) continue;
-      out << "  " << (i + 1) << ": адрес " << e.ModbusAddr << ", модуль " << Hex2(e.ModuleNo)
-          << ", параметр " << Hex4(e.ParamNo) << ", задача " << static_cast<std::int16_t>(e.TaskNo)
-          << ", " << EscapeControlChars(cfg.DisplayName(e)) << "\n";
+      out << "  " << (i + 1) << ": адрес " << e.ModbusAddr << ", модуль " << Hex2(e.ModuleNo) << ", параметр "
+          << Hex4(e.ParamNo) << ", задача " << static_cast<std::int16_t>(e.TaskNo) << ", "
+          << EscapeControlChars(cfg.DisplayName(e)) << "\n";
     }
   }
 }
@@ -65,8 +65,8 @@ void ShowJson(const Configuration& cfg, std::ostream& out) {
   out << "  \"controllers\": [";
   for (std::size_t i = 0; i < cfg.Controllers.size(); ++i) {
     const auto& ce = cfg.Controllers[i];
-    out << (i ? "," : "") << "\n    {\"nset\": " << ce.Nset << ", \"taskFile\": "
-        << (ce.TaskFilePath().empty() ? std::string("null") : Json(ce.TaskFilePath()))
+    out << (i ? "," : "") << "\n    {\"nset\": " << ce.Nset
+        << ", \"taskFile\": " << (ce.TaskFilePath().empty() ? std::string("null") : Json(ce.TaskFilePath()))
         << ", \"found\": " << (ce.Found ? "true" : "false") << "}";
   }
   out << (cfg.Controllers.empty() ? "" : "\n  ") << "],\n  \"maps\": {";
@@ -81,8 +81,8 @@ void ShowJson(const Configuration& cfg, std::ostream& out) {
       if (e.IsEmpty()) continue;
       out << (first ? "" : ",") << "\n      {\"row\": " << (i + 1) << ", \"address\": " << e.ModbusAddr
           << ", \"module\": " << int(e.ModuleNo) << ", \"param\": " << e.ParamNo
-          << ", \"task\": " << static_cast<std::int16_t>(e.TaskNo) << ", \"name\": " << Json(cfg.DisplayName(e))
-          << "}";
+          << ", \"task\": " << static_cast<std::int16_t>(e.TaskNo)
+          << ", \"name\": " << Json(cfg.DisplayName(e)) << "}";
       first = false;
     }
     out << (first ? "" : "\n    ") << "]";
@@ -107,8 +107,10 @@ int Show(const std::vector<std::string>& args, Io& io) {
   if (files.size() != 1) return UsageError(io, "укажите один файл документа");
   Loaded doc;
   if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
-  if (json) ShowJson(doc.cfg, io.out);
-  else ShowText(doc.cfg, io.out);
+  if (json)
+    ShowJson(doc.cfg, io.out);
+  else
+    ShowText(doc.cfg, io.out);
   return kExitOk;
 }
 
@@ -140,12 +142,13 @@ int ExportCsv(const std::vector<std::string>& args, Io& io) {
 
 int Check(const std::vector<std::string>& args, Io& io) {
   if (HasHelp(args)) {
-    io.out << "r770ctl check FILE.bmt [--db DIR]\n"
-              "  Проверяет документ по базе данных ЛОРИС-8 и сообщает, что нужно исправить перед записью:\n"
-              "  отсутствующие файлы очередей задач, параметры, которых нет в базе, повторяющиеся адреса\n"
-              "  Modbus, нарушение чётности адресов Holding/Input Registers, записи с параметром без адреса.\n"
-              "  --db DIR  корневая папка базы (подпапки ALG, MOD, TASK) вместо путей из файла настроек.\n"
-              "  Код возврата 0 — замечаний нет, 1 — есть замечания.\n";
+    io.out
+        << "r770ctl check FILE.bmt [--db DIR]\n"
+           "  Проверяет документ по базе данных ЛОРИС-8 и сообщает, что нужно исправить перед записью:\n"
+           "  отсутствующие файлы очередей задач, параметры, которых нет в базе, повторяющиеся адреса\n"
+           "  Modbus, нарушение чётности адресов Holding/Input Registers, записи с параметром без адреса.\n"
+           "  --db DIR  корневая папка базы (подпапки ALG, MOD, TASK) вместо путей из файла настроек.\n"
+           "  Код возврата 0 — замечаний нет, 1 — есть замечания.\n";
     return kExitOk;
   }
   std::string db;

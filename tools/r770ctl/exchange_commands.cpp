@@ -45,8 +45,9 @@ class ConsoleExchangeView : public ExchangeView {
       for (const auto& row : form_->Rows()) found += " " + row.NumberText();
       const int total = searchLast_ - searchFirst_ + 1;
       const int probing = std::min(searchFirst_ + position, searchLast_);
-      err_ << "\r  номер " << Hex2(static_cast<std::uint32_t>(probing)) << " (" << std::min(position + 1, total)
-           << " из " << total << "), найдено:" << (found.empty() ? std::string(" нет") : found) << std::flush;
+      err_ << "\r  номер " << Hex2(static_cast<std::uint32_t>(probing)) << " ("
+           << std::min(position + 1, total) << " из " << total
+           << "), найдено:" << (found.empty() ? std::string(" нет") : found) << std::flush;
       progressShown_ = true;
       return;
     }

@@ -86,7 +86,8 @@ int Export(const std::vector<std::string>& args, Io& io) {
   if (files.size() != 1) return UsageError(io, "укажите один файл документа");
   if (!format) return UsageError(io, "укажите формат: --format");
   if (ExportWritesFolder(*format) && outPath.empty())
-    return UsageError(io, std::string("формат ") + ExportFormatKey(*format) + " пишется в папку: укажите -o ПАПКА");
+    return UsageError(
+        io, std::string("формат ") + ExportFormatKey(*format) + " пишется в папку: укажите -o ПАПКА");
   Loaded doc;
   if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
   request.format = *format;

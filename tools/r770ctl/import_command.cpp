@@ -49,7 +49,8 @@ int ImportCsv(const std::vector<std::string>& args, Io& io) {
   if (!import.Problems.empty()) {
     for (const MapLineProblem& p : import.Problems)
       io.err << "r770ctl: " << csvPath << ", строка " << p.Line << ": " << p.Reason << "\n";
-    io.err << "r770ctl: импорт не выполнен, документ не изменён (замечаний: " << import.Problems.size() << ")\n";
+    io.err << "r770ctl: импорт не выполнен, документ не изменён (замечаний: " << import.Problems.size()
+           << ")\n";
     return kExitProblems;
   }
   int entries = 0;

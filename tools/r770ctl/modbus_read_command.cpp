@@ -19,7 +19,10 @@ namespace {
 class ConsoleDialogs : public Dialogs {
  public:
   explicit ConsoleDialogs(std::ostream& err) : err_(err) {}
-  void Information(const std::string& text) override { err_ << text << "\n"; ++messages; }
+  void Information(const std::string& text) override {
+    err_ << text << "\n";
+    ++messages;
+  }
   bool Confirm(const std::string& text) override {
     err_ << text << " — " << (answer ? "да" : "нет") << "\n";
     return answer;
@@ -75,7 +78,8 @@ int ModbusRead(const std::vector<std::string>& args, Io& io) {
                   })
           .Option("--port", [&](const cli::ArgParser::Value& v) { return PortValue(v, s.PortTcpTest); })
           .Option("--unit", [&](const cli::ArgParser::Value& v) { return UnitValue(v, s.SetModTest); })
-          .Option("--timeout", [&](const cli::ArgParser::Value& v) { return TimeoutValue(v, s.TimeAnswerTest); })
+          .Option("--timeout",
+                  [&](const cli::ArgParser::Value& v) { return TimeoutValue(v, s.TimeAnswerTest); })
           .Option("--order",
                   [&](const cli::ArgParser::Value& v) {
                     std::string e = OrderValue(v, chosen);

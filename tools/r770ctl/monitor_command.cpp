@@ -23,10 +23,11 @@ namespace {
 
 // One entry of one cycle for scripts: the value as a number (null without one), the raw
 // registers (first register first) or the bit it came from, and the note.
-void PrintJsonReading(std::ostream& out, const std::string& stamp, const MonitorPoint& p, const PointReading& r) {
+void PrintJsonReading(std::ostream& out, const std::string& stamp, const MonitorPoint& p,
+                      const PointReading& r) {
   using exporting::JsonString;
-  out << "{\"time\": " << JsonString(stamp) << ", \"map\": \"" << MonitorMapKey(p.kind) << "\", \"address\": "
-      << p.address << ", \"name\": " << JsonString(p.name) << ", \"value\": ";
+  out << "{\"time\": " << JsonString(stamp) << ", \"map\": \"" << MonitorMapKey(p.kind)
+      << "\", \"address\": " << p.address << ", \"name\": " << JsonString(p.name) << ", \"value\": ";
   if (r.valid && std::isfinite(r.number)) {
     char number[32];
     std::snprintf(number, sizeof number, "%.9g", r.number);
@@ -34,9 +35,12 @@ void PrintJsonReading(std::ostream& out, const std::string& stamp, const Monitor
   } else {
     out << "null";
   }
-  if (!r.valid) out << ", \"raw\": null";
-  else if (IsBitMap(p.kind)) out << ", \"bit\": " << (r.raw ? 1 : 0);
-  else out << ", \"raw\": [" << (r.raw >> 16) << ", " << (r.raw & 0xFFFF) << "]";
+  if (!r.valid)
+    out << ", \"raw\": null";
+  else if (IsBitMap(p.kind))
+    out << ", \"bit\": " << (r.raw ? 1 : 0);
+  else
+    out << ", \"raw\": [" << (r.raw >> 16) << ", " << (r.raw & 0xFFFF) << "]";
   out << ", \"note\": " << (r.note.empty() ? std::string("null") : JsonString(r.note)) << "}\n";
 }
 
@@ -232,7 +236,8 @@ int Monitor(const std::vector<std::string>& args, Io& io) {
          << poller.Plan().size() << "\n";
   if (run.json)
     io.out << "{\"summary\": {\"cycles\": " << cycles << ", \"answered\": " << answered
-           << ", \"requestsPerCycle\": " << poller.Plan().size() << ", \"entries\": " << points.size() << "}}\n";
+           << ", \"requestsPerCycle\": " << poller.Plan().size() << ", \"entries\": " << points.size()
+           << "}}\n";
   if (Interrupted()) return kExitInterrupted;
   return answered > 0 ? kExitOk : kExitProblems;
 }
