@@ -10,8 +10,9 @@ cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
 jobs=${R770_JOBS:-$(nproc)}
 
-echo "== layer check"
+echo "== layer and format checks"
 /usr/bin/python3 scripts/check-layers.py
+./scripts/check-format.sh
 
 echo "== build"
 ./scripts/build.sh build
