@@ -22,7 +22,7 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 echo "== headless demo of the run command"
 demo_out=$(R770_DEMO_PORT=52991 R770_DEMO_MODBUS_PORT=15091 timeout 120 ./scripts/demo.sh headless build 2>&1) || {
   echo "$demo_out"; echo "demo failed"; exit 1; }
-grep -q "Прочитанное совпадает с записанным." <<<"$demo_out" || { echo "$demo_out"; echo "demo: read back differs"; exit 1; }
+grep -q "Документы совпадают." <<<"$demo_out" || { echo "$demo_out"; echo "demo: read back differs"; exit 1; }
 echo "demo: read back equals written"
 
 echo "== Debian package: build, install, run, remove"
