@@ -93,8 +93,12 @@ fi
 home="$scratch/home"
 mkdir -p "$home"
 user_env=(env -i "PATH=/usr/bin:/bin" "HOME=$home" "LANG=C.UTF-8")
-[ "$(/usr/bin/r770ctl --version)" = "r770ctl $version" ] || fail "installed r770ctl --version"
-[ "$(/usr/bin/r770cfg --version)" = "r770cfg $version" ] || fail "installed r770cfg --version"
+for program in r770ctl r770cfg; do
+  [ "$(/usr/bin/$program --version)" = "$(printf '%s %s\nЛицензия: MIT' "$program" "$version")" ] ||
+    fail "installed $program --version"
+done
+# The package says under which licence the programs are released.
+grep -q "^License: Expat" /usr/share/doc/r770cfg/copyright || fail "installed copyright names no MIT (Expat) licence"
 /usr/bin/r770-sim --help | grep -q -- '--modbus-port' || fail "installed r770-sim --help"
 
 help=$("${user_env[@]}" r770cfg --help)
