@@ -296,6 +296,16 @@ std::string Utf8Upper(std::string_view utf8) {
   return out;
 }
 
+std::string JsonQuoted(std::string_view utf8) {
+  std::string quoted;
+  quoted.reserve(utf8.size() + 2);
+  for (char c : utf8) {
+    if (c == '"' || c == '\\') quoted.push_back('\\');
+    quoted.push_back(c);
+  }
+  return "\"" + EscapeControlChars(quoted) + "\"";
+}
+
 std::string EscapeControlChars(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

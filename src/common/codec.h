@@ -48,5 +48,8 @@ std::string Utf8Upper(std::string_view utf8);
 // JSON writes them: \t, \n, \r, else \u00XX; everything else as it is. For names that go to
 // a terminal or into a line-based file, where a raw ESC or line break would do harm.
 std::string EscapeControlChars(std::string_view utf8);
+// A JSON string literal of a UTF-8 text: quotes, '"' and '\\' escaped, control characters as
+// EscapeControlChars writes them.
+std::string JsonQuoted(std::string_view utf8);
 
 }  // namespace r770

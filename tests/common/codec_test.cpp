@@ -95,4 +95,19 @@ TEST(Codec, ControlCharactersAreEscapedAsJsonWritesThem) {
   for (const Case& c : cases) EXPECT_EQ(EscapeControlChars(c.in), c.out) << c.in;
 }
 
+TEST(Codec, JsonQuotedEscapesQuotesBackslashesAndEveryControlCharacter) {
+  const struct {
+    std::string text, json;
+  } cases[] = {
+      {"", "\"\""},
+      {"Насос \"Н1\"", "\"Насос \\\"Н1\\\"\""},
+      {"a\\b", "\"a\\\\b\""},
+      {"\t\n\r", "\"\\t\\n\\r\""},
+      {"\x1b[2J", "\"\\u001b[2J\""},
+      {"\x7f", "\"\\u007f\""},
+      {"\xC2\x85", "\"\\u0085\""},  // U+0085, a C1 control
+  };
+  for (const auto& c : cases) EXPECT_EQ(JsonQuoted(c.text), c.json) << c.text;
+}
+
 }  // namespace r770

@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
 #include <ostream>
 
+#include "common/codec.h"
 #include "common/file_io.h"
 #include "common/number_forms.h"
 #include "common/program_path.h"
@@ -168,36 +168,6 @@ bool LoadForCtl(const std::string& path, Io& io, Loaded& doc) {
   return false;
 }
 
-std::string Json(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
-    }
-  }
-  return out + "\"";
-}
+std::string Json(const std::string& s) { return JsonQuoted(s); }
 
 }  // namespace r770::ctl
