@@ -99,7 +99,10 @@ for program in r770ctl r770cfg; do
 done
 # The package says under which licence the programs are released.
 grep -q "^License: Expat" /usr/share/doc/r770cfg/copyright || fail "installed copyright names no MIT (Expat) licence"
-/usr/bin/r770-sim --help | grep -q -- '--modbus-port' || fail "installed r770-sim --help"
+# Output is taken whole before it is searched: grep -q stops reading at the first match, and
+# under pipefail the writer's SIGPIPE would fail a check that found what it looked for.
+sim_help=$(/usr/bin/r770-sim --help) || fail "installed r770-sim --help exits with an error"
+grep -q -- '--modbus-port' <<<"$sim_help" || fail "installed r770-sim --help"
 
 help=$("${user_env[@]}" r770cfg --help)
 grep -q "Программа установлена" <<<"$help" || fail "installed r770cfg --help does not say it is installed"
@@ -148,8 +151,10 @@ fi
 for page in r770cfg r770ctl r770-sim r770-demo-db; do
   [ "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz" ] || fail "man -w $page: $(man -w "$page" 2>&1)"
   [ "$(man -L ru -w "$page")" = "/usr/share/man/ru/man1/$page.1.gz" ] || fail "man -L ru -w $page"
-  LC_ALL=C.UTF-8 man "$page" 2>/dev/null | grep -q '^SYNOPSIS' || fail "man $page shows no page"
-  LC_ALL=C.UTF-8 man -L ru "$page" 2>/dev/null | grep -q '^СИНТАКСИС' || fail "man -L ru $page shows no page"
+  shown=$(LC_ALL=C.UTF-8 man "$page" 2>/dev/null) || true
+  grep -q '^SYNOPSIS' <<<"$shown" || fail "man $page shows no page"
+  shown=$(LC_ALL=C.UTF-8 man -L ru "$page" 2>/dev/null) || true
+  grep -q '^СИНТАКСИС' <<<"$shown" || fail "man -L ru $page shows no page"
 done
 for program in r770ctl r770-sim; do
   # The loader answers 124 ("try again") once it has loaded a completion.
