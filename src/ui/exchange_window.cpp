@@ -49,6 +49,7 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
     else
       Refresh();
   });
+  KeyboardMenus(this, menu);
 
   auto* range = new QHBoxLayout;
   rangeSwitch_ = new QCheckBox(this);

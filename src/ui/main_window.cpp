@@ -164,6 +164,7 @@ void TFNastr::BuildMenu() {
       actions_[c] = a;
     }
   }
+  KeyboardMenus(this, menuBar());
 }
 
 void TFNastr::SetOpener(MainCommand command, std::function<void()> opener) {

@@ -7,17 +7,35 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 #include "common/key_filter.h"
+#include "common/mnemonics.h"
 #include "document/main_window_form.h"
 
 namespace r770 {
 namespace {
+
+// Gives the captions of one menu (or of the bar) their Alt letters, then does the same in
+// every submenu.
+void MarkMnemonics(const QList<QAction*>& actions) {
+  std::vector<std::string> captions;
+  for (QAction* a : actions) captions.push_back(a->isSeparator() ? std::string() : S(a->text()));
+  const std::vector<std::string> marked = WithMnemonics(captions);
+  for (qsizetype i = 0; i < actions.size(); ++i) {
+    QAction* a = actions[i];
+    if (a->isSeparator()) continue;
+    if (Q(marked[static_cast<std::size_t>(i)]) != a->text())
+      a->setText(Q(marked[static_cast<std::size_t>(i)]));
+    if (QMenu* menu = a->menu()) MarkMnemonics(menu->actions());
+  }
+}
 
 QWidget* BoxParent() {
   if (QWidget* w = QApplication::activeModalWidget()) return w;
@@ -287,6 +305,20 @@ void ModelSpinBox::contextMenuEvent(QContextMenuEvent* event) {
 void ModelSpinBox::focusOutEvent(QFocusEvent* event) {
   QAbstractSpinBox::focusOutEvent(event);
   emit left();
+}
+
+void KeyboardMenus(QWidget* window, QMenuBar* bar) {
+  MarkMnemonics(bar->actions());
+  auto* key = new QShortcut(QKeySequence(Qt::Key_F10), window);
+  QObject::connect(key, &QShortcut::activated, bar, [bar] {
+    if (!bar->isEnabled() || !bar->isVisible()) return;
+    for (QAction* a : bar->actions())
+      if (a->isVisible() && a->isEnabled() && !a->isSeparator()) {
+        bar->setFocus(Qt::ShortcutFocusReason);
+        bar->setActiveAction(a);
+        return;
+      }
+  });
 }
 
 }  // namespace r770

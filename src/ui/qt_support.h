@@ -11,6 +11,7 @@
 
 class QAction;
 class QMenu;
+class QMenuBar;
 class QWidget;
 
 namespace r770 {
@@ -110,5 +111,10 @@ QString BoxCaption();
 // Keeps every top-level window of the application inside the available screen area when it
 // is shown (smaller screens such as 1366x768 included). Installed once on the application.
 void KeepWindowsOnScreen();
+
+// Makes a window's menus reachable from the keyboard: every caption of the bar and of each
+// of its menus gets an Alt letter of its own (see WithMnemonics), and F10 in the window opens
+// the bar at its first visible, enabled entry. Called once the menus are built.
+void KeyboardMenus(QWidget* window, QMenuBar* bar);
 
 }  // namespace r770

@@ -155,13 +155,7 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   connect(toggle, &QShortcut::activated, this, &RegisterMapWindow::ToggleTableTree);
   auto* toggle2 = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
   connect(toggle2, &QShortcut::activated, this, &RegisterMapWindow::ToggleTableTree);
-  auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
-  connect(menuKey, &QShortcut::activated, this, [this] {
-    if (!menuBar_->actions().isEmpty()) {
-      menuBar_->setFocus(Qt::ShortcutFocusReason);
-      menuBar_->setActiveAction(menuBar_->actions().front());
-    }
-  });
+  KeyboardMenus(this, menuBar_);
   connect(find_, &QLineEdit::textChanged, this, &RegisterMapWindow::ApplyFilter);
   connect(tree_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
     if (!syncing_ && find_->text().isEmpty()) form_->NodeExpanded(ParamTreeWidget::NodeOf(item), true);

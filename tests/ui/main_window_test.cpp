@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -101,9 +102,11 @@ class MainWindowTest : public QObject {
 
     QStringList tree;
     for (QAction* top : w.menuBar()->actions()) {
-      QString line = top->text();
+      // Shown as the captions read: the Alt letter marks are looked at in the keyboard test.
+      QString line = top->text().remove(QChar('&'));
       if (QMenu* m = top->menu())
-        for (QAction* a : m->actions()) line += "|" + (a->isSeparator() ? QString("-") : a->text());
+        for (QAction* a : m->actions())
+          line += "|" + (a->isSeparator() ? QString("-") : a->text().remove(QChar('&')));
       tree << line;
     }
     QCOMPARE(tree,
@@ -125,6 +128,47 @@ class MainWindowTest : public QObject {
     QVERIFY(w.ProgressStrip()->isHidden());
     QCOMPARE(w.ProgressStrip()->maximum(), 116);
     QCOMPARE(w.pos(), QPoint(0, 0));
+  }
+
+  // Every caption of the bar and of each menu has an Alt letter of its own; Alt and the letter
+  // opens a menu or runs a command of the bar, F10 opens the bar at its first entry.
+  void menusAreReachableFromTheKeyboard() {
+    test::TempDir dir;
+    TFNastr w(WriteSettings(dir, true));
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    const auto checkLetters = [](const QList<QAction*>& actions, const QString& where) {
+      QSet<QChar> letters;
+      for (QAction* a : actions) {
+        if (a->isSeparator()) continue;
+        const QString text = a->text();
+        const qsizetype mark = text.indexOf('&');
+        QVERIFY2(mark >= 0 && mark + 1 < text.size() && text.indexOf('&', mark + 1) < 0,
+                 qPrintable(where + ": " + text));
+        const QChar letter = text[mark + 1].toLower();
+        QVERIFY2(!letters.contains(letter), qPrintable(where + ": the letter of " + text + " is taken"));
+        letters.insert(letter);
+      }
+    };
+    checkLetters(w.menuBar()->actions(), "bar");
+    for (QAction* top : w.menuBar()->actions())
+      if (top->menu()) checkLetters(top->menu()->actions(), top->text());
+    QCOMPARE(w.MenuAction(MainMenu::File)->text(), QString::fromUtf8("&Файл"));
+    QCOMPARE(w.Action(MainCommand::SaveAs)->text(), QString::fromUtf8("Сохранить &как ..."));
+
+    // Alt+Ф opens "Файл".
+    QTest::sendKeyEvent(QTest::Click, &w, Qt::Key(0x0424), QString::fromUtf8("ф"), Qt::AltModifier);
+    QMenu* file = w.MenuAction(MainMenu::File)->menu();
+    QTRY_VERIFY(file->isVisible());
+    QTest::keyClick(file, Qt::Key_Escape);
+    QTest::keyClick(w.menuBar(), Qt::Key_Escape);
+    QTRY_VERIFY(!file->isVisible());
+
+    // F10 reaches the bar without a mouse.
+    QTest::keyClick(&w, Qt::Key_F10);
+    QCOMPARE(w.menuBar()->activeAction(), w.MenuAction(MainMenu::File));
+    QTest::keyClick(w.menuBar(), Qt::Key_Escape);
   }
 
   void newReachesTheModelAndShowsTheStatusLine() {
