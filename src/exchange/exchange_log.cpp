@@ -19,8 +19,10 @@ void ExchangeLog::Add(const std::string& text) {
   AddToView(text);
   if (!file_.Write(text) && !fileFailureShown_) {
     fileFailureShown_ = true;
-    AddToView("Не удается записать журнал обмена в файл " + file_.CurrentPath() +
-              "; обмен продолжается без записи в файл");
+    const std::string notice = "Не удается записать журнал обмена в файл " + file_.CurrentPath() +
+                               "; обмен продолжается без записи в файл";
+    AddToView(notice);
+    if (view_) view_->LogFileFailed(notice);
   }
 }
 

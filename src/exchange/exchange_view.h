@@ -21,6 +21,9 @@ class ExchangeView {
   // The log view got a line, or was emptied.
   virtual void LogAppended(const std::string& line) {}
   virtual void LogCleared() {}
+  // The day's log file could not be written (said once per showing, after the line that says
+  // so went into the log view): a view without a log view reports it its own way.
+  virtual void LogFileFailed(const std::string& notice) {}
 
   // Wait cursor on or off.
   virtual void SetBusy(bool busy) = 0;

@@ -67,6 +67,8 @@ class ConsoleExchangeView : public ExchangeView {
     EndProgressLine();
     err_ << text << "\n";
   }
+  // The log lines themselves stay in the day's log; that the log is not kept is said here.
+  void LogFileFailed(const std::string& notice) override { Information(notice); }
   bool Confirm(const std::string& text) override {
     EndProgressLine();
     err_ << text << " — " << (restart_ ? "да" : "нет") << "\n";
