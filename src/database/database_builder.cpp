@@ -125,6 +125,8 @@ void WriteDatabaseFile(const std::string& path, const std::string& bytes) {
   if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  // The last bytes reach the file on close: a full disk shows only then.
+  out.close();
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
