@@ -340,4 +340,15 @@ std::string EscapeControlChars(std::string_view utf8) {
   return out;
 }
 
+std::string CsvField(std::string_view text, char separator) {
+  const char special[] = {separator, '"', '\r', '\n', 0};
+  if (text.find_first_of(special) == std::string_view::npos) return std::string(text);
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
 }  // namespace r770

@@ -51,5 +51,8 @@ std::string EscapeControlChars(std::string_view utf8);
 // A JSON string literal of a UTF-8 text: quotes, '"' and '\\' escaped, control characters as
 // EscapeControlChars writes them.
 std::string JsonQuoted(std::string_view utf8);
+// A CSV field (RFC 4180): quoted, quotes doubled, when it holds the separator, a quote, CR or
+// LF; else as it is.
+std::string CsvField(std::string_view text, char separator = ',');
 
 }  // namespace r770

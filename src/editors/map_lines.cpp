@@ -89,23 +89,6 @@ std::string AsUtf8(std::string_view text) {
   return ValidUtf8(text) ? std::string(text) : Cp1251ToUtf8(text);
 }
 
-std::string Quoted(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"')
-      out += "\"\"";
-    else
-      out.push_back(c);
-  }
-  return out + "\"";
-}
-std::string CsvField(const std::string& s) {
-  return s.find_first_of(",\"\r\n") == std::string::npos ? s : Quoted(s);
-}
-std::string TabField(const std::string& s) {
-  return s.find_first_of("\t\"\r\n") == std::string::npos ? s : Quoted(s);
-}
-
 std::string Field(const std::vector<std::string>& f, std::size_t i) {
   return i < f.size() ? Trim(f[i]) : std::string();
 }
@@ -335,7 +318,7 @@ std::string MapClipboardText(const Configuration& cfg, const RegisterMap& map, c
     if (!e.IsEmpty()) {
       out += (e.ModbusAddr == 0xFFFF ? std::string() : std::to_string(e.ModbusAddr)) + "\t" +
              Hex2(e.ModuleNo) + "\t" + Hex4(e.ParamNo) + "\t" +
-             std::to_string(static_cast<std::int16_t>(e.TaskNo)) + "\t" + TabField(cfg.DisplayName(e));
+             std::to_string(static_cast<std::int16_t>(e.TaskNo)) + "\t" + CsvField(cfg.DisplayName(e), '\t');
     }
     out += "\n";
   }

@@ -8,6 +8,7 @@
 // version reads them.
 #include <sstream>
 
+#include "common/codec.h"
 #include "export/export_formats.h"
 #include "export/export_text.h"
 

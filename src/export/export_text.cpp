@@ -169,19 +169,6 @@ std::string XmlCdata(std::string_view text) {
   return out + "]]>";
 }
 
-std::string CsvField(std::string_view text, char sep) {
-  if (text.find_first_of(std::string{sep, '"', '\r', '\n'}) == std::string_view::npos)
-    return std::string(text);
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"')
-      out += "\"\"";
-    else
-      out.push_back(c);
-  }
-  return out + "\"";
-}
-
 std::string PythonString(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {

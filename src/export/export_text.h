@@ -21,8 +21,6 @@ std::string TomlString(std::string_view text);
 std::string XmlText(std::string_view text);
 // The same text inside a CDATA section (a "]]>" in it is split over two sections).
 std::string XmlCdata(std::string_view text);
-// A CSV field with separator sep, quoted when it holds sep, a quote, CR or LF.
-std::string CsvField(std::string_view text, char sep);
 // Python string literal (double quotes; UTF-8 text kept, controls escaped).
 std::string PythonString(std::string_view text);
 // Text for one comment line of a script: control characters (line breaks included) as \xNN.

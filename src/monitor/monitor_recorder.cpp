@@ -20,17 +20,6 @@ std::string IsoLocalTime(const LocalTime& t) {
   return buf;
 }
 
-std::string CsvField(const std::string& text, char separator) {
-  const char special[] = {separator, '"', '\r', '\n', 0};
-  if (text.find_first_of(special) == std::string::npos) return text;
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 std::string WithCsvExtension(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

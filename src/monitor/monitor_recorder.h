@@ -28,8 +28,6 @@ inline constexpr const char* kCsvDialectKeys[2] = {"rfc4180", "ru"};
 
 // "2026-12-10T14:05:03.042"
 std::string IsoLocalTime(const LocalTime& t);
-// A CSV field: quoted (quotes doubled) when it holds the separator, a quote or a line break.
-std::string CsvField(const std::string& text, char separator = ',');
 // The file name of a recording: ".csv" added when the name has no extension.
 std::string WithCsvExtension(const std::string& path);
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/codec.h"
 #include "fake_dialogs.h"
 #include "lib_modbus_server.h"
 #include "temp_dir.h"
