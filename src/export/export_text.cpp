@@ -14,12 +14,14 @@ std::string Hex2Escape(const char* prefix, unsigned value, int digits) {
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
-}  // namespace
-
-std::string JsonString(std::string_view text) {
+// A double-quoted literal: '"', '\\', LF, CR and tab escaped with a backslash as C writes
+// them; every other byte is handed to other(out, text, i), which appends it, escaped or as it
+// is, and returns how many bytes after it it took as well.
+template <class Other>
+std::string BackslashQuoted(std::string_view text, Other other) {
   std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    switch (text[i]) {
       case '"':
         out += "\\\"";
         break;
@@ -36,78 +38,60 @@ std::string JsonString(std::string_view text) {
         out += "\\t";
         break;
       default:
-        if (c < 0x20)
-          out += Hex2Escape("\\u", c, 4);
-        else
-          out.push_back(static_cast<char>(c));
+        i += other(out, text, i);
     }
   }
   return out + "\"";
+}
+
+// The other bytes of a literal whose controls are written as prefix and hexadecimal digits.
+auto ControlsAs(const char* prefix, int digits, bool (*control)(unsigned char)) {
+  return [prefix, digits, control](std::string& out, std::string_view text, std::size_t i) -> std::size_t {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (control(c))
+      out += Hex2Escape(prefix, c, digits);
+    else
+      out.push_back(text[i]);
+    return 0;
+  };
+}
+
+}  // namespace
+
+// JSON's controls are those below 0x20 only.
+std::string JsonString(std::string_view text) {
+  return BackslashQuoted(text, ControlsAs("\\u", 4, [](unsigned char c) { return c < 0x20; }));
 }
 
 std::string YamlString(std::string_view text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  return BackslashQuoted(text, [](std::string& out, std::string_view text, std::size_t i) -> std::size_t {
     const auto c = static_cast<unsigned char>(text[i]);
-    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    if (c == '"')
-      out += "\\\"";
-    else if (c == '\\')
-      out += "\\\\";
-    else if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else if (c == '\t')
-      out += "\\t";
-    else if (IsControl(c))
+    const auto at = [&](std::size_t k) {
+      return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+    };
+    if (IsControl(c)) {
       out += Hex2Escape("\\x", c, 2);
-    else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // C1 controls, NEL among them
-      out += Hex2Escape("\\x", next, 2);
-      ++i;
-    } else if (c == 0xE2 && next == 0x80 && i + 2 < text.size() &&
-               (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
-                static_cast<unsigned char>(text[i + 2]) == 0xA9)) {  // line, paragraph separators
-      out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\L" : "\\P";
-      i += 2;
-    } else if (c == 0xEF && next == 0xBB && i + 2 < text.size() &&
-               static_cast<unsigned char>(text[i + 2]) == 0xBF) {  // a byte order mark
-      out += "\\uFEFF";
-      i += 2;
-    } else {
-      out.push_back(static_cast<char>(c));
+      return 0;
     }
-  }
-  return out + "\"";
+    if (c == 0xC2 && at(1) >= 0x80 && at(1) <= 0x9F) {  // C1 controls, NEL among them
+      out += Hex2Escape("\\x", at(1), 2);
+      return 1;
+    }
+    if (c == 0xE2 && at(1) == 0x80 && (at(2) == 0xA8 || at(2) == 0xA9)) {  // line, paragraph separators
+      out += at(2) == 0xA8 ? "\\L" : "\\P";
+      return 2;
+    }
+    if (c == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {  // a byte order mark
+      out += "\\uFEFF";
+      return 2;
+    }
+    out.push_back(text[i]);
+    return 0;
+  });
 }
 
 std::string TomlString(std::string_view text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (IsControl(c))
-          out += Hex2Escape("\\u", c, 4);
-        else
-          out.push_back(static_cast<char>(c));
-    }
-  }
-  return out + "\"";
+  return BackslashQuoted(text, ControlsAs("\\u", 4, IsControl));
 }
 
 std::string XmlText(std::string_view text) {
@@ -170,32 +154,7 @@ std::string XmlCdata(std::string_view text) {
 }
 
 std::string PythonString(std::string_view text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (IsControl(c))
-          out += Hex2Escape("\\x", c, 2);
-        else
-          out.push_back(static_cast<char>(c));
-    }
-  }
-  return out + "\"";
+  return BackslashQuoted(text, ControlsAs("\\x", 2, IsControl));
 }
 
 std::string OneLine(std::string_view text) {
