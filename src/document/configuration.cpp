@@ -34,7 +34,7 @@ const char* MapSection(MapKind kind) {
   return "";
 }
 
-const char* MapCsvKey(MapKind kind) {
+const char* MapKey(MapKind kind) {
   switch (kind) {
     case MapKind::TU:
       return "coils";

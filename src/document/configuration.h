@@ -45,8 +45,9 @@ inline constexpr int CountInputReg = 64;
 int MapCount(MapKind kind);
 // Document section of a map: "TU Modbus", "TC Modbus", "TIFloat Modbus", "InputReg Modbus".
 const char* MapSection(MapKind kind);
-// Key of a map in CSV files and on r770ctl's command line: "coils", "di", "hr", "ir".
-const char* MapCsvKey(MapKind kind);
+// Short key of a map wherever a map is named in text: CSV files, r770ctl's options and
+// listings, JSON, the monitor's recording, exported tag names: "coils", "di", "hr", "ir".
+const char* MapKey(MapKind kind);
 
 inline constexpr const char* kNoParamName = "Нет параметра";
 inline constexpr std::size_t kMaxParamName = 80;

@@ -106,7 +106,7 @@ bool SameIdentity(const MapEntry& a, const MapEntry& b) {
 
 std::optional<MapKind> MapKindOfCsvKey(std::string_view key) {
   for (MapKind k : kAllMapKinds)
-    if (key == MapCsvKey(k)) return k;
+    if (key == MapKey(k)) return k;
   return std::nullopt;
 }
 
@@ -362,7 +362,7 @@ std::string MapCsvRows(const Configuration& cfg, MapKind kind, const RegisterMap
   for (std::size_t i = 0; i < map.size(); ++i) {
     const MapEntry& e = map[i];
     if (e.IsEmpty()) continue;
-    csv += std::string(MapCsvKey(kind)) + ',' + std::to_string(i + 1) + ',' + std::to_string(e.ModbusAddr) +
+    csv += std::string(MapKey(kind)) + ',' + std::to_string(i + 1) + ',' + std::to_string(e.ModbusAddr) +
            ',' + Hex2(e.ModuleNo) + ',' + Hex4(e.ParamNo) + ',' +
            std::to_string(static_cast<std::int16_t>(e.TaskNo)) + ',' +
            CsvField(EscapeControlChars(cfg.DisplayName(e))) + "\r\n";

@@ -20,7 +20,7 @@
 
 namespace r770 {
 
-// The map of a key of MapCsvKey.
+// The map of a key of MapKey.
 std::optional<MapKind> MapKindOfCsvKey(std::string_view key);
 inline constexpr const char* kMapCsvHeader = "map,row,address,module,param,task,name";
 

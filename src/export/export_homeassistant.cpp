@@ -66,7 +66,7 @@ ExportResult ExportHomeAssistant(const ExportInput& in) {
       if (ExportIsBits(t.kind) != bits) continue;
       if (!any) out << (bits ? "    binary_sensors:\n" : "    sensors:\n");
       any = true;
-      std::string id = idPrefix + ExportMapKey(t.kind) + "_" + std::to_string(t.address);
+      std::string id = idPrefix + MapKey(t.kind) + "_" + std::to_string(t.address);
       if (t.label.find(" (строка ") != std::string::npos) id += "_" + std::to_string(t.row + 1);
       out << "      - name: " << YamlString(t.label) << "\n";
       out << "        unique_id: " << YamlString(id) << "\n";

@@ -17,7 +17,7 @@ ExportResult ExportJson(const ExportInput& in) {
   for (std::size_t i = 0; i < in.tags.size(); ++i) {
     const ExportTag& t = in.tags[i];
     const bool bits = ExportIsBits(t.kind);
-    out << (i ? "," : "") << "\n    {\"map\": \"" << ExportMapKey(t.kind) << "\", \"row\": " << t.row + 1
+    out << (i ? "," : "") << "\n    {\"map\": \"" << MapKey(t.kind) << "\", \"row\": " << t.row + 1
         << ", \"address\": " << t.address << ", \"oneBased\": " << t.address + 1 << ", \"modicon\": \""
         << ModiconAddress(t.kind, t.address) << "\", \"function\": " << ExportReadFunction(t.kind)
         << ", \"type\": \"" << (bits ? "bool" : "float32") << "\", \"count\": " << (bits ? 1 : 2)

@@ -67,7 +67,7 @@ ExportResult ExportOpenModScan(const ExportInput& in) {
       out << "    <Description Address=\"" << t.address << "\">" << XmlCdata(t.name) << "</Description>\n";
     }
     out << "  </AddressDescriptionMap>\n</FormModScan>\n";
-    r.files.push_back({std::string(ExportMapKey(b.kind)) + suffix + ".xml", out.str()});
+    r.files.push_back({std::string(MapKey(b.kind)) + suffix + ".xml", out.str()});
   }
   return r;
 }

@@ -159,20 +159,6 @@ ExportLink ExportLinkFrom(const ProgramSettings& s) {
   return link;
 }
 
-const char* ExportMapKey(MapKind kind) {
-  switch (kind) {
-    case MapKind::TU:
-      return "coils";
-    case MapKind::TC:
-      return "di";
-    case MapKind::TIFloat:
-      return "hr";
-    case MapKind::InputReg:
-      return "ir";
-  }
-  return "";
-}
-
 int ExportReadFunction(MapKind kind) {
   switch (kind) {
     case MapKind::TU:
@@ -210,7 +196,7 @@ std::vector<ExportTag> CollectExportTags(const Configuration& cfg, const std::ar
       t.row = static_cast<int>(i);
       t.address = e.ModbusAddr;
       t.name = cfg.DisplayName(e);
-      t.label = std::string(ExportMapKey(kind)) + " " + std::to_string(e.ModbusAddr) + " " + t.name;
+      t.label = std::string(MapKey(kind)) + " " + std::to_string(e.ModbusAddr) + " " + t.name;
       t.module = e.ModuleNo;
       t.param = e.ParamNo;
       t.task = static_cast<std::int16_t>(e.TaskNo);

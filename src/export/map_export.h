@@ -115,8 +115,6 @@ ExportResult MakeExport(const Configuration& cfg, const ExportRequest& request);
 // format into the folder path (made when missing). Returns an empty string or a message.
 std::string SaveExport(const ExportResult& result, ExportFormat format, const std::string& path);
 
-// Key of a map in exported names and JSON: "coils", "di", "hr", "ir".
-const char* ExportMapKey(MapKind kind);
 // The read function of a map: 1 Coils, 2 Discrete Inputs, 3 Holding, 4 Input Registers.
 int ExportReadFunction(MapKind kind);
 bool ExportIsBits(MapKind kind);

@@ -50,8 +50,6 @@ const char* MonitorMapName(MapKind kind) {
   return "";
 }
 
-const char* MonitorMapKey(MapKind kind) { return MapCsvKey(kind); }
-
 std::vector<PlannedRequest> PlanRequests(const std::vector<MonitorPoint>& points, const PlanLimits& limits) {
   std::vector<int> order(points.size());
   std::iota(order.begin(), order.end(), 0);

@@ -30,8 +30,6 @@ int PointWidth(MapKind kind);
 bool IsBitMap(MapKind kind);
 // Short map name shown in the monitor's table and written to its file.
 const char* MonitorMapName(MapKind kind);
-// Map key of the CSV files: "coils", "di", "hr", "ir".
-const char* MonitorMapKey(MapKind kind);
 
 struct PlanLimits {
   int maxBits = 2000;      // largest quantity of functions 1 and 2

@@ -85,7 +85,7 @@ std::string MonitorRecorder::CycleLines(const LocalTime& time, const std::vector
     const PointReading& r = readings[i];
     std::string value;
     if (r.valid) value = IsBitMap(p.kind) ? r.value : FormatTestFloat(r.number, russian ? "," : ".");
-    out += stamp + sep + MonitorMapKey(p.kind) + sep + std::to_string(p.address) + sep +
+    out += stamp + sep + MapKey(p.kind) + sep + std::to_string(p.address) + sep +
            CsvField(EscapeControlChars(p.name), sep) + sep + value + sep + CsvField(r.note, sep) + "\r\n";
   }
   return out;

@@ -96,8 +96,8 @@ class MapExportTest : public ::testing::Test {
   std::string Expectations() const {
     std::string out;
     for (const Placed& p : kPlaced) {
-      out += std::string(ExportMapKey(p.kind)) + " " + std::to_string(p.address) + " " +
-             std::to_string(p.row) + " ";
+      out +=
+          std::string(MapKey(p.kind)) + " " + std::to_string(p.address) + " " + std::to_string(p.row) + " ";
       for (unsigned char c : std::string(p.name)) {
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02x", c);

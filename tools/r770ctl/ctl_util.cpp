@@ -23,11 +23,6 @@ void CtlDocumentView::Information(const std::string& text) {
   if (err_) *err_ << text << "\n";
 }
 
-// The monitor's keys are the ones of every command.
-const char* MapKey(MapKind kind) { return MapCsvKey(kind); }
-
-std::string MapName(MapKind kind) { return MapKey(kind); }
-
 bool HasHelp(const std::vector<std::string>& args) {
   for (const auto& a : args)
     if (a == "--help" || a == "-h") return true;

@@ -30,10 +30,6 @@ class CtlDocumentView : public DocumentView {
   std::vector<std::string>* messages_;
 };
 
-// r770ctl's names of the maps, in every command: "coils", "di", "hr", "ir".
-const char* MapKey(MapKind kind);
-std::string MapName(MapKind kind);
-
 bool HasHelp(const std::vector<std::string>& args);
 int UsageError(Io& io, const std::string& message);
 
@@ -95,8 +91,6 @@ bool LoadForCtl(const std::string& path, Io& io, Loaded& doc);
 int ReadModuleInto(const std::vector<std::string>& linkArgs, Io& io, Configuration& document,
                    Configuration& into, std::uint8_t* net = nullptr);
 
-// Key of a map in listings and JSON: "coils", "di", "hr", "ir".
-const char* MapKey(MapKind k);
 // A JSON string literal of a UTF-8 text.
 std::string Json(const std::string& s);
 

@@ -166,9 +166,10 @@ int Compare(const std::vector<std::string>& args, Io& io) {
       const MapEntry& x = ma[i];
       const MapEntry& y = mb[i];
       if (x.ModuleNo != y.ModuleNo || x.ParamNo != y.ParamNo || x.ModbusAddr != y.ModbusAddr)
-        diffs.push_back(MapName(k) + ", строка " + std::to_string(i + 1) + ": " + Hex2(x.ModuleNo) + " " +
-                        Hex4(x.ParamNo) + " " + std::to_string(x.ModbusAddr) + " <> " + Hex2(y.ModuleNo) +
-                        " " + Hex4(y.ParamNo) + " " + std::to_string(y.ModbusAddr));
+        diffs.push_back(std::string(MapKey(k)) + ", строка " + std::to_string(i + 1) + ": " +
+                        Hex2(x.ModuleNo) + " " + Hex4(x.ParamNo) + " " + std::to_string(x.ModbusAddr) +
+                        " <> " + Hex2(y.ModuleNo) + " " + Hex4(y.ParamNo) + " " +
+                        std::to_string(y.ModbusAddr));
     }
   }
   for (const auto& d : diffs) io.out << d << "\n";

@@ -164,7 +164,8 @@ int Check(const std::vector<std::string>& args, Io& io) {
   doc.echoMessages = false;  // listed below with the other findings
   if (!LoadForCtl(files[0], io, doc)) return kExitProblems;
   std::vector<std::string> problems = doc.messages;  // what the load itself reported
-  for (const DocumentProblem& p : CheckDocument(doc.cfg, MapName)) problems.push_back(p.Text);
+  for (const DocumentProblem& p : CheckDocument(doc.cfg, [](MapKind k) { return std::string(MapKey(k)); }))
+    problems.push_back(p.Text);
   for (const auto& p : problems) io.out << p << "\n";
   if (problems.empty()) {
     io.out << "Замечаний нет.\n";

@@ -22,7 +22,7 @@ std::string MapsValue(const cli::ArgParser::Value& v, std::array<bool, 4>& maps)
   while (std::getline(list, key, ',')) {
     bool known = false;
     for (MapKind k : kAllMapKinds)
-      if (key == ExportMapKey(k)) maps[static_cast<std::size_t>(k)] = known = true;
+      if (key == MapKey(k)) maps[static_cast<std::size_t>(k)] = known = true;
     if (!known) return error;
   }
   return "";

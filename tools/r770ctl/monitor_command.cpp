@@ -26,7 +26,7 @@ namespace {
 void PrintJsonReading(std::ostream& out, const std::string& stamp, const MonitorPoint& p,
                       const PointReading& r) {
   using exporting::JsonString;
-  out << "{\"time\": " << JsonString(stamp) << ", \"map\": \"" << MonitorMapKey(p.kind)
+  out << "{\"time\": " << JsonString(stamp) << ", \"map\": \"" << MapKey(p.kind)
       << "\", \"address\": " << p.address << ", \"name\": " << JsonString(p.name) << ", \"value\": ";
   if (r.valid && std::isfinite(r.number)) {
     char number[32];
@@ -167,7 +167,7 @@ void PrintCycle(std::ostream& out, const std::string& stamp, const std::vector<M
       continue;
     }
     if (!run.all && !r.changed) continue;
-    out << stamp << '\t' << MonitorMapKey(points[i].kind) << '\t' << points[i].address << '\t'
+    out << stamp << '\t' << MapKey(points[i].kind) << '\t' << points[i].address << '\t'
         << EscapeControlChars(points[i].name) << '\t' << (r.valid ? r.value : "-");
     if (!r.note.empty()) out << '\t' << EscapeControlChars(r.note);
     out << '\n';
