@@ -107,7 +107,7 @@ class ExchangeForm {
   const TCustomLink* LinkRecord() const { return link_.get(); }
   // The module's run state as last read (after each procedure and each "Пуск" / "Стоп"):
   // the state byte (0 running, 1 stop command taken, 0x81 stopped), none while unknown.
-  const std::optional<std::uint8_t>& runState() const { return runState_; }
+  const std::optional<std::uint8_t>& RunState() const { return runState_; }
   // The line the window shows for it: "Состояние прибора: Работа" / "Стоп" / "неизвестно".
   std::string RunStateText() const;
   // "Пуск" and "Стоп": while the window is shown with a link (or one to open again) and no
@@ -180,8 +180,8 @@ class ExchangeForm {
   // module).
   bool ReadModuleInto(Configuration& target);
   bool CompareEnabled() const { return linkOpen_ && !running_ && DocumentPresent(); }
-  Configuration& config() { return config_; }
-  ProgramSettings& settings() { return settings_; }
+  Configuration& Config() { return config_; }
+  ProgramSettings& Settings() { return settings_; }
   // A stage line into the exchange log.
   void Log(const std::string& text);
 

@@ -56,7 +56,7 @@ ExportResult ExportMbpoll(const ExportInput& in) {
   out << "status=0\n";
   for (const TagBlock& b : ContiguousBlocks(in.tags, kMaxBits, kMaxFloats)) {
     const bool bits = ExportIsBits(b.kind);
-    const int last = b.start + b.registers() - 1;
+    const int last = b.start + b.Registers() - 1;
     out << "\n# " << MapTitle(b.kind) << ", адреса " << b.start << ".." << last << ":\n";
     for (std::size_t index : b.tags) {
       const ExportTag& t = in.tags[index];
@@ -80,7 +80,7 @@ ExportResult ExportMbpoll(const ExportInput& in) {
         type = decoded ? "3:float" : "3:hex";
         break;
     }
-    if (!bits && !decoded) count = b.registers();
+    if (!bits && !decoded) count = b.Registers();
     out << "mbpoll -m tcp -a \"$UNIT\" -p \"$PORT\" -o \"$TIMEOUT\" -0 -1 -t " << type;
     if (!bits && order == WireOrder::ABCD) out << " -B";
     out << " -r " << b.start << " -c " << count << " \"$HOST\" || status=1\n";

@@ -58,7 +58,7 @@ ExportResult ExportOpenModScan(const ExportInput& in) {
         << "\" ByteOrder=\"" << (!bits && bytesSwapped ? "Swapped" : "Direct") << "\">\n";
     out << "  <DisplayDefinition FormName=\"" << XmlText(formName) << "\" ScanRate=\"1000\" DeviceId=\""
         << int(in.link.unit) << "\" PointType=\"" << PointType(b.kind) << "\" PointAddress=\"" << b.start
-        << "\" Length=\"" << b.registers() << "\" LogViewLimit=\"30\" ZeroBasedAddress=\"true\""
+        << "\" Length=\"" << b.Registers() << "\" LogViewLimit=\"30\" ZeroBasedAddress=\"true\""
         << " HexAddress=\"false\" AutoscrollLog=\"false\" HexViewAddress=\"false\" HexViewDeviceId=\"false\""
         << " HexViewLength=\"false\" DataViewColumnsDistance=\"16\" LeadingZeros=\"true\"/>\n";
     out << "  <AddressDescriptionMap>\n";

@@ -35,7 +35,7 @@ struct TagBlock {
   std::uint16_t start = 0;
   int values = 0;                 // entries in the block
   std::vector<std::size_t> tags;  // indexes into the tag list, by address
-  int registers() const { return ExportIsBits(kind) ? values : 2 * values; }
+  int Registers() const { return ExportIsBits(kind) ? values : 2 * values; }
 };
 
 // The tags cut into blocks: per map, sorted by address, an entry joins the block before it

@@ -156,24 +156,24 @@ void ExchangeCompareModule::Abort() { exchange_.Abort(); }
 
 bool ExchangeWindowWriter::WriteDocument() {
   window_.OpenInMode(ExchangeMode::Write);
-  return window_.form().Mode() == ExchangeMode::Write && window_.form().Succeeded();
+  return window_.Form().Mode() == ExchangeMode::Write && window_.Form().Succeeded();
 }
 
 void OpenModuleComparison(ExchangeForm& exchange, Dialogs* dialogs, QWidget* parent,
                           const std::function<void()>& documentChanged) {
   ExchangeCompareModule module(exchange);
   QtDialogs qtDialogs;
-  CompareWindow window(exchange.config(), exchange.settings(), dialogs ? *dialogs : qtDialogs, parent);
-  if (!window.form().StartWithModule(module)) return;  // the read said why
+  CompareWindow window(exchange.Config(), exchange.Settings(), dialogs ? *dialogs : qtDialogs, parent);
+  if (!window.Form().StartWithModule(module)) return;  // the read said why
   window.Render();
   window.exec();
-  if (window.form().DocumentChanged() && documentChanged) documentChanged();
+  if (window.Form().DocumentChanged() && documentChanged) documentChanged();
 }
 
 void OpenFileComparison(Configuration& document, const ProgramSettings& settings, Dialogs& dialogs,
                         const std::string& startFolder, CompareModule* writer, QWidget* parent) {
   CompareWindow window(document, settings, dialogs, parent);
-  if (!window.form().StartWithFile(startFolder, writer)) return;
+  if (!window.Form().StartWithFile(startFolder, writer)) return;
   window.Render();
   window.exec();
 }

@@ -25,20 +25,20 @@ class CompareWindow : public QDialog {
   CompareWindow(Configuration& document, const ProgramSettings& settings, Dialogs& dialogs,
                 QWidget* parent = nullptr);
 
-  CompareForm& form() { return form_; }
+  CompareForm& Form() { return form_; }
   // Draws the form model (after one of its Start... succeeded).
   void Render();
   // Paints the table on the printer's pages, as the map editors print theirs.
   bool PrintTo(QPrinter& printer);
 
-  QTableWidget* table() const { return table_; }
-  QPushButton* writeButton() const { return write_; }
-  QPushButton* takeButton() const { return take_; }
-  QPushButton* abortButton() const { return abort_; }
-  QPushButton* printButton() const { return print_; }
-  QPushButton* previewButton() const { return preview_; }
-  QPushButton* closeButton() const { return close_; }
-  QLabel* statusLine() const { return status_; }
+  QTableWidget* Table() const { return table_; }
+  QPushButton* WriteButton() const { return write_; }
+  QPushButton* TakeButton() const { return take_; }
+  QPushButton* AbortButton() const { return abort_; }
+  QPushButton* PrintButton() const { return print_; }
+  QPushButton* PreviewButton() const { return preview_; }
+  QPushButton* CloseButton() const { return close_; }
+  QLabel* StatusLine() const { return status_; }
 
  public slots:
   void reject() override;

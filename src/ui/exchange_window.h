@@ -42,7 +42,7 @@ class TFObmen : public QDialog, private ExchangeView {
   // The main window's unsaved-changes prompt (asked before a read); none: nothing is asked.
   std::function<bool()> onAskSaveChanges;
 
-  ExchangeForm& form() { return form_; }
+  ExchangeForm& Form() { return form_; }
   // Shows the window modally; returns when it has closed.
   void Open() { exec(); }
   // Shows the window modally with a mode chosen once the link is open.
@@ -52,24 +52,24 @@ class TFObmen : public QDialog, private ExchangeView {
   }
 
   // Widgets, named for tests.
-  QAction* searchItem() const { return searchItem_; }
-  QAction* writeItem() const { return writeItem_; }
-  QAction* readItem() const { return readItem_; }
-  QAction* compareItem() const { return compareItem_; }
-  QPushButton* actionButton() const { return action_; }
-  QPushButton* abortButton() const { return abort_; }
+  QAction* SearchItem() const { return searchItem_; }
+  QAction* WriteItem() const { return writeItem_; }
+  QAction* ReadItem() const { return readItem_; }
+  QAction* CompareItem() const { return compareItem_; }
+  QPushButton* ActionButton() const { return action_; }
+  QPushButton* AbortButton() const { return abort_; }
   // "Пуск" and "Стоп", and the line with the module's run state.
-  QPushButton* runButton() const { return run_; }
-  QPushButton* stopButton() const { return stop_; }
-  QLabel* runStateLine() const { return runState_; }
+  QPushButton* RunButton() const { return run_; }
+  QPushButton* StopButton() const { return stop_; }
+  QLabel* RunStateLine() const { return runState_; }
   // "Журнал": shows or hides the log view, as a double click on the status line does.
-  QPushButton* logButton() const { return logButton_; }
-  QTableWidget* results() const { return results_; }
-  QLabel* statusLine() const { return status_; }
-  QPlainTextEdit* logView() const { return log_; }
-  QProgressBar* progress() const { return progress_; }
-  QCheckBox* rangeSwitch() const { return rangeSwitch_; }
-  KeyLineEdit* rangeField(int i) const { return range_[i]; }
+  QPushButton* LogButton() const { return logButton_; }
+  QTableWidget* Results() const { return results_; }
+  QLabel* StatusLine() const { return status_; }
+  QPlainTextEdit* LogView() const { return log_; }
+  QProgressBar* Progress() const { return progress_; }
+  QCheckBox* RangeSwitch() const { return rangeSwitch_; }
+  KeyLineEdit* RangeField(int i) const { return range_[i]; }
 
  public slots:
   void reject() override;

@@ -66,18 +66,18 @@ int main(int argc, char* argv[]) {
   test::FakeDialogs dialogs;  // the restart question is answered No
   TFObmen exchange(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
   exchange.show();
-  while (!exchange.form().Shown()) QCoreApplication::processEvents();
-  exchange.writeItem()->trigger();
-  exchange.actionButton()->click();
+  while (!exchange.Form().Shown()) QCoreApplication::processEvents();
+  exchange.WriteItem()->trigger();
+  exchange.ActionButton()->click();
 
   // Three changes since the write.
   config.Common.trepeat = 9;
   config.Map(MapKind::TU)[1].ModbusAddr = 50;
   config.ResetMapEntry(MapKind::TIFloat, 1);
 
-  ExchangeCompareModule module(exchange.form());
+  ExchangeCompareModule module(exchange.Form());
   CompareWindow w(config, settings, dialogs);
-  if (!w.form().StartWithModule(module)) {
+  if (!w.Form().StartWithModule(module)) {
     std::fprintf(stderr, "the module was not read\n");
     return 1;
   }
@@ -86,7 +86,7 @@ int main(int argc, char* argv[]) {
   w.show();
   for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
   const bool ok = w.grab().save(QString::fromLocal8Bit(argv[1]));
-  std::printf("%s %s (%s)\n", argv[1], ok ? "written" : "FAILED", w.form().Status().c_str());
+  std::printf("%s %s (%s)\n", argv[1], ok ? "written" : "FAILED", w.Form().Status().c_str());
   w.close();
   exchange.close();
   return ok ? 0 : 1;

@@ -84,25 +84,25 @@ void CompareWindowTest::withTheModuleWriteAndTake() {
   std::vector<bool> menuUpdates;
   w.onUpdateDocumentMenus = [&](bool n) { menuUpdates.push_back(n); };
   w.show();
-  QTRY_VERIFY(w.form().Shown());
-  QCOMPARE(w.compareItem()->text().remove(QChar('&')), U("Сравнить с модулем"));
-  QVERIFY(w.compareItem()->isEnabled());
+  QTRY_VERIFY(w.Form().Shown());
+  QCOMPARE(w.CompareItem()->text().remove(QChar('&')), U("Сравнить с модулем"));
+  QVERIFY(w.CompareItem()->isEnabled());
 
   // The module holds nothing of the document yet; the window's write puts it there.
   bool writeShown = false, takeShown = false, equalAfterWrite = false;
   QStringList before;
   WhenCompareShown([&](CompareWindow* c) {
     QCOMPARE(c->windowTitle(), U("Сравнение с модулем R-770 TCP/Modbus"));
-    QCOMPARE(c->table()->horizontalHeaderItem(2)->text(), U("Модуль"));
-    before = Rows(c->table());
-    writeShown = c->writeButton()->isVisible() && c->writeButton()->text() == U("Записать документ в модуль");
-    takeShown = c->takeButton()->isVisible() && c->takeButton()->text() == U("Взять из модуля");
-    QTest::mouseClick(c->writeButton(), Qt::LeftButton);
-    equalAfterWrite = c->statusLine()->text() == U("Одинаково");
-    QVERIFY(!c->takeButton()->isEnabled());  // nothing left to take
+    QCOMPARE(c->Table()->horizontalHeaderItem(2)->text(), U("Модуль"));
+    before = Rows(c->Table());
+    writeShown = c->WriteButton()->isVisible() && c->WriteButton()->text() == U("Записать документ в модуль");
+    takeShown = c->TakeButton()->isVisible() && c->TakeButton()->text() == U("Взять из модуля");
+    QTest::mouseClick(c->WriteButton(), Qt::LeftButton);
+    equalAfterWrite = c->StatusLine()->text() == U("Одинаково");
+    QVERIFY(!c->TakeButton()->isEnabled());  // nothing left to take
     c->close();
   });
-  w.compareItem()->trigger();
+  w.CompareItem()->trigger();
   QVERIFY(writeShown && takeShown);
   QVERIFY2(before.contains(U("Контроллеры")), qPrintable(before.join("\n")));
   QVERIFY(before.contains(U("Не сравниваются: модуль не хранит список контроллеров")));
@@ -110,7 +110,7 @@ void CompareWindowTest::withTheModuleWriteAndTake() {
   QVERIFY2(before.contains(U("строка 3|адрес 12, модуль 07, параметр 0F01, Насос|Нет параметра")),
            qPrintable(before.join("\n")));
   QVERIFY(equalAfterWrite);
-  QCOMPARE(w.statusLine()->text(), U("Чтение завершено"));  // the read back after the write
+  QCOMPARE(w.StatusLine()->text(), U("Чтение завершено"));  // the read back after the write
   QVERIFY(menuUpdates.empty());
 
   // The document changes; "Взять из модуля" takes the module's value back after the question.
@@ -120,13 +120,13 @@ void CompareWindowTest::withTheModuleWriteAndTake() {
   QString afterTake;
   QStringList differing;
   WhenCompareShown([&](CompareWindow* c) {
-    differing = Rows(c->table());
-    QVERIFY(c->takeButton()->isEnabled());
-    QTest::mouseClick(c->takeButton(), Qt::LeftButton);
-    afterTake = c->statusLine()->text();
+    differing = Rows(c->Table());
+    QVERIFY(c->TakeButton()->isEnabled());
+    QTest::mouseClick(c->TakeButton(), Qt::LeftButton);
+    afterTake = c->StatusLine()->text();
     c->reject();
   });
-  w.compareItem()->trigger();
+  w.CompareItem()->trigger();
   QVERIFY2(differing.contains(U("Период опроса|9 с|7 с")), qPrintable(differing.join("\n")));
   QCOMPARE(afterTake, U("Конфигурация документа взята из модуля"));
   QCOMPARE(config.Common.trepeat, 7);
@@ -162,10 +162,10 @@ void CompareWindowTest::withAFile() {
   QString title;
   WhenCompareShown([&](CompareWindow* c) {
     title = c->windowTitle();
-    rows = Rows(c->table());
-    takeHidden = c->takeButton()->isHidden();
-    writeHidden = c->writeButton()->isHidden();
-    QTest::mouseClick(c->closeButton(), Qt::LeftButton);
+    rows = Rows(c->Table());
+    takeHidden = c->TakeButton()->isHidden();
+    writeHidden = c->WriteButton()->isHidden();
+    QTest::mouseClick(c->CloseButton(), Qt::LeftButton);
   });
   OpenFileComparison(document, settings, dialogs, dir.path(), nullptr, nullptr);
   QCOMPARE(dialogs.lastStart, dir.path());

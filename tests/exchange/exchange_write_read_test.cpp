@@ -196,7 +196,7 @@ TEST_F(ExchangeTest, RestartQuestionNamesTheStateTheDeviceWasFoundIn) {
     EXPECT_EQ(view.boxes.size(), view.questions.size());  // no message box
     EXPECT_EQ(sim->Module(1).RunState(), t.after);
     // The window shows the state the write left.
-    ASSERT_EQ(form->runState(), std::optional<std::uint8_t>(t.after));
+    ASSERT_EQ(form->RunState(), std::optional<std::uint8_t>(t.after));
     EXPECT_EQ(form->RunStateText(), t.after == 0 ? "Состояние прибора: Работа" : "Состояние прибора: Стоп");
   }
 }
@@ -295,7 +295,7 @@ TEST_F(ExchangeTest, ModuleClosingTheConnectionMidWriteEndsWithNoAnswer) {
   EXPECT_EQ(view.busyOn, view.busyOff);
   EXPECT_GT(sim->Module(1).WriteCount(), 50);  // partly written, no rollback
   EXPECT_TRUE(form->ReopenPending());
-  EXPECT_EQ(form->runState(), std::nullopt);  // no second wait for a lost connection
+  EXPECT_EQ(form->RunState(), std::nullopt);  // no second wait for a lost connection
   EXPECT_EQ(form->RunStateText(), "Состояние прибора: неизвестно");
   EXPECT_EQ(sim->Module(1).RunState(), 0x81);
 
@@ -427,7 +427,7 @@ TEST_F(ExchangeTest, EveryProcedureShowsTheRunStateItLeft) {
   form->SetRangeSwitch(true);
   form->rangeText = {"05", "05"};
   form->Action();
-  EXPECT_EQ(form->runState(), std::nullopt);
+  EXPECT_EQ(form->RunState(), std::nullopt);
 }
 
 TEST_F(ExchangeTest, AbortDuringTCReadLeavesTheMapsPartlyRead) {

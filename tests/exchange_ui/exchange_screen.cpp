@@ -50,20 +50,20 @@ int main(int argc, char* argv[]) {
   test::FakeDialogs dialogs;  // the restart question is answered No
   TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
   w.show();
-  while (!w.form().Shown()) QCoreApplication::processEvents();
+  while (!w.Form().Shown()) QCoreApplication::processEvents();
 
-  w.searchItem()->trigger();
-  w.rangeSwitch()->click();
-  w.form().rangeText = {"01", "03"};
-  w.actionButton()->click();
-  w.writeItem()->trigger();
-  w.actionButton()->click();
-  QTest::mouseDClick(w.statusLine(), Qt::LeftButton);
+  w.SearchItem()->trigger();
+  w.RangeSwitch()->click();
+  w.Form().rangeText = {"01", "03"};
+  w.ActionButton()->click();
+  w.WriteItem()->trigger();
+  w.ActionButton()->click();
+  QTest::mouseDClick(w.StatusLine(), Qt::LeftButton);
   for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
 
   const bool ok = w.grab().save(QString::fromLocal8Bit(argv[1]));
   std::printf("%s %s (%s)\n", argv[1], ok ? "written" : "FAILED",
-              w.statusLine()->text().toUtf8().constData());
+              w.StatusLine()->text().toUtf8().constData());
   w.close();
   return ok ? 0 : 1;
 }

@@ -84,18 +84,18 @@ void ExchangeWindowTest::searchPaintsTheProgressAfterEveryProbe() {
   test::FakeDialogs dialogs;
   TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
   w.show();
-  QTRY_VERIFY(w.form().Shown());
-  w.searchItem()->trigger();
-  QTest::mouseClick(w.rangeSwitch(), Qt::LeftButton);
-  w.rangeField(1)->setFocus();
-  w.rangeField(1)->selectAll();
-  QTest::keyClicks(w.rangeField(1), "3");
-  w.rangeField(0)->setFocus();
-  QCOMPARE(w.rangeField(1)->text(), U("03"));
-  PaintRecorder painted(w.progress());
+  QTRY_VERIFY(w.Form().Shown());
+  w.SearchItem()->trigger();
+  QTest::mouseClick(w.RangeSwitch(), Qt::LeftButton);
+  w.RangeField(1)->setFocus();
+  w.RangeField(1)->selectAll();
+  QTest::keyClicks(w.RangeField(1), "3");
+  w.RangeField(0)->setFocus();
+  QCOMPARE(w.RangeField(1)->text(), U("03"));
+  PaintRecorder painted(w.Progress());
   // The probes of 01 and 03 wait out the answer time: the bar must show each step meanwhile.
-  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
-  QCOMPARE(w.statusLine()->text(), U("Поиск завершен"));
+  QTest::mouseClick(w.ActionButton(), Qt::LeftButton);
+  QCOMPARE(w.StatusLine()->text(), U("Поиск завершен"));
   for (int step : {1, 2, 3})
     QVERIFY2(std::find(painted.values.begin(), painted.values.end(), step) != painted.values.end(),
              qPrintable(QString("step %1 was never painted").arg(step)));
@@ -155,8 +155,8 @@ void ExchangeWindowTest::moduleAddressTakenFromTheDocumentIsReached() {
   dialogs.shown.clear();
   TFObmen w(config, settings, nullptr, &dialogs, SystemClock(), dir.path());
   w.show();
-  QTRY_VERIFY(w.form().Shown());
-  QVERIFY(w.form().LinkOpen());
+  QTRY_VERIFY(w.Form().Shown());
+  QVERIFY(w.Form().LinkOpen());
   QVERIFY(dialogs.shown.empty());
   w.close();
 }
@@ -185,94 +185,94 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
 
   // Open: the link is made once the window is up.
   w.show();
-  QTRY_VERIFY(w.form().Shown());
-  QVERIFY(w.form().LinkOpen());
+  QTRY_VERIFY(w.Form().Shown());
+  QVERIFY(w.Form().LinkOpen());
   QVERIFY(dialogs.shown.empty());
   QCOMPARE(w.windowTitle(), U("Обмен с R-770 TCP/Modbus"));
-  QCOMPARE(w.searchItem()->text().remove(QChar('&')), U("Поиск"));
-  QCOMPARE(w.writeItem()->text().remove(QChar('&')), U("Запись в R-770 TCP/Modbus"));
-  QCOMPARE(w.readItem()->text().remove(QChar('&')), U("Чтение из R-770 TCP/Modbus"));
-  QVERIFY(w.searchItem()->isEnabled() && w.writeItem()->isEnabled() && w.readItem()->isEnabled());
+  QCOMPARE(w.SearchItem()->text().remove(QChar('&')), U("Поиск"));
+  QCOMPARE(w.WriteItem()->text().remove(QChar('&')), U("Запись в R-770 TCP/Modbus"));
+  QCOMPARE(w.ReadItem()->text().remove(QChar('&')), U("Чтение из R-770 TCP/Modbus"));
+  QVERIFY(w.SearchItem()->isEnabled() && w.WriteItem()->isEnabled() && w.ReadItem()->isEnabled());
   // Reachable without a mouse: each command has its Alt letter, and F10 opens the bar.
-  QCOMPARE(w.searchItem()->text(), U("&Поиск"));
-  QCOMPARE(w.readItem()->text(), U("&Чтение из R-770 TCP/Modbus"));
+  QCOMPARE(w.SearchItem()->text(), U("&Поиск"));
+  QCOMPARE(w.ReadItem()->text(), U("&Чтение из R-770 TCP/Modbus"));
   w.activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(&w));
   auto* bar = w.findChild<QMenuBar*>();
   QTest::keyClick(&w, Qt::Key_F10);
-  QCOMPARE(bar->activeAction(), w.searchItem());
+  QCOMPARE(bar->activeAction(), w.SearchItem());
   QTest::keyClick(bar, Qt::Key_Escape);
   QVERIFY(w.isVisible());
-  QVERIFY(!w.actionButton()->isVisible());
-  QCOMPARE(w.statusLine()->text(), U("R-770 TCP/Modbus"));
-  QCOMPARE(w.results()->horizontalHeaderItem(1)->text(), U("Сетевой номер"));
-  QCOMPARE(w.results()->horizontalHeaderItem(2)->text(), U("Устройство"));
+  QVERIFY(!w.ActionButton()->isVisible());
+  QCOMPARE(w.StatusLine()->text(), U("R-770 TCP/Modbus"));
+  QCOMPARE(w.Results()->horizontalHeaderItem(1)->text(), U("Сетевой номер"));
+  QCOMPARE(w.Results()->horizontalHeaderItem(2)->text(), U("Устройство"));
 
   // Search 01..01 after ticking the range switch (clear for Ethernet); keys pass the filter.
-  w.searchItem()->trigger();
-  QCOMPARE(w.actionButton()->text(), U("Найти"));
-  QVERIFY(w.rangeField(0)->isVisible() && w.results()->isVisible());
-  QCOMPARE(w.rangeField(0)->text(), U("05"));
-  QVERIFY(!w.rangeSwitch()->isChecked());
-  QTest::mouseClick(w.rangeSwitch(), Qt::LeftButton);
-  QVERIFY(w.form().RangeSwitch());
-  w.rangeField(0)->setFocus();
-  w.rangeField(0)->selectAll();
-  QTest::keyClicks(w.rangeField(0), "1z");                    // "z" is refused
+  w.SearchItem()->trigger();
+  QCOMPARE(w.ActionButton()->text(), U("Найти"));
+  QVERIFY(w.RangeField(0)->isVisible() && w.Results()->isVisible());
+  QCOMPARE(w.RangeField(0)->text(), U("05"));
+  QVERIFY(!w.RangeSwitch()->isChecked());
+  QTest::mouseClick(w.RangeSwitch(), Qt::LeftButton);
+  QVERIFY(w.Form().RangeSwitch());
+  w.RangeField(0)->setFocus();
+  w.RangeField(0)->selectAll();
+  QTest::keyClicks(w.RangeField(0), "1z");                    // "z" is refused
   QKeyEvent ef(QEvent::KeyPress, 0, Qt::NoModifier, U("ф"));  // the Cyrillic key of A
-  QApplication::sendEvent(w.rangeField(0), &ef);
-  QTest::keyClicks(w.rangeField(0), "7");  // the field is full
-  QCOMPARE(w.rangeField(0)->text(), U("1A"));
-  QTest::keyClick(w.rangeField(0), Qt::Key_Backspace);
-  QTest::keyClick(w.rangeField(0), Qt::Key_Backspace);
-  QTest::keyClicks(w.rangeField(0), U("1"));
-  w.rangeField(1)->setFocus();  // leaving the first field pads it
-  QCOMPARE(w.rangeField(0)->text(), U("01"));
-  w.rangeField(1)->selectAll();
+  QApplication::sendEvent(w.RangeField(0), &ef);
+  QTest::keyClicks(w.RangeField(0), "7");  // the field is full
+  QCOMPARE(w.RangeField(0)->text(), U("1A"));
+  QTest::keyClick(w.RangeField(0), Qt::Key_Backspace);
+  QTest::keyClick(w.RangeField(0), Qt::Key_Backspace);
+  QTest::keyClicks(w.RangeField(0), U("1"));
+  w.RangeField(1)->setFocus();  // leaving the first field pads it
+  QCOMPARE(w.RangeField(0)->text(), U("01"));
+  w.RangeField(1)->selectAll();
   QGuiApplication::clipboard()->setText(U("z.ф7"));  // a paste is typed: "z" and "." refused
-  QTest::keyClick(w.rangeField(1), Qt::Key_V, Qt::ControlModifier);
-  QCOMPARE(w.rangeField(1)->text(), U("A7"));
-  w.rangeField(1)->selectAll();
-  QTest::keyClicks(w.rangeField(1), "1");
-  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
-  QCOMPARE(w.statusLine()->text(), U("Поиск завершен"));
-  QCOMPARE(w.results()->rowCount(), 1);
-  QCOMPARE(w.results()->item(0, 1)->text(), U("01"));
-  QCOMPARE(w.results()->item(0, 2)->text(), U("R-770 TCP/Modbus"));
-  QCOMPARE(w.results()->item(0, 0)->checkState(), Qt::Checked);
+  QTest::keyClick(w.RangeField(1), Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(w.RangeField(1)->text(), U("A7"));
+  w.RangeField(1)->selectAll();
+  QTest::keyClicks(w.RangeField(1), "1");
+  QTest::mouseClick(w.ActionButton(), Qt::LeftButton);
+  QCOMPARE(w.StatusLine()->text(), U("Поиск завершен"));
+  QCOMPARE(w.Results()->rowCount(), 1);
+  QCOMPARE(w.Results()->item(0, 1)->text(), U("01"));
+  QCOMPARE(w.Results()->item(0, 2)->text(), U("R-770 TCP/Modbus"));
+  QCOMPARE(w.Results()->item(0, 0)->checkState(), Qt::Checked);
   QCOMPARE(int(settings.ModuleNetNumber), 0x01);
 
   // The status line's double click shows the log in place of the table.
-  QTest::mouseDClick(w.statusLine(), Qt::LeftButton);
-  QVERIFY(w.logView()->isVisible());
-  QVERIFY(!w.results()->isVisible());
-  QVERIFY(w.logView()->toPlainText().contains(U("127.0.0.1")));
+  QTest::mouseDClick(w.StatusLine(), Qt::LeftButton);
+  QVERIFY(w.LogView()->isVisible());
+  QVERIFY(!w.Results()->isVisible());
+  QVERIFY(w.LogView()->toPlainText().contains(U("127.0.0.1")));
 
   // Write, aborted through "Прервать" while it runs; then written in full.
-  w.writeItem()->trigger();
-  QCOMPARE(w.actionButton()->text(), U("Записать"));
-  QVERIFY(!w.abortButton()->isEnabled());
+  w.WriteItem()->trigger();
+  QCOMPARE(w.ActionButton()->text(), U("Записать"));
+  QVERIFY(!w.AbortButton()->isEnabled());
   bool abortWasEnabled = false;
   QTimer::singleShot(0, &w, [&] {
-    abortWasEnabled = w.abortButton()->isEnabled();
-    QTest::mouseClick(w.abortButton(), Qt::LeftButton);
+    abortWasEnabled = w.AbortButton()->isEnabled();
+    QTest::mouseClick(w.AbortButton(), Qt::LeftButton);
   });
-  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
+  QTest::mouseClick(w.ActionButton(), Qt::LeftButton);
   QVERIFY(abortWasEnabled);
-  QCOMPARE(w.statusLine()->text(), U("Запись прервана"));
-  QCOMPARE(w.progress()->value(), 0);
-  QVERIFY(!w.abortButton()->isEnabled());
+  QCOMPARE(w.StatusLine()->text(), U("Запись прервана"));
+  QCOMPARE(w.Progress()->value(), 0);
+  QVERIFY(!w.AbortButton()->isEnabled());
   QVERIFY(dialogs.shown.empty());
 
-  QCOMPARE(w.runStateLine()->text(), U("Состояние прибора: Стоп"));  // left so by the abort
-  QVERIFY(w.runButton()->isEnabled() && w.stopButton()->isEnabled());
+  QCOMPARE(w.RunStateLine()->text(), U("Состояние прибора: Стоп"));  // left so by the abort
+  QVERIFY(w.RunButton()->isEnabled() && w.StopButton()->isEnabled());
   dialogs.confirmAnswers = {true};
-  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
-  QCOMPARE(w.statusLine()->text(), U("Запись завершена"));
-  QCOMPARE(w.progress()->value(), 128);
+  QTest::mouseClick(w.ActionButton(), Qt::LeftButton);
+  QCOMPARE(w.StatusLine()->text(), U("Запись завершена"));
+  QCOMPARE(w.Progress()->value(), 128);
   // The device found stopped is offered its return to work.
   QCOMPARE(dialogs.shown, std::vector<std::string>{kRestartStoppedQuestion});
-  QCOMPARE(w.runStateLine()->text(), U("Состояние прибора: Работа"));
+  QCOMPARE(w.RunStateLine()->text(), U("Состояние прибора: Работа"));
   QCOMPARE(module.RunState(), std::uint8_t{0});
   dialogs.shown.clear();
   QCOMPARE(*module.ElementValue(0x301, 2), 0x07u);
@@ -280,10 +280,10 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
   QCOMPARE(*module.ElementValue(0x309, 2), 12u);
 
   // Read: the document becomes the module's.
-  w.readItem()->trigger();
-  QCOMPARE(w.actionButton()->text(), U("Прочитать"));
-  QTest::mouseClick(w.actionButton(), Qt::LeftButton);
-  QCOMPARE(w.statusLine()->text(), U("Чтение завершено"));
+  w.ReadItem()->trigger();
+  QCOMPARE(w.ActionButton()->text(), U("Прочитать"));
+  QTest::mouseClick(w.ActionButton(), Qt::LeftButton);
+  QCOMPARE(w.StatusLine()->text(), U("Чтение завершено"));
   QVERIFY(config.State.FromModule);
   QCOMPARE(config.Controllers.size(), std::size_t(1));
   QCOMPARE(config.Controllers[0].Nset, 0x07);
@@ -291,15 +291,15 @@ void ExchangeWindowTest::openSearchWriteReadClose() {
   QCOMPARE(menuUpdates, std::vector<bool>{false});
 
   // "Стоп" and "Пуск".
-  QCOMPARE(w.stopButton()->text(), U("Стоп"));
-  QCOMPARE(w.runButton()->text(), U("Пуск"));
-  QTest::mouseClick(w.stopButton(), Qt::LeftButton);
+  QCOMPARE(w.StopButton()->text(), U("Стоп"));
+  QCOMPARE(w.RunButton()->text(), U("Пуск"));
+  QTest::mouseClick(w.StopButton(), Qt::LeftButton);
   QCOMPARE(module.RunState(), std::uint8_t{0x81});
-  QCOMPARE(w.statusLine()->text(), U("Прибор в состоянии \"Стоп\""));
-  QCOMPARE(w.runStateLine()->text(), U("Состояние прибора: Стоп"));
-  QTest::mouseClick(w.runButton(), Qt::LeftButton);
+  QCOMPARE(w.StatusLine()->text(), U("Прибор в состоянии \"Стоп\""));
+  QCOMPARE(w.RunStateLine()->text(), U("Состояние прибора: Стоп"));
+  QTest::mouseClick(w.RunButton(), Qt::LeftButton);
   QCOMPARE(module.RunState(), std::uint8_t{0});
-  QCOMPARE(w.runStateLine()->text(), U("Состояние прибора: Работа"));
+  QCOMPARE(w.RunStateLine()->text(), U("Состояние прибора: Работа"));
   QVERIFY(dialogs.shown.empty());
 
   // Close: the link goes, the module's number is stored.

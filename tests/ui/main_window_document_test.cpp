@@ -174,8 +174,8 @@ class MainWindowDocumentTest : public QObject {
     WhenModal("the exchange window", [&](QWidget* modal) {
       auto* exchange = qobject_cast<TFObmen*>(modal);
       QVERIFY(exchange);
-      QTRY_VERIFY(exchange->form().LinkOpen());
-      exchange->readItem()->trigger();
+      QTRY_VERIFY(exchange->Form().LinkOpen());
+      exchange->ReadItem()->trigger();
       WhenModal(
           "\"Сохранить изменения?\" before the read",
           [&asked](QWidget* box) {
@@ -183,25 +183,25 @@ class MainWindowDocumentTest : public QObject {
             r770::test::Press(box, U("Отмена"));
           },
           modal);
-      QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
+      QTest::mouseClick(exchange->ActionButton(), Qt::LeftButton);
       QCOMPARE(asked, U("Сохранить изменения?"));
       QVERIFY(w.Form().Config().State.FromFile);
       QCOMPARE(w.Form().Config().Common.AdrCAN, 0x3C);
       QVERIFY(w.Form().Config().State.CommonChanged);
-      QVERIFY(exchange->statusLine()->text() != U("Чтение завершено"));
+      QVERIFY(exchange->StatusLine()->text() != U("Чтение завершено"));
       // Нет drops the edit and reads.
       WhenModal(
           "\"Сохранить изменения?\" before the read, again",
           [](QWidget* box) { r770::test::Press(box, U("Нет")); }, modal);
-      QTest::mouseClick(exchange->actionButton(), Qt::LeftButton);
-      read = exchange->statusLine()->text() == U("Чтение завершено");
+      QTest::mouseClick(exchange->ActionButton(), Qt::LeftButton);
+      read = exchange->StatusLine()->text() == U("Чтение завершено");
       // "Журнал" does what a double click on the status line does, and shows its state.
-      QCOMPARE(exchange->logButton()->text(), U("Журнал"));
-      QVERIFY(!exchange->logView()->isVisible() && !exchange->logButton()->isChecked());
-      QTest::mouseClick(exchange->logButton(), Qt::LeftButton);
-      QVERIFY(exchange->logView()->isVisible() && exchange->logButton()->isChecked());
-      QTest::mouseDClick(exchange->statusLine(), Qt::LeftButton);
-      QVERIFY(!exchange->logView()->isVisible() && !exchange->logButton()->isChecked());
+      QCOMPARE(exchange->LogButton()->text(), U("Журнал"));
+      QVERIFY(!exchange->LogView()->isVisible() && !exchange->LogButton()->isChecked());
+      QTest::mouseClick(exchange->LogButton(), Qt::LeftButton);
+      QVERIFY(exchange->LogView()->isVisible() && exchange->LogButton()->isChecked());
+      QTest::mouseDClick(exchange->StatusLine(), Qt::LeftButton);
+      QVERIFY(!exchange->LogView()->isVisible() && !exchange->LogButton()->isChecked());
       exchange->close();
     });
     w.Action(MainCommand::Exchange)->trigger();
