@@ -10,9 +10,10 @@ cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
 jobs=${R770_JOBS:-$(nproc)}
 
-echo "== layer and format checks"
+echo "== layer, format and name checks"
 /usr/bin/python3 scripts/check-layers.py
 ./scripts/check-format.sh
+/usr/bin/python3 scripts/check-names.py
 
 echo "== build"
 ./scripts/build.sh build

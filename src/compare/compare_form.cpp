@@ -10,7 +10,7 @@ namespace r770 {
 CompareForm::CompareForm(Configuration& document, const ProgramSettings& settings, Dialogs& dialogs)
     : document_(document), settings_(settings), dialogs_(dialogs) {}
 
-std::array<std::string, 3> CompareForm::columns() const {
+std::array<std::string, 3> CompareForm::Columns() const {
   return {"Где", "Документ", against_ == Against::File ? "Файл" : "Модуль"};
 }
 

@@ -77,7 +77,7 @@ class CompareForm {
   Against Side() const { return against_; }
   const std::string& Caption() const { return caption_; }
   // "Где", "Документ", "Модуль" or "Файл".
-  std::array<std::string, 3> columns() const;
+  std::array<std::string, 3> Columns() const;
   const std::vector<CompareRow>& Rows() const { return rows_; }
   const std::vector<ConfigDifference>& Differences() const { return differences_; }
   bool Equal() const { return differences_.empty(); }

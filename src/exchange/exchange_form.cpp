@@ -50,7 +50,7 @@ bool ExchangeForm::DocumentPresent() const {
   return s.IsNew || s.FromFile || s.FromModule;
 }
 
-bool ExchangeForm::menuEnabled(ExchangeMode item) const {
+bool ExchangeForm::MenuEnabled(ExchangeMode item) const {
   if (!linkOpen_ || running_ || item == ExchangeMode::None) return false;
   if (item == ExchangeMode::Write) return DocumentPresent();
   return true;
@@ -137,7 +137,7 @@ bool ExchangeForm::OpenExchangeLink() {
 }
 
 void ExchangeForm::ChooseMode(ExchangeMode mode) {
-  if (!menuEnabled(mode)) return;
+  if (!MenuEnabled(mode)) return;
   mode_ = mode;
   SetStatus(kIdleStatus);
   progressVisible_ = true;

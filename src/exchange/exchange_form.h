@@ -96,7 +96,7 @@ class ExchangeForm {
   bool ActionEnabled() const { return actionVisible_ && !running_; }
   bool AbortVisible() const { return abortVisible_; }
   bool AbortEnabled() const { return abortEnabled_; }
-  bool menuEnabled(ExchangeMode item) const;
+  bool MenuEnabled(ExchangeMode item) const;
   const std::vector<FoundModuleRow>& Rows() const { return rows_; }
   bool LinkOpen() const { return linkOpen_; }
   bool Running() const { return running_; }

@@ -93,7 +93,7 @@ void ExportForm::Update() {
   status_ = Request(request);
   if (!status_.empty()) return;
   const ExportResult result = MakeExport(cfg_, request);
-  if (!result.ok()) {
+  if (!result.Ok()) {
     status_ = result.error;
     return;
   }

@@ -49,7 +49,7 @@ class ExportForm {
   const std::string& Port() const { return port_; }
   const std::string& Unit() const { return unit_; }
   int Order() const { return order_; }
-  bool map(MapKind kind) const { return maps_[static_cast<std::size_t>(kind)]; }
+  bool Map(MapKind kind) const { return maps_[static_cast<std::size_t>(kind)]; }
   // The text of the export (a folder format: every file under its name), or empty.
   const std::string& Preview() const { return preview_; }
   // Why there is no preview (a refusal or a field that does not convert), or what was saved.

@@ -257,7 +257,7 @@ ExportResult MakeExport(const Configuration& cfg, const ExportRequest& request) 
 }
 
 std::string SaveExport(const ExportResult& result, ExportFormat format, const std::string& path) {
-  if (!result.ok()) return result.error;
+  if (!result.Ok()) return result.error;
   if (!ExportWritesFolder(format)) {
     if (result.files.size() != 1) return "Выгрузка должна состоять из одного файла";
     return WriteFileAtomically(path, result.files.front().text);

@@ -99,7 +99,7 @@ struct ExportFile {
 struct ExportResult {
   std::string error;  // empty when the export was made
   std::vector<ExportFile> files;
-  bool ok() const { return error.empty(); }
+  bool Ok() const { return error.empty(); }
 };
 
 // Every non-empty entry of the chosen maps, map by map (Coils, Discrete Inputs, Holding

@@ -123,13 +123,13 @@ TFCommon::TFCommon(Dialogs& dialogs, Configuration& cfg, ProgramSettings& settin
       form_.TextEdited(in, S(t));
       Render();
     });
-    if (in != Input::trepeat) connect(e, &KeyLineEdit::left, this, [this, in] { form_.FieldLeft(in); });
+    if (in != Input::trepeat) connect(e, &KeyLineEdit::Left, this, [this, in] { form_.FieldLeft(in); });
   }
-  connect(period_, &ModelSpinBox::stepped, this, [this](int steps) {
+  connect(period_, &ModelSpinBox::Stepped, this, [this](int steps) {
     form_.Step(Input::trepeat, steps);
     Render();
   });
-  connect(period_, &ModelSpinBox::left, this, [this] {
+  connect(period_, &ModelSpinBox::Left, this, [this] {
     form_.FieldLeft(Input::trepeat);
     Render();
   });

@@ -83,7 +83,7 @@ CompareWindow::CompareWindow(Configuration& document, const ProgramSettings& set
 
 void CompareWindow::Render() {
   setWindowTitle(Q(form_.Caption()));
-  const auto columns = form_.columns();
+  const auto columns = form_.Columns();
   table_->setHorizontalHeaderLabels({Q(columns[0]), Q(columns[1]), Q(columns[2])});
   const auto& rows = form_.Rows();
   table_->clearSpans();
@@ -129,7 +129,7 @@ void CompareWindow::reject() {
 
 bool CompareWindow::PrintTo(QPrinter& printer) {
   PrintTable table;
-  const auto columns = form_.columns();
+  const auto columns = form_.Columns();
   table.Titles.assign(columns.begin(), columns.end());
   // The three columns take the widths of the table's three columns.
   table.Widths = {PrintTable::Width::Number, PrintTable::Width::Address, PrintTable::Width::Param};

@@ -129,7 +129,7 @@ void EditorTable::dropEvent(QDropEvent* event) {
     return;
   }
   event->acceptProposedAction();
-  emit nodeDropped(row, node);
+  emit NodeDropped(row, node);
 }
 
 }  // namespace r770

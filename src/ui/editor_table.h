@@ -35,7 +35,7 @@ class EditorTable : public QTableWidget {
   std::vector<int> SelectedRows() const;
 
  signals:
-  void nodeDropped(int row, int node);
+  void NodeDropped(int row, int node);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

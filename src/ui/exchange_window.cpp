@@ -68,7 +68,7 @@ TFObmen::TFObmen(Configuration& config, ProgramSettings& settings, QWidget* pare
     });
     connect(e, &QLineEdit::textEdited, this,
             [this, field](const QString& text) { form_.rangeText[field] = S(text); });
-    connect(e, &KeyLineEdit::left, this, [this, e, i, field] {
+    connect(e, &KeyLineEdit::Left, this, [this, e, i, field] {
       form_.rangeText[field] = S(e->text());
       form_.RangeLeft(i);
     });
@@ -226,9 +226,9 @@ void TFObmen::PaintProgressNow() {
 }
 
 void TFObmen::Refresh() {
-  searchItem_->setEnabled(form_.menuEnabled(ExchangeMode::Search));
-  writeItem_->setEnabled(form_.menuEnabled(ExchangeMode::Write));
-  readItem_->setEnabled(form_.menuEnabled(ExchangeMode::Read));
+  searchItem_->setEnabled(form_.MenuEnabled(ExchangeMode::Search));
+  writeItem_->setEnabled(form_.MenuEnabled(ExchangeMode::Write));
+  readItem_->setEnabled(form_.MenuEnabled(ExchangeMode::Read));
   compareItem_->setEnabled(form_.CompareEnabled());
   status_->setText(Q(form_.StatusText()));
   progress_->setVisible(form_.ProgressVisible());

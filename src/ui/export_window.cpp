@@ -120,7 +120,7 @@ void ExportWindow::Render() {
   for (MapKind k : kAllMapKinds) {
     QCheckBox* box = maps_[static_cast<std::size_t>(k)];
     const QSignalBlocker block(box);
-    box->setChecked(form_.map(k));
+    box->setChecked(form_.Map(k));
   }
   if (S(preview_->toPlainText()) != form_.Preview()) preview_->setPlainText(Q(form_.Preview()));
   status_->setText(Q(form_.Status()));

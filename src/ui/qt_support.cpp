@@ -279,7 +279,7 @@ void KeyLineEdit::mouseReleaseEvent(QMouseEvent* event) {
 
 void KeyLineEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
-  emit left();
+  emit Left();
 }
 
 ModelSpinBox::ModelSpinBox(QWidget* parent) : QAbstractSpinBox(parent), edit_(new KeyLineEdit(this)) {
@@ -287,7 +287,7 @@ ModelSpinBox::ModelSpinBox(QWidget* parent) : QAbstractSpinBox(parent), edit_(ne
   setKeyboardTracking(true);
 }
 
-void ModelSpinBox::stepBy(int steps) { emit stepped(steps); }
+void ModelSpinBox::stepBy(int steps) { emit Stepped(steps); }
 
 // The spin box's menu: the field's own (its paste typed) and the two steps.
 void ModelSpinBox::contextMenuEvent(QContextMenuEvent* event) {
@@ -304,7 +304,7 @@ void ModelSpinBox::contextMenuEvent(QContextMenuEvent* event) {
 
 void ModelSpinBox::focusOutEvent(QFocusEvent* event) {
   QAbstractSpinBox::focusOutEvent(event);
-  emit left();
+  emit Left();
 }
 
 void KeyboardMenus(QWidget* window, QMenuBar* bar) {

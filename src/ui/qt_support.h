@@ -67,7 +67,7 @@ class KeyLineEdit : public QLineEdit {
   static QAction* PasteAction(const QMenu& menu);
 
  signals:
-  void left();
+  void Left();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -93,8 +93,8 @@ class ModelSpinBox : public QAbstractSpinBox {
   QValidator::State validate(QString&, int&) const override { return QValidator::Acceptable; }
 
  signals:
-  void stepped(int steps);
-  void left();
+  void Stepped(int steps);
+  void Left();
 
  protected:
   void focusOutEvent(QFocusEvent* event) override;

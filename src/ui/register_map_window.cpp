@@ -52,7 +52,7 @@ class TreeFindField : public QLineEdit {
 
 void ParamTreeWidget::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
-    emit placeRequested(NodeOf(currentItem()));
+    emit PlaceRequested(NodeOf(currentItem()));
     event->accept();
     return;
   }
@@ -163,7 +163,7 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   connect(tree_, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
     if (!syncing_ && find_->text().isEmpty()) form_->NodeExpanded(ParamTreeWidget::NodeOf(item), false);
   });
-  connect(tree_, &ParamTreeWidget::placeRequested, this, [this](int node) {
+  connect(tree_, &ParamTreeWidget::PlaceRequested, this, [this](int node) {
     form_->NodeDoubleClicked(node);
     Render();
     ApplyFocus();
@@ -183,7 +183,7 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
     SyncTreeSelection();
   });
   connect(table_, &QWidget::customContextMenuRequested, this, &RegisterMapWindow::OnContextMenu);
-  connect(table_, &EditorTable::nodeDropped, this, [this](int row, int node) {
+  connect(table_, &EditorTable::NodeDropped, this, [this](int row, int node) {
     form_->DropOnRow(row, node);
     Render();
     ApplyFocus();

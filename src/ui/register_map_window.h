@@ -35,7 +35,7 @@ class ParamTreeWidget : public QTreeWidget {
 
  signals:
   // Enter on a node: the node is to be placed.
-  void placeRequested(int node);
+  void PlaceRequested(int node);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -48,7 +48,7 @@ TEST_F(CompareFormTest, ModuleThatHoldsTheDocumentReadsOneWord) {
   ASSERT_TRUE(form.StartWithModule(module));
   EXPECT_EQ(module.reads, 1);
   EXPECT_EQ(form.Caption(), kCompareModuleCaption);
-  EXPECT_EQ(form.columns(), (std::array<std::string, 3>{"Где", "Документ", "Модуль"}));
+  EXPECT_EQ(form.Columns(), (std::array<std::string, 3>{"Где", "Документ", "Модуль"}));
   EXPECT_EQ(Titles(), (std::vector<std::string>{"Общие настройки", "Контроллеры", "Coils", "Discrete Inputs",
                                                 "Holding Registers", "Input Registers"}));
   EXPECT_EQ(Group("Контроллеры"), (std::vector<CompareRow>{{Kind::Note, kCompareNoControllers, {}, {}}}));
@@ -178,7 +178,7 @@ TEST_F(CompareFormTest, FileIsChosenLoadedAndComparedWithoutTake) {
   dialogs.fileAnswers = {path};
   ASSERT_TRUE(form.StartWithFile(dir.path(), &module));
   EXPECT_EQ(form.Caption(), "Сравнение с файлом " + path);
-  EXPECT_EQ(form.columns()[2], "Файл");
+  EXPECT_EQ(form.Columns()[2], "Файл");
   EXPECT_FALSE(form.TakeVisible());
   EXPECT_TRUE(form.WriteVisible());
   EXPECT_EQ(Group("Общие настройки"),

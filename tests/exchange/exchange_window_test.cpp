@@ -24,17 +24,17 @@ TEST_F(ExchangeTest, ShowingResetsTheViewOpensTheLinkAndEnablesTheMenus) {
   EXPECT_FALSE(form->ProgressVisible() || form->LogVisible() || form->ResultsVisible() ||
                form->RangeVisible() || form->ActionVisible() || form->AbortVisible() || form->AbortEnabled());
   EXPECT_EQ(form->Mode(), ExchangeMode::None);
-  EXPECT_TRUE(form->menuEnabled(ExchangeMode::Search));
-  EXPECT_TRUE(form->menuEnabled(ExchangeMode::Read));
+  EXPECT_TRUE(form->MenuEnabled(ExchangeMode::Search));
+  EXPECT_TRUE(form->MenuEnabled(ExchangeMode::Read));
   // Writing needs a document: new, loaded or read from the module.
-  EXPECT_FALSE(form->menuEnabled(ExchangeMode::Write));
+  EXPECT_FALSE(form->MenuEnabled(ExchangeMode::Write));
   form->ChooseMode(ExchangeMode::Write);
   EXPECT_EQ(form->Mode(), ExchangeMode::None);
   for (bool DocumentState::*flag :
        {&DocumentState::IsNew, &DocumentState::FromFile, &DocumentState::FromModule}) {
     config.State = {};
     config.State.*flag = true;
-    EXPECT_TRUE(form->menuEnabled(ExchangeMode::Write));
+    EXPECT_TRUE(form->MenuEnabled(ExchangeMode::Write));
   }
 }
 
@@ -43,7 +43,7 @@ TEST_F(ExchangeTest, LinkThatDoesNotOpenShowsItsTextAndDisablesTheMenus) {
   EXPECT_FALSE(form->LinkOpen());
   EXPECT_EQ(view.boxes, std::vector<std::string>{"FAKE \rОшибка установки соединения по TCP"});
   for (ExchangeMode m : {ExchangeMode::Search, ExchangeMode::Write, ExchangeMode::Read})
-    EXPECT_FALSE(form->menuEnabled(m));
+    EXPECT_FALSE(form->MenuEnabled(m));
   form->ChooseMode(ExchangeMode::Search);
   form->Action();
   EXPECT_FALSE(form->ActionVisible());
@@ -251,7 +251,7 @@ TEST_F(ExchangeTest, WhileAProcedureRunsActionAndModeAreRefusedAndCloseIsAnAbort
   bool closeAnswer = true;
   view.onPump = [&] {
     if (view.pumps != 20) return;
-    EXPECT_FALSE(form->menuEnabled(ExchangeMode::Read));
+    EXPECT_FALSE(form->MenuEnabled(ExchangeMode::Read));
     EXPECT_FALSE(form->ActionEnabled());
     form->Action();  // a second press
     form->ChooseMode(ExchangeMode::Read);

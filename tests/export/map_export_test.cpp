@@ -126,7 +126,7 @@ TEST_F(MapExportTest, EveryFormatReadsBackWithItsParserInEveryOrder) {
         EXPECT_TRUE(result.files.empty());
         continue;
       }
-      ASSERT_TRUE(result.ok()) << result.error;
+      ASSERT_TRUE(result.Ok()) << result.error;
       const std::string out = dir.File(std::string(ExportFormatKey(format)) + "-" + WireOrderName(order) +
                                        ExportFileExtension(format));
       ASSERT_EQ(SaveExport(result, format, out), "");
@@ -199,7 +199,7 @@ TEST_F(MapExportTest, RefusesWhatCannotBeExported) {
   ExportRequest r = Request(ExportFormat::HomeAssistant, WireOrder::CDAB);
   r.maps = {true, false, false, false};
   ExportResult coils = MakeExport(cfg, r);
-  ASSERT_TRUE(coils.ok());
+  ASSERT_TRUE(coils.Ok());
   EXPECT_EQ(coils.files.front().text.find("    sensors:"), std::string::npos);
   EXPECT_NE(coils.files.front().text.find("    binary_sensors:"), std::string::npos);
 }

@@ -94,7 +94,7 @@ int Export(const std::vector<std::string>& args, Io& io) {
   const std::size_t slash = files[0].find_last_of('/');
   request.documentName = slash == std::string::npos ? files[0] : files[0].substr(slash + 1);
   ExportResult result = MakeExport(doc.cfg, request);
-  if (!result.ok()) {
+  if (!result.Ok()) {
     io.err << "r770ctl: " << result.error << "\n";
     return kExitProblems;
   }
