@@ -92,6 +92,17 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   setWindowTitle(Q(t.Caption));
   setModal(true);
 
+  BuildTable();
+  BuildSide();
+  LayOut();
+  ConnectTree();
+  ConnectTable();
+  ConnectButtons();
+}
+
+// The map's table: its columns as wide as their titles, the parameter column the rest.
+void RegisterMapWindow::BuildTable() {
+  const RegisterMapTraits& t = form_->Traits();
   table_ = new EditorTable(form_->RowCount(), RegisterMapForm::kColumns, this);
   table_->AllowRangeSelection();
   table_->setHorizontalHeaderLabels({Q(kNumberTitle), Q(t.AddressTitle), Q(t.ParamTitle)});
@@ -106,7 +117,11 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   table_->setMinimumWidth(table_->columnWidth(RegisterMapForm::kColNumber) +
                           table_->columnWidth(RegisterMapForm::kColAddress) + 200 +
                           table_->verticalScrollBar()->sizeHint().width() + 4);
+}
 
+// The parameter tree with its find field, the address note and the buttons.
+void RegisterMapWindow::BuildSide() {
+  const RegisterMapTraits& t = form_->Traits();
   treeTitle_ = new QLabel(Q(kTreeTitle), this);
   tree_ = new ParamTreeWidget(this);
   find_ = new TreeFindField(this, tree_);
@@ -123,7 +138,10 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   for (QPushButton* b : {place_, apply_, print_, preview_}) b->setAutoDefault(false);
   // Enter in the window (outside the tree, which places with it) is "Применить".
   apply_->setDefault(true);
+}
 
+// Table left, tree right, the menus above; sized to the screen; the keyboard's own keys.
+void RegisterMapWindow::LayOut() {
   auto* right = new QVBoxLayout;
   right->addWidget(treeTitle_);
   right->addWidget(find_);
@@ -156,6 +174,10 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
   auto* toggle2 = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
   connect(toggle2, &QShortcut::activated, this, &RegisterMapWindow::ToggleTableTree);
   KeyboardMenus(this, menuBar_);
+}
+
+// The tree: filter, opened nodes remembered, placing by Enter or double click, selection.
+void RegisterMapWindow::ConnectTree() {
   connect(find_, &QLineEdit::textChanged, this, &RegisterMapWindow::ApplyFilter);
   connect(tree_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
     if (!syncing_ && find_->text().isEmpty()) form_->NodeExpanded(ParamTreeWidget::NodeOf(item), true);
@@ -168,7 +190,18 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
     Render();
     ApplyFocus();
   });
+  connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+    if (!syncing_) form_->SelectNode(ParamTreeWidget::NodeOf(current));
+  });
+  connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+    form_->NodeDoubleClicked(ParamTreeWidget::NodeOf(item));
+    Render();
+    ApplyFocus();
+  });
+}
 
+// The table: typed keys, the current cell, clicks, the context menu, a node dropped on a row.
+void RegisterMapWindow::ConnectTable() {
   table_->SetKeyHandler([this](char32_t key) {
     const bool taken = form_->Key(key);
     RenderRow(form_->CurrentRow());
@@ -188,14 +221,10 @@ RegisterMapWindow::RegisterMapWindow(MapKind kind, Configuration& cfg, const Pro
     Render();
     ApplyFocus();
   });
-  connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
-    if (!syncing_) form_->SelectNode(ParamTreeWidget::NodeOf(current));
-  });
-  connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
-    form_->NodeDoubleClicked(ParamTreeWidget::NodeOf(item));
-    Render();
-    ApplyFocus();
-  });
+}
+
+// The buttons and the commands of the menus that act on the table.
+void RegisterMapWindow::ConnectButtons() {
   connect(place_, &QPushButton::clicked, this, [this] {
     form_->Place();
     Render();

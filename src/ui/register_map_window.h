@@ -104,6 +104,12 @@ class RegisterMapWindow : public QDialog {
   // Runs a command of the form on the table and redraws.
   void Run(const std::function<void()>& command);
   void BuildMenus();
+  void BuildTable();
+  void BuildSide();
+  void LayOut();
+  void ConnectTree();
+  void ConnectTable();
+  void ConnectButtons();
   PrintColumnWidths ColumnWidths() const;
 
   std::unique_ptr<RegisterMapForm> form_;
