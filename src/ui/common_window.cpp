@@ -112,6 +112,11 @@ TFCommon::TFCommon(Dialogs& dialogs, Configuration& cfg, ProgramSettings& settin
   buttons->addWidget(apply_);
   layout->addLayout(buttons);
 
+  ConnectFields();
+}
+
+// Every field's keys and edits, the choices and "Применить" reach the form.
+void TFCommon::ConnectFields() {
   for (auto& [input, edit] : edits_) {
     Input in = input;
     KeyLineEdit* e = edit;

@@ -37,6 +37,7 @@ class TFCommon : public QDialog {
   QPushButton* ApplyButton() const { return apply_; }
 
  private:
+  void ConnectFields();
   void Render();
   QWidget* FocusWidget(Input input) const;
 

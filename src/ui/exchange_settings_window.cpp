@@ -111,7 +111,15 @@ TFNastrObm::TFNastrObm(Dialogs& dialogs, ProgramSettings& settings, const std::s
   left->addWidget(ethGroup_);
   left->addStretch(1);
 
-  // Right column: the CAN-BUS speed, then the numbers and times.
+  BuildNumbersColumn(top);
+
+  apply_ = AddApplyRow(this, layout, Form::kApplyButton);
+
+  ConnectFields();
+}
+
+// Right column: the CAN-BUS speed, then the numbers and times.
+void TFNastrObm::BuildNumbersColumn(QHBoxLayout* top) {
   auto* right = new QVBoxLayout();
   top->addLayout(right);
   speedGroup_ = new QGroupBox(Q(Form::kSpeedTitle), this);
@@ -162,9 +170,10 @@ TFNastrObm::TFNastrObm(Dialogs& dialogs, ProgramSettings& settings, const std::s
   addRow(Form::kModuleNumberLabel, moduleNumber_);
   right->addLayout(numbers);
   right->addStretch(1);
+}
 
-  apply_ = AddApplyRow(this, layout, Form::kApplyButton);
-
+// The numbers, the address fields and "Применить" reach the form.
+void TFNastrObm::ConnectFields() {
   connect(retries_, qOverload<int>(&QSpinBox::valueChanged), this, [this](int v) {
     form_.SetRetries(v);
     Render();

@@ -8,6 +8,7 @@
 
 class QButtonGroup;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -44,6 +45,8 @@ class TFNastrObm : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void ConnectFields();
+  void BuildNumbersColumn(QHBoxLayout* top);
   void Render();
 
   ExchangeSettingsForm form_;
