@@ -48,6 +48,36 @@ const char* MapKey(MapKind kind) {
   return "";
 }
 
+const char* MapTitle(MapKind kind) {
+  switch (kind) {
+    case MapKind::TU:
+      return "Coils";
+    case MapKind::TC:
+      return "Discrete Inputs";
+    case MapKind::TIFloat:
+      return "Holding Registers";
+    case MapKind::InputReg:
+      return "Input Registers";
+  }
+  return "";
+}
+
+bool IsBitMap(MapKind kind) { return kind == MapKind::TU || kind == MapKind::TC; }
+
+int MapReadFunction(MapKind kind) {
+  switch (kind) {
+    case MapKind::TU:
+      return 1;
+    case MapKind::TC:
+      return 2;
+    case MapKind::TIFloat:
+      return 3;
+    case MapKind::InputReg:
+      return 4;
+  }
+  return 0;
+}
+
 std::string CutParamName(const std::string& name) { return Utf8Left(name, kMaxParamName); }
 
 ControllerEntry::ControllerEntry() = default;

@@ -48,6 +48,13 @@ const char* MapSection(MapKind kind);
 // Short key of a map wherever a map is named in text: CSV files, r770ctl's options and
 // listings, JSON, the monitor's recording, exported tag names: "coils", "di", "hr", "ir".
 const char* MapKey(MapKind kind);
+// Title of a map in tables and exported files: "Coils", "Discrete Inputs", "Holding Registers",
+// "Input Registers".
+const char* MapTitle(MapKind kind);
+// Coils and Discrete Inputs hold bits; the register maps a floating-point value per pair.
+bool IsBitMap(MapKind kind);
+// Modbus function that reads a map: 1 Coils, 2 Discrete Inputs, 3 Holding, 4 Input Registers.
+int MapReadFunction(MapKind kind);
 
 inline constexpr const char* kNoParamName = "Нет параметра";
 inline constexpr std::size_t kMaxParamName = 80;

@@ -19,8 +19,6 @@ std::string ExportOrderTitle(WireOrder order) {
   return "";
 }
 
-const char* ExportMapTitle(MapKind kind) { return exporting::MapTitle(kind); }
-
 ExportForm::ExportForm(const Configuration& cfg, const ProgramSettings& settings, Dialogs& dialogs)
     : cfg_(cfg), settings_(settings), dialogs_(dialogs) {}
 

@@ -23,8 +23,6 @@ inline constexpr const char* kExportSaveButton = "Сохранить…";
 
 // An item of the order list: "CDAB (младшее слово первым)".
 std::string ExportOrderTitle(WireOrder order);
-// The caption of a map's box: "Coils", "Discrete Inputs", ...
-const char* ExportMapTitle(MapKind kind);
 
 class ExportForm {
  public:

@@ -63,7 +63,7 @@ ExportResult ExportHomeAssistant(const ExportInput& in) {
   for (bool bits : {false, true}) {
     bool any = false;
     for (const ExportTag& t : in.tags) {
-      if (ExportIsBits(t.kind) != bits) continue;
+      if (IsBitMap(t.kind) != bits) continue;
       if (!any) out << (bits ? "    binary_sensors:\n" : "    sensors:\n");
       any = true;
       std::string id = idPrefix + MapKey(t.kind) + "_" + std::to_string(t.address);

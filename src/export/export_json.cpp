@@ -16,10 +16,10 @@ ExportResult ExportJson(const ExportInput& in) {
   out << "  \"tags\": [";
   for (std::size_t i = 0; i < in.tags.size(); ++i) {
     const ExportTag& t = in.tags[i];
-    const bool bits = ExportIsBits(t.kind);
+    const bool bits = IsBitMap(t.kind);
     out << (i ? "," : "") << "\n    {\"map\": \"" << MapKey(t.kind) << "\", \"row\": " << t.row + 1
         << ", \"address\": " << t.address << ", \"oneBased\": " << t.address + 1 << ", \"modicon\": \""
-        << ModiconAddress(t.kind, t.address) << "\", \"function\": " << ExportReadFunction(t.kind)
+        << ModiconAddress(t.kind, t.address) << "\", \"function\": " << MapReadFunction(t.kind)
         << ", \"type\": \"" << (bits ? "bool" : "float32") << "\", \"count\": " << (bits ? 1 : 2)
         << ", \"order\": "
         << (bits ? std::string("null") : "\"" + std::string(WireOrderName(in.link.order)) + "\"")

@@ -55,7 +55,7 @@ ExportResult ExportMbpoll(const ExportInput& in) {
   out << "TIMEOUT=" << std::min(in.link.timeoutSec, 10) << "\n";
   out << "status=0\n";
   for (const TagBlock& b : ContiguousBlocks(in.tags, kMaxBits, kMaxFloats)) {
-    const bool bits = ExportIsBits(b.kind);
+    const bool bits = IsBitMap(b.kind);
     const int last = b.start + b.Registers() - 1;
     out << "\n# " << MapTitle(b.kind) << ", адреса " << b.start << ".." << last << ":\n";
     for (std::size_t index : b.tags) {

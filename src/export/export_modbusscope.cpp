@@ -55,7 +55,7 @@ ExportResult ExportModbusScope(const ExportInput& in) {
   out << " </modbus>\n <scope>\n";
   std::size_t n = 0;
   for (const ExportTag& t : in.tags) {
-    const bool bits = ExportIsBits(t.kind);
+    const bool bits = IsBitMap(t.kind);
     out << "  <register active=\"true\">\n";
     out << "   <text>" << XmlText(t.label) << "</text>\n";
     out << "   <expression>"

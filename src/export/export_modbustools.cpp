@@ -46,7 +46,7 @@ std::vector<Item> Items(const ExportInput& in) {
   const ToolOrder o = ToolOrderOf(in.link.order);
   std::vector<Item> items;
   for (const ExportTag& t : in.tags) {
-    const bool bits = ExportIsBits(t.kind);
+    const bool bits = IsBitMap(t.kind);
     items.push_back({ModiconAddress(t.kind, t.address), bits ? "Bool" : "Float", t.label,
                      bits ? "DefaultOrder" : o.byteOrder, bits ? "DefaultOrder" : o.registerOrder});
   }

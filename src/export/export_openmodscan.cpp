@@ -38,7 +38,7 @@ ExportResult ExportOpenModScan(const ExportInput& in) {
   ExportResult r;
   std::map<MapKind, int> windows;
   for (const TagBlock& b : ContiguousBlocks(in.tags, 125, 62)) {
-    const bool bits = ExportIsBits(b.kind);
+    const bool bits = IsBitMap(b.kind);
     const int n = ++windows[b.kind];
     const std::string suffix = n == 1 ? "" : "-" + std::to_string(n);
     const std::string formName =

@@ -91,7 +91,7 @@ ExportResult ExportPymodbus(const ExportInput& in) {
   out << "# (карта, функция, первый адрес, [(адрес, параметр), ...]): одно чтение на блок\n";
   out << "BLOCKS = [\n";
   for (const TagBlock& b : ContiguousBlocks(in.tags, kMaxBits, kMaxFloats)) {
-    out << "    (\"" << MapKey(b.kind) << "\", " << ExportReadFunction(b.kind) << ", " << b.start << ", [\n";
+    out << "    (\"" << MapKey(b.kind) << "\", " << MapReadFunction(b.kind) << ", " << b.start << ", [\n";
     for (std::size_t index : b.tags) {
       const ExportTag& t = in.tags[index];
       out << "        (" << t.address << ", " << PythonString(t.name) << "),\n";

@@ -37,7 +37,7 @@ ExportResult ExportTelegraf(const ExportInput& in) {
       }
       any = true;
       out << "    { name = " << TomlString(t.label);
-      if (ExportIsBits(kind)) {
+      if (IsBitMap(kind)) {
         out << ", address = [" << t.address << "] },\n";
       } else {
         out << ", byte_order = \"" << WireOrderName(in.link.order)

@@ -187,8 +187,8 @@ std::vector<TagBlock> ContiguousBlocks(const std::vector<ExportTag>& tags, int m
       if (tags[i].kind == kind) order.push_back(i);
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return tags[a].address < tags[b].address; });
-    const int width = ExportIsBits(kind) ? 1 : 2;
-    const int limit = ExportIsBits(kind) ? maxBits : maxFloats;
+    const int width = IsBitMap(kind) ? 1 : 2;
+    const int limit = IsBitMap(kind) ? maxBits : maxFloats;
     for (std::size_t index : order) {
       const long address = tags[index].address;
       if (!blocks.empty() && blocks.back().kind == kind && blocks.back().values < limit &&
@@ -201,20 +201,6 @@ std::vector<TagBlock> ContiguousBlocks(const std::vector<ExportTag>& tags, int m
     }
   }
   return blocks;
-}
-
-const char* MapTitle(MapKind kind) {
-  switch (kind) {
-    case MapKind::TU:
-      return "Coils";
-    case MapKind::TC:
-      return "Discrete Inputs";
-    case MapKind::TIFloat:
-      return "Holding Registers";
-    case MapKind::InputReg:
-      return "Input Registers";
-  }
-  return "";
 }
 
 }  // namespace r770::exporting

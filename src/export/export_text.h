@@ -35,15 +35,12 @@ struct TagBlock {
   std::uint16_t start = 0;
   int values = 0;                 // entries in the block
   std::vector<std::size_t> tags;  // indexes into the tag list, by address
-  int Registers() const { return ExportIsBits(kind) ? values : 2 * values; }
+  int Registers() const { return IsBitMap(kind) ? values : 2 * values; }
 };
 
 // The tags cut into blocks: per map, sorted by address, an entry joins the block before it
 // when it starts right where that block ends and the block holds fewer than maxValues
 // entries. Blocks come map by map (Coils, Discrete Inputs, Holding, Input Registers).
 std::vector<TagBlock> ContiguousBlocks(const std::vector<ExportTag>& tags, int maxBits, int maxFloats);
-
-// "Coils", "Discrete Inputs", "Holding Registers", "Input Registers".
-const char* MapTitle(MapKind kind);
 
 }  // namespace r770::exporting

@@ -159,22 +159,6 @@ ExportLink ExportLinkFrom(const ProgramSettings& s) {
   return link;
 }
 
-int ExportReadFunction(MapKind kind) {
-  switch (kind) {
-    case MapKind::TU:
-      return 1;
-    case MapKind::TC:
-      return 2;
-    case MapKind::TIFloat:
-      return 3;
-    case MapKind::InputReg:
-      return 4;
-  }
-  return 0;
-}
-
-bool ExportIsBits(MapKind kind) { return kind == MapKind::TU || kind == MapKind::TC; }
-
 std::string ModiconAddress(MapKind kind, std::uint16_t address) {
   const int prefix = kind == MapKind::TU ? 0 : kind == MapKind::TC ? 1 : kind == MapKind::TIFloat ? 4 : 3;
   char buf[16];
@@ -231,9 +215,9 @@ ExportResult MakeExport(const Configuration& cfg, const ExportRequest& request) 
   const std::vector<ExportTag> tags = CollectExportTags(cfg, request.maps);
   if (tags.empty()) return Refused("В выбранных картах документа нет заполненных записей");
   for (const ExportTag& t : tags)
-    if (!ExportIsBits(t.kind) && t.address == 0xFFFF)
-      return Refused(std::string(exporting::MapTitle(t.kind)) + ", строка " + std::to_string(t.row + 1) +
-                     " (" + t.name + "): адрес 65535 — для числа нужны два регистра, второго нет");
+    if (!IsBitMap(t.kind) && t.address == 0xFFFF)
+      return Refused(std::string(MapTitle(t.kind)) + ", строка " + std::to_string(t.row + 1) + " (" + t.name +
+                     "): адрес 65535 — для числа нужны два регистра, второго нет");
   const ExportInput in{tags, request.link, request.documentName};
   switch (request.format) {
     case ExportFormat::HomeAssistant:

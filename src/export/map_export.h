@@ -115,9 +115,6 @@ ExportResult MakeExport(const Configuration& cfg, const ExportRequest& request);
 // format into the folder path (made when missing). Returns an empty string or a message.
 std::string SaveExport(const ExportResult& result, ExportFormat format, const std::string& path);
 
-// The read function of a map: 1 Coils, 2 Discrete Inputs, 3 Holding, 4 Input Registers.
-int ExportReadFunction(MapKind kind);
-bool ExportIsBits(MapKind kind);
 // Modicon notation, six digits: 000001 + A, 100001 + A, 400001 + A, 300001 + A.
 std::string ModiconAddress(MapKind kind, std::uint16_t address);
 

@@ -139,7 +139,7 @@ void MonitorForm::BuildRows() {
     const PointReading& r = readings_[i];
     MonitorRow& row = rows_[i];
     row.point = static_cast<int>(i);
-    row.map = MonitorMapName(p.kind);
+    row.map = MapTitle(p.kind);
     row.row = std::to_string(p.row + 1);
     row.address = std::to_string(p.address);
     row.name = p.name;

@@ -18,37 +18,7 @@ std::vector<MonitorPoint> CollectMonitorPoints(const Configuration& cfg) {
   return points;
 }
 
-std::uint8_t ReadFunction(MapKind kind) {
-  switch (kind) {
-    case MapKind::TU:
-      return 1;
-    case MapKind::TC:
-      return 2;
-    case MapKind::TIFloat:
-      return 3;
-    case MapKind::InputReg:
-      return 4;
-  }
-  return 0;
-}
-
-bool IsBitMap(MapKind kind) { return kind == MapKind::TU || kind == MapKind::TC; }
-
 int PointWidth(MapKind kind) { return IsBitMap(kind) ? 1 : 2; }
-
-const char* MonitorMapName(MapKind kind) {
-  switch (kind) {
-    case MapKind::TU:
-      return "Coils";
-    case MapKind::TC:
-      return "Discrete Inputs";
-    case MapKind::TIFloat:
-      return "Holding Registers";
-    case MapKind::InputReg:
-      return "Input Registers";
-  }
-  return "";
-}
 
 std::vector<PlannedRequest> PlanRequests(const std::vector<MonitorPoint>& points, const PlanLimits& limits) {
   std::vector<int> order(points.size());
@@ -56,7 +26,7 @@ std::vector<PlannedRequest> PlanRequests(const std::vector<MonitorPoint>& points
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
     const MonitorPoint& pa = points[static_cast<std::size_t>(a)];
     const MonitorPoint& pb = points[static_cast<std::size_t>(b)];
-    std::uint8_t fa = ReadFunction(pa.kind), fb = ReadFunction(pb.kind);
+    std::uint8_t fa = MapReadFunction(pa.kind), fb = MapReadFunction(pb.kind);
     return fa != fb ? fa < fb : pa.address < pb.address;
   });
 
@@ -64,7 +34,7 @@ std::vector<PlannedRequest> PlanRequests(const std::vector<MonitorPoint>& points
   long start = 0, end = 0;  // the current request covers [start, end)
   for (int index : order) {
     const MonitorPoint& p = points[static_cast<std::size_t>(index)];
-    const std::uint8_t function = ReadFunction(p.kind);
+    const std::uint8_t function = MapReadFunction(p.kind);
     const bool bits = IsBitMap(p.kind);
     const long pStart = p.address;
     const long pEnd = pStart + PointWidth(p.kind);

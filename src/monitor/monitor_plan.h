@@ -23,13 +23,8 @@ struct MonitorPoint {
 // Registers, Input Registers), in row order.
 std::vector<MonitorPoint> CollectMonitorPoints(const Configuration& cfg);
 
-// Read function of a map: 1 Coils, 2 Discrete Inputs, 3 Holding Registers, 4 Input Registers.
-std::uint8_t ReadFunction(MapKind kind);
 // Addresses one entry takes: 1 bit, or a pair of registers for a floating-point value.
 int PointWidth(MapKind kind);
-bool IsBitMap(MapKind kind);
-// Short map name shown in the monitor's table and written to its file.
-const char* MonitorMapName(MapKind kind);
 
 struct PlanLimits {
   int maxBits = 2000;      // largest quantity of functions 1 and 2

@@ -48,7 +48,7 @@ ExportWindow::ExportWindow(const Configuration& cfg, const ProgramSettings& sett
   auto* mapsGroup = new QGroupBox(Q(kExportMapsGroup), this);
   auto* mapsLayout = new QHBoxLayout(mapsGroup);
   for (MapKind k : kAllMapKinds) {
-    auto* box = new QCheckBox(Q(ExportMapTitle(k)), mapsGroup);
+    auto* box = new QCheckBox(Q(MapTitle(k)), mapsGroup);
     maps_[static_cast<std::size_t>(k)] = box;
     mapsLayout->addWidget(box);
     connect(box, &QCheckBox::toggled, this, [this, k](bool on) {

@@ -57,7 +57,7 @@ MonitorWindow::MonitorWindow(const Configuration& cfg, const ProgramSettings& se
   controls->addWidget(new QLabel(Q(Form::kMapFilterLabel), this));
   mapFilter_ = new QComboBox(this);
   mapFilter_->addItem(Q(Form::kAllMaps));
-  for (MapKind k : kAllMapKinds) mapFilter_->addItem(Q(MonitorMapName(k)));
+  for (MapKind k : kAllMapKinds) mapFilter_->addItem(Q(MapTitle(k)));
   controls->addWidget(mapFilter_);
   controls->addWidget(new QLabel(Q(Form::kTextFilterLabel), this));
   textFilter_ = new QLineEdit(this);
