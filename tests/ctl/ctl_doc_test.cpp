@@ -265,8 +265,9 @@ TEST_F(CtlTest, ExportWritesItsFileWholeOrNotAtAll) {
     EXPECT_EQ(r.code, c.code);
     EXPECT_EQ(r.err, c.err);
     struct stat st {};
-    if (::stat(c.target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    if (::stat(c.target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
       EXPECT_EQ(test::ReadFileBytes(c.target), c.after);
+    }
   }
 }
 

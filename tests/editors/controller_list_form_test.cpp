@@ -673,7 +673,9 @@ TEST(ControllerListFormTest, ClosingWithChangesNotAppliedAsksToApplyThem) {
                                          : U"\x7F"
                                            U"7");
     }
-    if (c.change == Change::Number) ASSERT_TRUE(e.form.FinishEdit());
+    if (c.change == Change::Number) {
+      ASSERT_TRUE(e.form.FinishEdit());
+    }
     e.dialogs.shown.clear();
     if (c.answer) e.dialogs.askAnswers = {*c.answer};
     const bool closes = e.form.CloseRequested();

@@ -603,9 +603,13 @@ TEST(RegisterMapFormTest, ClosingWithChangesNotAppliedAsksToApplyThem) {
       }
       EXPECT_EQ(e.cfg.Map(kind) != before, c.applied);
       EXPECT_EQ(e.cfg.MapChanged(kind), c.applied);
-      if (c.applied) EXPECT_EQ(e.cfg.Map(kind)[1].ModbusAddr, 4);
+      if (c.applied) {
+        EXPECT_EQ(e.cfg.Map(kind)[1].ModbusAddr, 4);
+      }
       // An editor that stays open keeps what was typed.
-      if (!c.closes) EXPECT_TRUE(e.form.Unapplied());
+      if (!c.closes) {
+        EXPECT_TRUE(e.form.Unapplied());
+      }
     }
   }
 }

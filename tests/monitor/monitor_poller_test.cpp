@@ -388,7 +388,9 @@ TEST(MonitorPollerAnswers, WhatArrivedButIsNoValidAnswerIsNotedAsABadAnswer) {
       EXPECT_EQ(reading.valid, c.note.empty());
       EXPECT_EQ(reading.note, c.note);
       EXPECT_EQ(r.errors, c.note.empty() ? 0 : 1);
-      if (c.note.empty()) EXPECT_EQ(reading.value, "1");
+      if (c.note.empty()) {
+        EXPECT_EQ(reading.value, "1");
+      }
     }
   }
 }
