@@ -174,17 +174,7 @@ std::string DiffGroupTitle(DiffGroup group, MapKind map) {
     case DiffGroup::Map:
       break;
   }
-  switch (map) {
-    case MapKind::TU:
-      return "Coils";
-    case MapKind::TC:
-      return "Discrete Inputs";
-    case MapKind::TIFloat:
-      return "Holding Registers";
-    case MapKind::InputReg:
-      return "Input Registers";
-  }
-  return {};
+  return MapTitle(map);
 }
 
 std::string DiffEntryText(const std::optional<DiffEntry>& e) {
