@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "frame_codes.h"
 #include "link/exchange_engine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -17,25 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> out(static_cast<std::size_t>(expected));
   int delivered = -1;
   const int code = r770::CheckFrame(received, expected, address, packet, out, delivered);
-  switch (code) {
-    case 0:
-      if (delivered != expected) __builtin_trap();
-      break;
-    case 1:
-    case 7:
-    case 8:
-    case 9:
-    case 10:
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 17:
-      if (delivered != 0) __builtin_trap();
-      break;
-    default:
-      __builtin_trap();
-  }
+  if (!r770::fuzz::IsFrameCheckCode(code)) __builtin_trap();
+  if (delivered != (code == r770::kOk ? expected : 0)) __builtin_trap();
   if (received.empty() != (code == 1)) __builtin_trap();
   return 0;
 }

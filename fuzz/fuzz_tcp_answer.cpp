@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "frame_codes.h"
 #include "link/tcp_link.h"
 
 namespace {
@@ -51,25 +52,6 @@ class PlayedPeer : public r770::SocketCalls {
   std::size_t at_ = 0;
 };
 
-bool Known(int code) {
-  switch (code) {
-    case 0:
-    case 1:
-    case 7:
-    case 8:
-    case 9:
-    case 10:
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 17:
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -95,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (code == 0 && (delivered < 1 || delivered > 255)) __builtin_trap();
     } else {
       code = engine.ReadParam(0x01, 0xF01A, out);
-      if (!Known(code)) __builtin_trap();
+      if (!r770::fuzz::IsFrameCheckCode(code)) __builtin_trap();
     }
   }
   return 0;
