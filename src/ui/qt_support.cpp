@@ -30,9 +30,7 @@ void MarkMnemonics(const QList<QAction*>& actions) {
   const std::vector<std::string> marked = WithMnemonics(captions);
   for (qsizetype i = 0; i < actions.size(); ++i) {
     QAction* a = actions[i];
-    if (a->isSeparator()) continue;
-    if (Q(marked[static_cast<std::size_t>(i)]) != a->text())
-      a->setText(Q(marked[static_cast<std::size_t>(i)]));
+    if (!a->isSeparator()) a->setText(Q(marked[static_cast<std::size_t>(i)]));  // the same text: no change
     if (QMenu* menu = a->menu()) MarkMnemonics(menu->actions());
   }
 }
